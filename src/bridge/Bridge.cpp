@@ -1,0 +1,96 @@
+#include "Bridge.h"
+
+#include "AgentAnswer.h"
+#include "HookPayload.h"
+#include "Paths.h"
+#include "UnixSocket.h"
+#include "Uuid.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+std::optional<std::string> readAll(int fd) {
+    std::string data;
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return std::nullopt;
+        if (n == 0)
+            return data;
+        data.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+void writeAll(int fd, const std::string& text) {
+    std::size_t written = 0;
+    while (written < text.size()) {
+        ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        written += static_cast<std::size_t>(n);
+    }
+}
+
+std::optional<std::string> environment(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr)
+        return std::nullopt;
+    return std::string(value);
+}
+
+double now() {
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+// Closes the connection on every path out of run().
+struct Connection {
+    int fd;
+    ~Connection() { ::close(fd); }
+};
+
+} // namespace
+
+int Bridge::run(const std::vector<std::string_view>& arguments) {
+    using namespace Vorlix;
+    const Source source = HookPayload::source(arguments, environment);
+
+    auto input = readAll(STDIN_FILENO);
+    if (!input || input->empty())
+        return 0;
+    auto payload = JSONValue::parse(*input);
+    if (!payload)
+        return 0;
+    auto id = randomUuid();
+    if (!id)
+        return 0;
+    const Event event = HookPayload::event(*payload, source, environment, std::move(*id), TerminalContext::current(), now());
+    const std::string line = event.toLine();
+
+    Connection connection{UnixSocket::connect(socketPath())};
+    UnixSocket::writeLine(connection.fd, line);
+    if (!event.gating)
+        return 0;
+
+    auto reply = UnixSocket::readLine(connection.fd);
+    if (!reply)
+        return 0;
+    auto decision = Decision::fromLine(*reply);
+    if (!decision)
+        return 0;
+    const AgentAnswer answer = AgentAnswer::forDecision(source, event.event, *decision);
+    writeAll(STDOUT_FILENO, answer.out);
+    writeAll(STDERR_FILENO, answer.err);
+    return answer.exitStatus;
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+/// Where the application keeps its files: everything under ~/.vorlix-agents, home from Vorlix::homeDir().
+class AppPaths final {
+public:
+    /// The user's home directory (never QDir::homePath(), which falls back to "/").
+    static QString home();
+    /// ~/.vorlix-agents
+    static QString root();
+    static QString dataDir();    // ~/.vorlix-agents/data
+    static QString auditDir();   // ~/.vorlix-agents/audit
+    static QString binDir();     // ~/.vorlix-agents/bin
+    static QString backupsDir(); // ~/.vorlix-agents/backups
+    static QString socketPath(); // ~/.vorlix-agents/run/vorlix.sock
+};
