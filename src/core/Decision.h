@@ -15,6 +15,10 @@ std::string_view rawValue(Behavior behavior);
 
 /// The application's answer to a gating event: the reply line on the socket.
 struct Decision {
+    Decision() = default;
+    Decision(Behavior behavior, std::optional<std::string> message = std::nullopt)
+        : behavior(behavior), message(std::move(message)) {}
+
     Behavior behavior = Behavior::deny;
     std::optional<std::string> message;
 

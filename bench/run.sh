@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Runs every benchmark program of a build folder, each in a fresh temporary HOME.
+set -uo pipefail
+build=${1:-build/release}
+status=0
+for program in "$build"/bench/bench_*; do
+    [ -x "$program" ] || continue
+    name=$(basename "$program")
+    echo "== ${name#bench_}"
+    home=$(mktemp -d /tmp/vb-XXXXXX)
+    if ! HOME="$home" XDG_CONFIG_HOME= QT_QPA_PLATFORM=offscreen "$program"; then
+        echo "${name#bench_}: FAILED"
+        status=1
+    fi
+    rm -rf "$home"
+    echo
+done
+exit $status

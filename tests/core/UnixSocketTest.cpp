@@ -1,0 +1,176 @@
+#include "TempHome.h"
+#include "UnixSocket.h"
+
+#include <cerrno>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+// A path of exactly n bytes under the temporary home, using a multi-byte character in the name.
+std::string pathOfBytes(const std::string& base, std::size_t n) {
+    std::string path = base + "/é"; // é is two bytes
+    while (path.size() < n)
+        path += 'x';
+    return path.substr(0, n);
+}
+
+struct Pair {
+    int a = -1, b = -1;
+    Pair() {
+        int fds[2];
+        socketpair(AF_UNIX, SOCK_STREAM, 0, fds);
+        a = fds[0];
+        b = fds[1];
+    }
+    ~Pair() {
+        if (a >= 0)
+            close(a);
+        if (b >= 0)
+            close(b);
+    }
+};
+} // namespace
+
+TEST(UnixSocket, PathLimitCountsBytesNotCharacters) {
+    TempHome home;
+    const std::string ok = pathOfBytes(home.path(), 103);
+    ASSERT_EQ(ok.size(), 103u);
+    int fd = UnixSocket::listen(ok, 4);
+    EXPECT_GE(fd, 0);
+    int client = UnixSocket::connect(ok);
+    EXPECT_GE(client, 0);
+    close(client);
+    close(fd);
+    const std::string tooLong = pathOfBytes(home.path(), 104);
+    try {
+        UnixSocket::connect(tooLong);
+        FAIL() << "connect accepted 104 bytes";
+    } catch (const UnixSocket::Error& e) {
+        EXPECT_EQ(e.kind(), UnixSocket::Error::Kind::pathTooLong);
+        EXPECT_EQ(e.text(), "pathTooLong");
+    }
+    EXPECT_THROW(UnixSocket::listen(tooLong, 4), UnixSocket::Error);
+}
+
+TEST(UnixSocket, ListenCreatesFoldersReplacesStaleAndLiveSocketsWithMode0600) {
+    TempHome home;
+    const std::string path = home.path() + "/a/b/c/s.sock";
+    int first = UnixSocket::listen(path, 4);
+    struct stat info {};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    // A second listener takes the path over from a live one.
+    int second = UnixSocket::listen(path, 4);
+    int client = UnixSocket::connect(path);
+    UnixSocket::writeLine(client, "hello");
+    int accepted = accept(second, nullptr, nullptr);
+    ASSERT_GE(accepted, 0);
+    EXPECT_EQ(UnixSocket::readLine(accepted), "hello");
+    close(accepted);
+    close(client);
+    close(second);
+    close(first);
+    // The file left behind is stale now: connecting fails, listening again replaces it.
+    try {
+        UnixSocket::connect(path);
+        FAIL();
+    } catch (const UnixSocket::Error& e) {
+        EXPECT_EQ(e.kind(), UnixSocket::Error::Kind::connectFailed);
+        EXPECT_EQ(e.err(), ECONNREFUSED);
+        EXPECT_EQ(e.text(), "connectFailed(" + std::to_string(ECONNREFUSED) + ")");
+    }
+    int again = UnixSocket::listen(path, 4);
+    EXPECT_GE(again, 0);
+    close(again);
+}
+
+TEST(UnixSocket, ConnectWithoutSocketFileReportsNoSuchFile) {
+    TempHome home;
+    try {
+        UnixSocket::connect(home.path() + "/none.sock");
+        FAIL();
+    } catch (const UnixSocket::Error& e) {
+        EXPECT_EQ(e.kind(), UnixSocket::Error::Kind::connectFailed);
+        EXPECT_EQ(e.err(), ENOENT);
+    }
+}
+
+TEST(UnixSocket, BindFailureIsTyped) {
+    TempHome home;
+    // A directory at the path cannot be unlinked away, so bind fails.
+    const std::string path = home.path() + "/dir.sock";
+    mkdir(path.c_str(), 0700);
+    try {
+        UnixSocket::listen(path, 4);
+        FAIL();
+    } catch (const UnixSocket::Error& e) {
+        EXPECT_EQ(e.kind(), UnixSocket::Error::Kind::bindFailed);
+        EXPECT_EQ(e.err(), EADDRINUSE);
+    }
+}
+
+TEST(UnixSocket, ReadLineFraming) {
+    {
+        Pair p;
+        close(p.b);
+        p.b = -1;
+        EXPECT_EQ(UnixSocket::readLine(p.a), std::nullopt);
+    }
+    {
+        Pair p;
+        ASSERT_EQ(write(p.b, "abc", 3), 3);
+        close(p.b);
+        p.b = -1;
+        EXPECT_EQ(UnixSocket::readLine(p.a), "abc");
+        EXPECT_EQ(UnixSocket::readLine(p.a), std::nullopt);
+    }
+    {
+        Pair p;
+        UnixSocket::writeLine(p.b, "");
+        EXPECT_EQ(UnixSocket::readLine(p.a), "");
+    }
+    {
+        // Back to back in one write: the first read must not swallow the second line.
+        Pair p;
+        const std::string both = "one\r\ntwo\n";
+        ASSERT_EQ(write(p.b, both.data(), both.size()), static_cast<ssize_t>(both.size()));
+        EXPECT_EQ(UnixSocket::readLine(p.a), "one\r");
+        EXPECT_EQ(UnixSocket::readLine(p.a), "two");
+    }
+    {
+        // A line far longer than one peeked chunk, arriving in pieces.
+        Pair p;
+        const std::string big(200000, 'x');
+        std::thread writer([&] { UnixSocket::writeLine(p.b, big); });
+        EXPECT_EQ(UnixSocket::readLine(p.a), big);
+        writer.join();
+    }
+}
+
+TEST(UnixSocket, ReadLineOnPipesToo) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    ASSERT_EQ(write(fds[1], "x\ny\n", 4), 4);
+    close(fds[1]);
+    EXPECT_EQ(UnixSocket::readLine(fds[0]), "x");
+    EXPECT_EQ(UnixSocket::readLine(fds[0]), "y");
+    close(fds[0]);
+}
+
+TEST(UnixSocket, WriteToAGonePeerThrowsClosedWithoutSignal) {
+    Pair p;
+    close(p.a);
+    p.a = -1;
+    try {
+        // Several writes: the first may still land in the buffer of a just-closed peer.
+        for (int i = 0; i < 10; ++i)
+            UnixSocket::writeLine(p.b, std::string(65536, 'x'));
+        FAIL();
+    } catch (const UnixSocket::Error& e) {
+        EXPECT_EQ(e.kind(), UnixSocket::Error::Kind::closed);
+        EXPECT_EQ(e.text(), "closed");
+    }
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+/// Runs the real vorlix-bridge (or any program) as a child: stdin fed, stdout and stderr captured.
+class BridgeProcess {
+public:
+    struct Result {
+        int exitStatus = -1; // -1 when killed by a signal or the time limit
+        int signal = 0;
+        std::string out;
+        std::string err;
+        bool timedOut = false;
+    };
+
+    /// Environment changes on top of the test's own; a value of nullopt unsets the variable.
+    using EnvChanges = std::map<std::string, std::optional<std::string>>;
+
+    static Result run(const std::vector<std::string>& arguments, const std::string& input, const EnvChanges& env = {},
+                      int timeoutMs = 15000);
+    /// The bridge with "--source" and the agent's name.
+    static Result bridge(const std::string& source, const std::string& input, const EnvChanges& env = {},
+                         int timeoutMs = 15000);
+
+    /// Starts without waiting; finish() collects the result. For tests that need many bridges at once.
+    static int start(const std::vector<std::string>& arguments, const std::string& input, const EnvChanges& env,
+                     struct Running& running);
+};
+
+/// A child started by BridgeProcess::start.
+struct Running {
+    int pid = -1;
+    int outFD = -1;
+    int errFD = -1;
+    BridgeProcess::Result finish(int timeoutMs = 15000);
+    void kill();
+};
+
+/// Reads a fixture of real agent payloads (tests/fixtures/agents/...).
+std::string readFixture(const std::string& relative);
