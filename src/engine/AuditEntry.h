@@ -1,9 +1,20 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
-#include <QJsonObject>
+#include <QLatin1String>
 #include <QString>
 #include <optional>
+#include <string_view>
+
+/// The kinds of journal record, as written to disk.
+struct AuditKind {
+    static constexpr QLatin1String tool{"tool"};
+    static constexpr QLatin1String approved{"approved"};
+    static constexpr QLatin1String denied{"denied"};
+    static constexpr QLatin1String autoAllowed{"auto-allowed"};
+    static constexpr QLatin1String autoDenied{"auto-denied"};
+};
 
 /// One journal record: a tool run or a gate decision.
 struct AuditEntry {
@@ -17,4 +28,19 @@ struct AuditEntry {
     std::optional<int> risk;
 
     bool operator==(const AuditEntry&) const = default;
+
+    /// One compact JSON object (no line feed); "risk" left out when absent. Absent when `ts` cannot be
+    /// written as an internet date-time (invalid, or outside the years 1-9999).
+    std::optional<QByteArray> toJson() const;
+    /// Reads one journal line. Every member but "risk" is required; a null "risk" counts as absent, any
+    /// other non-integer fails the line; unknown members are ignored.
+    static std::optional<AuditEntry> fromJson(std::string_view line);
+
+    /// Identity for list views: seconds since 1970 as decimal text, "-", tool, "-", sessionID.
+    QString identity() const;
+
+    /// "2026-03-14T09:26:53Z": UTC, whole seconds (fractions are cut, never rounded into the next second).
+    static std::optional<QByteArray> isoText(const QDateTime& t);
+    /// Accepts that form and, more slowly, any ISO 8601 date-time that names its offset.
+    static std::optional<QDateTime> fromIsoText(std::string_view text);
 };
