@@ -1,0 +1,55 @@
+#include "AppCore.h"
+#include "AppIdentity.h"
+#include "AssessCommand.h"
+#include "HooksCommand.h"
+#include "QuitSignals.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+#include <cstdio>
+
+namespace {
+// Subcommands build only what they need: never a store or a server, which would take the socket away
+// from a running application.
+int runCommand(const QString& command, const QStringList& rest) {
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    if (command == QLatin1String("assess"))
+        return AssessCommand::run(rest, out, err);
+    return HooksCommand::run(QStringList{command} + rest, out, err);
+}
+
+int runEngine(QCoreApplication& app) {
+    AppCore core;
+    QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &QuitSignals::received, &app, [] { QCoreApplication::quit(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &core, [&core] { core.shutdown(); });
+    // Without a display there is no screen to measure: the no-notch values.
+    core.start(false, 0, 32, 0);
+    return app.exec();
+}
+
+void printUsage() {
+    std::fputs("usage: VorlixAgents [--headless]\n"
+               "       VorlixAgents assess TOOL DETAIL [CWD]\n"
+               "       VorlixAgents hooks\n"
+               "       VorlixAgents install|uninstall claude|codex|grok|kiro\n"
+               "       VorlixAgents evict NAME AGENT\n",
+               stderr);
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    AppIdentity::apply();
+    QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.isEmpty() || args.first() == QLatin1String("--headless"))
+        return runEngine(app);
+    const QString command = args.takeFirst();
+    static const QStringList commands = {"assess", "hooks", "install", "uninstall", "evict"};
+    if (!commands.contains(command)) {
+        printUsage();
+        return 2;
+    }
+    return runCommand(command, args);
+}

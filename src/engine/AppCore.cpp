@@ -1,0 +1,142 @@
+#include "AppCore.h"
+
+#include "AutoApprovePolicy.h"
+#include "Log.h"
+
+#include <QPointer>
+
+AppCore::AppCore(QObject* parent) : AppCore(Options{}, parent) {}
+
+AppCore::AppCore(Options options, QObject* parent)
+    : QObject(parent), m_clock(options.clock != nullptr ? *options.clock : Clock::system()), m_options(options) {
+    m_store = std::make_unique<SessionStore>(m_clock);
+    m_installer = std::make_unique<Installer>();
+    m_prefs = std::make_unique<Prefs>();
+    m_rules = std::make_unique<RuleStore>(RuleStore::defaultPath(), m_clock);
+    m_auditLog = std::make_unique<AuditLog>(AppPaths::auditDir(), m_clock);
+    m_remote = std::make_unique<RemoteApproval>(options.phonePort);
+    m_game = std::make_unique<Game>(Game::defaultPath(), m_clock);
+}
+
+AppCore::~AppCore() {
+    // The server's threads hold their own state; stop accepting before the store goes away.
+    m_server.reset();
+}
+
+QString AppCore::cueName(Cue cue) {
+    switch (cue) {
+    case Cue::needsApproval:
+        return QStringLiteral("needsApproval");
+    case Cue::approved:
+        return QStringLiteral("approved");
+    case Cue::denied:
+        return QStringLiteral("denied");
+    case Cue::done:
+        return QStringLiteral("done");
+    case Cue::launch:
+        return QStringLiteral("launch");
+    }
+    return QString();
+}
+
+void AppCore::play(Cue cue) {
+    if (m_prefs->soundEnabled())
+        emit this->cue(cue);
+}
+
+void AppCore::start(bool notch, double notchWidth, double notchHeight, double screenWidth) {
+    if (m_started)
+        return;
+    m_started = true;
+
+    m_refreshTimer.setInterval(2000);
+    connect(&m_refreshTimer, &QTimer::timeout, m_store.get(), &SessionStore::refreshContext);
+    m_refreshTimer.start();
+
+    // Every callback holds the core weakly and answers its default once the core is gone.
+    QPointer<AppCore> self(this);
+    SessionStore& store = *m_store;
+    store.onGateOpened = [self] {
+        if (self)
+            self->play(Cue::needsApproval);
+    };
+    store.onGateClosed = [self](Vorlix::Behavior behavior) {
+        if (self)
+            self->play(behavior == Vorlix::Behavior::allow ? Cue::approved : Cue::denied);
+    };
+    store.onSessionDone = [self] {
+        if (!self)
+            return;
+        self->play(Cue::done);
+        self->m_game->agentCompleted();
+    };
+    store.autoDecide = [self](const QString& tool, const QString& detail) -> std::optional<Vorlix::Behavior> {
+        if (!self)
+            return std::nullopt;
+        return self->m_rules->decision(tool, detail);
+    };
+    store.shouldAutoApprove = [self](const RiskVerdict& verdict) {
+        return self && AutoApprovePolicy::allows(self->m_prefs->autoApproveLevel(), verdict);
+    };
+    store.audit = [self](const AuditEntry& entry) {
+        if (self)
+            self->onAudit(entry);
+    };
+
+    m_remote->setStore(m_store.get());
+    m_remote->onDecision = [self](const QString& id, Vorlix::Behavior behavior) {
+        if (self)
+            self->m_store->resolveRemotely(id, behavior);
+    };
+    if (qEnvironmentVariable("VORLIX_REMOTE") == QLatin1String("1")) {
+        m_remote->enable();
+        Log::line(QStringLiteral("VORLIX_REMOTE_URL ") + m_remote->pairingURL());
+    }
+
+    m_game->onAchievement = [self](const Achievement& achievement) {
+        if (!self)
+            return;
+        self->play(Cue::launch);
+        emit self->achievementUnlocked(achievement);
+    };
+
+    play(Cue::launch);
+
+    m_server = std::make_unique<Server>(m_store.get(), m_options.gateTimeout);
+    try {
+        m_server->start();
+    } catch (const UnixSocket::Error& error) {
+        Log::line(QStringLiteral("Vorlix Agents: could not open socket: ") + QString::fromStdString(error.text()));
+    }
+
+    Log::line(QStringLiteral("Vorlix Agents up. notch=%1 w=%2 h=%3 screen=%4")
+                  .arg(notch ? QStringLiteral("true") : QStringLiteral("false"))
+                  .arg(static_cast<qint64>(notchWidth))
+                  .arg(static_cast<qint64>(notchHeight))
+                  .arg(static_cast<qint64>(screenWidth)));
+}
+
+void AppCore::onAudit(const AuditEntry& entry) {
+    m_auditLog->record(entry);
+    qsizetype busy = 0;
+    for (const Session* session : m_store->sessions()) {
+        if (session->state() != SpriteKind::done)
+            ++busy;
+    }
+    if (busy > 3)
+        m_game->unlock(QStringLiteral("full-house"));
+    if (entry.kind == QLatin1String("approved")) {
+        m_game->unlock(QStringLiteral("first-blood"));
+        if (Game::isNightOwlTime(entry.ts, m_clock.timeZone()))
+            m_game->unlock(QStringLiteral("night-owl"));
+        m_game->bumpStreak();
+        m_game->save();
+    } else if (entry.kind == QLatin1String("denied") && entry.risk && *entry.risk >= 3) {
+        m_game->bossBeaten();
+    }
+}
+
+void AppCore::shutdown() {
+    if (m_server)
+        m_server->shutdown();
+}

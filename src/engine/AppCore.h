@@ -1,0 +1,77 @@
+#pragma once
+
+#include "Achievement.h"
+#include "AuditLog.h"
+#include "Game.h"
+#include "Installer.h"
+#include "Prefs.h"
+#include "RemoteApproval.h"
+#include "RuleStore.h"
+#include "Server.h"
+#include "SessionStore.h"
+
+#include <QObject>
+#include <QTimer>
+#include <memory>
+
+/// The application's long-lived objects and every wire between them, shared by the headless mode and the
+/// desktop. The desktop adds sound, windows and notifications by listening to the signals, never by
+/// replacing a callback.
+class AppCore final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(AppCore)
+
+public:
+    struct Options {
+        double gateTimeout = Server::gateTimeoutSeconds;
+        quint16 phonePort = RemoteApproval::defaultPort;
+        const Clock* clock = nullptr; // the system clock when null
+    };
+
+    /// The cues the shell may play; names as the sound engine knows them.
+    enum class Cue { needsApproval, approved, denied, done, launch };
+
+    explicit AppCore(QObject* parent = nullptr);
+    explicit AppCore(Options options, QObject* parent = nullptr);
+    ~AppCore() override;
+
+    SessionStore& store() { return *m_store; }
+    Installer& installer() { return *m_installer; }
+    Prefs& prefs() { return *m_prefs; }
+    RuleStore& rules() { return *m_rules; }
+    AuditLog& auditLog() { return *m_auditLog; }
+    RemoteApproval& remote() { return *m_remote; }
+    Game& game() { return *m_game; }
+    Server* server() { return m_server.get(); }
+
+    /// Timers, wiring, phone server, start-up cue, socket server and the "up" line. Runs its body once.
+    void start(bool notch, double notchWidth, double notchHeight, double screenWidth);
+    /// On quit: close the listening socket and delete the socket file (when it is still ours).
+    void shutdown();
+    /// What the audit callback does with each entry: journal, then the game's checks.
+    void onAudit(const AuditEntry& entry);
+
+    static QString cueName(Cue cue);
+
+signals:
+    /// A cue to play; only emitted while sound is on.
+    void cue(AppCore::Cue cue);
+    /// After the achievement's cue: the desktop posts the notification.
+    void achievementUnlocked(const Achievement& achievement);
+
+private:
+    void play(Cue cue);
+
+    const Clock& m_clock;
+    Options m_options;
+    std::unique_ptr<SessionStore> m_store;
+    std::unique_ptr<Installer> m_installer;
+    std::unique_ptr<Prefs> m_prefs;
+    std::unique_ptr<RuleStore> m_rules;
+    std::unique_ptr<AuditLog> m_auditLog;
+    std::unique_ptr<RemoteApproval> m_remote;
+    std::unique_ptr<Game> m_game;
+    std::unique_ptr<Server> m_server;
+    QTimer m_refreshTimer;
+    bool m_started = false;
+};

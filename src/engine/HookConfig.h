@@ -1,0 +1,57 @@
+#pragma once
+
+#include "Source.h"
+
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <string_view>
+
+/// The pure half of the installer: the hook groups we write into an agent's configuration, and how they are
+/// found in, merged into and stripped from its "hooks" object. No files are touched here.
+class HookConfig final {
+public:
+    using json = nlohmann::json;
+
+    /// What a hooks object holds: our bridge, and the last other notch tool seen.
+    struct Scan {
+        bool ours = false;
+        std::optional<std::string> foreign;
+        bool operator==(const Scan&) const = default;
+    };
+
+    /// Gating hooks may wait a day for a human; every other event gets a few seconds.
+    static constexpr int gateTimeout = 86400;
+    static constexpr int eventTimeout = 5;
+    /// Every command of ours mentions this; nobody else's is expected to.
+    static constexpr std::string_view ourNeedle = "vorlix";
+
+    /// "<home>/.vorlix-agents/bin/vorlix-bridge"
+    static std::string bridgePath(std::string_view home);
+    /// The bridge path in single quotes, then " --source " and the agent's raw name. A single quote inside the
+    /// path is written as '\'' so the shell still reads one word.
+    static std::string command(std::string_view home, Vorlix::Source source);
+    static json hookEntry(std::string_view home, Vorlix::Source source, int timeout);
+    /// One group holding one entry; "matcher" only when one is given (an empty one included).
+    static json group(std::string_view home, Vorlix::Source source, int timeout,
+                      std::optional<std::string_view> matcher);
+    static json claudeHooks(std::string_view home);
+    static json codexHooks(std::string_view home);
+    static json grokHooks(std::string_view home);
+
+    static Scan scan(const json& hooks);
+    /// The root with our earlier groups replaced by `add`, event by event; foreign groups keep their place.
+    /// Absent when the root's "hooks", or an event about to be written, is not of a shape we can merge into:
+    /// writing anyway would throw the user's value away.
+    static std::optional<json> merge(json root, const json& add);
+    /// The root without hook entries whose command contains the needle; emptied groups and events go, and
+    /// "hooks" itself when nothing is left. Absent when "hooks" is present but not an object.
+    static std::optional<json> strip(json root, std::string_view needle);
+    /// Removes a "statusLine" object whose command contains the needle; tells whether it did.
+    static bool stripStatusLine(json& root, std::string_view needle);
+
+    /// A JSON object, or absent for anything else (malformed, too deep, another kind of value).
+    static std::optional<json> parseObject(std::string_view text);
+    /// Indented for reading, keys sorted, UTF-8 kept as it is, with a final newline.
+    static std::string serialize(const json& value);
+};

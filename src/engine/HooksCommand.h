@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QStringList>
+#include <QTextStream>
+
+class Installer;
+
+/// The installer on the command line, for machines without a display:
+///   hooks                       each agent and the state of its hook
+///   install AGENT               AGENT is claude, codex, grok or kiro
+///   uninstall AGENT
+///   evict NAME AGENT            removes a foreign tool's hooks, NAME as "hooks" shows it
+class HooksCommand final {
+public:
+    /// args[0] is the subcommand. Returns 0 on success, 1 when the installer reports a failure, 2 on a usage error.
+    static int run(const QStringList& args, QTextStream& out, QTextStream& err);
+    /// Same, with the installer given.
+    static int run(const QStringList& args, QTextStream& out, QTextStream& err, Installer& installer);
+    static void printUsage(QTextStream& err);
+};
