@@ -1,0 +1,123 @@
+#include "BridgeProcess.h"
+#include "TempHome.h"
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+BridgeProcess::EnvChanges appEnv(const std::string& home, BridgeProcess::EnvChanges extra = {}) {
+    BridgeProcess::EnvChanges env = {{"HOME", home},          {"GROK_HOOK_EVENT", std::nullopt},
+                                     {"GROK_SESSION_ID", std::nullopt}, {"VORLIX_REMOTE", std::nullopt},
+                                     {"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}};
+    for (auto& [k, v] : extra)
+        env[k] = v;
+    return env;
+}
+
+// The headless application as a child process, its log read line by line.
+struct App {
+    Running running;
+    std::string log;
+
+    App(const std::string& home, BridgeProcess::EnvChanges extra = {}) {
+        BridgeProcess::start({VORLIX_APP_PATH, "--headless"}, "", appEnv(home, std::move(extra)), running);
+    }
+    ~App() {
+        if (running.pid > 0) {
+            running.kill();
+            running.finish();
+        }
+    }
+    bool waitForLog(const std::string& text, int timeoutMs = 20000) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (log.find(text) == std::string::npos) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            pollfd fd{running.errFD, POLLIN, 0};
+            if (::poll(&fd, 1, 100) > 0) {
+                char buffer[4096];
+                ssize_t n = ::read(running.errFD, buffer, sizeof buffer);
+                if (n <= 0)
+                    return false;
+                log.append(buffer, static_cast<std::size_t>(n));
+            }
+        }
+        return true;
+    }
+    BridgeProcess::Result stop(int signal) {
+        ::kill(running.pid, signal);
+        auto result = running.finish();
+        running.pid = -1;
+        return result;
+    }
+};
+
+std::string slurp(const fs::path& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+} // namespace
+
+TEST(HeadlessApp, AnswersARealBridgeJournalsItAndCleansUpOnTerm) {
+    TempHome home;
+    App app(home.path());
+    ASSERT_TRUE(app.waitForLog("Vorlix Agents up. notch=false w=0 h=32 screen=0\n")) << app.log;
+    EXPECT_NE(app.log.find("Vorlix Agents listening on " + home.path() + "/.vorlix-agents/run/vorlix.sock"),
+              std::string::npos);
+
+    const std::string payload =
+        R"({"hook_event_name":"PermissionRequest","tool_name":"Bash","session_id":"s1","cwd":"/home/dev/work","tool_input":{"command":"git status"}})";
+    auto answer = BridgeProcess::bridge("claude", payload, appEnv(home.path()));
+    EXPECT_EQ(answer.exitStatus, 0);
+    EXPECT_NE(answer.out.find(R"x("message":"Vorlix Agents: auto-approved (safe)")x"), std::string::npos) << answer.out;
+
+    const fs::path audit = fs::path(home.path()) / ".vorlix-agents/audit";
+    ASSERT_TRUE(fs::exists(audit));
+    std::string journal;
+    for (const auto& file : fs::directory_iterator(audit))
+        journal += slurp(file.path());
+    EXPECT_NE(journal.find(R"("kind":"auto-allowed")"), std::string::npos) << journal;
+    EXPECT_NE(journal.find(R"("detail":"git status")"), std::string::npos);
+
+    auto result = app.stop(SIGTERM);
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_FALSE(fs::exists(fs::path(home.path()) / ".vorlix-agents/run/vorlix.sock"));
+}
+
+TEST(HeadlessApp, PhoneApprovalsAnnounceTheirPairingURL) {
+    TempHome home;
+    App app(home.path(), {{"VORLIX_REMOTE", "1"}});
+    ASSERT_TRUE(app.waitForLog("Vorlix Agents up.")) << app.log;
+    const auto at = app.log.find("VORLIX_REMOTE_URL http://");
+    ASSERT_NE(at, std::string::npos) << app.log;
+    EXPECT_LT(at, app.log.find("Vorlix Agents listening on")) << "the phone starts before the socket";
+    app.stop(SIGINT);
+}
+
+TEST(HeadlessApp, CommandLineToolsNeverTakeTheSocket) {
+    TempHome home;
+    auto assess = BridgeProcess::run({VORLIX_APP_PATH, "assess", "Bash", "rm -rf build"}, "", appEnv(home.path()));
+    EXPECT_EQ(assess.exitStatus, 0);
+    EXPECT_EQ(assess.out, "{\"level\":3,\"reasons\":[\"recursive/forced delete\"]}\n");
+
+    auto usage = BridgeProcess::run({VORLIX_APP_PATH, "frobnicate"}, "", appEnv(home.path()));
+    EXPECT_EQ(usage.exitStatus, 2);
+    EXPECT_NE(usage.err.find("usage:"), std::string::npos);
+
+    fs::create_directories(fs::path(home.path()) / ".claude");
+    auto install = BridgeProcess::run({VORLIX_APP_PATH, "install", "claude"}, "", appEnv(home.path()));
+    EXPECT_EQ(install.exitStatus, 0) << install.err;
+    auto hooks = BridgeProcess::run({VORLIX_APP_PATH, "hooks"}, "", appEnv(home.path()));
+    EXPECT_NE(hooks.out.find("watching"), std::string::npos) << hooks.out;
+    EXPECT_TRUE(fs::exists(fs::path(home.path()) / ".vorlix-agents/bin/vorlix-bridge"));
+    EXPECT_FALSE(fs::exists(fs::path(home.path()) / ".vorlix-agents/run"));
+}

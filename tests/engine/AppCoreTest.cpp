@@ -1,0 +1,169 @@
+#include "AppCore.h"
+#include "EventLoop.h"
+#include "Log.h"
+#include "TempHome.h"
+
+#include <QTcpServer>
+#include <gtest/gtest.h>
+
+using Vorlix::Behavior;
+using Vorlix::Canonical;
+
+namespace {
+quint16 freePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+Vorlix::Event event(Canonical kind, const std::string& session) {
+    Vorlix::Event e;
+    e.id = "E";
+    e.source = Vorlix::Source::claude;
+    e.event = kind;
+    e.rawEvent = "x";
+    e.sessionID = session;
+    e.cwd = "/w/" + session;
+    return e;
+}
+
+Vorlix::Event gate(const std::string& id, const std::string& session, const std::string& command) {
+    auto e = event(Canonical::permissionRequest, session);
+    e.id = id;
+    e.gating = true;
+    e.toolName = "Bash";
+    e.toolInput = *JSONValue::parse(R"({"command":")" + command + R"("})");
+    return e;
+}
+
+struct CoreFixture : ::testing::Test {
+    TempHome home;
+    // Berlin, so that local and UTC hours differ.
+    ManualClock clock{QDateTime(QDate(2026, 3, 14), QTime(3, 30), QTimeZone("Europe/Berlin")).toUTC(),
+                      QTimeZone("Europe/Berlin")};
+    std::vector<QString> logged;
+    std::unique_ptr<AppCore> core;
+    std::vector<AppCore::Cue> cues;
+    QStringList achievements;
+
+    void make() {
+        Log::setSink([this](const QString& line) { logged.push_back(line); });
+        AppCore::Options options;
+        options.clock = &clock;
+        options.phonePort = freePort();
+        core = std::make_unique<AppCore>(options);
+        QObject::connect(core.get(), &AppCore::cue, [this](AppCore::Cue c) { cues.push_back(c); });
+        QObject::connect(core.get(), &AppCore::achievementUnlocked,
+                         [this](const Achievement& a) { achievements << a.id; });
+    }
+    ~CoreFixture() override {
+        if (core)
+            core->shutdown();
+        core.reset();
+        Log::setSink({});
+    }
+    void answer(const std::string& id, const std::string& command, Behavior behavior) {
+        core->store().openGate(gate(id, "s-" + id, command), std::make_shared<GateBox>());
+        core->store().decideOnCard(core->store().gateWithId(QString::fromStdString(id)), behavior);
+    }
+};
+} // namespace
+
+TEST_F(CoreFixture, StartsInOrderAndLogsItsLines) {
+    qputenv("VORLIX_REMOTE", "1");
+    make();
+    core->start(false, 0, 32, 0);
+    qunsetenv("VORLIX_REMOTE");
+    ASSERT_EQ(logged.size(), 3u);
+    EXPECT_TRUE(logged[0].startsWith("VORLIX_REMOTE_URL http://")) << logged[0].toStdString();
+    EXPECT_TRUE(logged[1].startsWith("Vorlix Agents listening on "));
+    EXPECT_EQ(logged[2], "Vorlix Agents up. notch=false w=0 h=32 screen=0");
+    EXPECT_TRUE(core->remote().enabled());
+    EXPECT_EQ(cues, std::vector<AppCore::Cue>{AppCore::Cue::launch});
+    core->start(false, 0, 32, 0);
+    EXPECT_EQ(logged.size(), 3u) << "the body runs once";
+}
+
+TEST_F(CoreFixture, OnlyTheValueOneEnablesThePhoneAndASocketFailureIsOneLine) {
+    qputenv("VORLIX_REMOTE", "true");
+    // A home too deep for a socket path: the application carries on without a socket.
+    std::string deep = home.path();
+    while (deep.size() < 110)
+        deep += "/deeper";
+    qputenv("HOME", QByteArray::fromStdString(deep));
+    make();
+    core->start(false, 0, 32, 0);
+    qunsetenv("VORLIX_REMOTE");
+    qputenv("HOME", QByteArray::fromStdString(home.path()));
+    EXPECT_FALSE(core->remote().enabled());
+    ASSERT_EQ(logged.size(), 2u);
+    EXPECT_EQ(logged[0], "Vorlix Agents: could not open socket: pathTooLong");
+}
+
+TEST_F(CoreFixture, AuditWiringFeedsTheJournalAndTheGame) {
+    make();
+    core->start(false, 0, 32, 0);
+    answer("g1", "make", Behavior::allow); // 03:30 local: first blood and night owl
+    EXPECT_TRUE(achievements.contains("first-blood"));
+    EXPECT_TRUE(achievements.contains("night-owl"));
+    EXPECT_EQ(core->auditLog().today().size(), 1);
+    EXPECT_EQ(core->game().streak(), 1);
+
+    const qint64 bosses = core->game().bossesBeaten();
+    answer("g2", "rm -rf /", Behavior::deny);
+    EXPECT_EQ(core->game().bossesBeaten(), bosses + 1);
+    answer("g3", "npm install left-pad", Behavior::deny); // elevated, not a boss
+    EXPECT_EQ(core->game().bossesBeaten(), bosses + 1);
+
+    // Full house: more than three sessions not done when an entry arrives (g1..g3 made three).
+    EXPECT_FALSE(achievements.contains("full-house"));
+    core->store().apply(event(Canonical::userPromptSubmit, "fourth"));
+    auto post = event(Canonical::postToolUse, "fourth");
+    post.toolName = "Read";
+    core->store().apply(post);
+    EXPECT_TRUE(achievements.contains("full-house"));
+}
+
+TEST_F(CoreFixture, AnApprovalAtFiveIsNotANightOwl) {
+    clock.set(QDateTime(QDate(2026, 3, 14), QTime(5, 0), QTimeZone("Europe/Berlin")).toUTC());
+    make();
+    core->start(false, 0, 32, 0);
+    answer("g", "make", Behavior::allow);
+    EXPECT_TRUE(achievements.contains("first-blood"));
+    EXPECT_FALSE(achievements.contains("night-owl"));
+}
+
+TEST_F(CoreFixture, SilenceStopsCuesButNotAchievements) {
+    make();
+    core->prefs().setSoundEnabled(false);
+    core->start(false, 0, 32, 0);
+    answer("g", "make", Behavior::allow);
+    core->store().apply(event(Canonical::stop, "s-g"));
+    EXPECT_TRUE(cues.empty());
+    EXPECT_TRUE(achievements.contains("first-blood"));
+
+    core->prefs().setSoundEnabled(true);
+    core->store().openGate(gate("h", "t", "make"), std::make_shared<GateBox>());
+    core->store().decideOnCard(core->store().gateWithId("h"), Behavior::deny);
+    core->store().apply(event(Canonical::userPromptSubmit, "t"));
+    core->store().apply(event(Canonical::stop, "t"));
+    EXPECT_EQ(cues, (std::vector<AppCore::Cue>{AppCore::Cue::needsApproval, AppCore::Cue::denied, AppCore::Cue::done}));
+}
+
+TEST_F(CoreFixture, RulesAndPolicyAnswerThroughTheWiring) {
+    make();
+    core->start(false, 0, 32, 0);
+    auto box = std::make_shared<GateBox>();
+    core->store().openGate(gate("p", "s", "git status"), box);
+    EXPECT_EQ(box->decision(), (Vorlix::Decision{Behavior::allow, std::string("Vorlix Agents: auto-approved (safe)")}));
+
+    core->prefs().setAutoApproveLevel(-1);
+    box = std::make_shared<GateBox>();
+    core->store().openGate(gate("q", "s", "git status"), box);
+    EXPECT_FALSE(box->decision()) << "ask about everything";
+
+    core->rules().add("Bash", "make deploy", Behavior::deny);
+    box = std::make_shared<GateBox>();
+    core->store().openGate(gate("r", "s", "make deploy"), box);
+    EXPECT_EQ(box->decision(), (Vorlix::Decision{Behavior::deny, std::string("Vorlix Agents: matched your rule")}));
+}
