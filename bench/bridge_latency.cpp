@@ -13,6 +13,7 @@
 #include <string>
 #include <sys/eventfd.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -96,7 +97,7 @@ int main() {
                 if (auto line = UnixSocket::readLine(fd)) {
                     auto event = Vorlix::Event::fromLine(*line);
                     if (event && event->gating)
-                        UnixSocket::writeLine(fd, R"({"behavior":"allow","message":"Vorlix Agents: auto-approved (safe)"})");
+                        UnixSocket::writeLine(fd, R"x({"behavior":"allow","message":"Vorlix Agents: auto-approved (safe)"})x");
                 }
             } catch (...) {
             }
@@ -136,6 +137,7 @@ int main() {
     std::printf("%-28s %10.3f %10.3f %12ld\n", "/bin/true (floor)", f.median, f.p99, f.peakRss);
     std::printf("%-28s %10.3f %10.3f %12ld\n", "bridge, non-gating", n.median, n.p99, n.peakRss);
     std::printf("%-28s %10.3f %10.3f %12ld\n", "bridge, gating answered", g.median, g.p99, g.peakRss);
+    std::printf("(peak RSS is floored by this spawner's own RSS: the child shares its memory until exec)\n");
     std::printf("ratio to floor (median): non-gating %.2fx (goal <= 1.5x), gating %.2fx (goal <= 3x)\n",
                 n.median / f.median, g.median / f.median);
     std::string cleanup = "rm -rf " + home;

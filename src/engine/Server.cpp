@@ -123,7 +123,7 @@ void Server::acceptLoop() {
             return;
         const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd >= 0) {
-            spawn(fd, m_shared, m_store);
+            dispatch(fd, m_shared, m_store);
             continue;
         }
         const int err = errno;
@@ -143,26 +143,49 @@ void Server::acceptLoop() {
     }
 }
 
-bool Server::spawn(int fd, const std::shared_ptr<Shared>& shared, const QPointer<SessionStore>& store) {
-    auto* start = new ThreadStart{fd, shared, [fd, shared, store] { handle(fd, shared, store); }};
+void Server::dispatch(int fd, const std::shared_ptr<Shared>& shared, const QPointer<SessionStore>& store) {
+    shared->active.fetch_add(1);
+    {
+        std::lock_guard guard(shared->poolLock);
+        if (shared->idle > static_cast<int>(shared->pending.size())) {
+            shared->pending.push_back(fd);
+            shared->poolWake.notify_one();
+            return;
+        }
+    }
+    auto* start = new ThreadStart{fd, shared, [fd, shared, store] { work(fd, shared, store); }};
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);
     pthread_attr_setstacksize(&attributes, connectionStack);
     pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
     pthread_t thread;
-    shared->active.fetch_add(1);
     const int result = pthread_create(&thread, &attributes, threadMain, start);
     pthread_attr_destroy(&attributes);
     if (result != 0) {
         shared->active.fetch_sub(1);
         delete start;
         ::close(fd);
-        return false;
     }
-    return true;
 }
 
-void Server::handle(int fd, std::shared_ptr<Shared> shared, QPointer<SessionStore> store) {
+void Server::work(int fd, const std::shared_ptr<Shared>& shared, const QPointer<SessionStore>& store) {
+    for (;;) {
+        handle(fd, *shared, store);
+        std::unique_lock lock(shared->poolLock);
+        if (shared->idle >= maxIdleWorkers)
+            return;
+        ++shared->idle;
+        const bool woken =
+            shared->poolWake.wait_for(lock, std::chrono::seconds(30), [&] { return !shared->pending.empty(); });
+        --shared->idle;
+        if (!woken)
+            return;
+        fd = shared->pending.front();
+        shared->pending.pop_front();
+    }
+}
+
+void Server::handle(int fd, Shared& shared, const QPointer<SessionStore>& store) {
     struct Done {
         int fd;
         Shared& shared;
@@ -170,7 +193,7 @@ void Server::handle(int fd, std::shared_ptr<Shared> shared, QPointer<SessionStor
             ::close(fd);
             shared.active.fetch_sub(1);
         }
-    } done{fd, *shared};
+    } done{fd, shared};
 
     std::optional<std::string> line;
     try {
@@ -185,7 +208,7 @@ void Server::handle(int fd, std::shared_ptr<Shared> shared, QPointer<SessionStor
         return;
 
     if (!event->gating) {
-        shared->post([store, event = std::move(*event)] {
+        shared.post([store, event = std::move(*event)] {
             if (store)
                 store->apply(event);
         });
@@ -194,12 +217,12 @@ void Server::handle(int fd, std::shared_ptr<Shared> shared, QPointer<SessionStor
 
     auto box = std::make_shared<GateBox>();
     const QString id = QString::fromStdString(event->id);
-    shared->post([store, box, event = *event] {
+    shared.post([store, box, event = *event] {
         if (store)
             store->openGate(event, box);
     });
-    const Vorlix::Decision decision = box->wait(std::chrono::duration<double>(shared->gateTimeout));
-    shared->post([store, id] {
+    const Vorlix::Decision decision = box->wait(std::chrono::duration<double>(shared.gateTimeout));
+    shared.post([store, id] {
         if (store)
             store->closeGate(id);
     });

@@ -4,8 +4,11 @@
 
 #include <QPointer>
 #include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <sys/types.h>
 #include <thread>
@@ -39,17 +42,25 @@ public:
     int activeConnections() const { return m_shared->active.load(); }
 
 private:
+    // Finished workers wait a while for the next connection instead of exiting: creating a thread per hook
+    // costs more than handling the hook. A worker held by a gate never blocks the others; new ones are made.
     struct Shared {
         Post post;
         double gateTimeout = gateTimeoutSeconds;
         std::atomic<int> active{0};
+        std::mutex poolLock;
+        std::condition_variable poolWake;
+        std::deque<int> pending;
+        int idle = 0;
     };
+    static constexpr int maxIdleWorkers = 16;
 
     void acceptLoop();
     void stopAccepting();
     void closeListenerAndFile();
-    static void handle(int fd, std::shared_ptr<Shared> shared, QPointer<SessionStore> store);
-    static bool spawn(int fd, const std::shared_ptr<Shared>& shared, const QPointer<SessionStore>& store);
+    static void handle(int fd, Shared& shared, const QPointer<SessionStore>& store);
+    static void work(int fd, const std::shared_ptr<Shared>& shared, const QPointer<SessionStore>& store);
+    static void dispatch(int fd, const std::shared_ptr<Shared>& shared, const QPointer<SessionStore>& store);
 
     QPointer<SessionStore> m_store;
     std::string m_path;
