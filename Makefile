@@ -33,7 +33,7 @@ $(TSAN_DIR)/build.ninja:
 
 # The concurrency tests under ThreadSanitizer.
 tsan: deps $(TSAN_DIR)/build.ninja
-	cmake --build $(TSAN_DIR) -j $(JOBS)
+	cmake --build $(TSAN_DIR) -j $(JOBS) --target concurrency_tests
 	cd $(TSAN_DIR) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --output-on-failure -L tsan -j $(JOBS)
 
 bench: build
