@@ -4,7 +4,7 @@ set -uo pipefail
 build=${1:-build/release}
 status=0
 for program in "$build"/bench/bench_*; do
-    [ -x "$program" ] || continue
+    [ -f "$program" ] && [ -x "$program" ] || continue
     name=$(basename "$program")
     echo "== ${name#bench_}"
     home=$(mktemp -d /tmp/vb-XXXXXX)

@@ -5,6 +5,7 @@
 #include <QLatin1String>
 #include <QString>
 #include <optional>
+#include <string>
 #include <string_view>
 
 /// The kinds of journal record, as written to disk.
@@ -36,11 +37,28 @@ struct AuditEntry {
     /// other non-integer fails the line; unknown members are ignored.
     static std::optional<AuditEntry> fromJson(std::string_view line);
 
+    /// A journal line's members as the file spells them (UTF-8), for readers that only pass them on. Reusing
+    /// one across lines keeps its buffers.
+    struct Raw {
+        std::string ts;
+        std::string agent;
+        std::string sessionID;
+        std::string project;
+        std::string kind;
+        std::string tool;
+        std::string detail;
+        std::optional<int> risk;
+    };
+    /// The same rules as fromJson, except that `ts` is only checked to be a string.
+    static bool readRaw(std::string_view line, Raw& out);
+
     /// Identity for list views: seconds since 1970 as decimal text, "-", tool, "-", sessionID.
     QString identity() const;
 
     /// "2026-03-14T09:26:53Z": UTC, whole seconds (fractions are cut, never rounded into the next second).
     static std::optional<QByteArray> isoText(const QDateTime& t);
+    /// Whether the text is already in that form and names a real moment.
+    static bool isWrittenForm(std::string_view text);
     /// Accepts that form and, more slowly, any ISO 8601 date-time that names its offset.
     static std::optional<QDateTime> fromIsoText(std::string_view text);
 };
