@@ -23,11 +23,14 @@ using Status = Installer::Status;
 namespace {
 
 const QString claudeFile = QStringLiteral(".claude/settings.json");
-const QString refusal = QStringLiteral("Failed: .claude/settings.json isn't valid JSON — refusing to overwrite it.");
+const QString firstBackup = QStringLiteral(".vorlix-agents/backups/2026-12-05T16-48-39Z/");
 
-QByteArray fixture(const char* name) {
-    QFile file(QStringLiteral(VORLIX_FIXTURES_DIR "/installer/") + QLatin1String(name));
+QByteArray slurp(const QString& path) {
+    QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+QByteArray fixture(const char* name) {
+    return slurp(QStringLiteral(VORLIX_FIXTURES_DIR "/installer/") + QLatin1String(name));
 }
 
 mode_t modeOf(const QString& path) {
@@ -35,25 +38,13 @@ mode_t modeOf(const QString& path) {
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? (info.st_mode & 07777) : 0;
 }
 
-struct Row {
-    const char* event;
-    int timeout;
-    const char* matcher; // nullptr: no matcher key
-};
-const std::vector<Row> claudeTable{{"PermissionRequest", 86400, "*"}, {"PreToolUse", 86400, "*"},
-                                   {"PostToolUse", 5, "*"},           {"Notification", 5, "*"},
-                                   {"UserPromptSubmit", 5, nullptr},  {"SessionStart", 5, nullptr},
-                                   {"SessionEnd", 5, nullptr},        {"Stop", 5, nullptr}};
-const std::vector<Row> codexTable{{"PermissionRequest", 86400, nullptr},
-                                  {"PreToolUse", 86400, ""},
-                                  {"PostToolUse", 5, ""},
-                                  {"SessionStart", 5, nullptr},
-                                  {"Stop", 5, nullptr}};
-const std::vector<Row> grokTable{{"PreToolUse", 86400, ""},
-                                 {"PostToolUse", 5, ""},
-                                 {"SessionStart", 5, nullptr},
-                                 {"SessionEnd", 5, nullptr},
-                                 {"Stop", 5, nullptr}};
+// Each event we write: [timeout, matcher or null for none].
+const json claudeTable = json::parse(R"({"PermissionRequest":[86400,"*"],"PreToolUse":[86400,"*"],"PostToolUse":[5,"*"],
+    "Notification":[5,"*"],"UserPromptSubmit":[5,null],"SessionStart":[5,null],"SessionEnd":[5,null],"Stop":[5,null]})");
+const json codexTable = json::parse(R"({"PermissionRequest":[86400,null],"PreToolUse":[86400,""],"PostToolUse":[5,""],
+    "SessionStart":[5,null],"Stop":[5,null]})");
+const json grokTable = json::parse(R"({"PreToolUse":[86400,""],"PostToolUse":[5,""],"SessionStart":[5,null],
+    "SessionEnd":[5,null],"Stop":[5,null]})");
 
 class InstallerTest : public ::testing::Test {
 protected:
@@ -72,73 +63,80 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(data);
     }
-    QByteArray get(const QString& relative) const {
-        QFile file(at(relative));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray get(const QString& relative) const { return slurp(at(relative)); }
     json getJson(const QString& relative) const { return json::parse(get(relative).toStdString()); }
 
     static Status statusOf(const Installer& installer, Source id) {
-        for (const Installer::Agent& agent : installer.agents()) {
+        for (const Installer::Agent& agent : installer.agents())
             if (agent.id == id)
                 return agent.status;
-        }
         ADD_FAILURE() << "no row";
         return Status::notFound();
     }
-    // Our group comes last in every event of the table, exactly as written.
-    void expectOurHooks(const json& hooks, const std::vector<Row>& table, const char* source) const {
+    // Our group comes last in every event of the table, exactly as written, and is our only one there.
+    void expectOurHooks(const json& hooks, const json& table, const char* source) const {
         const std::string command =
             "'" + home.toStdString() + "/.vorlix-agents/bin/vorlix-bridge' --source " + std::string(source);
-        for (const Row& row : table) {
-            SCOPED_TRACE(row.event);
-            ASSERT_TRUE(hooks.contains(row.event));
-            const json& group = hooks.at(row.event).back();
-            EXPECT_EQ(group.at("hooks"),
-                      json::array({json{{"type", "command"}, {"timeout", row.timeout}, {"command", command}}}));
-            EXPECT_EQ(group.size(), row.matcher == nullptr ? 1u : 2u);
-            if (row.matcher != nullptr) {
-                EXPECT_EQ(group.value("matcher", "absent"), row.matcher);
-            }
+        for (const auto& [event, row] : table.items()) {
+            SCOPED_TRACE(event);
+            ASSERT_TRUE(hooks.contains(event));
+            json expected = {{"hooks", {{{"type", "command"}, {"timeout", row[0]}, {"command", command}}}}};
+            if (!row[1].is_null())
+                expected["matcher"] = row[1];
+            EXPECT_EQ(hooks.at(event).back(), expected);
             int ours = 0;
-            for (const json& g : hooks.at(row.event))
-                ours += g.dump().find("vorlix") != std::string::npos ? 1 : 0;
+            for (const json& group : hooks.at(event))
+                ours += group.dump().find("vorlix") != std::string::npos ? 1 : 0;
             EXPECT_EQ(ours, 1);
         }
     }
 };
 
-TEST_F(InstallerTest, InstallWrapsForeignHooksAndUninstallRestoresThem) {
-    put(claudeFile, fixture("claude-settings.json"));
+TEST_F(InstallerTest, InstallAppendsOurGroupsOnceAndUninstallRestoresTheFileAndItsShape) {
+    // The fixture holds foreign groups, odd array elements and numbers that must keep their spelling; it is a
+    // private file reached through a symlink, and stays one.
+    const QString target = QStringLiteral("dotfiles/claude.json");
+    put(target, fixture("claude-settings.json"));
+    QFile::setPermissions(at(target), QFile::ReadOwner | QFile::WriteOwner);
+    QDir().mkpath(at(QStringLiteral(".claude")));
+    ASSERT_TRUE(QFile::link(QStringLiteral("../") + target, at(claudeFile)));
     const json before = getJson(claudeFile);
     auto installer = make();
     EXPECT_EQ(statusOf(*installer, Source::claude), Status::notInstalled());
-
+    installer->install(Source::claude);
+    const QByteArray first = get(claudeFile);
     installer->install(Source::claude);
     EXPECT_EQ(installer->lastMessage(), QStringLiteral("Installed hooks for claude."));
-    EXPECT_EQ(statusOf(*installer, Source::claude).statusText(), QStringLiteral("watching"));
+    EXPECT_EQ(get(claudeFile), first);
     json after = getJson(claudeFile);
     expectOurHooks(after.at("hooks"), claudeTable, "claude");
-    for (const char* event : {"PreToolUse", "PostToolUse"})
-        EXPECT_EQ(after.at("hooks").at(event).front(), before.at("hooks").at(event).front());
-    EXPECT_EQ(after.at("hooks").at("PreCompact"), before.at("hooks").at("PreCompact"));
-    EXPECT_TRUE(after.at("bigCounter").is_number_integer());
-    json others = before;
-    others.erase("hooks");
-    after.erase("hooks");
-    EXPECT_EQ(after, others);
+    for (const auto& [event, row] : claudeTable.items()) { // without our groups, the file is what it was
+        json& groups = after.at("hooks").at(event);
+        groups.erase(groups.size() - 1);
+        if (groups.empty())
+            after.at("hooks").erase(event);
+    }
+    EXPECT_EQ(after.dump(), before.dump());
     EXPECT_EQ(modeOf(at(QStringLiteral(".vorlix-agents/bin/vorlix-bridge"))), 0755u);
-    QFile source(QStringLiteral(VORLIX_BRIDGE_PATH));
-    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
-    EXPECT_EQ(get(QStringLiteral(".vorlix-agents/bin/vorlix-bridge")), source.readAll());
+    EXPECT_EQ(get(QStringLiteral(".vorlix-agents/bin/vorlix-bridge")), slurp(QStringLiteral(VORLIX_BRIDGE_PATH)));
 
+    // The second backup in the same second is skipped: the copy still holds the file as it was.
+    EXPECT_EQ(QDir(at(QStringLiteral(".vorlix-agents/backups"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+              QStringList{"2026-12-05T16-48-39Z"});
+    EXPECT_EQ(get(firstBackup + QStringLiteral(".claude_settings.json")), fixture("claude-settings.json"));
+    EXPECT_EQ(modeOf(at(firstBackup + QStringLiteral(".claude_settings.json"))), 0600u);
+    clock.advance(1);
     installer->uninstall(Source::claude);
     EXPECT_EQ(installer->lastMessage(), QStringLiteral("Removed hooks for claude."));
-    EXPECT_EQ(getJson(claudeFile), before);
-    EXPECT_EQ(statusOf(*installer, Source::claude), Status::notInstalled());
+    EXPECT_EQ(getJson(claudeFile).dump(), before.dump());
+    EXPECT_EQ(get(QStringLiteral(".vorlix-agents/backups/2026-12-05T16-48-40Z/.claude_settings.json")), first);
+    EXPECT_TRUE(QFileInfo(at(claudeFile)).isSymLink());
+    EXPECT_EQ(modeOf(at(target)), 0600u);
 
-    // Our hooks alone: the "hooks" member goes, the rest stays; a file that is gone stays gone.
-    put(claudeFile, R"({"model":"opus"})");
+    // Install drops a foreign group that also runs an old copy of ours whole (uninstall alone would keep "say
+    // hi"); with only our hooks left the "hooks" member goes. A file that is gone stays gone.
+    put(claudeFile, R"({"model":"opus","hooks":{"Stop":[{"hooks":[{"command":"say hi"},
+        {"command":"'/old/.vorlix-agents/bin/vorlix-bridge' --source claude"}]}]}})");
     installer->install(Source::claude);
     installer->uninstall(Source::claude);
     EXPECT_EQ(getJson(claudeFile), (json{{"model", "opus"}}));
@@ -147,37 +145,13 @@ TEST_F(InstallerTest, InstallWrapsForeignHooksAndUninstallRestoresThem) {
     EXPECT_FALSE(QFileInfo::exists(at(claudeFile)));
 }
 
-TEST_F(InstallerTest, ReinstallKeepsOneGroupOfOursAndBacksUpOncePerSecond) {
-    // A foreign group that also runs an old copy of ours goes whole.
-    put(claudeFile, R"({"hooks":{"PreToolUse":[
-        {"matcher":"Bash","hooks":[{"type":"command","command":"/usr/local/bin/audit-shell"}]},
-        {"hooks":[{"command":"say hi"},{"command":"'/old/.vorlix-agents/bin/vorlix-bridge' --source claude"}]}]}})");
-    const QByteArray original = get(claudeFile);
-    auto installer = make();
-    installer->install(Source::claude);
-    const QByteArray first = get(claudeFile);
-    installer->install(Source::claude);
-    EXPECT_EQ(get(claudeFile), first);
-    const json pre = getJson(claudeFile).at("hooks").at("PreToolUse");
-    ASSERT_EQ(pre.size(), 2u);
-    EXPECT_EQ(pre[0].at("matcher"), "Bash");
-    expectOurHooks(getJson(claudeFile).at("hooks"), claudeTable, "claude");
-
-    // The second backup in the same second is skipped: the copy still holds the file as it was.
-    EXPECT_EQ(QDir(at(QStringLiteral(".vorlix-agents/backups"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
-              QStringList{"2026-12-05T16-48-39Z"});
-    EXPECT_EQ(get(QStringLiteral(".vorlix-agents/backups/2026-12-05T16-48-39Z/.claude_settings.json")), original);
-    clock.advance(1);
-    installer->install(Source::claude);
-    EXPECT_EQ(get(QStringLiteral(".vorlix-agents/backups/2026-12-05T16-48-40Z/.claude_settings.json")), first);
-}
-
 TEST_F(InstallerTest, FilesThatAreNotOurKindOfJsonAreRefusedAndLeftAlone) {
-    const std::vector<QByteArray> contents{"[]", "", "{\"hooks\": ", "{\"hooks\": []}",
-                                           "{\"a\":" + QByteArray(600, '[') + QByteArray(600, ']') + "}"};
+    const QString refusal =
+        QStringLiteral("Failed: .claude/settings.json isn't valid JSON — refusing to overwrite it.");
     auto installer = make();
-    for (const QByteArray& content : contents) {
-        SCOPED_TRACE(content.left(20).toStdString());
+    for (const QByteArray& content :
+         {QByteArray("[]"), QByteArray(""), QByteArray("{\"hooks\": "), QByteArray("{\"hooks\": []}")}) {
+        SCOPED_TRACE(content.toStdString());
         put(claudeFile, content);
         installer->install(Source::claude);
         EXPECT_EQ(installer->lastMessage(), refusal);
@@ -186,7 +160,7 @@ TEST_F(InstallerTest, FilesThatAreNotOurKindOfJsonAreRefusedAndLeftAlone) {
         EXPECT_EQ(installer->lastMessage(), QStringLiteral("Removed hooks for claude."));
         EXPECT_EQ(get(claudeFile), content);
     }
-    // An event we are about to write that is not an array would be lost.
+    // An event we would write to that is not an array would be lost.
     const QByteArray oddEvent = R"({"hooks": {"PreToolUse": {"matcher": "*"}}})";
     put(claudeFile, oddEvent);
     installer->install(Source::claude);
@@ -194,34 +168,18 @@ TEST_F(InstallerTest, FilesThatAreNotOurKindOfJsonAreRefusedAndLeftAlone) {
     EXPECT_EQ(get(claudeFile), oddEvent);
 }
 
-TEST_F(InstallerTest, OddElementsOfForeignConfigurationSurviveInstallAndUninstall) {
-    put(claudeFile, R"({"hooks":{"Stop":["legacy", {"matcher":"x"}, {"hooks":"say"}, 4]}})");
-    const json stop = getJson(claudeFile).at("hooks").at("Stop");
+TEST_F(InstallerTest, CodexHooksAreMergedWithTheirs) {
+    const QString codexFile = QStringLiteral(".codex/hooks.json");
+    put(codexFile, fixture("codex-hooks.json"));
     auto installer = make();
-    installer->install(Source::claude);
-    json written = getJson(claudeFile).at("hooks").at("Stop");
-    EXPECT_EQ(written.size(), 5u);
-    written.erase(4);
-    EXPECT_EQ(written, stop);
-    installer->uninstall(Source::claude);
-    EXPECT_EQ(getJson(claudeFile).at("hooks").at("Stop"), stop);
-}
-
-TEST_F(InstallerTest, CodexHooksAreCreatedOrMergedAsTheirTableSays) {
-    auto installer = make();
-    EXPECT_EQ(statusOf(*installer, Source::codex), Status::notFound());
     installer->install(Source::codex);
     EXPECT_EQ(installer->lastMessage(), QStringLiteral("Installed hooks for codex."));
-    const json root = getJson(QStringLiteral(".codex/hooks.json"));
-    EXPECT_EQ(root.size(), 1u);
-    EXPECT_EQ(root.at("hooks").size(), codexTable.size());
-    expectOurHooks(root.at("hooks"), codexTable, "codex");
-
-    put(QStringLiteral(".codex/hooks.json"), fixture("codex-hooks.json"));
-    installer->install(Source::codex);
-    const json merged = getJson(QStringLiteral(".codex/hooks.json")).at("hooks");
-    EXPECT_EQ(merged.at("PreToolUse").front().at("hooks").front().at("command"), "python3 ~/.codex/guard.py");
-    expectOurHooks(merged, codexTable, "codex");
+    const json hooks = getJson(codexFile).at("hooks");
+    EXPECT_EQ(hooks.size(), codexTable.size());
+    const json theirs = json::parse(fixture("codex-hooks.json").toStdString()).at("hooks");
+    for (const char* event : {"PreToolUse", "SessionStart"})
+        EXPECT_EQ(hooks.at(event).front(), theirs.at(event).front());
+    expectOurHooks(hooks, codexTable, "codex");
     EXPECT_EQ(statusOf(*installer, Source::codex), Status::installed());
 }
 
@@ -239,24 +197,14 @@ TEST_F(InstallerTest, GrokGetsItsOwnFileAndTheCompatBlockOnce) {
     EXPECT_EQ(file.size(), 1u);
     EXPECT_EQ(file.at("hooks").size(), grokTable.size());
     expectOurHooks(file.at("hooks"), grokTable, "grok");
-    EXPECT_TRUE(
-        QFileInfo::exists(at(QStringLiteral(".vorlix-agents/backups/2026-12-05T16-48-39Z/.grok_hooks_vorlix.json"))));
+    EXPECT_TRUE(QFileInfo::exists(at(firstBackup + QStringLiteral(".grok_hooks_vorlix.json"))));
 
     installer->uninstall(Source::grok);
     EXPECT_FALSE(QFileInfo::exists(at(ours)));
-    EXPECT_TRUE(get(config).endsWith("hooks = false\n"));
     const QByteArray mentioned = "# [compat.claude] is set elsewhere";
     put(config, mentioned);
     installer->install(Source::grok);
     EXPECT_EQ(get(config), mentioned);
-
-    installer->uninstall(Source::grok);
-    put(QStringLiteral(".grok/hooks/vibe-island.json"), "{}");
-    installer->refresh();
-    EXPECT_EQ(statusOf(*installer, Source::grok), Status::conflict(QStringLiteral("Vibe Island")));
-    installer->evict(QStringLiteral("Vibe Island"), Source::grok);
-    EXPECT_EQ(installer->lastMessage(), QStringLiteral("Removed Vibe Island's hooks from grok."));
-    EXPECT_EQ(statusOf(*installer, Source::grok), Status::notInstalled());
 }
 
 TEST_F(InstallerTest, EvictRemovesOnlyTheNamedToolsHooks) {
@@ -286,73 +234,30 @@ TEST_F(InstallerTest, BridgeProblemsFailBeforeAnyAgentFileIsTouched) {
     auto missing = make(home + QStringLiteral("/nowhere/vorlix-bridge"));
     missing->install(Source::claude);
     EXPECT_EQ(missing->lastMessage(), QStringLiteral("Failed: Bridge binary missing from the app bundle."));
-    EXPECT_EQ(get(claudeFile), fixture("claude-settings.json"));
     EXPECT_FALSE(QFileInfo::exists(at(QStringLiteral(".vorlix-agents"))));
 
-    // Something that cannot be replaced where the bridge goes.
-    QDir().mkpath(at(QStringLiteral(".vorlix-agents/bin/vorlix-bridge/inside")));
-    auto blocked = make();
-    blocked->install(Source::claude);
-    EXPECT_TRUE(blocked->lastMessage().startsWith(QStringLiteral("Failed: Could not copy the bridge")))
-        << blocked->lastMessage().toStdString();
+    QDir().mkpath(at(QStringLiteral(".vorlix-agents/bin/vorlix-bridge/inside"))); // cannot be replaced
+    make()->install(Source::claude);
     EXPECT_EQ(get(claudeFile), fixture("claude-settings.json"));
-
-    QDir(at(QStringLiteral(".vorlix-agents"))).removeRecursively();
-    blocked->install(Source::kiro);
-    EXPECT_EQ(blocked->lastMessage(), QStringLiteral("Failed: Kiro adapter isn't wired up yet."));
-    EXPECT_EQ(modeOf(at(QStringLiteral(".vorlix-agents/bin/vorlix-bridge"))), 0755u);
-}
-
-TEST_F(InstallerTest, SymlinkedOrPrivateSettingsKeepTheirShape) {
-    put(QStringLiteral("dotfiles/claude.json"), fixture("claude-settings.json"));
-    QFile::setPermissions(at(QStringLiteral("dotfiles/claude.json")), QFile::ReadOwner | QFile::WriteOwner);
-    QDir().mkpath(at(QStringLiteral(".claude")));
-    ASSERT_TRUE(QFile::link(QStringLiteral("../dotfiles/claude.json"), at(claudeFile)));
-
-    auto installer = make();
-    installer->install(Source::claude);
-    installer->uninstall(Source::claude);
-    installer->install(Source::claude);
-    EXPECT_TRUE(QFileInfo(at(claudeFile)).isSymLink());
-    EXPECT_EQ(modeOf(at(QStringLiteral("dotfiles/claude.json"))), 0600u);
-    EXPECT_EQ(statusOf(*installer, Source::claude), Status::installed());
-    expectOurHooks(getJson(QStringLiteral("dotfiles/claude.json")).at("hooks"), claudeTable, "claude");
-    EXPECT_EQ(modeOf(at(QStringLiteral(".vorlix-agents/backups/2026-12-05T16-48-39Z/.claude_settings.json"))), 0600u);
 }
 
 TEST_F(InstallerTest, QuotedCommandRunsTheBridgeFromAHomeWithAQuoteAndSpaces) {
     home = QString::fromStdString(temp.path()) + QStringLiteral("/it's my home");
     QDir().mkpath(at(QStringLiteral(".claude")));
-    auto installer = make();
-    installer->install(Source::claude);
-    ASSERT_EQ(installer->lastMessage(), QStringLiteral("Installed hooks for claude."));
+    make()->install(Source::claude);
     const std::string command =
         getJson(claudeFile).at("hooks").at("PermissionRequest").back().at("hooks").at(0).at("command");
     EXPECT_EQ(command, "'" + temp.path() + "/it'\\''s my home/.vorlix-agents/bin/vorlix-bridge' --source claude");
 
+    QDir().mkpath(at(QStringLiteral(".vorlix-agents/run")));
+    const int listener = UnixSocket::listen(at(QStringLiteral(".vorlix-agents/run/vorlix.sock")).toStdString(), 4);
     QProcess shell;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), home);
     shell.setProcessEnvironment(env);
-    const auto runHook = [&] {
-        shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QString::fromStdString(command)});
-        ASSERT_TRUE(shell.waitForStarted());
-        shell.write(fixture("claude-PermissionRequest.json"));
-        ASSERT_TRUE(shell.waitForBytesWritten(30000)); // nothing else pumps the pipe while we wait on the socket
-        shell.closeWriteChannel();
-    };
+    shell.setStandardInputFile(QStringLiteral(VORLIX_FIXTURES_DIR "/installer/claude-PermissionRequest.json"));
+    shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QString::fromStdString(command)});
 
-    // Nobody listens: the bridge exits quietly.
-    runHook();
-    ASSERT_TRUE(shell.waitForFinished(30000));
-    ASSERT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
-    EXPECT_TRUE(shell.readAll().isEmpty());
-
-    // Somebody listens: the event arrives from the right agent.
-    const std::string socketPath = (home + QStringLiteral("/.vorlix-agents/run/vorlix.sock")).toStdString();
-    QDir().mkpath(home + QStringLiteral("/.vorlix-agents/run"));
-    const int listener = UnixSocket::listen(socketPath, 4);
-    runHook();
     pollfd ready{listener, POLLIN, 0};
     ASSERT_EQ(::poll(&ready, 1, 30000), 1);
     const int connection = ::accept(listener, nullptr, nullptr);
@@ -363,30 +268,14 @@ TEST_F(InstallerTest, QuotedCommandRunsTheBridgeFromAHomeWithAQuoteAndSpaces) {
     ASSERT_TRUE(event.has_value());
     EXPECT_EQ(event->source, Source::claude);
     EXPECT_EQ(event->rawEvent, "PermissionRequest");
-    EXPECT_TRUE(event->gating);
     ASSERT_TRUE(shell.waitForFinished(30000));
-    EXPECT_EQ(shell.exitCode(), 0);
+    EXPECT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
     EXPECT_TRUE(shell.readAllStandardOutput().isEmpty());
-    EXPECT_TRUE(shell.readAllStandardError().isEmpty());
-}
-
-TEST_F(InstallerTest, ObserversHearOnlyRealChanges) {
-    auto installer = make();
-    int agentsChanges = 0;
-    int messageChanges = 0;
-    QObject::connect(installer.get(), &Installer::agentsChanged, [&] { ++agentsChanges; });
-    QObject::connect(installer.get(), &Installer::lastMessageChanged, [&] { ++messageChanges; });
-    installer->refresh();
-    installer->uninstall(Source::kiro);
-    installer->uninstall(Source::kiro);
-    EXPECT_EQ(agentsChanges, 0);
-    EXPECT_EQ(messageChanges, 1);
-    QDir().mkpath(at(QStringLiteral(".claude")));
-    installer->refresh();
-    EXPECT_EQ(agentsChanges, 1);
 }
 
 TEST_F(InstallerTest, HooksCommandLine) {
+    QDir().mkpath(at(QStringLiteral(".claude")));
+    put(QStringLiteral(".grok/hooks/vibe-island.json"), "{}");
     auto installer = make();
     QString out, err;
     QTextStream outStream(&out), errStream(&err);
@@ -395,31 +284,26 @@ TEST_F(InstallerTest, HooksCommandLine) {
         err.clear();
         return HooksCommand::run(args, outStream, errStream, *installer);
     };
-    QDir().mkpath(at(QStringLiteral(".claude")));
     EXPECT_EQ(run({"install", "claude"}), 0);
     EXPECT_EQ(out, QStringLiteral("Installed hooks for claude.\n"));
     EXPECT_EQ(run({"hooks"}), 0);
     EXPECT_EQ(out, QStringLiteral("claude  Claude Code  watching\n"
                                   "codex   Codex        not installed on this Mac\n"
-                                  "grok    Grok Build   not installed on this Mac\n"));
+                                  "grok    Grok Build   Vibe Island owns the hooks\n"));
     EXPECT_EQ(run({"install", "kiro"}), 1);
     EXPECT_EQ(err, QStringLiteral("Failed: Kiro adapter isn't wired up yet.\n"));
     EXPECT_EQ(run({"evict", "Vibe Island", "grok"}), 0);
     EXPECT_EQ(out, QStringLiteral("Removed Vibe Island's hooks from grok.\n"));
+    EXPECT_FALSE(QFileInfo::exists(at(QStringLiteral(".grok/hooks/vibe-island.json"))));
+    EXPECT_EQ(statusOf(*installer, Source::grok), Status::notInstalled());
 
-    for (const QStringList& args : std::vector<QStringList>{{},
-                                                            {"frob"},
-                                                            {"hooks", "claude"},
-                                                            {"install", "Claude"},
-                                                            {"uninstall", "claude", "x"},
-                                                            {"evict", "claude"},
-                                                            {"evict", "", "claude"}}) {
+    for (const QStringList& args : std::vector<QStringList>{
+             {}, {"frob"}, {"hooks", "claude"}, {"install", "Claude"}, {"evict", "claude"}, {"evict", "", "claude"}}) {
         EXPECT_EQ(run(args), 2) << args.join(' ').toStdString();
         EXPECT_TRUE(err.startsWith(QStringLiteral("usage: VorlixAgents hooks\n")));
         EXPECT_TRUE(out.isEmpty());
     }
-    // The plain form finds the home on its own; no bridge sits beside this test program.
-    err.clear();
+    err.clear(); // the plain form finds the home on its own; no bridge sits beside this test program.
     EXPECT_EQ(HooksCommand::run({"install", "codex"}, outStream, errStream), 1);
     EXPECT_EQ(err, QStringLiteral("Failed: Bridge binary missing from the app bundle.\n"));
 }
