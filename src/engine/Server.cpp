@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <cerrno>
+#include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/eventfd.h>
@@ -55,8 +56,44 @@ Server::Server(SessionStore* store, double gateTimeout, Post post, std::string p
         m_shared->post = std::move(post);
     } else {
         // The application object outlives every connection; the tasks themselves check that the store is alive.
-        m_shared->post = [](std::function<void()> task) {
-            QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task), Qt::QueuedConnection);
+        // Tasks queue up and one posted call drains them all: under load the main thread wakes once per batch,
+        // not once per hook.
+        struct MainQueue {
+            std::mutex lock;
+            std::deque<std::function<void()>> tasks;
+        };
+        auto queue = std::make_shared<MainQueue>();
+        m_shared->post = [queue](std::function<void()> task) {
+            {
+                std::lock_guard guard(queue->lock);
+                queue->tasks.push_back(std::move(task));
+                if (queue->tasks.size() > 1)
+                    return;
+            }
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [queue] {
+                    for (;;) {
+                        std::deque<std::function<void()>> batch;
+                        {
+                            std::lock_guard guard(queue->lock);
+                            if (queue->tasks.empty())
+                                return;
+                            batch.swap(queue->tasks);
+                            // Keep one placeholder so posts during this batch do not schedule another drain.
+                            queue->tasks.push_back(nullptr);
+                        }
+                        for (auto& task : batch) {
+                            if (task)
+                                task();
+                        }
+                        std::lock_guard guard(queue->lock);
+                        queue->tasks.pop_front();
+                        if (queue->tasks.empty())
+                            return;
+                    }
+                },
+                Qt::QueuedConnection);
         };
     }
 }
@@ -79,6 +116,8 @@ void Server::start() {
         m_inode = info.st_ino;
     }
     m_wakeFD = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    // Accepted connections stay blocking (accept4 does not inherit the flag); only the listener is drained.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     m_listenFD = fd;
     m_acceptThread = std::thread([this] { acceptLoop(); });
     Log::line(QStringLiteral("Vorlix Agents listening on ") + QString::fromStdString(m_path));
@@ -121,13 +160,12 @@ void Server::acceptLoop() {
         }
         if (fds[1].revents != 0)
             return;
-        const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd >= 0) {
+        // Drain every pending connection before polling again: a burst of hooks costs one poll, not one each.
+        int fd;
+        while ((fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC)) >= 0)
             dispatch(fd, m_shared, m_store);
-            continue;
-        }
         const int err = errno;
-        if (err == EINTR || err == ECONNABORTED || err == EAGAIN)
+        if (err == EAGAIN || err == EWOULDBLOCK || err == EINTR || err == ECONNABORTED)
             continue;
         if (err == EMFILE || err == ENFILE || err == ENOBUFS || err == ENOMEM) {
             // Out of descriptors for now: held gates will give some back.
