@@ -19,12 +19,10 @@ AgentAnswer AgentAnswer::forDecision(Source source, Canonical event, const Decis
     case Source::codex: {
         nlohmann::json inner;
         if (event == Canonical::permissionRequest) {
-            inner = {{"hookEventName", "PermissionRequest"},
-                     {"decision", {{"behavior", behavior}, {"message", text}}}};
+            inner = {{"hookEventName", "PermissionRequest"}, {"decision", {{"behavior", behavior}, {"message", text}}}};
         } else {
-            inner = {{"hookEventName", "PreToolUse"},
-                     {"permissionDecision", behavior},
-                     {"permissionDecisionReason", text}};
+            inner = {
+                {"hookEventName", "PreToolUse"}, {"permissionDecision", behavior}, {"permissionDecisionReason", text}};
         }
         answer.out = JsonFields::compact({{"hookSpecificOutput", inner}});
         break;

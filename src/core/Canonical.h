@@ -20,9 +20,9 @@ enum class Canonical {
 };
 
 inline constexpr std::array<Canonical, 9> allCanonicals{
-    Canonical::sessionStart, Canonical::sessionEnd,        Canonical::userPromptSubmit,
-    Canonical::preToolUse,   Canonical::postToolUse,       Canonical::permissionRequest,
-    Canonical::stop,         Canonical::notification,      Canonical::other};
+    Canonical::sessionStart, Canonical::sessionEnd,   Canonical::userPromptSubmit,
+    Canonical::preToolUse,   Canonical::postToolUse,  Canonical::permissionRequest,
+    Canonical::stop,         Canonical::notification, Canonical::other};
 
 /// Exact match of the raw values ("preToolUse", not "PreToolUse").
 std::optional<Canonical> canonicalFromRaw(std::string_view raw);

@@ -13,7 +13,9 @@ std::optional<Behavior> behaviorFromRaw(std::string_view raw) {
     return std::nullopt;
 }
 
-std::string_view rawValue(Behavior behavior) { return behavior == Behavior::allow ? "allow" : "deny"; }
+std::string_view rawValue(Behavior behavior) {
+    return behavior == Behavior::allow ? "allow" : "deny";
+}
 
 nlohmann::json Decision::toJson() const {
     nlohmann::json json = {{"behavior", std::string(rawValue(behavior))}};
@@ -22,7 +24,9 @@ nlohmann::json Decision::toJson() const {
     return json;
 }
 
-std::string Decision::toLine() const { return JsonFields::compact(toJson()); }
+std::string Decision::toLine() const {
+    return JsonFields::compact(toJson());
+}
 
 std::optional<Decision> Decision::fromJson(const nlohmann::json& json) {
     if (!json.is_object())
@@ -40,12 +44,10 @@ std::optional<Decision> Decision::fromJson(const nlohmann::json& json) {
 }
 
 std::optional<Decision> Decision::fromLine(std::string_view line) {
-    if (JSONValue::nestsTooDeep(line))
+    auto json = JSONValue::parseJson(line);
+    if (!json)
         return std::nullopt;
-    auto json = nlohmann::json::parse(line, nullptr, false);
-    if (json.is_discarded())
-        return std::nullopt;
-    return fromJson(json);
+    return fromJson(*json);
 }
 
 } // namespace Vorlix

@@ -27,7 +27,9 @@ nlohmann::json Event::toJson() const {
     return json;
 }
 
-std::string Event::toLine() const { return JsonFields::compact(toJson()); }
+std::string Event::toLine() const {
+    return JsonFields::compact(toJson());
+}
 
 std::optional<Event> Event::fromJson(const nlohmann::json& json) {
     using namespace JsonFields;
@@ -80,12 +82,10 @@ std::optional<Event> Event::fromJson(const nlohmann::json& json) {
 }
 
 std::optional<Event> Event::fromLine(std::string_view line) {
-    if (JSONValue::nestsTooDeep(line))
+    auto json = JSONValue::parseJson(line);
+    if (!json)
         return std::nullopt;
-    auto json = nlohmann::json::parse(line, nullptr, false);
-    if (json.is_discarded())
-        return std::nullopt;
-    return fromJson(json);
+    return fromJson(*json);
 }
 
 } // namespace Vorlix

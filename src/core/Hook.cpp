@@ -8,7 +8,8 @@ bool isGating(Source source, Canonical event, const std::optional<std::string>& 
     case Source::codex:
         if (event == Canonical::permissionRequest)
             return true;
-        return event == Canonical::preToolUse && toolName && (*toolName == "ExitPlanMode" || *toolName == "AskUserQuestion");
+        return event == Canonical::preToolUse && toolName &&
+               (*toolName == "ExitPlanMode" || *toolName == "AskUserQuestion");
     case Source::grok:
     case Source::kiro:
         return event == Canonical::preToolUse;

@@ -31,8 +31,8 @@ Source HookPayload::source(const std::vector<std::string_view>& arguments, const
 Event HookPayload::event(const JSONValue& payload, Source source, const Environment& env, std::string id,
                          TerminalContext terminal, double ts) {
     Event e;
-    e.rawEvent = stringField(payload, {"hook_event_name", "hookEventName"})
-                     .value_or(env("GROK_HOOK_EVENT").value_or("unknown"));
+    e.rawEvent =
+        stringField(payload, {"hook_event_name", "hookEventName"}).value_or(env("GROK_HOOK_EVENT").value_or("unknown"));
     e.event = canonicalize(e.rawEvent);
     e.toolName = stringField(payload, {"tool_name", "toolName"});
     e.gating = isGating(source, e.event, e.toolName);

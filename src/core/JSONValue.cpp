@@ -5,13 +5,20 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
-std::optional<JSONValue> JSONValue::parse(std::string_view text) {
+std::optional<nlohmann::json> JSONValue::parseJson(std::string_view text) {
     if (nestsTooDeep(text))
         return std::nullopt;
     auto json = nlohmann::json::parse(text, nullptr, false);
     if (json.is_discarded())
         return std::nullopt;
-    return fromJson(json);
+    return json;
+}
+
+std::optional<JSONValue> JSONValue::parse(std::string_view text) {
+    auto json = parseJson(text);
+    if (!json)
+        return std::nullopt;
+    return fromJson(*json);
 }
 
 bool JSONValue::nestsTooDeep(std::string_view text) {

@@ -29,6 +29,8 @@ public:
 
     /// Parses one JSON document; absent when the text is not well-formed JSON or nests too deeply.
     static std::optional<JSONValue> parse(std::string_view text);
+    /// The parser's own value, with the same well-formedness and depth rules (for strict record decoding).
+    static std::optional<nlohmann::json> parseJson(std::string_view text);
     static JSONValue fromJson(const nlohmann::json& json);
     nlohmann::json toJson() const;
     /// Compact JSON text; invalid UTF-8 in strings is replaced rather than thrown on.

@@ -27,6 +27,8 @@ std::string runDir() {
     return home + ".vorlix-agents/run";
 }
 
-std::string socketPath() { return runDir() + "/vorlix.sock"; }
+std::string socketPath() {
+    return runDir() + "/vorlix.sock";
+}
 
 } // namespace Vorlix

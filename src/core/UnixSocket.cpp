@@ -55,6 +55,18 @@ template <typename Call> void orClose(int fd, Error::Kind kind, Call call) {
 }
 } // namespace
 
+namespace {
+// The address for a socket just created: on a path that does not fit, the socket is closed before throwing.
+sockaddr_un addressOrClose(int fd, std::string_view path) {
+    try {
+        return makeAddr(path);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+}
+} // namespace
+
 Error::Error(Kind kind, int err) : m_kind(kind), m_errno(err), m_text(kindName(kind)) {
     if (carriesErrno(kind))
         m_text += "(" + std::to_string(err) + ")";
@@ -71,14 +83,8 @@ sockaddr_un makeAddr(std::string_view path) {
 }
 
 int connect(std::string_view path) {
-    int fd = newSocket();
-    sockaddr_un addr{};
-    try {
-        addr = makeAddr(path);
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
+    const int fd = newSocket();
+    const sockaddr_un addr = addressOrClose(fd, path);
     orClose(fd, Error::Kind::connectFailed,
             [&] { return ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr); });
     return fd;
@@ -88,14 +94,8 @@ int listen(std::string_view path, int backlog) {
     std::string file(path);
     makeParents(file);
     ::unlink(file.c_str());
-    int fd = newSocket();
-    sockaddr_un addr{};
-    try {
-        addr = makeAddr(path);
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
+    const int fd = newSocket();
+    const sockaddr_un addr = addressOrClose(fd, path);
     orClose(fd, Error::Kind::bindFailed,
             [&] { return ::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr); });
     orClose(fd, Error::Kind::listenFailed, [&] { return ::listen(fd, backlog); });
