@@ -97,7 +97,8 @@ int main() {
                 if (auto line = UnixSocket::readLine(fd)) {
                     auto event = Vorlix::Event::fromLine(*line);
                     if (event && event->gating)
-                        UnixSocket::writeLine(fd, R"x({"behavior":"allow","message":"Vorlix Agents: auto-approved (safe)"})x");
+                        UnixSocket::writeLine(
+                            fd, R"x({"behavior":"allow","message":"Vorlix Agents: auto-approved (safe)"})x");
                 }
             } catch (...) {
             }

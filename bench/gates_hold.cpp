@@ -84,8 +84,9 @@ void measure(SessionStore& store, const std::string& path, int count) {
         const QString id = QString("extra-%1-%2").arg(count).arg(round);
         const auto start = std::chrono::steady_clock::now();
         int fd = UnixSocket::connect(path);
-        UnixSocket::writeLine(fd, R"({"id":"x","source":"codex","event":"userPromptSubmit","rawEvent":"x","gating":false,"sessionID":")" +
-                                      id.toStdString() + R"(","terminal":{"ppid":1},"ts":1.0})");
+        UnixSocket::writeLine(
+            fd, R"({"id":"x","source":"codex","event":"userPromptSubmit","rawEvent":"x","gating":false,"sessionID":")" +
+                    id.toStdString() + R"(","terminal":{"ppid":1},"ts":1.0})");
         close(fd);
         while (store.sessionWithId(id) == nullptr)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);

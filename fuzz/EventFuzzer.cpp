@@ -10,7 +10,9 @@
 #include <string_view>
 
 namespace {
-std::optional<std::string> noEnvironment(const char*) { return std::nullopt; }
+std::optional<std::string> noEnvironment(const char*) {
+    return std::nullopt;
+}
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -75,7 +75,8 @@ int Bridge::run(const std::vector<std::string_view>& arguments) {
     auto id = randomUuid();
     if (!id)
         return 0;
-    const Event event = HookPayload::event(*payload, source, environment, std::move(*id), TerminalContext::current(), now());
+    const Event event =
+        HookPayload::event(*payload, source, environment, std::move(*id), TerminalContext::current(), now());
     const std::string line = event.toLine();
 
     Connection connection{UnixSocket::connect(socketPath())};

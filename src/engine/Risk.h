@@ -6,7 +6,9 @@
 /// How dangerous a tool call is; the rank is what gets stored and compared.
 enum class Risk { trivial = 0, normal = 1, elevated = 2, critical = 3 };
 
-inline int rank(Risk level) { return static_cast<int>(level); }
+inline int rank(Risk level) {
+    return static_cast<int>(level);
+}
 /// 0–3; any other number gives no level.
 inline std::optional<Risk> riskFromRank(int value) {
     if (value < 0 || value > 3)

@@ -4,7 +4,9 @@ Session::Session(QString id, Vorlix::Source source, QString cwd, QDateTime now, 
     : QObject(parent), m_id(std::move(id)), m_source(source), m_cwd(std::move(cwd)), m_startedAt(now),
       m_lastSeen(std::move(now)) {}
 
-QString Session::agent() const { return QString::fromUtf8(Vorlix::rawValue(m_source).data()); }
+QString Session::agent() const {
+    return QString::fromUtf8(Vorlix::rawValue(m_source).data());
+}
 
 namespace {
 // Assigns and reports whether anything changed, so each setter notifies only on a real change.

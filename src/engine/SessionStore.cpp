@@ -99,9 +99,9 @@ std::optional<SessionStore::ActiveGate> SessionStore::activeGate() const {
 }
 
 Session* SessionStore::lookup(const Vorlix::Event& event) {
-    const QString key = event.sessionID ? QString::fromStdString(*event.sessionID)
-                                        : QString::fromUtf8(Vorlix::rawValue(event.source).data()) +
-                                              QStringLiteral("-unknown");
+    const QString key = event.sessionID
+                            ? QString::fromStdString(*event.sessionID)
+                            : QString::fromUtf8(Vorlix::rawValue(event.source).data()) + QStringLiteral("-unknown");
     if (Session* session = sessionWithId(key)) {
         if (event.cwd)
             session->setCwd(QString::fromStdString(*event.cwd));
@@ -283,14 +283,15 @@ void SessionStore::closeGate(Gate* gate, std::optional<Behavior> behavior) {
     }
 }
 
-void SessionStore::closeGate(const QString& id) { closeGate(gateWithId(id), std::nullopt); }
+void SessionStore::closeGate(const QString& id) {
+    closeGate(gateWithId(id), std::nullopt);
+}
 
 void SessionStore::resolveRemotely(const QString& id, Behavior behavior) {
     Gate* gate = gateWithId(id);
     if (gate == nullptr)
         return;
-    gate->box()->resolve(
-        {behavior, std::string(behavior == Behavior::allow ? phoneAllowMessage : phoneDenyMessage)});
+    gate->box()->resolve({behavior, std::string(behavior == Behavior::allow ? phoneAllowMessage : phoneDenyMessage)});
     closeGate(gate, behavior);
 }
 
@@ -351,7 +352,8 @@ QString SessionStore::shortTool(const QString& name) {
     // Count user-perceived characters, not code units.
     const icu::UnicodeString text(reinterpret_cast<const UChar*>(result.utf16()), static_cast<int32_t>(result.size()));
     UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::BreakIterator> characters(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    std::unique_ptr<icu::BreakIterator> characters(
+        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
     if (U_FAILURE(status))
         return result.size() <= 16 ? result : result.left(15) + QChar(0x2026);
     characters->setText(text);

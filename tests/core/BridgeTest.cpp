@@ -16,7 +16,8 @@ namespace {
 const std::string permissionRequest = readFixture("claude/PermissionRequest.json");
 const std::string codexPermission = readFixture("codex/PermissionRequest.json");
 const std::string preToolUse = readFixture("claude/PreToolUse.json");
-const std::string kiroPreToolUse = R"({"hook_event_name":"preToolUse","tool_name":"execute_bash","tool_input":{"command":"ls"}})";
+const std::string kiroPreToolUse =
+    R"({"hook_event_name":"preToolUse","tool_name":"execute_bash","tool_input":{"command":"ls"}})";
 const std::string grokPreToolUse = R"({"hookEventName":"pre_tool_use","toolName":"bash","sessionId":"g-1"})";
 const std::string exitPlan = R"({"hook_event_name":"PreToolUse","tool_name":"ExitPlanMode","session_id":"s"})";
 
@@ -32,7 +33,9 @@ LineServer::Responder reply(std::string line) {
     return [line](const std::string&) { return std::optional<std::string>(line); };
 }
 
-nlohmann::json parsed(const std::string& out) { return nlohmann::json::parse(out); }
+nlohmann::json parsed(const std::string& out) {
+    return nlohmann::json::parse(out);
+}
 } // namespace
 
 TEST(Bridge, EachAgentPrintsItsAnswerForAllowAndDeny) {
@@ -58,7 +61,8 @@ TEST(Bridge, EachAgentPrintsItsAnswerForAllowAndDeny) {
          R"({"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"allow","permissionDecisionReason":"Approved in Vorlix Agents"}})",
          "", 0},
         {"grok", grokPreToolUse, R"({"behavior":"allow","message":"ok"})", R"({"decision":"allow"})", "", 0},
-        {"grok", grokPreToolUse, R"({"behavior":"deny","message":"nope"})", R"({"decision":"deny","reason":"nope"})", "", 0},
+        {"grok", grokPreToolUse, R"({"behavior":"deny","message":"nope"})", R"({"decision":"deny","reason":"nope"})",
+         "", 0},
         {"kiro", kiroPreToolUse, R"({"behavior":"deny"})", "", "Denied in Vorlix Agents", 2},
         {"kiro", kiroPreToolUse, R"({"behavior":"deny","message":"Vorlix Agents: no response, denied by default"})", "",
          "Vorlix Agents: no response, denied by default", 2},
@@ -86,8 +90,9 @@ TEST(Bridge, EachAgentPrintsItsAnswerForAllowAndDeny) {
 TEST(Bridge, SendsAWellFormedEventWithTerminalFacts) {
     TempHome home;
     LineServer server(socketPath(), [](const std::string&) { return std::nullopt; });
-    auto result = BridgeProcess::bridge("codex", readFixture("codex/PostToolUse.json"),
-                                        cleanEnv({{"TMUX_PANE", ""}, {"TERM_PROGRAM", "tmux"}, {"KITTY_WINDOW_ID", std::nullopt}}));
+    auto result = BridgeProcess::bridge(
+        "codex", readFixture("codex/PostToolUse.json"),
+        cleanEnv({{"TMUX_PANE", ""}, {"TERM_PROGRAM", "tmux"}, {"KITTY_WINDOW_ID", std::nullopt}}));
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.out + result.err, "");
     ASSERT_TRUE(server.waitForLines(1));

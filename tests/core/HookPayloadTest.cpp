@@ -1,6 +1,6 @@
+#include "HookPayload.h"
 #include "AgentAnswer.h"
 #include "BridgeProcess.h"
-#include "HookPayload.h"
 
 #include <gtest/gtest.h>
 #include <map>
@@ -84,7 +84,8 @@ TEST(HookPayload, RealAgentPayloadsBecomeTheirEvents) {
         ASSERT_TRUE(back);
         EXPECT_EQ(back->toLine(), e.toLine());
     }
-    EXPECT_EQ(fromFixture("claude/PermissionRequest.json", Source::claude).toolInput->preview(), "echo hi > marker.txt");
+    EXPECT_EQ(fromFixture("claude/PermissionRequest.json", Source::claude).toolInput->preview(),
+              "echo hi > marker.txt");
 }
 
 TEST(HookPayload, MissingOrMistypedMembersFallBack) {
@@ -120,11 +121,15 @@ TEST(AgentAnswer, EachAgentGetsItsOwnForm) {
     auto json = [](const AgentAnswer& a) { return nlohmann::json::parse(a.out); };
 
     auto a = AgentAnswer::forDecision(Source::claude, Canonical::permissionRequest, denyWith);
-    EXPECT_EQ(json(a), nlohmann::json::parse(
-                           R"({"hookSpecificOutput":{"hookEventName":"PermissionRequest","decision":{"behavior":"deny","message":"no way"}}})"));
+    EXPECT_EQ(
+        json(a),
+        nlohmann::json::parse(
+            R"({"hookSpecificOutput":{"hookEventName":"PermissionRequest","decision":{"behavior":"deny","message":"no way"}}})"));
     a = AgentAnswer::forDecision(Source::codex, Canonical::preToolUse, allow);
-    EXPECT_EQ(json(a), nlohmann::json::parse(
-                           R"({"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"allow","permissionDecisionReason":"Approved in Vorlix Agents"}})"));
+    EXPECT_EQ(
+        json(a),
+        nlohmann::json::parse(
+            R"({"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"allow","permissionDecisionReason":"Approved in Vorlix Agents"}})"));
     a = AgentAnswer::forDecision(Source::grok, Canonical::preToolUse, allow);
     EXPECT_EQ(a.out, R"({"decision":"allow"})");
     a = AgentAnswer::forDecision(Source::grok, Canonical::preToolUse, Decision{Behavior::deny});

@@ -150,8 +150,8 @@ TEST(Decision, CodingKeepsAbsentMessagesAbsent) {
     EXPECT_EQ(withNull->behavior, Behavior::deny);
     EXPECT_FALSE(withNull->message);
     EXPECT_EQ(Decision::fromLine(R"({"behavior":"allow","message":"m"})")->message, "m");
-    for (const char* bad : {R"({"behavior":"Allow"})", R"({})", R"({"behavior":1})", R"({"behavior":"deny","message":3})",
-                            "[]", "not json", ""})
+    for (const char* bad : {R"({"behavior":"Allow"})", R"({})", R"({"behavior":1})",
+                            R"({"behavior":"deny","message":3})", "[]", "not json", ""})
         EXPECT_FALSE(Decision::fromLine(bad)) << bad;
 }
 

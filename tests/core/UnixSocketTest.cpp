@@ -1,5 +1,5 @@
-#include "TempHome.h"
 #include "UnixSocket.h"
+#include "TempHome.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>

@@ -16,7 +16,9 @@ using Vorlix::Behavior;
 namespace {
 const std::string permission = readFixture("claude/PermissionRequest.json");
 
-BridgeProcess::EnvChanges cleanEnv() { return {{"GROK_HOOK_EVENT", std::nullopt}, {"GROK_SESSION_ID", std::nullopt}}; }
+BridgeProcess::EnvChanges cleanEnv() {
+    return {{"GROK_HOOK_EVENT", std::nullopt}, {"GROK_SESSION_ID", std::nullopt}};
+}
 
 // The bridge's answer on stdout, as JSON, with the decision's behaviour and message pulled out.
 std::pair<std::string, std::string> permissionAnswer(const BridgeProcess::Result& result) {
@@ -71,7 +73,8 @@ TEST_F(BridgeServer, EveryWayAGateIsAnswered) {
         return std::nullopt;
     };
     auto result = bridge("claude", permission);
-    EXPECT_EQ(permissionAnswer(result), (std::pair<std::string, std::string>{"deny", "Vorlix Agents: matched your rule"}));
+    EXPECT_EQ(permissionAnswer(result),
+              (std::pair<std::string, std::string>{"deny", "Vorlix Agents: matched your rule"}));
     store.autoDecide = nullptr;
 
     // The policy.
@@ -97,7 +100,8 @@ TEST_F(BridgeServer, EveryWayAGateIsAnswered) {
 
 TEST_F(BridgeServer, AnUnansweredGateTimesOutWithTheDefaultDeny) {
     startServer(0.5);
-    auto result = bridge("kiro", R"({"hook_event_name":"preToolUse","tool_name":"fs_write","tool_input":{"path":"/etc/hosts"}})");
+    auto result =
+        bridge("kiro", R"({"hook_event_name":"preToolUse","tool_name":"fs_write","tool_input":{"path":"/etc/hosts"}})");
     EXPECT_EQ(result.exitStatus, 2);
     EXPECT_EQ(result.err, "Vorlix Agents: no response, denied by default");
     ASSERT_TRUE(waitUntil([&] { return store.gates().isEmpty(); }));
@@ -110,7 +114,8 @@ TEST_F(BridgeServer, TwoHundredBridgesAnsweredInReverseOrder) {
     std::vector<Running> bridges(count);
     for (int i = 0; i < count; ++i) {
         const std::string payload = R"({"hook_event_name":"PermissionRequest","tool_name":"Bash","session_id":"s)" +
-                                    std::to_string(i) + R"(","tool_input":{"command":"make )" + std::to_string(i) + R"("}})";
+                                    std::to_string(i) + R"(","tool_input":{"command":"make )" + std::to_string(i) +
+                                    R"("}})";
         BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"}, payload, cleanEnv(), bridges[i]);
     }
     ASSERT_TRUE(waitUntil([&] { return store.gates().size() == count; }, 60000)) << store.gates().size();

@@ -15,9 +15,12 @@ namespace fs = std::filesystem;
 
 namespace {
 BridgeProcess::EnvChanges appEnv(const std::string& home, BridgeProcess::EnvChanges extra = {}) {
-    BridgeProcess::EnvChanges env = {{"HOME", home},          {"GROK_HOOK_EVENT", std::nullopt},
-                                     {"GROK_SESSION_ID", std::nullopt}, {"VORLIX_REMOTE", std::nullopt},
-                                     {"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}};
+    BridgeProcess::EnvChanges env = {{"HOME", home},
+                                     {"GROK_HOOK_EVENT", std::nullopt},
+                                     {"GROK_SESSION_ID", std::nullopt},
+                                     {"VORLIX_REMOTE", std::nullopt},
+                                     {"DISPLAY", std::nullopt},
+                                     {"WAYLAND_DISPLAY", std::nullopt}};
     for (auto& [k, v] : extra)
         env[k] = v;
     return env;

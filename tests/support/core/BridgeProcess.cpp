@@ -147,8 +147,8 @@ BridgeProcess::Result BridgeProcess::run(const std::vector<std::string>& argumen
     return running.finish(timeoutMs);
 }
 
-BridgeProcess::Result BridgeProcess::bridge(const std::string& source, const std::string& input,
-                                            const EnvChanges& env, int timeoutMs) {
+BridgeProcess::Result BridgeProcess::bridge(const std::string& source, const std::string& input, const EnvChanges& env,
+                                            int timeoutMs) {
     return run({VORLIX_BRIDGE_PATH, "--source", source}, input, env, timeoutMs);
 }
 

@@ -7,8 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-LineServer::LineServer(const std::string& path, Responder responder)
-    : m_path(path), m_responder(std::move(responder)) {
+LineServer::LineServer(const std::string& path, Responder responder) : m_path(path), m_responder(std::move(responder)) {
     m_listenFD = UnixSocket::listen(path, 64);
     m_wakeFD = ::eventfd(0, EFD_CLOEXEC);
     m_thread = std::thread([this] { loop(); });

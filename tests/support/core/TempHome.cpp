@@ -18,8 +18,8 @@ TempHome::TempHome() {
         m_oldHome = old;
     }
     setenv("HOME", m_path.c_str(), 1);
-    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME", "XDG_DESKTOP_DIR",
-                             "XDG_RUNTIME_DIR"})
+    for (const char* name :
+         {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME", "XDG_DESKTOP_DIR", "XDG_RUNTIME_DIR"})
         unsetenv(name);
 }
 
