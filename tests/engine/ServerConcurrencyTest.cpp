@@ -10,7 +10,6 @@
 #include <deque>
 #include <gtest/gtest.h>
 #include <mutex>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -83,18 +82,6 @@ struct ServerFixture : ::testing::Test {
 };
 } // namespace
 
-TEST_F(ServerFixture, NonGatingEventReachesApplyAndGetsNoByteBack) {
-    Server server(&store, 60, main.post(), path);
-    server.start();
-    int fd = UnixSocket::connect(path);
-    UnixSocket::writeLine(fd, eventLine("E1", false));
-    EXPECT_EQ(readAll(fd), "");
-    close(fd);
-    ASSERT_TRUE(main.runUntil([&] { return store.sessions().size() == 1; }));
-    EXPECT_EQ(store.sessions().first()->toolCount(), 1);
-    EXPECT_TRUE(store.gates().isEmpty());
-}
-
 TEST_F(ServerFixture, GatesAnsweredInReverseOrderReachTheRightConnections) {
     Server server(&store, 60, main.post(), path);
     server.start();
@@ -140,43 +127,6 @@ TEST_F(ServerFixture, AnUnansweredGateTimesOutAndTheSessionGoesBackToWork) {
     EXPECT_EQ(reply, "{\"behavior\":\"deny\",\"message\":\"Vorlix Agents: no response, denied by default\"}\n");
     EXPECT_EQ(store.sessions().first()->state(), SpriteKind::thinking);
     EXPECT_EQ(store.sessions().first()->activity(), "Working");
-}
-
-TEST_F(ServerFixture, APeerThatLeavesWhileHeldDoesNotDisturbTheServer) {
-    Server server(&store, 60, main.post(), path);
-    server.start();
-    int fd = UnixSocket::connect(path);
-    UnixSocket::writeLine(fd, eventLine("K", true));
-    ASSERT_TRUE(main.runUntil([&] { return store.gates().size() == 1; }));
-    close(fd);
-    store.decideOnCard(store.gates().first(), Behavior::allow);
-    ASSERT_TRUE(main.runUntil([&] { return server.activeConnections() == 0; }));
-    // Still serving.
-    int next = UnixSocket::connect(path);
-    UnixSocket::writeLine(next, eventLine("N", false, "other"));
-    close(next);
-    ASSERT_TRUE(main.runUntil([&] { return store.sessionWithId("other") != nullptr; }));
-}
-
-TEST_F(ServerFixture, BadLinesAndSilentPeersLeaveTheStoreUntouched) {
-    Server server(&store, 60, main.post(), path);
-    server.start();
-    for (const std::string& line :
-         {std::string("not json"), std::string("{}"),
-          eventLine("P", false).replace(eventLine("P", false).find("postToolUse"), 11, "PostToolUse"),
-          std::string(5000, '[')}) {
-        int fd = UnixSocket::connect(path);
-        UnixSocket::writeLine(fd, line);
-        EXPECT_EQ(readAll(fd), "") << line.substr(0, 40);
-        close(fd);
-    }
-    int silent = UnixSocket::connect(path);
-    shutdown(silent, SHUT_WR);
-    EXPECT_EQ(readAll(silent), "");
-    close(silent);
-    ASSERT_TRUE(main.runUntil([&] { return server.activeConnections() == 0; }));
-    main.runUntil([] { return false; }, 50);
-    EXPECT_TRUE(store.sessions().isEmpty());
 }
 
 TEST_F(ServerFixture, StartReplacesAStaleFileLogsThePathAndQuitRemovesOnlyOurOwnFile) {
