@@ -1,8 +1,8 @@
 // Exports a journal of 200 000 entries over 30 day files and compares it with only reading the same bytes.
-#include "AppIdentity.h"
-#include "AppPaths.h"
-#include "AuditLog.h"
-#include "Clock.h"
+#include "audit/AuditLog.h"
+#include "support/AppIdentity.h"
+#include "support/AppPaths.h"
+#include "support/Clock.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
 // Events applied per second through real sockets, beside a bare connect-write-close floor.
-#include "AppIdentity.h"
 #include "Paths.h"
-#include "Server.h"
-#include "SessionStore.h"
 #include "UnixSocket.h"
+#include "hookserver/Server.h"
+#include "sessions/SessionStore.h"
+#include "support/AppIdentity.h"
 
 #include <QCoreApplication>
 #include <algorithm>

@@ -1,9 +1,9 @@
 // Memory per held gate and the cost of one more event while thousands of gates are held open.
-#include "AppIdentity.h"
 #include "Paths.h"
-#include "Server.h"
-#include "SessionStore.h"
 #include "UnixSocket.h"
+#include "hookserver/Server.h"
+#include "sessions/SessionStore.h"
+#include "support/AppIdentity.h"
 
 #include <QCoreApplication>
 #include <chrono>

@@ -1,8 +1,8 @@
 // The phone page under load: 500 page requests at once and 100 decisions against a server holding 50 gates.
 // Figures: page latency (p50/p99), decisions that reached their gates, open descriptors before and after.
-#include "GateBox.h"
-#include "RemoteApproval.h"
-#include "SessionStore.h"
+#include "hookserver/GateBox.h"
+#include "phone/RemoteApproval.h"
+#include "sessions/SessionStore.h"
 
 #include <QCoreApplication>
 #include <QDir>

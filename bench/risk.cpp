@@ -2,7 +2,7 @@
 // against a floor loop that does the cheapest honest work over the same inputs (lower-casing the tool
 // name and one case-insensitive substring scan per table row).
 
-#include "RiskEngine.h"
+#include "risk/RiskEngine.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,8 +1,8 @@
 #include "AppCore.h"
-#include "AppIdentity.h"
-#include "AssessCommand.h"
-#include "HooksCommand.h"
-#include "QuitSignals.h"
+#include "cli/AssessCommand.h"
+#include "cli/HooksCommand.h"
+#include "support/AppIdentity.h"
+#include "support/QuitSignals.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

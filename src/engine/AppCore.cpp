@@ -1,7 +1,7 @@
 #include "AppCore.h"
 
-#include "AutoApprovePolicy.h"
-#include "Log.h"
+#include "risk/AutoApprovePolicy.h"
+#include "support/Log.h"
 
 #include <QPointer>
 

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "Achievement.h"
-#include "AuditLog.h"
-#include "Game.h"
-#include "Installer.h"
-#include "Prefs.h"
-#include "RemoteApproval.h"
-#include "RuleStore.h"
-#include "Server.h"
-#include "SessionStore.h"
+#include "audit/AuditLog.h"
+#include "game/Achievement.h"
+#include "game/Game.h"
+#include "hookserver/Server.h"
+#include "installer/Installer.h"
+#include "phone/RemoteApproval.h"
+#include "prefs/Prefs.h"
+#include "risk/RuleStore.h"
+#include "sessions/SessionStore.h"
 
 #include <QObject>
 #include <QTimer>

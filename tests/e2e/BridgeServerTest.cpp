@@ -1,10 +1,10 @@
 #include "BridgeProcess.h"
 #include "EventLoop.h"
 #include "Paths.h"
-#include "Server.h"
-#include "SessionStore.h"
 #include "TempHome.h"
 #include "UnixSocket.h"
+#include "hookserver/Server.h"
+#include "sessions/SessionStore.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>

@@ -1,11 +1,11 @@
 // A real browser on the phone page: headless Chromium, driven over its DevTools pipe, answers gates held by real
 // bridge processes.
 #include "EventLoop.h"
-#include "GateBox.h"
-#include "RemoteApproval.h"
-#include "Server.h"
-#include "SessionStore.h"
 #include "TempHome.h"
+#include "hookserver/GateBox.h"
+#include "hookserver/Server.h"
+#include "phone/RemoteApproval.h"
+#include "sessions/SessionStore.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "AppCore.h"
 #include "EventLoop.h"
-#include "Log.h"
 #include "TempHome.h"
+#include "support/Log.h"
 
 #include <QTcpServer>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "AppIdentity.h"
+#include "support/AppIdentity.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>

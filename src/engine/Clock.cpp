@@ -1,6 +1,0 @@
-#include "Clock.h"
-
-const Clock& Clock::system() {
-    static const Clock clock;
-    return clock;
-}

@@ -1,0 +1,91 @@
+#include "cli/HooksCommand.h"
+
+#include "installer/Installer.h"
+
+#include <optional>
+
+namespace {
+
+enum class Verb { hooks, install, uninstall, evict };
+
+struct Request {
+    Verb verb;
+    Vorlix::Source source = Vorlix::Source::claude;
+    QString name;
+};
+
+std::optional<Vorlix::Source> sourceArg(const QString& text) {
+    return Vorlix::sourceFromRaw(text.toStdString());
+}
+
+std::optional<Request> parse(const QStringList& args) {
+    if (args.isEmpty())
+        return std::nullopt;
+    const QString& verb = args.first();
+    if (verb == QLatin1String("hooks") && args.size() == 1)
+        return Request{Verb::hooks, Vorlix::Source::claude, {}};
+    if ((verb == QLatin1String("install") || verb == QLatin1String("uninstall")) && args.size() == 2) {
+        if (auto source = sourceArg(args[1]))
+            return Request{verb == QLatin1String("install") ? Verb::install : Verb::uninstall, *source, {}};
+        return std::nullopt;
+    }
+    if (verb == QLatin1String("evict") && args.size() == 3 && !args[1].isEmpty()) {
+        if (auto source = sourceArg(args[2]))
+            return Request{Verb::evict, *source, args[1]};
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+int HooksCommand::run(const QStringList& args, QTextStream& out, QTextStream& err) {
+    if (!parse(args)) {
+        printUsage(err);
+        return 2;
+    }
+    Installer installer;
+    return run(args, out, err, installer);
+}
+
+int HooksCommand::run(const QStringList& args, QTextStream& out, QTextStream& err, Installer& installer) {
+    const std::optional<Request> request = parse(args);
+    if (!request) {
+        printUsage(err);
+        return 2;
+    }
+    switch (request->verb) {
+    case Verb::hooks:
+        for (const Installer::Agent& agent : installer.agents()) {
+            out << QStringLiteral("%1  %2  %3")
+                       .arg(QString::fromUtf8(Vorlix::rawValue(agent.id)), -6)
+                       .arg(agent.name, -11)
+                       .arg(agent.status.statusText())
+                << '\n';
+        }
+        out.flush();
+        return 0;
+    case Verb::install:
+        installer.install(request->source);
+        break;
+    case Verb::uninstall:
+        installer.uninstall(request->source);
+        break;
+    case Verb::evict:
+        installer.evict(request->name, request->source);
+        break;
+    }
+    const QString& message = installer.lastMessage();
+    const bool failed = message.startsWith(QStringLiteral("Failed: "));
+    QTextStream& stream = failed ? err : out;
+    stream << message << '\n';
+    stream.flush();
+    return failed ? 1 : 0;
+}
+
+void HooksCommand::printUsage(QTextStream& err) {
+    err << "usage: VorlixAgents hooks\n"
+           "       VorlixAgents install claude|codex|grok|kiro\n"
+           "       VorlixAgents uninstall claude|codex|grok|kiro\n"
+           "       VorlixAgents evict NAME claude|codex|grok|kiro   (NAME: \"Vibe Island\" or \"another notch app\")\n";
+    err.flush();
+}

@@ -1,0 +1,248 @@
+#include "game/Game.h"
+
+#include "JSONValue.h"
+#include "support/AppPaths.h"
+#include "support/FileIO.h"
+#include "support/Log.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <nlohmann/json.hpp>
+
+namespace {
+
+using nlohmann::json;
+
+// Unlock times are stored as seconds since 2001-01-01 00:00:00 UTC.
+constexpr qint64 referenceEpochMs = 978'307'200'000;
+// Beyond this a stored time is nonsense, and converting it to milliseconds would overflow.
+constexpr double maxStoredSeconds = 1e12;
+
+constexpr QStringView dayFormat = u"yyyy-MM-dd";
+
+qint64 saturatingAdd(qint64 a, qint64 b) {
+    qint64 sum = 0;
+    if (__builtin_add_overflow(a, b, &sum))
+        return b > 0 ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
+    return sum;
+}
+
+template <typename T> bool assign(T& field, const T& value) {
+    if (field == value)
+        return false;
+    field = value;
+    return true;
+}
+
+std::optional<qint64> int64Member(const json& object, const char* key) {
+    const auto it = object.find(key);
+    if (it == object.end() || !it->is_number_integer())
+        return std::nullopt;
+    if (it->is_number_unsigned()) {
+        const auto value = it->get<std::uint64_t>();
+        if (value > static_cast<std::uint64_t>(std::numeric_limits<qint64>::max()))
+            return std::nullopt;
+        return static_cast<qint64>(value);
+    }
+    return it->get<std::int64_t>();
+}
+
+std::optional<QDateTime> storedTime(const json& value) {
+    if (!value.is_number())
+        return std::nullopt;
+    const double seconds = value.get<double>();
+    if (!std::isfinite(seconds) || std::fabs(seconds) > maxStoredSeconds)
+        return std::nullopt;
+    return QDateTime::fromMSecsSinceEpoch(referenceEpochMs + std::llround(seconds * 1000.0), QTimeZone::utc());
+}
+
+double storedSeconds(const QDateTime& t) {
+    return static_cast<double>(t.toMSecsSinceEpoch() - referenceEpochMs) / 1000.0;
+}
+
+} // namespace
+
+Game::Game(QString path, const Clock& clock, QObject* parent)
+    : QObject(parent), m_path(std::move(path)), m_clock(clock), m_achievements(catalog()) {
+    load();
+}
+
+QString Game::defaultPath() {
+    return AppPaths::dataDir() + QStringLiteral("/game.json");
+}
+
+const QList<Achievement>& Game::catalog() {
+    static const QList<Achievement> list{
+        {QStringLiteral("first-blood"), QStringLiteral("First Blood"),
+         QStringLiteral("Approve your first agent action"), std::nullopt},
+        {QStringLiteral("century"), QStringLiteral("Century"), QStringLiteral("Bank 100 coins"), std::nullopt},
+        {QStringLiteral("boss-slayer"), QStringLiteral("Boss Slayer"), QStringLiteral("Deny a destructive command"),
+         std::nullopt},
+        {QStringLiteral("week-streak"), QStringLiteral("Regular"), QStringLiteral("A 7-day streak"), std::nullopt},
+        {QStringLiteral("full-house"), QStringLiteral("Full House"), QStringLiteral("Four agents live at once"),
+         std::nullopt},
+        {QStringLiteral("night-owl"), QStringLiteral("Night Owl"), QStringLiteral("Approve something after midnight"),
+         std::nullopt},
+    };
+    return list;
+}
+
+bool Game::isNightOwlTime(const QDateTime& at, const QTimeZone& zone) {
+    return at.isValid() && at.toTimeZone(zone).time().hour() <= nightOwlLastHour;
+}
+
+int Game::unlockedCount() const {
+    return static_cast<int>(std::count_if(m_achievements.cbegin(), m_achievements.cend(),
+                                          [](const Achievement& a) { return a.unlocked(); }));
+}
+
+void Game::agentCompleted() {
+    addCoins(1);
+    bumpStreak();
+    if (onCoin)
+        onCoin();
+    // Only a finished agent can bring "century": boss coins alone never do.
+    if (m_coins >= centuryCoins)
+        unlock(QStringLiteral("century"));
+    save();
+}
+
+void Game::bossBeaten() {
+    if (assign(m_bossesBeaten, saturatingAdd(m_bossesBeaten, 1)))
+        emit bossesBeatenChanged();
+    addCoins(bossCoins);
+    unlock(QStringLiteral("boss-slayer"));
+    if (onCoin)
+        onCoin();
+    save();
+}
+
+void Game::bumpStreak() {
+    // The user's calendar, not UTC: a day ends at local midnight, and "yesterday" survives DST changes.
+    const QDate today = m_clock.local(m_clock.now()).date();
+    const QString todayText = today.toString(dayFormat);
+    if (todayText == m_lastActiveDay)
+        return;
+    const QDate last = QDate::fromString(m_lastActiveDay, dayFormat);
+    const qint64 streak = last.isValid() && last.daysTo(today) == 1 ? saturatingAdd(m_streak, 1) : 1;
+    if (assign(m_streak, streak))
+        emit streakChanged();
+    if (assign(m_lastActiveDay, todayText))
+        emit lastActiveDayChanged();
+    if (assign(m_bestStreak, std::max(m_bestStreak, m_streak)))
+        emit bestStreakChanged();
+    if (m_streak >= weekStreakDays)
+        unlock(QStringLiteral("week-streak"));
+}
+
+void Game::unlock(const QString& id) {
+    const auto it =
+        std::find_if(m_achievements.begin(), m_achievements.end(), [&id](const Achievement& a) { return a.id == id; });
+    if (it == m_achievements.end() || it->unlocked())
+        return;
+    it->unlockedAt = m_clock.now();
+    // A copy: the callback may reach back into the game and change the list.
+    const Achievement unlocked = *it;
+    emit achievementsChanged();
+    if (onAchievement)
+        onAchievement(unlocked);
+    save();
+}
+
+bool Game::save() {
+    if (m_unusableFileInPlace) {
+        const QString moved = FileIO::moveAside(m_path, m_clock.now());
+        m_unusableFileInPlace = moved.isEmpty() && QFileInfo::exists(m_path);
+        if (m_unusableFileInPlace) {
+            Log::line(QStringLiteral("Vorlix Agents: game not saved, cannot move aside ") + m_path);
+            return false;
+        }
+    }
+    QString error;
+    if (!FileIO::writeAtomically(m_path, encode(), &error)) {
+        Log::line(QStringLiteral("Vorlix Agents: could not save game: ") + error);
+        return false;
+    }
+    return true;
+}
+
+void Game::load() {
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    const FileIO::ReadResult file = FileIO::read(m_path);
+    if (file.status == FileIO::ReadStatus::missing)
+        return;
+    const std::optional<Saved> saved =
+        file.status == FileIO::ReadStatus::ok ? decode(file.data) : std::optional<Saved>();
+    if (!saved) {
+        // Keep the user's coins recoverable: the next save must not overwrite what we could not read.
+        const QString moved = FileIO::moveAside(m_path, m_clock.now());
+        m_unusableFileInPlace = moved.isEmpty() && QFileInfo::exists(m_path);
+        Log::line(moved.isEmpty() ? QStringLiteral("Vorlix Agents: game file unusable: ") + m_path
+                                  : QStringLiteral("Vorlix Agents: game file unusable, moved to ") + moved);
+        return;
+    }
+    m_coins = saved->coins;
+    m_streak = saved->streak;
+    m_bestStreak = saved->bestStreak;
+    m_lastActiveDay = saved->lastActiveDay;
+    m_bossesBeaten = saved->bossesBeaten;
+    m_achievements = saved->achievements;
+}
+
+std::optional<Game::Saved> Game::decode(const QByteArray& data) {
+    const std::string_view text(data.constData(), static_cast<size_t>(data.size()));
+    if (JSONValue::nestsTooDeep(text))
+        return std::nullopt;
+    const json root = json::parse(text, nullptr, false);
+    if (root.is_discarded() || !root.is_object())
+        return std::nullopt;
+
+    const auto coins = int64Member(root, "coins");
+    const auto streak = int64Member(root, "streak");
+    const auto bestStreak = int64Member(root, "bestStreak");
+    const auto bossesBeaten = int64Member(root, "bossesBeaten");
+    const auto day = root.find("lastActiveDay");
+    const auto unlocked = root.find("unlocked");
+    if (!coins || !streak || !bestStreak || !bossesBeaten || day == root.end() || !day->is_string() ||
+        unlocked == root.end() || !unlocked->is_object())
+        return std::nullopt;
+
+    Saved saved{*coins,        *streak,  *bestStreak, QString::fromStdString(day->get<std::string>()),
+                *bossesBeaten, catalog()};
+    // Every stored time must be a usable number, even under a key we no longer know.
+    for (const auto& [key, value] : unlocked->items()) {
+        const std::optional<QDateTime> at = storedTime(value);
+        if (!at)
+            return std::nullopt;
+        for (Achievement& achievement : saved.achievements) {
+            if (achievement.id.toStdString() == key)
+                achievement.unlockedAt = at;
+        }
+    }
+    return saved;
+}
+
+QByteArray Game::encode() const {
+    json unlocked = json::object();
+    for (const Achievement& achievement : m_achievements) {
+        if (achievement.unlockedAt)
+            unlocked[achievement.id.toStdString()] = storedSeconds(*achievement.unlockedAt);
+    }
+    const json root = {
+        {"coins", m_coins},
+        {"streak", m_streak},
+        {"bestStreak", m_bestStreak},
+        {"lastActiveDay", m_lastActiveDay.toStdString()},
+        {"bossesBeaten", m_bossesBeaten},
+        {"unlocked", unlocked},
+    };
+    return QByteArray::fromStdString(root.dump(-1, ' ', false, json::error_handler_t::replace));
+}
+
+void Game::addCoins(qint64 amount) {
+    if (assign(m_coins, saturatingAdd(m_coins, amount)))
+        emit coinsChanged();
+}

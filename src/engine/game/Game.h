@@ -1,0 +1,96 @@
+#pragma once
+
+#include "game/Achievement.h"
+#include "support/Clock.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <functional>
+
+/// Coins, daily streak, bosses and one-time achievements, kept in a small JSON file. Main thread only.
+class Game final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Game)
+    Q_PROPERTY(qint64 coins READ coins NOTIFY coinsChanged)
+    Q_PROPERTY(qint64 streak READ streak NOTIFY streakChanged)
+    Q_PROPERTY(qint64 bestStreak READ bestStreak NOTIFY bestStreakChanged)
+    Q_PROPERTY(QString lastActiveDay READ lastActiveDay NOTIFY lastActiveDayChanged)
+    Q_PROPERTY(qint64 bossesBeaten READ bossesBeaten NOTIFY bossesBeatenChanged)
+    Q_PROPERTY(QList<Achievement> achievements READ achievements NOTIFY achievementsChanged)
+    Q_PROPERTY(int unlockedCount READ unlockedCount NOTIFY achievementsChanged)
+
+public:
+    static constexpr qint64 centuryCoins = 100;
+    static constexpr qint64 bossCoins = 5;
+    static constexpr qint64 weekStreakDays = 7;
+    static constexpr int nightOwlLastHour = 4;
+
+    /// Loads the save file at once; a file that exists but cannot be used is moved aside, never overwritten.
+    explicit Game(QString path = defaultPath(), const Clock& clock = Clock::system(), QObject* parent = nullptr);
+
+    /// ~/.vorlix-agents/data/game.json
+    static QString defaultPath();
+    /// Every achievement, locked, in the order the views list them.
+    static const QList<Achievement>& catalog();
+    /// Whether an approval at that time, read in that zone, earns "night-owl" (00:00 to 04:59).
+    static bool isNightOwlTime(const QDateTime& at, const QTimeZone& zone);
+
+    qint64 coins() const { return m_coins; }
+    qint64 streak() const { return m_streak; }
+    qint64 bestStreak() const { return m_bestStreak; }
+    const QString& lastActiveDay() const { return m_lastActiveDay; }
+    qint64 bossesBeaten() const { return m_bossesBeaten; }
+    const QList<Achievement>& achievements() const { return m_achievements; }
+    int unlockedCount() const;
+    const QString& path() const { return m_path; }
+
+    /// One agent finished its work: a coin, today's streak, perhaps "century"; saves.
+    void agentCompleted();
+    /// The user denied a destructive command: five coins and "boss-slayer"; saves.
+    void bossBeaten();
+    /// Records activity today by the clock's time zone. Does not save: callers do.
+    void bumpStreak();
+    /// Unlocks the achievement with that id once; unknown ids and second unlocks do nothing. Saves.
+    void unlock(const QString& id);
+    /// Writes the whole file atomically; false when it could not be written (the state stays in memory).
+    bool save();
+
+    // Set once by the application shell; each is optional.
+    std::function<void()> onCoin;
+    std::function<void(const Achievement&)> onAchievement;
+
+signals:
+    void coinsChanged();
+    void streakChanged();
+    void bestStreakChanged();
+    void lastActiveDayChanged();
+    void bossesBeatenChanged();
+    void achievementsChanged();
+
+private:
+    struct Saved {
+        qint64 coins = 0;
+        qint64 streak = 0;
+        qint64 bestStreak = 0;
+        QString lastActiveDay;
+        qint64 bossesBeaten = 0;
+        QList<Achievement> achievements;
+    };
+
+    void load();
+    static std::optional<Saved> decode(const QByteArray& data);
+    QByteArray encode() const;
+    void addCoins(qint64 amount);
+
+    const QString m_path;
+    const Clock& m_clock;
+    qint64 m_coins = 0;
+    qint64 m_streak = 0;
+    qint64 m_bestStreak = 0;
+    QString m_lastActiveDay;
+    qint64 m_bossesBeaten = 0;
+    QList<Achievement> m_achievements;
+    // A file we could not use and could not yet move aside: no save may replace it.
+    bool m_unusableFileInPlace = false;
+};

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "Source.h"
+#include "installer/HookConfig.h"
+#include "support/AppPaths.h"
+#include "support/Clock.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <optional>
+
+/// Wires the coding agents on this machine to the bridge and unwires them again, keeping everybody else's
+/// hooks and a backup of every file before it changes. Confined to the main thread; every operation is
+/// synchronous. All relative paths below are under the home directory given at construction.
+class Installer final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Installer)
+    Q_PROPERTY(QList<Installer::Agent> agents READ agents NOTIFY agentsChanged)
+    Q_PROPERTY(QString lastMessage READ lastMessage NOTIFY lastMessageChanged)
+    Q_PROPERTY(QString home READ home CONSTANT)
+
+public:
+    class Status {
+    public:
+        enum class Kind { conflict, unsupported, notFound, notInstalled, installed };
+
+        static Status conflict(QString name) { return {Kind::conflict, std::move(name)}; }
+        static Status unsupported(QString reason) { return {Kind::unsupported, std::move(reason)}; }
+        static Status notFound() { return {Kind::notFound, {}}; }
+        static Status notInstalled() { return {Kind::notInstalled, {}}; }
+        static Status installed() { return {Kind::installed, {}}; }
+
+        Kind kind() const { return m_kind; }
+        /// The owner's name of a conflict, the reason of an unsupported agent; empty otherwise.
+        const QString& detail() const { return m_detail; }
+        /// The words the agent rows show: "watching", "hooks not installed", ...
+        QString statusText() const;
+        bool operator==(const Status&) const = default;
+
+    private:
+        Status(Kind kind, QString detail) : m_kind(kind), m_detail(std::move(detail)) {}
+        Kind m_kind;
+        QString m_detail;
+    };
+
+    struct Agent {
+        Vorlix::Source id = Vorlix::Source::claude;
+        QString name;
+        QString configDir;
+        Status status = Status::notFound();
+        bool operator==(const Agent&) const = default;
+    };
+
+    struct Err {
+        QString msg;
+        const QString& description() const { return msg; }
+    };
+    /// Nothing on success.
+    using MaybeErr = std::optional<Err>;
+
+    /// The clock names the backup folders; it must outlive the installer.
+    explicit Installer(QString home = AppPaths::home(), QString bridgeSource = defaultBridgeSource(),
+                       const Clock& clock = Clock::system(), QObject* parent = nullptr);
+
+    /// The bridge shipped beside the application's executable.
+    static QString defaultBridgeSource();
+
+    const QList<Agent>& agents() const { return m_agents; }
+    /// The outcome of the last install, uninstall or evict; empty until there was one.
+    const QString& lastMessage() const { return m_lastMessage; }
+    const QString& home() const { return m_home; }
+
+    /// Re-probes the three agents (Claude Code, Codex, Grok; Kiro has no row).
+    void refresh();
+    void install(Vorlix::Source source);
+    void uninstall(Vorlix::Source source);
+    /// Removes a foreign tool's hooks ("Vibe Island", "another notch app") from one agent.
+    void evict(const QString& name, Vorlix::Source from);
+
+    Status claudeStatus() const;
+    Status codexStatus() const;
+    Status grokStatus() const;
+
+signals:
+    void agentsChanged();
+    void lastMessageChanged();
+
+private:
+    QString absolute(const QString& relative) const { return m_home + QLatin1Char('/') + relative; }
+    std::string homeUtf8() const { return m_home.toStdString(); }
+    void setLastMessage(const QString& message);
+    Status jsonHooksStatus(const QString& configDir, const QString& file) const;
+
+    MaybeErr stageBridge();
+    MaybeErr mergeHooks(const QString& path, const HookConfig::json& add);
+    MaybeErr writeGrokFile();
+    MaybeErr stripHooks(const QString& path, const QString& needle);
+    MaybeErr stripStatusLine(const QString& path, const QString& needle);
+    MaybeErr backup(const QString& path);
+    MaybeErr write(const HookConfig::json& root, const QString& path);
+    void disableGrokClaudeCompat();
+    /// The file parsed as a JSON object; absent when missing, unreadable, malformed or another kind of value.
+    std::optional<HookConfig::json> readObject(const QString& path) const;
+
+    const QString m_home;
+    const QString m_bridgeSource;
+    const Clock& m_clock;
+    QList<Agent> m_agents;
+    QString m_lastMessage;
+};

@@ -1,0 +1,86 @@
+#include "phone/PhoneHttp.h"
+
+#include <QStringList>
+
+namespace {
+const QString crlf = QStringLiteral("\r\n");
+
+QByteArray plain(const char* status, const char* body) {
+    return PhoneHttp::response(status, "text/plain", body);
+}
+} // namespace
+
+QByteArray PhoneHttp::respond(const QByteArray& request, const QString& token, const Page& page, const Decide& decide) {
+    if (request.isEmpty() || !request.isValidUtf8())
+        return {};
+    const QString text = QString::fromUtf8(request);
+    const QStringList lines = text.split(crlf, Qt::SkipEmptyParts);
+    const QString firstLine = lines.isEmpty() ? QString() : lines.first();
+    const QStringList parts = firstLine.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (parts.size() < 2)
+        return plain("400 Bad Request", "bad");
+    const QString& method = parts[0];
+    const QString& target = parts[1];
+
+    if (!hasToken(target, token))
+        return plain("401 Unauthorized", "no");
+    if (method == QLatin1String("POST")) {
+        const std::optional<QString> id = value(QStringLiteral("id"), target);
+        const std::optional<QString> action = value(QStringLiteral("a"), target);
+        if (!id || !action)
+            return plain("400 Bad Request", "bad");
+        if (decide)
+            decide(*id, *action == QLatin1String("allow") ? Vorlix::Behavior::allow : Vorlix::Behavior::deny);
+        return plain("200 OK", "ok");
+    }
+    return response("200 OK", "text/html; charset=utf-8", page ? page() : QByteArray());
+}
+
+bool PhoneHttp::hasToken(const QString& target, const QString& token) {
+    if (token.isEmpty())
+        return false;
+    const qsizetype length = token.size();
+    bool found = false;
+    for (qsizetype at = target.indexOf(QLatin1String("t=")); at >= 0 && at + 2 + length <= target.size();
+         at = target.indexOf(QLatin1String("t="), at + 1)) {
+        char16_t difference = 0;
+        for (qsizetype i = 0; i < length; ++i)
+            difference |= target[at + 2 + i].unicode() ^ token[i].unicode();
+        found |= difference == 0;
+    }
+    return found;
+}
+
+std::optional<QString> PhoneHttp::value(const QString& key, const QString& target) {
+    qsizetype start = 0;
+    while (start < target.size()) {
+        qsizetype end = start;
+        while (end < target.size() && target[end] != QLatin1Char('?') && target[end] != QLatin1Char('&'))
+            ++end;
+        // Split at the first "=" after any leading ones, into at most two non-empty parts.
+        qsizetype nameStart = start;
+        while (nameStart < end && target[nameStart] == QLatin1Char('='))
+            ++nameStart;
+        qsizetype equals = nameStart;
+        while (equals < end && target[equals] != QLatin1Char('='))
+            ++equals;
+        if (equals < end && equals + 1 < end && QStringView(target).sliced(nameStart, equals - nameStart) == key)
+            return target.sliced(equals + 1, end - equals - 1);
+        start = end + 1;
+    }
+    return std::nullopt;
+}
+
+QByteArray PhoneHttp::response(const char* status, const char* contentType, const QByteArray& body) {
+    QByteArray out;
+    out.reserve(128 + body.size());
+    out += "HTTP/1.1 ";
+    out += status;
+    out += "\r\nContent-Type: ";
+    out += contentType;
+    out += "\r\nContent-Length: ";
+    out += QByteArray::number(body.size());
+    out += "\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n";
+    out += body;
+    return out;
+}

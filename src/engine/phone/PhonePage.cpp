@@ -1,0 +1,143 @@
+#include "phone/PhonePage.h"
+
+#include "hookserver/Gate.h"
+#include "sessions/Session.h"
+
+const char* const PhonePage::styleSheet =
+    ":root{color-scheme:dark}"
+    "body{margin:0;padding:18px;background:#0a0a0b;color:#eee;font:15px/1.45 -apple-system,system-ui,sans-serif}"
+    "h1{font-size:12px;letter-spacing:.14em;color:#666;margin:0 0 16px;font-family:ui-monospace,monospace}"
+    ".card{background:#141416;border:1px solid #232326;border-radius:14px;padding:14px;margin-bottom:14px}"
+    ".row{display:flex;justify-content:space-between;align-items:center}"
+    ".tool{font:11px ui-monospace,monospace;color:#aaa;background:#232326;padding:3px 8px;border-radius:99px}"
+    ".proj{font:11px ui-monospace,monospace;color:#777;margin-top:2px}"
+    ".risk{font:11px ui-monospace,monospace;margin-top:8px}"
+    "pre{background:#0d0d0e;border-radius:9px;padding:11px;overflow-x:auto;font:12px ui-monospace,monospace;"
+    "color:#ddd;margin:10px 0 14px}"
+    ".btns{display:flex;gap:10px}"
+    "button{flex:1;padding:14px;border:0;border-radius:11px;font-size:15px;font-weight:600}"
+    ".allow{background:#8ce88c;color:#06210a}"
+    ".deny{background:#3a1e2a;color:#fa87bf}"
+    ".empty{text-align:center;color:#555;margin-top:22vh;font:14px ui-monospace,monospace}"
+    ".empty span{color:#333;font-size:12px}";
+
+QString PhonePage::html(const QList<Gate*>& gates, const QList<Session*>& sessions, const QString& token,
+                        const Assess& assess) {
+    QString out;
+    out.reserve(1600 + gates.size() * 900);
+    out += QStringLiteral("<!doctype html><html><head>"
+                          "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">"
+                          "<meta http-equiv=\"refresh\" content=\"3\">"
+                          "<title>Vorlix Agents</title><style>");
+    out += QLatin1String(styleSheet);
+    out += QStringLiteral("</style></head><body><h1>VORLIX AGENTS</h1>");
+    for (const Gate* gate : gates) {
+        const Session* session = nullptr;
+        for (const Session* candidate : sessions) {
+            if (candidate->id() == gate->sessionID()) {
+                session = candidate;
+                break;
+            }
+        }
+        out += card(*gate, session, assess);
+    }
+    if (gates.isEmpty()) {
+        out += QStringLiteral("<div class=\"empty\">Nothing waiting.<br><span>Your agents are getting on with "
+                              "it.</span></div>");
+    }
+    out += QStringLiteral("<script>function d(id,a){fetch('/decide?t=") + token +
+           QStringLiteral("&id='+id+'&a='+a,{method:'POST'}).finally(()=>location.reload())}</script>"
+                          "</body></html>");
+    return out;
+}
+
+QString PhonePage::card(const Gate& gate, const Session* session, const Assess& assess) {
+    const QString agent =
+        session != nullptr ? QString::fromUtf8(Vorlix::displayName(session->source()).data()) : QStringLiteral("Agent");
+    const QString project = session != nullptr ? session->project() : QString();
+    const std::optional<QString> cwd = session != nullptr ? std::optional<QString>(session->cwd()) : std::nullopt;
+    const RiskVerdict verdict = assess ? assess(gate.toolName(), gate.detail(), cwd) : gate.risk();
+
+    QString risk = escape(levelLabel(verdict.level)) + QStringLiteral("  ");
+    if (!verdict.reasons.isEmpty())
+        risk += QStringLiteral(" \u00B7 ") + escape(verdict.reasons.join(QStringLiteral(", ")));
+    const QString id = scriptString(gate.id());
+
+    QString out;
+    out.reserve(640 + gate.detail().size());
+    out += QStringLiteral("<div class=\"card\"><div class=\"row\"><b>") + escape(agent) +
+           QStringLiteral("</b><span class=\"tool\">") + escape(gate.toolName()) +
+           QStringLiteral("</span></div><div class=\"proj\">") + escape(project) +
+           QStringLiteral("</div><div class=\"risk\" style=\"color:") + levelColour(verdict.level) +
+           QStringLiteral("\">") + risk + QStringLiteral("</div><pre>") + escape(gate.detail()) +
+           QStringLiteral("</pre><div class=\"btns\"><button class=\"deny\" onclick=\"d('") + id +
+           QStringLiteral("','deny')\">Deny</button><button class=\"allow\" onclick=\"d('") + id +
+           QStringLiteral("','allow')\">Allow</button></div></div>");
+    return out;
+}
+
+QString PhonePage::escape(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '&':
+            out += QStringLiteral("&amp;");
+            break;
+        case '<':
+            out += QStringLiteral("&lt;");
+            break;
+        case '>':
+            out += QStringLiteral("&gt;");
+            break;
+        case '"':
+            out += QStringLiteral("&quot;");
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+QString PhonePage::scriptString(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool plain = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '-' ||
+                           u == '_' || u == '.';
+        if (plain)
+            out += c;
+        else
+            out += QStringLiteral("\\u%1").arg(static_cast<unsigned>(u), 4, 16, QLatin1Char('0'));
+    }
+    return out;
+}
+
+QString PhonePage::levelLabel(Risk level) {
+    switch (level) {
+    case Risk::trivial:
+        return QStringLiteral("read-only");
+    case Risk::normal:
+        return QStringLiteral("writes files");
+    case Risk::elevated:
+        return QStringLiteral("elevated");
+    case Risk::critical:
+        return QStringLiteral("DESTRUCTIVE");
+    }
+    return QStringLiteral("writes files");
+}
+
+QString PhonePage::levelColour(Risk level) {
+    switch (level) {
+    case Risk::trivial:
+    case Risk::normal:
+        return QStringLiteral("#8ce88c");
+    case Risk::elevated:
+        return QStringLiteral("#fad96b");
+    case Risk::critical:
+        return QStringLiteral("#fa87bf");
+    }
+    return QStringLiteral("#8ce88c");
+}

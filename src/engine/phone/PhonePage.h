@@ -1,0 +1,35 @@
+#pragma once
+
+#include "risk/Risk.h"
+
+#include <QList>
+#include <QString>
+#include <functional>
+#include <optional>
+
+class Gate;
+class Session;
+
+/// The phone page: one card per open gate with Deny and Allow, reloading itself every 3 seconds. Pure: built
+/// afresh from the gates, the sessions and the token on every request.
+class PhonePage final {
+public:
+    /// Rates a gate's call from its tool name, detail and the working directory of its session.
+    using Assess =
+        std::function<RiskVerdict(const QString& tool, const QString& detail, const std::optional<QString>& cwd)>;
+
+    static QString html(const QList<Gate*>& gates, const QList<Session*>& sessions, const QString& token,
+                        const Assess& assess);
+    static QString card(const Gate& gate, const Session* session, const Assess& assess);
+
+    /// For text inside elements and double-quoted attributes: & < > and ".
+    static QString escape(const QString& text);
+    /// For a value written between single quotes in a script inside a double-quoted attribute: every character
+    /// other than letters, digits, "-", "_" and "." becomes a \uXXXX escape, so ordinary ids stay as they are.
+    static QString scriptString(const QString& text);
+
+    static QString levelLabel(Risk level);
+    static QString levelColour(Risk level);
+
+    static const char* const styleSheet;
+};

@@ -1,0 +1,258 @@
+#include "phone/RemoteApproval.h"
+
+#include "phone/PhoneHttp.h"
+#include "phone/PhonePage.h"
+#include "phone/QrCode.h"
+#include "risk/RiskEngine.h"
+#include "sessions/SessionStore.h"
+
+#include <QSysInfo>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <cerrno>
+#include <cstring>
+#include <sys/random.h>
+
+namespace {
+// Room for a burst of phones and browser tabs queued while the main thread is busy.
+constexpr int listenBacklog = 512;
+// The largest multiple of the alphabet's size that fits a byte: bytes from here up would favour early letters.
+constexpr unsigned rejectFrom = 256 - 256 % RemoteApproval::tokenAlphabet.size();
+
+// Each field with its length, so that no two different lists of fields make the same key.
+void addField(QString& key, const QString& field) {
+    key += QString::number(field.size());
+    key += QLatin1Char(':');
+    key += field;
+}
+} // namespace
+
+RemoteApproval::RemoteApproval(quint16 port, QObject* parent) : QObject(parent), m_port(port) {}
+
+RemoteApproval::~RemoteApproval() {
+    // The connections close as children of this object; by then nothing of it may be called back.
+    for (QTcpSocket* socket : std::as_const(m_connections))
+        socket->disconnect(this);
+}
+
+void RemoteApproval::enable() {
+    if (m_enabled)
+        return;
+    const std::optional<QString> token = drawToken(&RemoteApproval::systemRandom);
+    if (!token) {
+        setLastError(QStringLiteral("Could not draw an access token: ") + QString::fromLocal8Bit(strerror(errno)));
+        return;
+    }
+    setToken(*token);
+
+    auto* listener = new QTcpServer(this);
+    listener->setListenBacklogSize(listenBacklog);
+    if (!listener->listen(QHostAddress::Any, m_port)) {
+        const QString reason = listener->errorString();
+        delete listener;
+        setLastError(QStringLiteral("Could not listen on port %1: %2").arg(m_port).arg(reason));
+        setEnabled(false);
+        return;
+    }
+    connect(listener, &QTcpServer::newConnection, this, &RemoteApproval::acceptConnections);
+    m_listener = listener;
+    setEnabled(true);
+    setLastError(std::nullopt);
+}
+
+void RemoteApproval::disable() {
+    if (m_listener) {
+        m_listener->close();
+        m_listener->deleteLater();
+        m_listener = nullptr;
+    }
+    setEnabled(false);
+    setToken(QString());
+}
+
+void RemoteApproval::setEnabled(bool enabled) {
+    if (m_enabled == enabled)
+        return;
+    m_enabled = enabled;
+    emit enabledChanged();
+}
+
+void RemoteApproval::setToken(const QString& token) {
+    if (m_token == token)
+        return;
+    m_token = token;
+    emit tokenChanged();
+}
+
+void RemoteApproval::setLastError(const std::optional<QString>& error) {
+    if (m_lastError == error)
+        return;
+    m_lastError = error;
+    emit lastErrorChanged();
+}
+
+void RemoteApproval::setStore(SessionStore* store) {
+    m_store = store;
+}
+
+QString RemoteApproval::pairingURL() const {
+    return pairingURL(QSysInfo::machineHostName(), m_port, m_token);
+}
+
+QString RemoteApproval::pairingURL(const QString& hostName, quint16 port, const QString& token) {
+    QString host = hostName;
+    host.replace(QLatin1Char(' '), QLatin1Char('-'));
+    if (host.isEmpty())
+        host = QStringLiteral("localhost");
+    return QStringLiteral("http://%1.local:%2/?t=%3").arg(host).arg(port).arg(token);
+}
+
+QImage RemoteApproval::qrImage(int size) const {
+    const std::optional<QrCode> code = QrCode::encode(pairingURL().toUtf8());
+    return code ? code->image(size) : QImage();
+}
+
+QByteArray RemoteApproval::respond(const QByteArray& request) {
+    return PhoneHttp::respond(
+        request, m_token, [this] { return pageBytes(); }, onDecision);
+}
+
+QString RemoteApproval::page() const {
+    if (!m_store)
+        return PhonePage::html({}, {}, m_token, {});
+    const PhonePage::Assess rate = m_store->assess ? m_store->assess : PhonePage::Assess(&RiskEngine::assess);
+    // Rating is a pure function of its inputs and by far the costliest part of a page, which phones reload every
+    // 3 seconds: each open gate is rated once, and only the ratings of gates still open are kept.
+    QHash<QString, RiskVerdict> rated;
+    const auto assess = [&](const QString& tool, const QString& detail, const std::optional<QString>& cwd) {
+        QString key;
+        addField(key, tool);
+        addField(key, detail);
+        if (cwd)
+            addField(key, *cwd);
+        const auto known = m_verdicts.constFind(key);
+        const RiskVerdict verdict = known != m_verdicts.constEnd() ? *known : rate(tool, detail, cwd);
+        rated.insert(key, verdict);
+        return verdict;
+    };
+    QString html = PhonePage::html(m_store->gates(), m_store->sessions(), m_token, assess);
+    m_verdicts = std::move(rated);
+    return html;
+}
+
+QByteArray RemoteApproval::pageBytes() const {
+    // Everything the page is made of.
+    QString key;
+    const auto add = [&key](const QString& field) { addField(key, field); };
+    add(m_token);
+    if (m_store) {
+        for (const Gate* gate : m_store->gates()) {
+            add(gate->id());
+            add(gate->toolName());
+            add(gate->detail());
+            const Session* session = m_store->sessionWithId(gate->sessionID());
+            add(session ? QString::fromUtf8(Vorlix::rawValue(session->source()).data()) : QString());
+            add(session ? session->cwd() : QString());
+        }
+    }
+    if (key != m_pageKey || m_pageBytes.isEmpty()) {
+        m_pageBytes = page().toUtf8();
+        m_pageKey = key;
+    }
+    return m_pageBytes;
+}
+
+std::optional<QString> RemoteApproval::drawToken(const RandomBytes& random) {
+    QString token;
+    token.reserve(tokenLength);
+    unsigned char bytes[64];
+    while (token.size() < tokenLength) {
+        if (!random(bytes, sizeof bytes))
+            return std::nullopt;
+        for (const unsigned char byte : bytes) {
+            if (byte >= rejectFrom)
+                continue;
+            token += QLatin1Char(tokenAlphabet[byte % tokenAlphabet.size()]);
+            if (token.size() == tokenLength)
+                break;
+        }
+    }
+    return token;
+}
+
+bool RemoteApproval::systemRandom(unsigned char* data, std::size_t size) {
+    std::size_t filled = 0;
+    while (filled < size) {
+        const ssize_t got = ::getrandom(data + filled, size - filled, 0);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        filled += static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+void RemoteApproval::acceptConnections() {
+    if (!m_listener)
+        return;
+    while (connectionCount() < m_maxConnections) {
+        QTcpSocket* socket = m_listener->nextPendingConnection();
+        if (socket == nullptr)
+            break;
+        startConnection(socket);
+    }
+    // The rest wait in the kernel's queue until a connection finishes.
+    if (connectionCount() >= m_maxConnections)
+        m_listener->pauseAccepting();
+}
+
+void RemoteApproval::startConnection(QTcpSocket* socket) {
+    // Ours, not the listener's: a connection outlives disable().
+    socket->setParent(this);
+    socket->setReadBufferSize(maxRequestBytes);
+    m_connections.insert(socket);
+
+    // Nobody holds a slot for ever: not by sending nothing, nor by never taking the response.
+    auto* deadline = new QTimer(socket);
+    deadline->setSingleShot(true);
+    deadline->setObjectName(QStringLiteral("deadline"));
+    connect(deadline, &QTimer::timeout, socket, &QTcpSocket::abort);
+    deadline->start(m_idleTimeoutMs);
+
+    connect(socket, &QTcpSocket::disconnected, this, [this, socket] { finishConnection(socket); });
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readRequest(socket); });
+    connect(socket, &QTcpSocket::bytesWritten, deadline, [deadline] { deadline->start(); });
+    if (socket->bytesAvailable() > 0)
+        readRequest(socket);
+}
+
+void RemoteApproval::readRequest(QTcpSocket* socket) {
+    // The request line is all that is needed; wait for its end unless the buffer is full already.
+    if (!socket->canReadLine() && socket->bytesAvailable() < maxRequestBytes)
+        return;
+    disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
+    const QByteArray reply = respond(socket->read(maxRequestBytes));
+    if (reply.isEmpty()) {
+        socket->abort();
+        return;
+    }
+    if (auto* deadline = socket->findChild<QTimer*>(QStringLiteral("deadline")))
+        deadline->start();
+    socket->write(reply);
+    socket->flush();
+    // Lets the queued bytes go out before closing; abort() could cut the response short.
+    socket->disconnectFromHost();
+}
+
+void RemoteApproval::finishConnection(QTcpSocket* socket) {
+    if (!m_connections.remove(socket))
+        return;
+    socket->deleteLater();
+    if (m_listener && connectionCount() < m_maxConnections) {
+        m_listener->resumeAccepting();
+        acceptConnections();
+    }
+}

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "Decision.h"
+#include "risk/Risk.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string_view>
+
+class QTcpServer;
+class QTcpSocket;
+class SessionStore;
+
+/// Answers approval gates from a phone on the local network: a small HTTP server on the main thread that serves
+/// the page of open gates and takes the Deny/Allow presses, guarded by a random token in the pairing URL.
+class RemoteApproval final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(RemoteApproval)
+    Q_PROPERTY(bool enabled READ enabled NOTIFY enabledChanged)
+    Q_PROPERTY(QString token READ token NOTIFY tokenChanged)
+    Q_PROPERTY(quint16 port READ port CONSTANT)
+    Q_PROPERTY(QString lastError READ lastErrorText NOTIFY lastErrorChanged)
+    Q_PROPERTY(QString pairingURL READ pairingURL NOTIFY tokenChanged)
+
+public:
+    static constexpr quint16 defaultPort = 8787;
+    static constexpr int tokenLength = 32;
+    static constexpr std::string_view tokenAlphabet = "abcdefghijklmnopqrstuvwxyz0123456789";
+    /// The most of one request that is read; only its first line matters.
+    static constexpr qint64 maxRequestBytes = 16384;
+    /// A connection gets this long to send its request line, and again to take the response.
+    static constexpr int defaultIdleTimeoutMs = 10000;
+    /// Connections beyond this wait, unaccepted, until one finishes.
+    static constexpr int defaultMaxConnections = 64;
+
+    /// Fills the buffer with bytes from a cryptographic source; false when the source failed.
+    using RandomBytes = std::function<bool(unsigned char* data, std::size_t size)>;
+
+    explicit RemoteApproval(quint16 port = defaultPort, QObject* parent = nullptr);
+    ~RemoteApproval() override;
+
+    /// Draws a new token and listens on all addresses; does nothing while enabled. On failure `lastError` says
+    /// why and `enabled` stays false.
+    void enable();
+    /// Stops listening and forgets the token; connections already accepted finish on their own.
+    void disable();
+
+    bool enabled() const { return m_enabled; }
+    const QString& token() const { return m_token; }
+    quint16 port() const { return m_port; }
+    const std::optional<QString>& lastError() const { return m_lastError; }
+    QString lastErrorText() const { return m_lastError.value_or(QString()); }
+
+    /// The URL the phone opens: this computer's name with ".local", the port and the token.
+    QString pairingURL() const;
+    static QString pairingURL(const QString& hostName, quint16 port, const QString& token);
+    /// The pairing URL as a QR code, size × size pixels; a null image when there is none.
+    QImage qrImage(int size) const;
+
+    /// Held weakly: the page reads its gates and sessions on every request.
+    void setStore(SessionStore* store);
+    SessionStore* store() const { return m_store.data(); }
+    /// Receives every decision from the phone, on the main thread.
+    std::function<void(const QString& id, Vorlix::Behavior behavior)> onDecision;
+
+    /// The whole response to one request's bytes; empty when nothing should be sent.
+    QByteArray respond(const QByteArray& request);
+    /// The page as it stands now.
+    QString page() const;
+    /// The same as UTF-8, built again only when a gate, its session or the token changed.
+    QByteArray pageBytes() const;
+
+    /// A token of tokenLength characters drawn uniformly from the alphabet (out-of-range bytes are rejected, not
+    /// folded), or nothing when the source fails.
+    static std::optional<QString> drawToken(const RandomBytes& random);
+    /// getrandom(2).
+    static bool systemRandom(unsigned char* data, std::size_t size);
+
+    void setIdleTimeout(int milliseconds) { m_idleTimeoutMs = milliseconds; }
+    void setMaxConnections(int count) { m_maxConnections = count; }
+    /// Accepted connections not yet closed.
+    int connectionCount() const { return static_cast<int>(m_connections.size()); }
+
+signals:
+    void enabledChanged();
+    void tokenChanged();
+    void lastErrorChanged();
+
+private:
+    void setEnabled(bool enabled);
+    void setToken(const QString& token);
+    void setLastError(const std::optional<QString>& error);
+    void acceptConnections();
+    void startConnection(QTcpSocket* socket);
+    void readRequest(QTcpSocket* socket);
+    void finishConnection(QTcpSocket* socket);
+
+    const quint16 m_port;
+    bool m_enabled = false;
+    QString m_token;
+    std::optional<QString> m_lastError;
+    QPointer<QTcpServer> m_listener;
+    QPointer<SessionStore> m_store;
+    QSet<QTcpSocket*> m_connections;
+    // Ratings of the open gates, by tool, detail and working directory.
+    mutable QHash<QString, RiskVerdict> m_verdicts;
+    mutable QString m_pageKey;
+    mutable QByteArray m_pageBytes;
+    int m_idleTimeoutMs = defaultIdleTimeoutMs;
+    int m_maxConnections = defaultMaxConnections;
+};

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "prefs/LoginItem.h"
+
+#include <QObject>
+#include <QString>
+#include <array>
+
+/// The user's three settings, kept in a typed JSON file (~/.config/vorlix-agents/preferences.json) under keys
+/// named like the properties. An absent key or one of another type reads as the default and stays untouched
+/// until that setting is changed. Every assignment writes its key; only the notification waits for a real change.
+class Prefs final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Prefs)
+    Q_PROPERTY(bool soundEnabled READ soundEnabled WRITE setSoundEnabled NOTIFY soundEnabledChanged)
+    Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
+    Q_PROPERTY(int autoApproveLevel READ autoApproveLevel WRITE setAutoApproveLevel NOTIFY autoApproveLevelChanged)
+
+public:
+    /// One choice of the auto-approve picker.
+    struct Level {
+        int value;
+        const char* label;
+        const char* description;
+    };
+    /// -1 "Ask about everything", 0 "Auto-approve read-only", 1 "Trusted (gate only risky)".
+    static const std::array<Level, 3>& levels();
+    /// The description shown under the picker; any value but -1 and 1 shows that of 0.
+    static QString levelDescription(int value);
+
+    /// Reads the file once; writes nothing and registers nothing.
+    explicit Prefs(QString path = defaultPath(), QString autostartFolder = LoginItem::defaultFolder(),
+                   QObject* parent = nullptr);
+
+    /// preferences.json in the application's XDG config folder.
+    static QString defaultPath();
+    const QString& path() const { return m_path; }
+
+    bool soundEnabled() const { return m_soundEnabled; }
+    bool launchAtLogin() const { return m_launchAtLogin; }
+    /// Highest risk rank approved without asking; not clamped (a hand-written 2 stays 2).
+    int autoApproveLevel() const { return m_autoApproveLevel; }
+
+    void setSoundEnabled(bool on);
+    /// Also registers or unregisters the autostart entry, every time; a failure only logs a line.
+    void setLaunchAtLogin(bool on);
+    void setAutoApproveLevel(int level);
+
+signals:
+    void soundEnabledChanged(bool on);
+    void launchAtLoginChanged(bool on);
+    void autoApproveLevelChanged(int level);
+
+private:
+    QString m_path;
+    LoginItem m_loginItem;
+    bool m_soundEnabled = true;
+    bool m_launchAtLogin = false;
+    int m_autoApproveLevel = 0;
+};

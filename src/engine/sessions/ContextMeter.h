@@ -1,0 +1,22 @@
+#pragma once
+
+#include "sessions/ContextUsage.h"
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+/// Reads how many tokens a session's latest model call used, from the tail of its JSON Lines transcript.
+class ContextMeter final {
+public:
+    /// Only this much of the end of a transcript is read, however long the file.
+    static constexpr qint64 tailBytes = 512 * 1024;
+
+    /// The latest "message.usage" line with a total above zero, measured against `limit`. Nothing when the
+    /// file is missing, not a regular file, unreadable, not UTF-8 or holds no such line.
+    static std::optional<ContextUsage> read(const QString& transcript, qint64 limit);
+
+    /// The same search over bytes already read. `cut` says the bytes start somewhere inside the file, so up to
+    /// three leading bytes of a character whose start was cut off are skipped.
+    static std::optional<qint64> latestUsage(QByteArray tail, bool cut);
+};

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "Decision.h"
+#include "Event.h"
+#include "audit/AuditEntry.h"
+#include "hookserver/Gate.h"
+#include "risk/Risk.h"
+#include "sessions/ContextUsage.h"
+#include "sessions/Session.h"
+#include "support/Clock.h"
+
+#include <QList>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <optional>
+
+/// The live sessions and the queue of open approval gates; every agent event is fed in here, on the main thread.
+class SessionStore final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(SessionStore)
+    Q_PROPERTY(bool hovering READ hovering WRITE setHovering NOTIFY hoveringChanged)
+    Q_PROPERTY(double measuredHeight READ measuredHeight WRITE setMeasuredHeight NOTIFY measuredHeightChanged)
+
+public:
+    struct ActiveGate {
+        Session* session;
+        Gate* gate;
+    };
+
+    static constexpr qint64 contextLimit = 200000;
+    static constexpr double doneLingerSeconds = 25.0;
+    static constexpr int celebrationMs = 1600;
+
+    static constexpr const char* ruleMessage = "Vorlix Agents: matched your rule";
+    static constexpr const char* policyMessage = "Vorlix Agents: auto-approved (safe)";
+    static constexpr const char* phoneAllowMessage = "Vorlix Agents: approved from your phone";
+    static constexpr const char* phoneDenyMessage = "Vorlix Agents: denied from your phone";
+
+    explicit SessionStore(const Clock& clock = Clock::system(), QObject* parent = nullptr);
+    ~SessionStore() override;
+
+    const QList<Session*>& sessions() const { return m_sessions; }
+    const QList<Gate*>& gates() const { return m_gates; }
+    Session* sessionWithId(const QString& id) const;
+    Gate* gateWithId(const QString& id) const;
+
+    bool hovering() const { return m_hovering; }
+    void setHovering(bool hovering);
+    double measuredHeight() const { return m_measuredHeight; }
+    void setMeasuredHeight(double height);
+    std::optional<Vorlix::Source> celebration() const { return m_celebration; }
+
+    /// Project names shared by two or more sessions that are not done, sorted, each once.
+    QStringList conflicts() const;
+    /// The first gate with its session; absent when there is none or that session is gone.
+    std::optional<ActiveGate> activeGate() const;
+
+    void apply(const Vorlix::Event& event);
+    void openGate(const Vorlix::Event& event, std::shared_ptr<GateBox> box);
+    /// After the server's wait returned: closes the gate, if still open, without a decision.
+    void closeGate(const QString& id);
+    void closeGate(Gate* gate, std::optional<Vorlix::Behavior> behavior);
+    /// A decision from the phone page.
+    void resolveRemotely(const QString& id, Vorlix::Behavior behavior);
+    /// A decision on the panel's card: no message travels to the agent.
+    void decideOnCard(Gate* gate, Vorlix::Behavior behavior);
+    /// Context refresh and pruning of finished sessions; the shell calls it every 2 s.
+    void refreshContext();
+    void celebrate(Vorlix::Source source);
+
+    static SpriteKind spriteFor(const QString& tool);
+    static QString shortTool(const QString& name);
+
+    // Set once by the application shell; each is optional.
+    std::function<void()> onGateOpened;
+    std::function<void(Vorlix::Behavior)> onGateClosed;
+    std::function<void()> onSessionDone;
+    std::function<std::optional<Vorlix::Behavior>(const QString& tool, const QString& detail)> autoDecide;
+    std::function<void(const AuditEntry&)> audit;
+    std::function<bool(const RiskVerdict&)> shouldAutoApprove;
+    std::function<void()> onWorkFlowed;
+
+    // Swappable for tests: how a call is rated and how a transcript is read.
+    std::function<RiskVerdict(const QString& tool, const QString& detail, const std::optional<QString>& cwd)> assess;
+    std::function<std::optional<ContextUsage>(const QString& transcript, qint64 limit)> readContext;
+
+signals:
+    void sessionsChanged();
+    void gatesChanged();
+    void hoveringChanged();
+    void measuredHeightChanged();
+    void celebrationChanged();
+
+private:
+    Session* lookup(const Vorlix::Event& event);
+    void removeSessions(const std::function<bool(Session*)>& predicate);
+    void setCelebration(std::optional<Vorlix::Source> source);
+    void record(Session* session, const QString& kind, const QString& tool, const QString& detail,
+                std::optional<int> risk);
+
+    const Clock& m_clock;
+    QList<Session*> m_sessions;
+    QList<Gate*> m_gates;
+    bool m_hovering = false;
+    double m_measuredHeight = 0;
+    std::optional<Vorlix::Source> m_celebration;
+    QTimer m_celebrationTask;
+};

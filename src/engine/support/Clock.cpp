@@ -1,0 +1,6 @@
+#include "support/Clock.h"
+
+const Clock& Clock::system() {
+    static const Clock clock;
+    return clock;
+}

@@ -1,0 +1,279 @@
+#include "audit/AuditLog.h"
+#include "TempHome.h"
+#include "support/AppPaths.h"
+#include "support/Clock.h"
+#include "support/Log.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+QDateTime at(const char* iso) {
+    return QDateTime::fromString(QString::fromLatin1(iso), Qt::ISODate);
+}
+
+AuditEntry entry(const char* ts, QLatin1String kind, std::optional<int> risk = std::nullopt, QString agent = "claude",
+                 QString project = "work", QString tool = "Bash", QString detail = "ls", QString session = "s1") {
+    return AuditEntry{at(ts), std::move(agent), std::move(session), std::move(project),
+                      kind,   std::move(tool),  std::move(detail),  risk};
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void writeAll(const QString& path, const QByteArray& data) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(data), data.size());
+}
+
+QString dayFile(const char* day) {
+    return AppPaths::auditDir() + '/' + day + ".jsonl";
+}
+
+QByteArray line(const AuditEntry& e) {
+    return *e.toJson() + '\n';
+}
+
+class AuditLogTest : public ::testing::Test {
+protected:
+    TempHome m_home;
+    ManualClock m_clock{at("2026-03-14T12:00:00Z")};
+};
+
+} // namespace
+
+TEST_F(AuditLogTest, RecordsGoToTheFileOfTheirLocalDay) {
+    // Eight hours behind UTC, so the local date and the UTC date differ for most of the morning.
+    m_clock.setTimeZone(QTimeZone(-8 * 3600));
+    AuditLog log(AppPaths::auditDir(), m_clock);
+    // 07:59:59.999 UTC is 23:59:59 local on the 13th; one millisecond later it is midnight of the 14th.
+    AuditEntry lastOfDay = entry("2026-03-14T07:59:59Z", AuditKind::tool);
+    lastOfDay.ts = lastOfDay.ts.addMSecs(999);
+    const AuditEntry denied = entry("2026-03-14T08:00:00Z", AuditKind::denied, 3);
+    const AuditEntry allowed = entry("2026-03-14T09:26:53Z", AuditKind::autoAllowed, 0);
+    EXPECT_TRUE(log.record(lastOfDay));
+    EXPECT_TRUE(log.record(denied));
+    EXPECT_TRUE(log.record(allowed));
+    EXPECT_EQ(log.today(), (QList<AuditEntry>{allowed, denied, lastOfDay})) << "memory keeps the fraction";
+
+    // Whole seconds, cut rather than rounded into the next day.
+    EXPECT_EQ(readAll(dayFile("2026-03-13")),
+              R"({"ts":"2026-03-14T07:59:59Z","agent":"claude","sessionID":"s1","project":"work","kind":"tool",)"
+              R"("tool":"Bash","detail":"ls"})"
+              "\n");
+    EXPECT_EQ(readAll(dayFile("2026-03-14")),
+              R"({"ts":"2026-03-14T08:00:00Z","agent":"claude","sessionID":"s1","project":"work","kind":"denied",)"
+              R"("tool":"Bash","detail":"ls","risk":3})"
+              "\n"
+              R"({"ts":"2026-03-14T09:26:53Z","agent":"claude","sessionID":"s1","project":"work",)"
+              R"("kind":"auto-allowed","tool":"Bash","detail":"ls","risk":0})"
+              "\n");
+    EXPECT_EQ(QDir(AppPaths::auditDir()).entryList(QDir::Files).size(), 2);
+
+    // A restart loads only the clock's local day, newest first; a second before midnight that is the 13th.
+    m_clock.set(at("2026-03-14T08:00:00Z"));
+    EXPECT_EQ(AuditLog(AppPaths::auditDir(), m_clock).today(), (QList<AuditEntry>{allowed, denied}));
+    m_clock.set(at("2026-03-14T07:59:59Z"));
+    const AuditLog yesterday(AppPaths::auditDir(), m_clock);
+    ASSERT_EQ(yesterday.today().size(), 1);
+    EXPECT_EQ(yesterday.today().front().ts, at("2026-03-14T07:59:59Z"));
+}
+
+// Each damaged line is skipped without costing its neighbours; the journal never crashes on a file.
+TEST_F(AuditLogTest, DamagedLinesCostOnlyThemselves) {
+    const QByteArray good = line(entry("2026-03-14T10:00:00Z", AuditKind::tool));
+    const QByteArray withOffset = R"({"ts":"2026-03-14T11:26:53+02:00","agent":"claude","sessionID":"s1",)"
+                                  R"("project":"work","kind":"tool","tool":"Bash","detail":"ls","extra":[1]})";
+    const QByteArray nullRisk = QByteArray(good).replace("\"ls\"}", "\"ls\",\"risk\":null}");
+    const std::tuple<const char*, QByteArray, bool> cases[] = {
+        {"an offset is read as its instant; unknown members ignored", withOffset, true},
+        {"null risk is absent", nullRisk, true},
+        {"invalid UTF-8 inside a string", QByteArray(good).replace("ls", "l\xff"), false},
+        {"a missing member", QByteArray(good).replace(R"("detail":"ls")", R"("x":"ls")"), false},
+        {"risk as a fraction", QByteArray(nullRisk).replace("null", "1.5"), false},
+        {"risk beyond an int", QByteArray(nullRisk).replace("null", "4294967296"), false},
+        {"a time without a zone", QByteArray(good).replace("10:00:00Z", "10:00:00"), false},
+        {"a fraction of a second", QByteArray(good).replace("10:00:00Z", "10:00:00.5Z"), true},
+        {"not an object", "[1,2,3]", false},
+        {"unknown members holding anything",
+         QByteArray(good).replace(R"("ls")", R"("ls","x":{"ts":1,"risk":[{"detail":null}]},"y":[[true]])"), true},
+        {"a known member holding an object", QByteArray(good).replace(R"("ls")", R"({"a":"ls"})"), false},
+        {"trailing text", good.chopped(1) + " x", false},
+        {"nested past 512 levels", QByteArray(good).replace(R"("ls")", QByteArray(600, '[') + QByteArray(600, ']')),
+         false},
+        {"cut short", good.left(40), false},
+        {"NUL bytes", QByteArray(30, '\0'), false},
+    };
+    for (const auto& [name, text, loads] : cases) {
+        writeAll(dayFile("2026-03-14"), good + text.chopped(text.endsWith('\n') ? 1 : 0) + '\n' + good);
+        EXPECT_EQ(AuditLog(AppPaths::auditDir(), m_clock).today().size(), loads ? 3 : 2) << name;
+    }
+    writeAll(dayFile("2026-03-14"), withOffset);
+    const AuditLog log(AppPaths::auditDir(), m_clock);
+    ASSERT_EQ(log.today().size(), 1);
+    EXPECT_EQ(log.today().front().ts, at("2026-03-14T09:26:53Z"));
+}
+
+// Appending never replaces the day file, and a line cut off by a crash does not swallow the next record.
+TEST_F(AuditLogTest, AppendsAfterACutLineWithoutLosingEitherNeighbour) {
+    const QByteArray before = line(entry("2026-03-14T10:00:00Z", AuditKind::tool));
+    const QByteArray cut = R"({"ts":"2026-03-14T10:00:01Z","agent":"cla)";
+    writeAll(dayFile("2026-03-14"), before + cut);
+    const AuditEntry after = entry("2026-03-14T11:00:00Z", AuditKind::approved, 1);
+    EXPECT_TRUE(AuditLog(AppPaths::auditDir(), m_clock).record(after));
+    EXPECT_EQ(readAll(dayFile("2026-03-14")), before + cut + '\n' + line(after));
+    EXPECT_EQ(AuditLog(AppPaths::auditDir(), m_clock).today().size(), 2);
+}
+
+TEST_F(AuditLogTest, TodayKeepsTheNewest500WhileTheFileKeepsAll) {
+    AuditLog log(AppPaths::auditDir(), m_clock);
+    int changed = 0;
+    QObject::connect(&log, &AuditLog::todayChanged, [&changed] { ++changed; });
+    for (int i = 0; i < 501; ++i) {
+        AuditEntry e = entry("2026-03-14T00:00:00Z", AuditKind::tool);
+        e.ts = e.ts.addSecs(i);
+        e.detail = QString::number(i);
+        log.record(e);
+    }
+    EXPECT_EQ(changed, 501);
+    ASSERT_EQ(log.today().size(), AuditLog::todayLimit);
+    EXPECT_EQ(log.today().front().detail, "500");
+    EXPECT_EQ(log.today().back().detail, "1");
+    EXPECT_EQ(readAll(dayFile("2026-03-14")).count('\n'), 501);
+
+    // Loading applies no cap; a record then drops one entry, so the list stays long.
+    AuditLog reloaded(AppPaths::auditDir(), m_clock);
+    EXPECT_EQ(reloaded.today().size(), 501);
+    reloaded.record(entry("2026-03-14T12:00:00Z", AuditKind::tool));
+    EXPECT_EQ(reloaded.today().size(), 501);
+    EXPECT_EQ(reloaded.today().back().detail, "1");
+}
+
+TEST_F(AuditLogTest, UnwritableJournalKeepsMemoryAndSaysSo) {
+    QDir().mkpath(dayFile("2026-03-14")); // a directory where the day file belongs
+    AuditLog log(AppPaths::auditDir(), m_clock);
+    EXPECT_TRUE(log.today().isEmpty());
+    EXPECT_FALSE(log.record(entry("2026-03-14T10:00:00Z", AuditKind::tool)));
+    // A time that has no internet date-time form is kept in memory only.
+    AuditEntry invalid = entry("2026-03-14T10:00:00Z", AuditKind::tool);
+    invalid.ts = QDateTime();
+    EXPECT_FALSE(log.record(invalid));
+    EXPECT_EQ(log.today().size(), 2);
+}
+
+TEST_F(AuditLogTest, ScoreboardTrustAndClicksSaved) {
+    AuditLog log(AppPaths::auditDir(), m_clock);
+    EXPECT_TRUE(log.scoreboard().isEmpty());
+    const std::tuple<QLatin1String, std::optional<int>, const char*> records[] = {
+        {AuditKind::autoAllowed, 1, "claude"},    {AuditKind::denied, 3, "claude"},
+        {AuditKind::approved, 2, "claude"},       {AuditKind::autoDenied, 0, "claude"},
+        {AuditKind::tool, std::nullopt, "codex"}, {AuditKind::tool, std::nullopt, "codex"},
+        {AuditKind::approved, 7, "codex"},        {QLatin1String("something-new"), 2, "aider"},
+        {AuditKind::tool, std::nullopt, "grok"},
+    };
+    for (const auto& [kind, risk, agent] : records)
+        log.record(entry("2026-03-14T10:00:00Z", kind, risk, agent));
+
+    const QList<AuditLog::Score> expected{
+        {"codex", "Codex", 2, 1, 0, 0, 1},
+        // one tool each: the most recently active first
+        {"grok", "Grok Build", 1, 0, 0, 0, 0},
+        {"aider", "aider", 0, 0, 0, 0, 1},
+        {"claude", "Claude Code", 0, 2, 2, 1, 2},
+    };
+    EXPECT_EQ(log.scoreboard(), expected);
+    EXPECT_EQ(log.clicksSaved(), 2);
+
+    // Truncated percentages; no requests at all is full trust.
+    for (const auto& [approved, denied, percent] : {std::tuple(0, 0, 100), {2, 1, 66}, {0, 5, 0}}) {
+        AuditLog::Score s;
+        s.approved = approved;
+        s.denied = denied;
+        EXPECT_EQ(s.trust(), percent) << approved << "/" << denied;
+    }
+}
+
+// Oldest day first, ordinary rows byte for byte; damaged lines and things that are not day files are passed over;
+// the desktop folder is made when missing and an earlier export is replaced.
+TEST_F(AuditLogTest, ExportWritesEveryDayOldestFirst) {
+    AuditLog log(AppPaths::auditDir(), m_clock);
+    const QByteArray header = "timestamp,agent,project,event,tool,risk,detail";
+    ASSERT_FALSE(QFileInfo::exists(AppPaths::home() + "/Desktop"));
+    const auto empty = log.exportCSV();
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(*empty, AppPaths::home() + "/Desktop/vorlix-agents-audit.csv");
+    EXPECT_EQ(readAll(*empty), header);
+
+    log.record(entry("2026-03-14T09:26:53Z", AuditKind::denied, 3, "claude", "work", "Bash", "echo \"hi\""));
+    log.record(entry("2026-03-12T23:00:00Z", AuditKind::tool, std::nullopt, "codex", "api", "Read", "/src/a.c"));
+    QDir().mkpath(dayFile("2026-03-13"));
+    writeAll(AppPaths::auditDir() + "/notes.txt", line(entry("2026-03-14T01:00:00Z", AuditKind::tool)));
+    writeAll(dayFile("2026-03-11"), line(entry("2026-03-11T08:00:00Z", AuditKind::autoAllowed, 0)) + "\xff\xfe\n" +
+                                        R"({"ts":"2026-03-11T09:00:00+01:00","agent":"kiro","sessionID":"k",)"
+                                        R"("project":"p","kind":"auto-denied","tool":"Write","detail":""})");
+    // Any field holding a comma, a quote or a line break is quoted, so a project name cannot shift the columns.
+    const std::tuple<QString, QString, const char*> quoted[] = {
+        {"a,b", "Bash", "\"a,b\",denied,Bash,"},
+        {"say \"x\"", "Bash", "\"say \"\"x\"\"\",denied,Bash,"},
+        {"two\nlines", "mcp,tool", "\"two\nlines\",denied,\"mcp,tool\","},
+        {"cr\rhere", "Bash", "\"cr\rhere\",denied,Bash,"},
+        {"caf\u00e9 'quoted'", "Bash", "caf\xc3\xa9 'quoted',denied,Bash,"},
+    };
+    QByteArray expected = header + "\n"
+                                   "2026-03-11T08:00:00Z,claude,work,auto-allowed,Bash,0,\"ls\"\n"
+                                   "2026-03-11T08:00:00Z,kiro,p,auto-denied,Write,-1,\"\"\n"
+                                   "2026-03-12T23:00:00Z,codex,api,tool,Read,-1,\"/src/a.c\"\n"
+                                   "2026-03-14T09:26:53Z,claude,work,denied,Bash,3,\"echo \"\"hi\"\"\"";
+    for (const auto& [project, tool, row] : quoted) {
+        log.record(entry("2026-03-14T10:00:00Z", AuditKind::denied, 2, "claude", project, tool, "d"));
+        expected += QByteArray("\n2026-03-14T10:00:00Z,claude,") + row + "2,\"d\"";
+    }
+    const auto path = log.exportCSV();
+    ASSERT_EQ(path, empty);
+    EXPECT_EQ(readAll(*path), expected);
+}
+
+TEST_F(AuditLogTest, ExportFailuresReturnNothing) {
+    QStringList logged;
+    Log::setSink([&logged](const QString& text) { logged << text; });
+    AuditLog log(AppPaths::auditDir(), m_clock);
+    log.record(entry("2026-03-14T10:00:00Z", AuditKind::tool));
+    // Running as root, permission bits prove nothing: a directory in the file's place cannot be replaced.
+    QDir().mkpath(AuditLog::exportPath());
+    EXPECT_FALSE(log.exportCSV());
+    Log::setSink({});
+    ASSERT_EQ(logged.size(), 1);
+    EXPECT_TRUE(logged.front().startsWith("audit export failed: ")) << logged.front().toStdString();
+
+    // A journal folder that is a file cannot be listed.
+    writeAll(AppPaths::root() + "/not-a-folder", "x");
+    EXPECT_FALSE(AuditLog(AppPaths::root() + "/not-a-folder", m_clock).exportCSV());
+}
+
+TEST(AuditEntryTest, Coding) {
+    AuditEntry e = entry("2026-03-14T09:26:53Z", AuditKind::approved, 2, "grok", "\u00fcber", "Edit",
+                         "line one\nline \"two\" \\ \U0001F916", "sess-9");
+    const auto json = e.toJson();
+    ASSERT_TRUE(json);
+    EXPECT_FALSE(json->contains('\n'));
+    EXPECT_EQ(AuditEntry::fromJson(json->toStdString()), e);
+    EXPECT_EQ(e.identity(), "1773480413-Edit-sess-9");
+    e.ts = e.ts.addMSecs(250);
+    EXPECT_EQ(e.identity(), "1773480413.25-Edit-sess-9");
+
+    // Fractions are cut, even before 1970.
+    EXPECT_EQ(AuditEntry::isoText(at("1969-12-31T23:59:59.900Z")), QByteArray("1969-12-31T23:59:59Z"));
+    EXPECT_EQ(AuditEntry::fromIsoText("0001-01-01T00:00:00Z"), at("0001-01-01T00:00:00Z"));
+    EXPECT_FALSE(AuditEntry::isoText(QDateTime()));
+    EXPECT_FALSE(AuditEntry::isoText(at("9999-12-31T23:59:59Z").addSecs(1)));
+    for (const char* bad :
+         {"2026-13-01T00:00:00Z", "2026-01-01T24:00:00Z", "2026-01-01T00:60:00Z", "2026-01-01T00:00:60Z",
+          "2025-02-29T00:00:00Z", "2026-01-01 00:00:00Z", "2026-1-01T0:00:00Z", "", "yesterday"})
+        EXPECT_FALSE(AuditEntry::fromIsoText(bad)) << bad;
+}

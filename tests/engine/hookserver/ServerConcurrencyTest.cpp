@@ -1,0 +1,173 @@
+#include "TempHome.h"
+#include "UnixSocket.h"
+#include "hookserver/Server.h"
+#include "sessions/SessionStore.h"
+#include "support/Log.h"
+
+#include <QCoreApplication>
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+using Vorlix::Behavior;
+
+namespace {
+// The main thread's task queue, as a plain mutex queue: ThreadSanitizer cannot see Qt's own locks.
+struct MainQueue {
+    std::mutex mutex;
+    std::deque<std::function<void()>> tasks;
+
+    Server::Post post() {
+        return [this](std::function<void()> task) {
+            std::lock_guard guard(mutex);
+            tasks.push_back(std::move(task));
+        };
+    }
+    // Runs tasks on this (the main) thread until the condition holds.
+    bool runUntil(const std::function<bool()>& condition, int timeoutMs = 20000) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            std::function<void()> task;
+            {
+                std::lock_guard guard(mutex);
+                if (!tasks.empty()) {
+                    task = std::move(tasks.front());
+                    tasks.pop_front();
+                }
+            }
+            if (task)
+                task();
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
+    }
+};
+
+std::string eventLine(const std::string& id, bool gating, const std::string& session = "s") {
+    return R"({"id":")" + id + R"(","source":"claude","event":")" + (gating ? "permissionRequest" : "postToolUse") +
+           R"(","rawEvent":"x","gating":)" + (gating ? "true" : "false") + R"(,"sessionID":")" + session +
+           R"(","toolName":"Bash","toolInput":{"command":"make"},"terminal":{"ppid":1},"ts":1.5})";
+}
+
+// Reads what the server sends until it closes.
+std::string readAll(int fd) {
+    std::string data;
+    char buffer[1024];
+    ssize_t n;
+    while ((n = read(fd, buffer, sizeof buffer)) > 0)
+        data.append(buffer, static_cast<std::size_t>(n));
+    return data;
+}
+
+struct ServerFixture : ::testing::Test {
+    TempHome home;
+    ManualClock clock;
+    SessionStore store{clock};
+    MainQueue main;
+    std::string path = home.path() + "/run/vorlix.sock";
+
+    ServerFixture() {
+        store.assess = [](const QString&, const QString&, const std::optional<QString>&) {
+            return RiskVerdict{Risk::normal, {QStringLiteral("ordinary")}};
+        };
+    }
+};
+} // namespace
+
+TEST_F(ServerFixture, GatesAnsweredInReverseOrderReachTheRightConnections) {
+    Server server(&store, 60, main.post(), path);
+    server.start();
+    constexpr int count = 200;
+    std::vector<std::string> replies(count);
+    std::vector<std::thread> clients;
+    for (int i = 0; i < count; ++i) {
+        clients.emplace_back([&, i] {
+            int fd = UnixSocket::connect(path);
+            UnixSocket::writeLine(fd, eventLine("G" + std::to_string(i), true, "s" + std::to_string(i % 7)));
+            replies[i] = readAll(fd);
+            close(fd);
+        });
+    }
+    ASSERT_TRUE(main.runUntil([&] { return store.gates().size() == count; }));
+    // Answer the newest first; even numbers allowed, odd denied.
+    for (int i = count - 1; i >= 0; --i) {
+        Gate* gate = store.gateWithId(QString("G%1").arg(i));
+        ASSERT_NE(gate, nullptr);
+        store.decideOnCard(gate, i % 2 == 0 ? Behavior::allow : Behavior::deny);
+    }
+    for (auto& t : clients)
+        t.join();
+    for (int i = 0; i < count; ++i)
+        EXPECT_EQ(replies[i], i % 2 == 0 ? "{\"behavior\":\"allow\"}\n" : "{\"behavior\":\"deny\"}\n") << i;
+    // Each connection's closeGate arrives after its answer and finds nothing left to do.
+    ASSERT_TRUE(main.runUntil([&] { return server.activeConnections() == 0; }));
+    main.runUntil([] { return false; }, 50);
+    EXPECT_TRUE(store.gates().isEmpty());
+}
+
+TEST_F(ServerFixture, AnUnansweredGateTimesOutAndTheSessionGoesBackToWork) {
+    Server server(&store, 0.2, main.post(), path);
+    server.start();
+    int fd = UnixSocket::connect(path);
+    UnixSocket::writeLine(fd, eventLine("T", true));
+    ASSERT_TRUE(main.runUntil([&] { return store.gates().size() == 1; }));
+    std::string reply;
+    std::thread reader([&] { reply = readAll(fd); });
+    ASSERT_TRUE(main.runUntil([&] { return store.gates().isEmpty(); }));
+    reader.join();
+    close(fd);
+    EXPECT_EQ(reply, "{\"behavior\":\"deny\",\"message\":\"Vorlix Agents: no response, denied by default\"}\n");
+    EXPECT_EQ(store.sessions().first()->state(), SpriteKind::thinking);
+    EXPECT_EQ(store.sessions().first()->activity(), "Working");
+}
+
+TEST_F(ServerFixture, StartReplacesAStaleFileLogsThePathAndQuitRemovesOnlyOurOwnFile) {
+    std::vector<QString> logged;
+    std::mutex logMutex;
+    Log::setSink([&](const QString& line) {
+        std::lock_guard guard(logMutex);
+        logged.push_back(line);
+    });
+    {
+        int stale = UnixSocket::listen(path, 1);
+        close(stale);
+    }
+    Server first(&store, 60, main.post(), path);
+    first.start();
+    {
+        std::lock_guard guard(logMutex);
+        ASSERT_EQ(logged.size(), 1u);
+        EXPECT_EQ(logged[0], QString::fromStdString("Vorlix Agents listening on " + path));
+    }
+    // A second instance takes the path over; the first one's quit must leave the newer file alone.
+    Server second(&store, 60, main.post(), path);
+    second.start();
+    first.shutdown();
+    struct stat info {};
+    EXPECT_EQ(stat(path.c_str(), &info), 0);
+    int fd = UnixSocket::connect(path);
+    close(fd);
+    second.shutdown();
+    EXPECT_NE(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(second.listenFD(), -1);
+    Log::setSink({});
+}
+
+TEST_F(ServerFixture, StartFailsWithATypedErrorOnABadPath) {
+    Server server(&store, 60, main.post(), home.path() + "/" + std::string(120, 'x'));
+    try {
+        server.start();
+        FAIL();
+    } catch (const UnixSocket::Error& e) {
+        EXPECT_EQ(e.text(), "pathTooLong");
+    }
+    EXPECT_EQ(server.listenFD(), -1);
+}

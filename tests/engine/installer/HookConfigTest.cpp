@@ -1,0 +1,79 @@
+#include "installer/HookConfig.h"
+
+#include <gtest/gtest.h>
+
+using json = nlohmann::json;
+using Vorlix::Source;
+
+namespace {
+
+json groupOf(const std::vector<std::string>& commands) {
+    json group = {{"hooks", json::array()}};
+    for (const auto& command : commands)
+        group["hooks"].push_back({{"type", "command"}, {"command", command}});
+    return group;
+}
+
+TEST(HookConfigTest, CommandQuotesThePathAndEscapesOnlyASingleQuote) {
+    EXPECT_EQ(HookConfig::command("/home/my user $HOME \"x\"", Source::grok),
+              "'/home/my user $HOME \"x\"/.vorlix-agents/bin/vorlix-bridge' --source grok");
+    EXPECT_EQ(HookConfig::command("/home/o'brien", Source::claude),
+              "'/home/o'\\''brien/.vorlix-agents/bin/vorlix-bridge' --source claude");
+}
+
+TEST(HookConfigTest, ScanFindsOursAndNamesTheLastForeignTool) {
+    const struct {
+        std::vector<std::string> commands;
+        bool ours;
+        std::optional<std::string> foreign;
+    } cases[] = {
+        {{"/x/vorlix-bridge --source claude"}, true, std::nullopt},
+        {{"~/.vibe-island/bridge"}, false, "Vibe Island"},
+        {{"notch-hook"}, false, "another notch app"},
+        {{"island-thing"}, false, "another notch app"},
+        {{"vibe-island", "notch"}, false, "another notch app"},
+        {{"VORLIX", "Notch"}, false, std::nullopt}, // case-sensitive
+        {{"vibe-island", "vorlix"}, true, "Vibe Island"},
+    };
+    for (const auto& c : cases) {
+        const HookConfig::Scan scan = HookConfig::scan(json{{"Stop", json::array({groupOf(c.commands)})}});
+        EXPECT_EQ(scan.ours, c.ours) << c.commands.front();
+        EXPECT_EQ(scan.foreign, c.foreign) << c.commands.front();
+    }
+}
+
+TEST(HookConfigTest, MergeRefusesShapesItWouldHaveToThrowAway) {
+    const json add = {{"Stop", json::array({groupOf({"vorlix"})})}};
+    for (const json& hooks : {json::array(), json("x"), json(nullptr), json{{"Stop", "x"}}, json{{"Stop", {{"a", 1}}}}})
+        EXPECT_FALSE(HookConfig::merge(json{{"hooks", hooks}}, add).has_value()) << hooks.dump();
+    // An odd event we do not write is none of our business.
+    EXPECT_TRUE(HookConfig::merge(json{{"hooks", {{"Elsewhere", "x"}}}}, add).has_value());
+}
+
+TEST(HookConfigTest, StripRemovesMatchingEntriesAndWhatTheyLeaveEmpty) {
+    const json root = {
+        {"hooks",
+         {{"Stop", json::array({groupOf({"vorlix", "say hi"}), groupOf({"vorlix"}), groupOf({}), "not a group"})},
+          {"Start", json::array({groupOf({"vorlix"})})},
+          {"Empty", json::array()}}},
+        {"statusLine", {{"command", "vorlix line"}}}};
+    EXPECT_EQ(*HookConfig::strip(root, "vorlix"),
+              (json{{"hooks", {{"Stop", json::array({groupOf({"say hi"}), "not a group"})}}},
+                    {"statusLine", root.at("statusLine")}}));
+}
+
+TEST(HookConfigTest, ParseAcceptsOnlyObjectsAndSerializeKeepsEveryValue) {
+    for (const std::string& bad :
+         {std::string(), std::string("[]"), std::string("{"), std::string("{\"a\":\"\xff\"}"),
+          std::string("{\"a\":1e400}"), "{\"a\":" + std::string(600, '[') + std::string(600, ']') + "}"})
+        EXPECT_FALSE(HookConfig::parseObject(bad).has_value()) << bad.substr(0, 20);
+
+    const json parsed = *HookConfig::parseObject(
+        R"({"z":9007199254740993,"a":1.0,"m":-0.1,"u":18446744073709551615,"s":"Grüße ✓ \u0001/"})");
+    const std::string written = HookConfig::serialize(parsed);
+    EXPECT_EQ(written, "{\n  \"a\": 1.0,\n  \"m\": -0.1,\n  \"s\": \"Grüße ✓ \\u0001/\",\n"
+                       "  \"u\": 18446744073709551615,\n  \"z\": 9007199254740993\n}\n");
+    EXPECT_EQ(*HookConfig::parseObject(written), parsed);
+}
+
+} // namespace

@@ -1,0 +1,383 @@
+#include "phone/RemoteApproval.h"
+#include "EventLoop.h"
+#include "TempHome.h"
+#include "hookserver/GateBox.h"
+#include "phone/PhoneHttp.h"
+#include "phone/PhonePage.h"
+#include "phone/QrCode.h"
+#include "sessions/SessionStore.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <gtest/gtest.h>
+
+using Vorlix::Behavior;
+
+namespace {
+
+quint16 freePort() {
+    QTcpServer probe;
+    return probe.listen(QHostAddress::Any, 0) ? probe.serverPort() : 0;
+}
+
+/// A connection on the test's own event loop (the server shares it).
+struct Client {
+    explicit Client(quint16 port) {
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        waitUntil([&] { return socket.state() == QAbstractSocket::ConnectedState; }, 5000);
+    }
+    /// Sends the bytes; returns all the server sent before closing, marked when it did not close in time.
+    QByteArray answer(const QByteArray& request, int timeoutMs = 5000) {
+        socket.write(request);
+        const bool closed = waitUntil([&] { return socket.state() == QAbstractSocket::UnconnectedState; }, timeoutMs);
+        received += socket.readAll();
+        return closed ? received : "(still open) " + received;
+    }
+    QTcpSocket socket;
+    QByteArray received;
+};
+
+QByteArray plain(const QByteArray& status, const QByteArray& body) {
+    return "HTTP/1.1 " + status + "\r\nContent-Type: text/plain\r\nContent-Length: " + QByteArray::number(body.size()) +
+           "\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n" + body;
+}
+const QByteArray unauthorized = plain("401 Unauthorized", "no");
+const QByteArray badRequest = plain("400 Bad Request", "bad");
+const QByteArray ok = plain("200 OK", "ok");
+
+QByteArray bodyOf(const QByteArray& response) {
+    return response.mid(response.indexOf("\r\n\r\n") + 4);
+}
+
+Vorlix::Event gatingEvent(const std::string& id, const std::string& tool, const std::string& command,
+                          const std::string& cwd = "/home/dev/web") {
+    return {.id = id,
+            .event = Vorlix::Canonical::permissionRequest,
+            .rawEvent = "PermissionRequest",
+            .gating = true,
+            .sessionID = "s1",
+            .cwd = cwd,
+            .toolName = tool,
+            .toolInput = JSONValue(JSONValue::Object{{"command", JSONValue(command)}}),
+            .transcriptPath = {},
+            .terminal = {}};
+}
+
+class RemoteApprovalTest : public ::testing::Test {
+protected:
+    RemoteApprovalTest() {
+        remote.setStore(&store);
+        remote.onDecision = [this](const QString& id, Behavior behavior) {
+            decisions.append({id, behavior});
+            store.resolveRemotely(id, behavior);
+        };
+    }
+
+    std::shared_ptr<GateBox> open(const std::string& id, const std::string& command, const std::string& tool = "Bash") {
+        auto box = std::make_shared<GateBox>();
+        store.openGate(gatingEvent(id, tool, command), box);
+        return box;
+    }
+    QByteArray exchange(const QByteArray& request) { return Client(port).answer(request); }
+    QByteArray get(const QString& target) { return exchange("GET " + target.toUtf8() + " HTTP/1.1\r\n\r\n"); }
+    QByteArray post(const QString& target) { return exchange("POST " + target.toUtf8() + " HTTP/1.1\r\n\r\n"); }
+    QByteArray page() { return bodyOf(get("/?t=" + remote.token())); }
+
+    TempHome home;
+    ManualClock clock;
+    SessionStore store{clock};
+    quint16 port = freePort();
+    RemoteApproval remote{port};
+    QList<QPair<QString, Behavior>> decisions;
+};
+
+TEST_F(RemoteApprovalTest, EveryRequestGetsItsAnswer) {
+    remote.enable();
+    ASSERT_TRUE(remote.enabled()) << remote.lastErrorText().toStdString();
+    const QByteArray t = remote.token().toUtf8();
+    const QByteArray page = "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n";
+    const auto get = [](const QByteArray& target) { return "GET " + target + " HTTP/1.1\r\nHost: p\r\n\r\n"; };
+    // The token anywhere in the target; any method but POST is a page request. Not UTF-8: closed without an answer.
+    // No line end anywhere: the server stops buffering at its limit and answers what it has.
+    const std::pair<QByteArray, QByteArray> cases[] = {
+        {get("/?t=" + t), page},
+        {get("/deep/path?x=1&t=" + t + "&more=1"), page},
+        {"HEAD /?t=" + t + " HTTP/1.1\r\n\r\n", page},
+        {get("/"), unauthorized},
+        {get("/?t=" + t.chopped(1)), unauthorized},
+        {get("/?t=" + t.toUpper()), unauthorized},
+        {get("/?t" + t), unauthorized},
+        {"HELLO\r\n\r\n", badRequest},
+        {"POST /decide?t=" + t + "&id=ABC HTTP/1.1\r\n\r\n", badRequest},
+        {"POST /decide?t=" + t + "&a=allow HTTP/1.1\r\n\r\n", badRequest},
+        {"POST /decide?t=" + t + "&id=ABC&a= HTTP/1.1\r\n\r\n", badRequest},
+        {"GET /?t=\xC3\x28 HTTP/1.1\r\n\r\n", ""},
+        {QByteArray(3 * RemoteApproval::maxRequestBytes, 'A'), badRequest}};
+    for (const auto& [request, expected] : cases) {
+        const QByteArray response = exchange(request);
+        if (expected == page)
+            EXPECT_TRUE(response.startsWith(page) && response.contains("<h1>VORLIX AGENTS</h1>")) << request.data();
+        else
+            EXPECT_EQ(response, expected) << request.left(60).toStdString();
+    }
+    EXPECT_TRUE(decisions.isEmpty());
+}
+
+TEST_F(RemoteApprovalTest, DecisionsReachTheirGates) {
+    auto allowed = open("ABC", "npm test");
+    auto denied = open("DEF", "rm -rf build");
+    remote.enable();
+    const QString t = remote.token();
+
+    EXPECT_EQ(post("/decide?id=ABC&a=allow"), unauthorized);
+    EXPECT_EQ(post("/decide?t=" + t + "&id=ABC&a=allow"), ok);
+    // Anything but exactly "allow" denies.
+    EXPECT_EQ(post("/decide?id=DEF&a=yes&t=" + t), ok);
+    // A late tap on a closed gate, and a gate that never existed: answered, nothing happens.
+    EXPECT_EQ(post("/decide?t=" + t + "&id=ABC&a=deny"), ok);
+    EXPECT_EQ(post("/decide?t=" + t + "&id=NOPE&a=allow"), ok);
+
+    ASSERT_TRUE(allowed->decision());
+    EXPECT_EQ(*allowed->decision(), (Vorlix::Decision{Behavior::allow, SessionStore::phoneAllowMessage}));
+    ASSERT_TRUE(denied->decision());
+    EXPECT_EQ(*denied->decision(), (Vorlix::Decision{Behavior::deny, SessionStore::phoneDenyMessage}));
+    EXPECT_TRUE(store.gates().isEmpty());
+    const QList<QPair<QString, Behavior>> expected{
+        {"ABC", Behavior::allow}, {"DEF", Behavior::deny}, {"ABC", Behavior::deny}, {"NOPE", Behavior::allow}};
+    EXPECT_EQ(decisions, expected);
+}
+
+TEST_F(RemoteApprovalTest, HeadersAreExactLengthCountsBytesAndAgentTextIsEscaped) {
+    open("ABC", "rm -rf build");
+    open("DEF", "echo \"<script>alert(1)</script>\" & true", "Bash<b>");
+    remote.enable();
+    const QByteArray response = get("/?t=" + remote.token());
+    const QByteArray body = bodyOf(response);
+    EXPECT_TRUE(response.startsWith("HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
+                                    QByteArray::number(body.size()) +
+                                    "\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n"));
+    // The middle dot in the risk line takes two bytes.
+    EXPECT_TRUE(body.contains("DESTRUCTIVE   \xC2\xB7 recursive/forced delete"));
+    EXPECT_EQ(body, remote.page().toUtf8());
+
+    EXPECT_TRUE(body.contains("<pre>echo &quot;&lt;script&gt;alert(1)&lt;/script&gt;&quot; &amp; true</pre>"));
+    EXPECT_TRUE(body.contains("<span class=\"tool\">Bash&lt;b&gt;</span>"));
+    EXPECT_FALSE(body.contains("<script>alert"));
+}
+
+TEST_F(RemoteApprovalTest, PageFollowsEveryChangeOfGatesSessionsAndToken) {
+    remote.enable();
+    EXPECT_TRUE(page().contains("Nothing waiting."));
+    open("ABC", "npm test");
+    EXPECT_TRUE(page().contains("<div class=\"proj\">web</div>"));
+
+    // The same session moves to another project with no gate changing: the card follows.
+    Vorlix::Event moved = gatingEvent("E1", "Bash", "", "/home/dev/api");
+    moved.event = Vorlix::Canonical::userPromptSubmit;
+    moved.gating = false;
+    store.apply(moved);
+    EXPECT_TRUE(page().contains("<div class=\"proj\">api</div>"));
+    EXPECT_FALSE(page().contains("<div class=\"proj\">web</div>"));
+
+    store.openGate(gatingEvent("DEF", "Write", "notes.md", "/home/dev/api"), std::make_shared<GateBox>());
+    EXPECT_EQ(page().count("<div class=\"proj\">api</div>"), 2);
+    store.resolveRemotely("ABC", Behavior::deny);
+    EXPECT_FALSE(page().contains("d('ABC'"));
+    EXPECT_TRUE(page().contains("d('DEF'"));
+
+    remote.disable();
+    remote.enable();
+    EXPECT_TRUE(page().contains("fetch('/decide?t=" + remote.token().toUtf8() + "&id="));
+}
+
+TEST(PhonePage, GateIdCannotLeaveItsScriptString) {
+    const std::pair<QString, QString> cases[] = {
+        // Ordinary ids are written byte for byte.
+        {"58c79b11-1a84-49db-a16d-4e4a5735230a", "58c79b11-1a84-49db-a16d-4e4a5735230a"},
+        {"x'),d('victim','allow", R"(x\u0027\u0029\u002cd\u0028\u0027victim\u0027\u002c\u0027allow)"},
+        {"\" onmouseover=\"alert(1)", R"(\u0022\u0020onmouseover\u003d\u0022alert\u00281\u0029)"},
+        {"</button><script>", R"(\u003c\u002fbutton\u003e\u003cscript\u003e)"},
+        {"a\\b", R"(a\u005cb)"},
+        {"é😀", R"(\u00e9\ud83d\ude00)"},
+    };
+    ManualClock clock;
+    for (const auto& [id, written] : cases) {
+        Gate gate(id, "s1", "Bash", "ls", SpriteKind::shell, {}, clock.now(), std::make_shared<GateBox>());
+        const QString card = PhonePage::card(gate, nullptr, {});
+        // Each attribute ends where the call does: nothing of the id breaks out of the quotes.
+        EXPECT_EQ(card.section("onclick=\"", 1, 1).section('"', 0, 0), "d('" + written + "','deny')");
+        EXPECT_EQ(card.section("onclick=\"", 2, 2).section('"', 0, 0), "d('" + written + "','allow')");
+    }
+}
+
+TEST(PhonePage, CardShowsAgentProjectAndFreshRisk) {
+    ManualClock clock;
+    Session session("s1", Vorlix::Source::kiro, "/work/api/", clock.now());
+    Gate gate("G1", "s1", "Bash", "rm -rf dist", SpriteKind::shell, {Risk::trivial, {"stale"}}, clock.now(),
+              std::make_shared<GateBox>());
+    std::optional<QString> seenCwd;
+    const PhonePage::Assess assess = [&](const QString&, const QString&, const std::optional<QString>& cwd) {
+        seenCwd = cwd;
+        return RiskVerdict{Risk::critical, {"recursive/forced delete", "a & b"}};
+    };
+    EXPECT_TRUE(PhonePage::card(gate, &session, assess)
+                    .startsWith("<div class=\"card\"><div class=\"row\"><b>Kiro CLI</b><span class=\"tool\">Bash</span>"
+                                "</div><div class=\"proj\">api</div><div class=\"risk\" style=\"color:#fa87bf\">"
+                                "DESTRUCTIVE   \u00B7 recursive/forced delete, a &amp; b</div><pre>rm -rf dist</pre>"));
+    EXPECT_EQ(seenCwd, std::optional<QString>("/work/api/"));
+    // Without its session: a plain label, no project, no working directory for the rating.
+    EXPECT_TRUE(PhonePage::card(gate, nullptr, assess)
+                    .contains("<b>Agent</b><span class=\"tool\">Bash</span></div>"
+                              "<div class=\"proj\"></div>"));
+    EXPECT_EQ(seenCwd, std::nullopt);
+}
+
+TEST(PhoneHttp, QueryValuesAreTakenAsWrittenAndEmptyTokensNeverMatch) {
+    const std::tuple<const char*, const char*, std::optional<QString>> cases[] = {
+        {"id", "/decide?t=x&id=ABC&a=allow", "ABC"}, {"id", "/decide?id=first&id=second", "first"},
+        {"id", "/decide?id=a%20b+c", "a%20b+c"},     {"a", "/decide?a==allow", "=allow"},
+        {"id", "/decide?id=&id=late", "late"},       {"id", "/decide?id", std::nullopt},
+        {"id", "/decide?xid=1", std::nullopt},       {"decide", "/decide?x=1", std::nullopt},
+    };
+    for (const auto& [key, target, value] : cases)
+        EXPECT_EQ(PhoneHttp::value(key, target), value) << target;
+
+    // An empty token never matches, not even an empty "t=".
+    EXPECT_EQ(PhoneHttp::respond("GET /?t= HTTP/1.1\r\n\r\n", "", [] { return "page"; }, {}), unauthorized);
+}
+
+TEST_F(RemoteApprovalTest, EnableAndDisable) {
+    remote.enable();
+    const QString first = remote.token();
+    ASSERT_EQ(first.size(), RemoteApproval::tokenLength);
+    remote.enable();
+    EXPECT_EQ(remote.token(), first);
+
+    // A connection accepted before the switch is off is refused all the same, and nobody new gets in.
+    Client early(port);
+    ASSERT_TRUE(waitUntil([&] { return remote.connectionCount() == 1; }));
+    remote.disable();
+    EXPECT_TRUE(remote.token().isEmpty());
+    EXPECT_EQ(early.answer("GET /?t=" + first.toUtf8() + " HTTP/1.1\r\n\r\n"), unauthorized);
+    QTcpSocket late;
+    late.connectToHost(QHostAddress::LocalHost, port);
+    EXPECT_TRUE(waitUntil([&] { return late.state() == QAbstractSocket::UnconnectedState; }, 5000));
+    EXPECT_EQ(late.error(), QAbstractSocket::ConnectionRefusedError);
+
+    remote.enable();
+    EXPECT_EQ(remote.token().size(), RemoteApproval::tokenLength);
+    EXPECT_NE(remote.token(), first);
+    EXPECT_EQ(get("/?t=" + first), unauthorized);
+
+    // A port taken by someone else: said so, and off stays off until it is free.
+    remote.disable();
+    QTcpServer squatter;
+    ASSERT_TRUE(squatter.listen(QHostAddress::Any, port));
+    remote.enable();
+    EXPECT_FALSE(remote.enabled());
+    EXPECT_TRUE(remote.lastErrorText().startsWith(QString("Could not listen on port %1: ").arg(port)));
+    squatter.close();
+    remote.enable();
+    EXPECT_TRUE(remote.enabled());
+    EXPECT_FALSE(remote.lastError());
+}
+
+TEST(RemoteApprovalToken, OutOfRangeBytesAreRejectedNotFolded) {
+    // 252..255 would favour the first four letters if taken modulo 36.
+    std::vector<unsigned char> stream{252, 253, 254, 255, 0, 35, 36, 251};
+    for (int i = 0; i < 40; ++i)
+        stream.push_back(static_cast<unsigned char>(i % 2 == 0 ? 255 : 1));
+    std::size_t at = 0;
+    const std::optional<QString> token = RemoteApproval::drawToken([&](unsigned char* data, std::size_t size) {
+        for (std::size_t i = 0; i < size; ++i)
+            data[i] = at < stream.size() ? stream[at++] : 2;
+        return true;
+    });
+    EXPECT_EQ(token, "a9a9" + QString(20, 'b') + QString(8, 'c'));
+    EXPECT_FALSE(RemoteApproval::drawToken([](unsigned char*, std::size_t) { return false; }));
+}
+
+TEST_F(RemoteApprovalTest, SilentAndUnfinishedConnectionsAreDropped) {
+    remote.setIdleTimeout(200);
+    remote.enable();
+    Client silent(port);
+    Client partial(port);
+    ASSERT_TRUE(waitUntil([&] { return remote.connectionCount() == 2; }));
+    EXPECT_EQ(partial.answer("GET /?t=" + remote.token().toUtf8()), "");
+    EXPECT_EQ(silent.answer({}), "");
+    EXPECT_TRUE(waitUntil([&] { return remote.connectionCount() == 0; }));
+}
+
+TEST_F(RemoteApprovalTest, ConnectionsBeyondTheCapWaitForAFreeSlot) {
+    remote.setMaxConnections(2);
+    remote.enable();
+    auto first = std::make_unique<Client>(port);
+    Client second(port);
+    ASSERT_TRUE(waitUntil([&] { return remote.connectionCount() == 2; }));
+    Client third(port);
+    EXPECT_EQ(third.answer("GET /?t=" + remote.token().toUtf8() + " HTTP/1.1\r\n\r\n", 300), "(still open) ");
+    EXPECT_EQ(remote.connectionCount(), 2);
+
+    first.reset();
+    EXPECT_TRUE(third.answer({}).startsWith("HTTP/1.1 200 OK\r\n"));
+}
+
+TEST(RemoteApprovalLifetime, ConnectionsCloseWithTheServer) {
+    TempHome home;
+    const quint16 port = freePort();
+    auto remote = std::make_unique<RemoteApproval>(port);
+    remote->enable();
+    Client client(port);
+    ASSERT_TRUE(waitUntil([&] { return remote->connectionCount() == 1; }));
+    remote.reset();
+    EXPECT_EQ(client.answer("GET / HTTP/1.1\r\n\r\n"), "");
+}
+
+TEST(RemoteApprovalUrl, ComputerNameWithDashesAndLocal) {
+    EXPECT_EQ(RemoteApproval::pairingURL("Anna's Laptop 2", 8787, "tok"), "http://Anna's-Laptop-2.local:8787/?t=tok");
+    EXPECT_EQ(RemoteApproval::pairingURL("", 9000, "tok"), "http://localhost.local:9000/?t=tok");
+}
+
+TEST(QrCode, SmallestVersionAtLevelMWithFinderPatterns) {
+    // Byte-mode capacity at level M of versions 1 to 10 (ISO/IEC 18004, table 7).
+    const std::vector<int> capacityM{14, 26, 42, 62, 84, 106, 122, 152, 180, 213};
+    for (const int hostLength : {1, 5, 6, 20, 40, 60}) {
+        const QByteArray url = RemoteApproval::pairingURL(QString(hostLength, 'h'), 8787, QString(32, 'k')).toUtf8();
+        const std::optional<QrCode> code = QrCode::encode(url);
+        ASSERT_TRUE(code) << url.toStdString();
+        const auto fits =
+            std::find_if(capacityM.begin(), capacityM.end(), [&](int bytes) { return url.size() <= bytes; });
+        EXPECT_EQ(code->version(), fits - capacityM.begin() + 1) << url.size();
+        ASSERT_EQ(code->width(), 17 + 4 * code->version());
+        // Bit 0 of each module is its colour: the top left finder pattern, row by row.
+        QString corner;
+        for (int at = 0; at < 49; ++at)
+            corner += code->isDark(at % 7, at / 7) ? '#' : '.';
+        // Seven rows of seven: a dark ring, a light ring, a dark 3x3 core.
+        EXPECT_EQ(corner, "########.....##.###.##.###.##.###.##.....########");
+    }
+}
+
+TEST(QrCode, ImageIsExactlyTheSizeAskedInBlackAndWhite) {
+    RemoteApproval remote(8787);
+    for (const int size : {150, 57, 300}) {
+        const QImage image = remote.qrImage(size);
+        ASSERT_EQ(image.size(), QSize(size, size));
+        int dark = 0;
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) {
+                const QRgb pixel = image.pixel(x, y) & 0xFFFFFF;
+                ASSERT_TRUE(pixel == 0 || pixel == 0xFFFFFF) << x << "," << y;
+                dark += pixel == 0;
+            }
+        }
+        EXPECT_GT(dark, size * size / 5);
+        EXPECT_LT(dark, size * size * 4 / 5);
+        // A light quiet zone surrounds the symbol.
+        EXPECT_EQ(image.pixel(0, 0) & 0xFFFFFF, 0xFFFFFFu);
+        EXPECT_EQ(image.pixel(size - 1, size - 1) & 0xFFFFFF, 0xFFFFFFu);
+    }
+    EXPECT_TRUE(remote.qrImage(0).isNull());
+}
+
+} // namespace

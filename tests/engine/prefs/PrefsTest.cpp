@@ -1,0 +1,203 @@
+#include "prefs/Prefs.h"
+#include "TempHome.h"
+#include "support/AppPaths.h"
+#include "support/Log.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <sys/stat.h>
+
+namespace {
+
+QString configFile() {
+    return AppPaths::home() + "/.config/vorlix-agents/preferences.json";
+}
+QString autostartEntry() {
+    return AppPaths::home() + "/.config/autostart/vorlix-agents.desktop";
+}
+
+void writeAll(const QString& path, const QByteArray& data) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(data), data.size());
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+nlohmann::json stored() {
+    return nlohmann::json::parse(readAll(configFile()).toStdString(), nullptr, false);
+}
+
+// Counts notifications and keeps every log line.
+struct Watch {
+    explicit Watch(Prefs& prefs) {
+        QObject::connect(&prefs, &Prefs::soundEnabledChanged, [this] { ++sound; });
+        QObject::connect(&prefs, &Prefs::launchAtLoginChanged, [this] { ++login; });
+        QObject::connect(&prefs, &Prefs::autoApproveLevelChanged, [this] { ++level; });
+        Log::setSink([this](const QString& text) { lines << text; });
+    }
+    ~Watch() { Log::setSink({}); }
+    int sound = 0;
+    int login = 0;
+    int level = 0;
+    QStringList lines;
+};
+
+} // namespace
+
+// A missing, corrupt or wrongly typed file keeps the defaults, and loading neither writes nor registers.
+TEST(PrefsTest, StoredValuesAndWrongTypes) {
+    TempHome home;
+    EXPECT_EQ(Prefs::defaultPath(), configFile());
+    EXPECT_EQ(LoginItem::defaultFolder(), AppPaths::home() + "/.config/autostart");
+    const std::tuple<const char*, bool, bool, int> cases[] = {
+        {nullptr, true, false, 0},
+        {R"({"soundEnabled":false,"launchAtLogin":true,"autoApproveLevel":1})", false, true, 1},
+        {R"({"autoApproveLevel":2})", true, false, 2}, // a hand-written 2 is not clamped
+        {R"({"soundEnabled":"no","launchAtLogin":1,"autoApproveLevel":1.5})", true, false, 0},
+        {R"({"soundEnabled":null,"launchAtLogin":"true","autoApproveLevel":"1"})", true, false, 0},
+        {R"({"autoApproveLevel":2.0})", true, false, 0},
+        {R"({"autoApproveLevel":4294967297})", true, false, 0},
+        {R"({"SoundEnabled":false,"nested":{"soundEnabled":false}})", true, false, 0},
+        {"[false, true, 1]", true, false, 0},
+        {"{\"soundEnabled\":false", true, false, 0},
+        {"\xff\xfe{}", true, false, 0},
+    };
+    for (const auto& [file, sound, login, level] : cases) {
+        SCOPED_TRACE(file ? file : "no file");
+        if (file)
+            writeAll(configFile(), file);
+        const Prefs prefs;
+        EXPECT_EQ(std::tuple(prefs.soundEnabled(), prefs.launchAtLogin(), prefs.autoApproveLevel()),
+                  std::tuple(sound, login, level));
+        EXPECT_EQ(QFileInfo::exists(configFile()), file != nullptr);
+        EXPECT_EQ(readAll(configFile()), QByteArray(file));
+        EXPECT_FALSE(QFileInfo::exists(autostartEntry()));
+    }
+    writeAll(configFile(), "{\"soundEnabled\":false,\"x\":" + QByteArray(600, '[') + QByteArray(600, ']') + "}");
+    EXPECT_TRUE(Prefs().soundEnabled());
+}
+
+TEST(PrefsTest, OnlyTheChangedKeyIsRewrittenWhole) {
+    TempHome home;
+    writeAll(configFile(), R"({"soundEnabled":"loud","autoApproveLevel":2.5,"later":{"keep":[1,"two",null]}})");
+    struct stat before {};
+    ASSERT_EQ(::stat(QFile::encodeName(configFile()).constData(), &before), 0);
+    Prefs prefs;
+    prefs.setAutoApproveLevel(1);
+    EXPECT_EQ(stored(),
+              nlohmann::json::parse(R"({"soundEnabled":"loud","autoApproveLevel":1,"later":{"keep":[1,"two",null]}})"));
+    EXPECT_TRUE(Prefs().soundEnabled()) << "the wrong-typed value still reads as the default";
+    // A new file renamed into place, never the old one truncated and rewritten.
+    struct stat after {};
+    ASSERT_EQ(::stat(QFile::encodeName(configFile()).constData(), &after), 0);
+    EXPECT_NE(before.st_ino, after.st_ino);
+    EXPECT_EQ(QDir(QFileInfo(configFile()).absolutePath()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{"preferences.json"});
+
+    // Someone edits another key while the application runs: the next assignment keeps that edit.
+    writeAll(configFile(), R"({"soundEnabled":false,"autoApproveLevel":1})");
+    prefs.setLaunchAtLogin(false);
+    EXPECT_EQ(stored(), nlohmann::json::parse(R"({"soundEnabled":false,"autoApproveLevel":1,"launchAtLogin":false})"));
+}
+
+TEST(PrefsTest, CorruptFileIsKeptAsideAndWriteFailuresLog) {
+    TempHome home;
+    writeAll(configFile(), "{\"soundEnabled\":false, oops");
+    Prefs prefs;
+    prefs.setAutoApproveLevel(-1);
+    EXPECT_EQ(stored(), nlohmann::json::parse(R"({"autoApproveLevel":-1})"));
+    QDir folder = QFileInfo(configFile()).absoluteDir();
+    const QStringList aside = folder.entryList({"preferences.json.corrupt-*"}, QDir::Files);
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(readAll(folder.filePath(aside.front())), "{\"soundEnabled\":false, oops");
+
+    // The config folder is now a file: nothing can be created inside it.
+    ASSERT_TRUE(folder.removeRecursively());
+    writeAll(folder.path(), "not a folder");
+    Watch watch(prefs);
+    prefs.setSoundEnabled(false);
+    EXPECT_FALSE(prefs.soundEnabled());
+    ASSERT_EQ(watch.lines.size(), 1);
+    EXPECT_TRUE(watch.lines.front().startsWith("preferences not saved: "));
+}
+
+// Every assignment writes its key (and registers again); only real changes notify.
+TEST(PrefsTest, AssignmentsWriteTheirKeyAndTheAutostartEntry) {
+    TempHome home;
+    Prefs prefs;
+    Watch watch(prefs);
+    prefs.setSoundEnabled(true);
+    EXPECT_EQ(stored(), nlohmann::json::parse(R"({"soundEnabled":true})"));
+    prefs.setSoundEnabled(false);
+    prefs.setSoundEnabled(false);
+    prefs.setAutoApproveLevel(0);
+    prefs.setAutoApproveLevel(2);
+    prefs.setLaunchAtLogin(true);
+    EXPECT_EQ(stored(), nlohmann::json::parse(R"({"soundEnabled":false,"autoApproveLevel":2,"launchAtLogin":true})"));
+    const QByteArray entry = readAll(autostartEntry());
+    EXPECT_TRUE(entry.startsWith("[Desktop Entry]\n"));
+    EXPECT_TRUE(entry.contains("\nType=Application\n"));
+    EXPECT_TRUE(entry.contains("\nExec=" + QCoreApplication::applicationFilePath().toUtf8() + '\n'));
+
+    QFile::remove(autostartEntry());
+    prefs.setLaunchAtLogin(true);
+    EXPECT_TRUE(QFileInfo::exists(autostartEntry()));
+    prefs.setLaunchAtLogin(false);
+    EXPECT_FALSE(QFileInfo::exists(autostartEntry()));
+    prefs.setLaunchAtLogin(false); // nothing left to remove is no failure
+    EXPECT_EQ(std::tuple(watch.sound, watch.level, watch.login), std::tuple(1, 1, 2));
+    EXPECT_TRUE(watch.lines.isEmpty());
+    const Prefs restarted;
+    EXPECT_EQ(std::tuple(restarted.soundEnabled(), restarted.launchAtLogin(), restarted.autoApproveLevel()),
+              std::tuple(false, false, 2));
+}
+
+TEST(PrefsTest, LoginItemFailureOnlyLogs) {
+    TempHome home;
+    // A directory where the entry belongs can be neither written nor removed.
+    QDir().mkpath(autostartEntry() + "/inside");
+    Prefs prefs;
+    Watch watch(prefs);
+    prefs.setLaunchAtLogin(true);
+    prefs.setLaunchAtLogin(true);
+    EXPECT_TRUE(Prefs().launchAtLogin()) << "the preference keeps the new value";
+    prefs.setLaunchAtLogin(false);
+    EXPECT_FALSE(Prefs().launchAtLogin());
+    ASSERT_EQ(watch.lines.size(), 3);
+    for (const QString& text : watch.lines)
+        EXPECT_TRUE(text.startsWith("launch-at-login toggle failed: ")) << text.toStdString();
+}
+
+TEST(PrefsTest, ExecLineQuotesAndEscapesUnusualPaths) {
+    const std::pair<QString, const char*> cases[] = {
+        {"/usr/bin/VorlixAgents", "Exec=/usr/bin/VorlixAgents\n"},
+        {"/opt/My Apps/VorlixAgents", "Exec=\"/opt/My Apps/VorlixAgents\"\n"},
+        {"/opt/a$b/x", "Exec=\"/opt/a\\\\$b/x\"\n"},
+        {"/opt/say\"hi\"/x", "Exec=\"/opt/say\\\\\"hi\\\\\"/x\"\n"},
+        {"/opt/back\\slash", "Exec=\"/opt/back\\\\\\\\slash\"\n"},
+        {"/opt/100%/x", "Exec=/opt/100%%/x\n"},
+        {"/opt/caf\u00e9/x", "Exec=/opt/caf\xc3\xa9/x\n"},
+        {"/opt/two\nlines", ""},
+    };
+    for (const auto& [path, exec] : cases) {
+        const QByteArray entry = LoginItem::desktopEntry(path);
+        EXPECT_EQ(entry.isEmpty(), *exec == '\0') << entry.toStdString();
+        EXPECT_TRUE(entry.contains(exec)) << entry.toStdString();
+    }
+}
+
+TEST(PrefsTest, UnknownLevelsDescribeAsReadOnly) {
+    EXPECT_EQ(Prefs::levelDescription(-1), QString::fromUtf8(Prefs::levels()[0].description));
+    EXPECT_EQ(Prefs::levelDescription(1), QString::fromUtf8(Prefs::levels()[2].description));
+    for (int other : {0, 2, 3, -2})
+        EXPECT_EQ(Prefs::levelDescription(other), "Reads and lookups flow; anything that writes or runs still asks.");
+}

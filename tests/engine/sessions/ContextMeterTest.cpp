@@ -1,0 +1,143 @@
+#include "sessions/ContextMeter.h"
+#include "TempHome.h"
+
+#include <QFile>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+constexpr qint64 limit = 200000;
+// input 12 + cache read 4200 + cache creation 1500 on each assistant line of the captured session.
+constexpr qint64 claudeUsed = 5712;
+
+QByteArray fixture(const char* agent) {
+    QFile file(QStringLiteral(VORLIX_FIXTURES_DIR "/agents/%1/transcript.jsonl").arg(QLatin1String(agent)));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << agent;
+    return file.readAll();
+}
+
+QString writeFile(const TempHome& home, const QByteArray& data) {
+    const QString path = QString::fromStdString(home.path()) + "/t.jsonl";
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    EXPECT_EQ(file.write(data), data.size());
+    return path;
+}
+
+std::optional<qint64> readUsed(const TempHome& home, const QByteArray& data) {
+    const auto usage = ContextMeter::read(writeFile(home, data), limit);
+    return usage ? std::optional(usage->used) : std::nullopt;
+}
+
+QByteArray usageLine(const QByteArray& usage) {
+    return R"({"type":"assistant","message":{"usage":)" + usage + "}}\n";
+}
+
+} // namespace
+
+// Where the tail could start in a real transcript: a whole last usage line still counts, a cut one (and everything
+// before it) is gone, and nothing crashes or reads past the cut. Every offset inside a multi-byte character or near
+// the last usage line's start is tried, and a stride of the rest.
+TEST(ContextMeterTest, RealTranscriptsCutAnywhere) {
+    TempHome home;
+    const QByteArray claude = fixture("claude");
+    const QByteArray codex = fixture("codex");
+    const auto usage = ContextMeter::read(writeFile(home, claude), limit);
+    ASSERT_TRUE(usage);
+    EXPECT_EQ(*usage, (ContextUsage{claudeUsed, limit}));
+    EXPECT_EQ(usage->label(), "5k / 200k");
+    // Codex keeps its token counts in event_msg lines, not in message.usage.
+    EXPECT_FALSE(readUsed(home, codex));
+
+    const qsizetype lastUsage = claude.lastIndexOf('\n', claude.lastIndexOf("\"usage\"")) + 1;
+    // Transcript, offset to try around, last offset where the usage still counts, stride.
+    const std::tuple<QByteArray, qsizetype, qsizetype, int> transcripts[] = {{claude, lastUsage, lastUsage, 61},
+                                                                             {codex, codex.size() - 1, -1, 997}};
+    for (const auto& [data, around, lastCounting, stride] : transcripts) {
+        for (qsizetype at = 0; at < data.size(); ++at) {
+            const bool insideCharacter = (static_cast<unsigned char>(data[at]) & 0xC0) == 0x80;
+            if (std::abs(at - around) > 64 && !insideCharacter && at % stride != 0)
+                continue;
+            ASSERT_EQ(ContextMeter::latestUsage(data.mid(at), at > 0),
+                      at <= lastCounting ? std::optional(claudeUsed) : std::nullopt)
+                << "cut at " << at;
+        }
+    }
+}
+
+// Only the last tailBytes of a longer file are read; the window may start inside a character (skipped) or inside
+// the last usage line (a fragment, so nothing).
+TEST(ContextMeterTest, WindowOfALongFile) {
+    TempHome home;
+    const QByteArray claude = fixture("claude");
+    const qsizetype emoji = claude.indexOf(QStringLiteral("\U0001F916").toUtf8());
+    const qsizetype lastUsage = claude.lastIndexOf('\n', claude.lastIndexOf("\"usage\"")) + 1;
+    ASSERT_GT(emoji, 0);
+    const std::pair<qsizetype, bool> cuts[] = {
+        {0, true}, {emoji + 1, true}, {emoji + 3, true}, {lastUsage, true}, {lastUsage + 1, false}};
+    for (const auto& [cut, found] : cuts) {
+        // Blank lines after the transcript move the window's start to the cut.
+        const QByteArray data = usageLine(R"({"input_tokens":7})") + claude +
+                                QByteArray(ContextMeter::tailBytes - (claude.size() - cut), '\n');
+        EXPECT_EQ(readUsed(home, data), found ? std::optional(claudeUsed) : std::nullopt) << "cut at " << cut;
+    }
+
+    const QByteArray line = usageLine(R"({"input_tokens":42})");
+    const QByteArray exact = line + QByteArray(ContextMeter::tailBytes - line.size(), '\n');
+    EXPECT_EQ(readUsed(home, exact), 42);
+    EXPECT_EQ(readUsed(home, exact + '\n'), std::nullopt) << "one byte more makes the first line a fragment";
+}
+
+TEST(ContextMeterTest, WhichLinesCount) {
+    const std::vector<std::tuple<const char*, QByteArray, std::optional<qint64>>> cases = {
+        {"sum of the three counts",
+         usageLine(
+             R"({"input_tokens":1,"cache_read_input_tokens":2,"cache_creation_input_tokens":3,"output_tokens":9})"),
+         6},
+        {"zero total passed over for an earlier line",
+         usageLine(R"({"input_tokens":9})") + usageLine(R"({"input_tokens":0,"cache_read_input_tokens":0})"), 9},
+        {"a count given as text is 0", usageLine(R"({"input_tokens":"12","cache_read_input_tokens":5})"), 5},
+        {"not objects, usage missing or not an object",
+         usageLine(R"({"input_tokens":4})") + "[1,2]\n\"text\"\n{\"message\":{}}\n{\"message\":{\"usage\":[1]}}\n" +
+             "{\"message\":\"usage\"}\nnot json\n",
+         4},
+        {"empty lines and no final line feed", "\n\n" + usageLine(R"({"input_tokens":3})").chopped(1), 3},
+        {"carriage returns", usageLine(R"({"input_tokens":8})").chopped(1) + "\r\n", 8},
+        {"a sum past 64 bits is skipped",
+         usageLine(R"({"input_tokens":2})") +
+             usageLine(R"({"input_tokens":9223372036854775807,"cache_read_input_tokens":1})"),
+         2},
+        {"an unsigned count past 64 bits is 0",
+         usageLine(R"({"input_tokens":18446744073709551615,"cache_read_input_tokens":1})"), 1},
+        {"nesting past 512 levels is malformed",
+         usageLine(R"({"input_tokens":5})") + R"({"message":{"usage":{"input_tokens":1,"x":)" + QByteArray(600, '[') +
+             QByteArray(600, ']') + "}}}\n",
+         5},
+        {"invalid UTF-8 in a whole file", usageLine(R"({"input_tokens":5})") + "{\"a\":\"\xff\"}\n", std::nullopt},
+        {"a cut-off character at the end", usageLine(R"({"input_tokens":5})") + "{\"a\":\"\xe2\x80", std::nullopt},
+        {"a continuation byte first in a whole file", "\x80" + usageLine(R"({"input_tokens":5})"), std::nullopt},
+    };
+    TempHome home;
+    for (const auto& [name, text, used] : cases) {
+        EXPECT_EQ(ContextMeter::latestUsage(text, false), used) << name;
+        EXPECT_EQ(readUsed(home, text), used) << name;
+    }
+}
+
+TEST(ContextMeterTest, PathsThatAreNotTranscripts) {
+    TempHome home;
+    const QString base = QString::fromStdString(home.path());
+    ASSERT_EQ(::mkfifo(QFile::encodeName(base + "/fifo").constData(), 0600), 0);
+    // A FIFO without a writer must not block the main thread; devices never end.
+    for (const QString& path : {base + "/missing.jsonl", base, base + "/fifo", QString("/dev/zero"), QString()})
+        EXPECT_FALSE(ContextMeter::read(path, limit)) << path.toStdString();
+}
+
+TEST(ContextMeterTest, ShortTextFloorsToThousands) {
+    const std::pair<std::int64_t, const char*> cases[] = {{0, "0"}, {999, "999"}, {1000, "1k"}, {1999, "1k"}};
+    for (const auto& [n, text] : cases)
+        EXPECT_EQ(ContextUsage::shortText(n), text) << n;
+}

@@ -1,0 +1,175 @@
+#include "worktrees/WorktreeScanner.h"
+#include "EventLoop.h"
+#include "TempHome.h"
+#include "support/Log.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTimeZone>
+#include <deque>
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QDateTime t0 = QDateTime::fromSecsSinceEpoch(1'700'000'000, QTimeZone::utc());
+
+class WorktreeScannerTest : public testing::Test {
+protected:
+    ~WorktreeScannerTest() override { qputenv("PATH", m_path); }
+    static void git(const QString& dir, const QStringList& arguments) {
+        QProcess process;
+        process.setWorkingDirectory(dir);
+        process.start(QStringLiteral("git"),
+                      QStringList{"-c", "user.name=t", "-c", "user.email=t@example.com"} + arguments);
+        ASSERT_TRUE(process.waitForFinished(30000) && process.exitCode() == 0)
+            << arguments.join(' ').toStdString() << process.readAllStandardError().toStdString();
+    }
+
+    // A repository with one empty commit on "main".
+    QString repo(const QString& name) {
+        QDir().mkpath(root + '/' + name);
+        git(root + '/' + name, {"init", "-q", "-b", "main"});
+        git(root + '/' + name, {"commit", "-q", "--allow-empty", "-m", "start"});
+        return root + '/' + name;
+    }
+    QString worktree(const QString& repoPath, const QString& path, const QString& branch) { // no branch: detached
+        git(repoPath, QStringList{"worktree", "add", "-q"} +
+                          (branch.isEmpty() ? QStringList{"--detach"} : QStringList{"-b", branch}) + QStringList{path});
+        return path;
+    }
+
+    void session(Vorlix::Source source, const QString& cwd, QDateTime lastSeen = t0) {
+        sessions.append(&m_sessions.emplace_back(QString::number(m_sessions.size()), source, cwd, lastSeen));
+    }
+
+    // Puts a stand-in for git in front of PATH: `body` runs before handing over to the real git.
+    void fakeGit(const QByteArray& body) {
+        QDir().mkpath(root + "/fake-bin");
+        QFile script(root + "/fake-bin/git");
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\n" + body + "\nexec " + QStandardPaths::findExecutable("git").toUtf8() + " \"$@\"\n");
+        script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+        qputenv("PATH", QFile::encodeName(root) + "/fake-bin:" + m_path);
+    }
+
+    QList<Worktree> scan(std::chrono::milliseconds timeout = WorktreeScanner::defaultGitTimeout) {
+        WorktreeScanner scanner(timeout);
+        scanner.scan(sessions);
+        return scanner.worktrees();
+    }
+
+    TempHome home;
+    const QString root = QString::fromStdString(home.path());
+    QList<Session*> sessions;
+
+private:
+    const QByteArray m_path = qgetenv("PATH");
+    std::deque<Session> m_sessions;
+};
+
+TEST_F(WorktreeScannerTest, TwoWorktreesOfOneRepositoryAreListedOnceWithTheirOwnAgents) {
+    const QString app = repo("app");
+    const QString feature = worktree(app, root + "/app-feature", "feature");
+    const QString idle = worktree(app, root + "/app-idle", "idle");
+    session(Vorlix::Source::claude, feature);
+    session(Vorlix::Source::codex, app, t0.addSecs(10));
+    fakeGit("echo \"$*\" >> \"$HOME/git.log\"");
+
+    WorktreeScanner scanner;
+    int changes = 0;
+    QObject::connect(&scanner, &WorktreeScanner::worktreesChanged, [&changes] { ++changes; });
+    scanner.scan(sessions);
+    scanner.scan(sessions);
+    const QList<Worktree> expected{
+        {app, "main", "app", "Codex", t0.addSecs(10)},
+        {feature, "feature", "app", "Claude Code", t0},
+        {idle, "idle", "app", std::nullopt, std::nullopt},
+    };
+    EXPECT_EQ(scanner.worktrees(), expected);
+    EXPECT_EQ(changes, 1); // published only when the list changes
+    QFile log(root + "/git.log");
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_EQ(log.readAll().count("worktree list --porcelain"), 2); // once per repository and scan
+}
+
+TEST_F(WorktreeScannerTest, ASessionCountsForTheInnermostWorktreeHoldingItsFolder) {
+    const QString app = repo("app");
+    const QString app2 = worktree(app, root + "/app-2", "two"); // shares a prefix with app's path
+    const QString nested = worktree(app, app + "/.worktrees/task", "task");
+    const QString odd = repo(R"(my "quoted" repo's dir)");
+    const QString detached = worktree(odd, root + R"(/it's "detached" here)", {});
+    QDir().mkpath(app2 + "/src/deep");
+    QFile::link(app2, root + "/link");
+    QDir().mkpath(root + "/plain");
+    session(Vorlix::Source::grok, root + "/link/src/deep", t0.addSecs(5)); // in app-2, through a symlink
+    session(Vorlix::Source::kiro, nested, t0);
+    session(Vorlix::Source::claude, app2, t0.addSecs(9)); // app-2 already has its agent
+    session(Vorlix::Source::claude, detached, t0.addSecs(1));
+    for (const QString& outside : {root + "/plain", QStringLiteral("~"), root + "/gone"})
+        session(Vorlix::Source::codex, outside, t0.addSecs(20));
+
+    const QList<Worktree> expected{
+        {app2, "two", "app", "Grok Build", t0.addSecs(5)},
+        {detached, "(detached)", R"(my "quoted" repo's dir)", "Claude Code", t0.addSecs(1)},
+        {nested, "task", "app", "Kiro CLI", t0},
+        {app, "main", "app", std::nullopt, std::nullopt},
+        {odd, "main", R"(my "quoted" repo's dir)", std::nullopt, std::nullopt},
+    };
+    EXPECT_EQ(scan(), expected);
+
+    QDir().mkpath(root + "/empty-bin");
+    qputenv("PATH", QFile::encodeName(root) + "/empty-bin"); // no git at all
+    EXPECT_TRUE(scan().isEmpty());
+}
+
+TEST_F(WorktreeScannerTest, AHungGitIsKilledWithEverythingItStarted) {
+    const QString app = repo("app");
+    session(Vorlix::Source::claude, app);
+    fakeGit("sleep 30 &\necho $! > \"$HOME/sleeper.pid\"\nwait");
+    QStringList logged;
+    Log::setSink([&logged](const QString& line) { logged.append(line); });
+
+    EXPECT_TRUE(scan(1s).isEmpty()); // the real git would have answered after the sleep
+    Log::setSink({});
+
+    ASSERT_EQ(logged.size(), 1);
+    EXPECT_TRUE(logged.first().contains("no answer within 1000 ms")) << logged.first().toStdString();
+    QFile pidFile(root + "/sleeper.pid");
+    ASSERT_TRUE(pidFile.open(QIODevice::ReadOnly));
+    // A kill lands asynchronously: wait for the sleeper to be gone, or a zombie its new parent never reaps.
+    const QString stat = "/proc/" + pidFile.readAll().trimmed() + "/stat";
+    EXPECT_TRUE(waitUntil([&stat] {
+        QFile file(stat);
+        return !file.open(QIODevice::ReadOnly) || file.readAll().contains(") Z ");
+    })) << "the sleeper outlived the time-out";
+}
+
+TEST(WorktreePorcelain, WalksGitsLinesAndMatchesWholePathComponents) {
+    const QString output = "worktree /r\nHEAD 1\nbranch refs/heads/main\n\n"
+                           "worktree /bare\nbare\n\n"
+                           "worktree /lost\nworktree /r/locked\nHEAD 2\nbranch refs/heads/x/refs/heads/y\nlocked\n\n"
+                           "branch refs/heads/orphan\n"
+                           "worktree /d\nHEAD 3\ndetached\nprunable gitdir file points to non-existent location\n"
+                           "worktree /no-end";
+    const QList<Worktree> expected{
+        {"/r", "main", "r", std::nullopt, std::nullopt},
+        {"/r/locked", "x/refs/heads/y", "r", std::nullopt, std::nullopt},
+        {"/d", "(detached)", "r", std::nullopt, std::nullopt},
+    };
+    EXPECT_EQ(Worktree::fromPorcelain(output, "r"), expected);
+    EXPECT_EQ(Worktree::repoName("/src/app/.git"), "app");
+    EXPECT_EQ(Worktree::repoName("/srv/app.git/"), "srv");
+
+    // Whole path components only: /src/app does not hold /src/app-2.
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        {"/src/app", "/src/app/", true},     {"/src/app", "/src/app-2", false}, {"/src/app/", "/src/app/lib", true},
+        {"/src/app", "/src/x/../app", true}, {"/", "/anything", true},          {"/src/app", "", false}};
+    for (const auto& [path, cwd, inside] : cases)
+        EXPECT_EQ((Worktree{path, "main", "app", {}, {}}.contains(cwd)), inside) << path << " " << cwd;
+}
+
+} // namespace
