@@ -11,6 +11,7 @@ packages=(
   xvfb xauth dbus
   chromium
   fonts-dejavu-core
+  ccache
 )
 
 missing=()
