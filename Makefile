@@ -5,10 +5,12 @@ RELEASE_DIR := build/release
 TEST_DIR := build/test
 TSAN_DIR := build/tsan
 FUZZ_DIR := build/fuzz
+NOGUI_DIR := build/nogui
+PLAIN_DIR := build/plain-release
 FUZZ_SECONDS ?= 60
 CMAKE_COMMON := -G Ninja -Wno-dev
 
-.PHONY: deps build test tsan bench fuzz run clean
+.PHONY: deps build test tsan bench fuzz run clean format-check other-builds ci
 
 deps:
 	@bash scripts/install-deps.sh
@@ -20,7 +22,8 @@ build: deps $(RELEASE_DIR)/build.ninja
 	cmake --build $(RELEASE_DIR) -j $(JOBS)
 
 $(TEST_DIR)/build.ninja:
-	cmake -S . -B $(TEST_DIR) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Debug -DVORLIX_SANITIZE=address,undefined -DVORLIX_BENCH=OFF
+	cmake -S . -B $(TEST_DIR) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Debug -DVORLIX_SANITIZE=address,undefined -DVORLIX_BENCH=OFF \
+		-DVORLIX_WERROR=ON
 
 # Every test, with AddressSanitizer and UndefinedBehaviorSanitizer.
 test: deps $(TEST_DIR)/build.ninja
@@ -29,7 +32,8 @@ test: deps $(TEST_DIR)/build.ninja
 		ctest --output-on-failure -j $(JOBS)
 
 $(TSAN_DIR)/build.ninja:
-	cmake -S . -B $(TSAN_DIR) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Debug -DVORLIX_SANITIZE=thread -DVORLIX_BENCH=OFF
+	cmake -S . -B $(TSAN_DIR) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Debug -DVORLIX_SANITIZE=thread -DVORLIX_BENCH=OFF \
+		-DVORLIX_WERROR=ON
 
 # The concurrency tests under ThreadSanitizer.
 tsan: deps $(TSAN_DIR)/build.ninja
@@ -56,6 +60,23 @@ run: build
 	else \
 		exec $(RELEASE_DIR)/bin/VorlixAgents; \
 	fi
+
+# Sources formatted with the repository's .clang-format.
+format-check:
+	clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h')
+
+# What a packager runs (a plain Release build, warnings not errors) and the build without any desktop code,
+# which proves the engine needs no Qt Gui.
+other-builds: deps
+	cmake -S . -B $(PLAIN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(PLAIN_DIR) -j $(JOBS)
+	cmake -S . -B $(NOGUI_DIR) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Debug -DVORLIX_GUI=OFF -DVORLIX_WERROR=ON -DVORLIX_BENCH=OFF
+	cmake --build $(NOGUI_DIR) -j $(JOBS)
+	@if ldd $(NOGUI_DIR)/bin/VorlixAgents | grep -E 'libQt6(Gui|Widgets|Multimedia|DBus)'; then \
+		echo "the VORLIX_GUI=OFF build links Qt Gui" >&2; exit 1; fi
+
+# What CI runs: every test, then the format check and the other two builds.
+ci: test format-check other-builds
 
 clean:
 	rm -rf build

@@ -35,20 +35,30 @@ inline Optional<std::string> optionalString(const nlohmann::json& object, const 
     return {true, m->get<std::string>()};
 }
 
-inline std::optional<std::int32_t> requiredInt32(const nlohmann::json& object, const char* key) {
-    const auto* m = member(object, key);
-    if (m == nullptr || !m->is_number_integer())
+/// A whole number that fits 64 signed bits; nothing for any other value (floats, strings, larger numbers).
+inline std::optional<std::int64_t> int64(const nlohmann::json& value) {
+    if (!value.is_number_integer())
         return std::nullopt;
-    if (m->is_number_unsigned()) {
-        auto v = m->get<std::uint64_t>();
-        if (v > static_cast<std::uint64_t>(INT32_MAX))
+    if (value.is_number_unsigned()) {
+        const auto v = value.get<std::uint64_t>();
+        if (v > static_cast<std::uint64_t>(INT64_MAX))
             return std::nullopt;
-        return static_cast<std::int32_t>(v);
+        return static_cast<std::int64_t>(v);
     }
-    auto v = m->get<std::int64_t>();
-    if (v < INT32_MIN || v > INT32_MAX)
+    return value.get<std::int64_t>();
+}
+
+/// The member as a 64-bit whole number; nothing when it is missing or not one.
+inline std::optional<std::int64_t> int64(const nlohmann::json& object, const char* key) {
+    const auto* m = member(object, key);
+    return m == nullptr ? std::nullopt : int64(*m);
+}
+
+inline std::optional<std::int32_t> requiredInt32(const nlohmann::json& object, const char* key) {
+    const auto v = int64(object, key);
+    if (!v || *v < INT32_MIN || *v > INT32_MAX)
         return std::nullopt;
-    return static_cast<std::int32_t>(v);
+    return static_cast<std::int32_t>(*v);
 }
 
 inline std::string compact(const nlohmann::json& json) {

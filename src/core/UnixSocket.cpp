@@ -68,8 +68,12 @@ sockaddr_un addressOrClose(int fd, std::string_view path) {
 } // namespace
 
 Error::Error(Kind kind, int err) : m_kind(kind), m_errno(err), m_text(kindName(kind)) {
-    if (carriesErrno(kind))
-        m_text += "(" + std::to_string(err) + ")";
+    // Appended piece by piece: GCC 12 at -O3 warns (-Wrestrict) on the temporary string a chain of + builds.
+    if (carriesErrno(kind)) {
+        m_text += '(';
+        m_text += std::to_string(err);
+        m_text += ')';
+    }
 }
 
 sockaddr_un makeAddr(std::string_view path) {

@@ -17,18 +17,3 @@ std::optional<QrCode> QrCode::encode(const QByteArray& data) {
         modules[i] = (code->data[i] & 1) != 0;
     return QrCode(code->version, width, std::move(modules));
 }
-
-QImage QrCode::image(int size) const {
-    if (size < 1)
-        return {};
-    const int side = m_width + 2 * quietZone;
-    QImage symbol(side, side, QImage::Format_RGB32);
-    symbol.fill(Qt::white);
-    for (int y = 0; y < m_width; ++y) {
-        for (int x = 0; x < m_width; ++x) {
-            if (isDark(x, y))
-                symbol.setPixel(x + quietZone, y + quietZone, qRgb(0, 0, 0));
-        }
-    }
-    return symbol.scaled(size, size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-}

@@ -1,11 +1,10 @@
 #pragma once
 
 #include <QByteArray>
-#include <QImage>
 #include <optional>
 #include <vector>
 
-/// A QR code symbol (error correction level M, byte mode) and its picture.
+/// A QR code symbol (error correction level M, byte mode) as a matrix of modules; painting it is the desktop's job.
 class QrCode final {
 public:
     /// The smallest symbol that holds the bytes, or nothing when they do not fit any.
@@ -18,9 +17,6 @@ public:
 
     /// Light modules every side of the symbol, as readers expect.
     static constexpr int quietZone = 4;
-    /// The symbol and its quiet zone, black on white, scaled without smoothing to exactly size × size pixels;
-    /// a null image for a size below 1.
-    QImage image(int size) const;
 
 private:
     QrCode(int version, int width, std::vector<bool> modules)

@@ -108,9 +108,8 @@ QString RemoteApproval::pairingURL(const QString& hostName, quint16 port, const 
     return QStringLiteral("http://%1.local:%2/?t=%3").arg(host).arg(port).arg(token);
 }
 
-QImage RemoteApproval::qrImage(int size) const {
-    const std::optional<QrCode> code = QrCode::encode(pairingURL().toUtf8());
-    return code ? code->image(size) : QImage();
+std::optional<QrCode> RemoteApproval::qrCode() const {
+    return QrCode::encode(pairingURL().toUtf8());
 }
 
 QByteArray RemoteApproval::respond(const QByteArray& request) {

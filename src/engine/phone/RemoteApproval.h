@@ -1,11 +1,11 @@
 #pragma once
 
 #include "Decision.h"
+#include "phone/QrCode.h"
 #include "risk/Risk.h"
 
 #include <QByteArray>
 #include <QHash>
-#include <QImage>
 #include <QObject>
 #include <QPointer>
 #include <QSet>
@@ -62,8 +62,8 @@ public:
     /// The URL the phone opens: this computer's name with ".local", the port and the token.
     QString pairingURL() const;
     static QString pairingURL(const QString& hostName, quint16 port, const QString& token);
-    /// The pairing URL as a QR code, size × size pixels; a null image when there is none.
-    QImage qrImage(int size) const;
+    /// The pairing URL as a QR symbol; nothing when it does not fit one.
+    std::optional<QrCode> qrCode() const;
 
     /// Held weakly: the page reads its gates and sessions on every request.
     void setStore(SessionStore* store);
