@@ -7,11 +7,10 @@
 #include <QCoreApplication>
 #include <QTextStream>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 #ifdef VORLIX_DESKTOP
 #include "shell/DesktopShell.h"
+#include "shell/DisplayEnvironment.h"
 
 #include <QApplication>
 #endif
@@ -42,15 +41,8 @@ int runEngine(QCoreApplication& app) {
 }
 
 #ifdef VORLIX_DESKTOP
-bool hasDisplay() {
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-}
-
 int runDesktop(int argc, char** argv) {
-    // The panel needs a fixed position and stacking that plain Wayland clients do not get: use XWayland,
-    // unless the person chose a platform.
-    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM") &&
-        !qEnvironmentVariableIsEmpty("DISPLAY"))
+    if (DisplayEnvironment::shouldForceXcb(QProcessEnvironment::systemEnvironment()))
         qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
     AppIdentity::apply();
@@ -77,7 +69,7 @@ void printUsage() {
 
 int main(int argc, char** argv) {
 #ifdef VORLIX_DESKTOP
-    if (argc == 1 && hasDisplay())
+    if (argc == 1 && DisplayEnvironment::hasDisplay(QProcessEnvironment::systemEnvironment()))
         return runDesktop(argc, argv);
 #endif
     QCoreApplication app(argc, argv);

@@ -2,6 +2,7 @@
 #include "AppCore.h"
 #include "EventLoop.h"
 #include "TempHome.h"
+#include "shell/DisplayEnvironment.h"
 #include "shell/MainMenu.h"
 #include "shell/TrayIcon.h"
 #include "support/Log.h"
@@ -39,6 +40,29 @@ TEST(DesktopShell, OpensSettingsOnAFirstRunOrWhenAskedExactly) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(DesktopShell::opensSettingsAtStart(c.agents, QLatin1String(c.variable)), c.opens) << c.variable;
+}
+
+TEST(DisplayEnvironment, ForcesXWaylandOnlyWhenNothingWasChosenAndXWaylandIsThere) {
+    const struct {
+        QStringList vars;
+        bool display;
+        bool forceXcb;
+    } cases[] = {
+        {{}, false, false},
+        {{"DISPLAY=:0"}, true, false},
+        {{"WAYLAND_DISPLAY=wayland-0"}, true, false},
+        {{"WAYLAND_DISPLAY=wayland-0", "DISPLAY=:0"}, true, true},
+        {{"WAYLAND_DISPLAY=wayland-0", "DISPLAY=:0", "QT_QPA_PLATFORM=wayland"}, true, false},
+        {{"WAYLAND_DISPLAY=wayland-0", "DISPLAY=:0", "QT_QPA_PLATFORM="}, true, true},
+        {{"WAYLAND_DISPLAY=", "DISPLAY="}, false, false},
+    };
+    for (const auto& c : cases) {
+        QProcessEnvironment env;
+        for (const QString& var : c.vars)
+            env.insert(var.section('=', 0, 0), var.section('=', 1));
+        EXPECT_EQ(DisplayEnvironment::hasDisplay(env), c.display) << c.vars.join(' ').toStdString();
+        EXPECT_EQ(DisplayEnvironment::shouldForceXcb(env), c.forceXcb) << c.vars.join(' ').toStdString();
+    }
 }
 
 // Start-up in a fresh home: cues wired, socket open, settings asked for once; a second start does nothing.
