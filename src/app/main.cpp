@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #ifdef VORLIX_DESKTOP
+#include "notify/NotificationCenter.h"
 #include "shell/DesktopShell.h"
 #include "shell/DisplayEnvironment.h"
 
@@ -44,6 +45,7 @@ int runEngine(QCoreApplication& app) {
 int runDesktop(int argc, char** argv) {
     if (DisplayEnvironment::shouldForceXcb(QProcessEnvironment::systemEnvironment()))
         qputenv("QT_QPA_PLATFORM", "xcb");
+    NotificationCenter::preventAutolaunch();
     QApplication app(argc, argv);
     AppIdentity::apply();
     // A tray application: no window is needed to keep running.
