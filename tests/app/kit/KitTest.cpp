@@ -139,8 +139,8 @@ TEST(SymbolImage, DrawsEveryNamedSymbolInTheGivenColour) {
     allow.render(&painter, QPoint(8, 44), QRegion(), QWidget::DrawChildren);
     chip.render(&painter, QPoint(100, 50), QRegion(), QWidget::DrawChildren);
     painter.end();
-    QDir().mkpath(QStringLiteral(VORLIX_BINARY_DIR "/test/artifacts"));
-    sheet.save(QStringLiteral(VORLIX_BINARY_DIR "/test/artifacts/kit.png"));
+    QDir().mkpath(QStringLiteral(VORLIX_BINARY_DIR "/artifacts"));
+    sheet.save(QStringLiteral(VORLIX_BINARY_DIR "/artifacts/kit.png"));
     IconButton button(QStringLiteral("power"), PixelSprite::pink());
     EXPECT_EQ(button.size(), QSize(26, 26));
     EXPECT_TRUE(near(renderAlone(button).pixelColor(3, 13), Palette::card()));
