@@ -1,6 +1,5 @@
 #include "settings/AgentRow.h"
 
-#include "kit/Card.h"
 #include "kit/FlatButton.h"
 #include "kit/Palette.h"
 #include "kit/Type.h"
@@ -68,5 +67,5 @@ QWidget* AgentRow::make(Installer& installer, const Installer::Agent& agent) {
         QObject::connect(button, &FlatButton::clicked, content, [&installer, agent] { press(installer, agent); });
         row->addWidget(button, 0, Qt::AlignVCenter);
     }
-    return new Card(Palette::card(), 14, content);
+    return SettingsBlocks::card(content);
 }

@@ -1,7 +1,6 @@
 #include "settings/AgentsTab.h"
 
 #include "installer/Installer.h"
-#include "kit/Card.h"
 #include "kit/Palette.h"
 #include "kit/Type.h"
 #include "prefs/Prefs.h"
@@ -63,7 +62,7 @@ void AgentsTab::build(QBoxLayout* column) {
         SettingsBlocks::label(Prefs::levelDescription(m_prefs.autoApproveLevel()), Type::caption(), Palette::text3());
     description->setWordWrap(true);
     approvalLayout->addWidget(description);
-    column->addWidget(new Card(Palette::card(), 14, approvals));
+    column->addWidget(SettingsBlocks::card(approvals));
 
     column->addWidget(SettingsBlocks::sectionTitle(QStringLiteral("Behaviour"), 12));
     auto* behaviour = new QWidget;
@@ -79,7 +78,7 @@ void AgentsTab::build(QBoxLayout* column) {
     behaviourLayout->addWidget(SettingsBlocks::toggleRow(
         QStringLiteral("Launch at login"), QStringLiteral("Start Vorlix Agents automatically."),
         m_prefs.launchAtLogin(), [this](bool on) { m_prefs.setLaunchAtLogin(on); }));
-    column->addWidget(new Card(Palette::card(), 14, behaviour));
+    column->addWidget(SettingsBlocks::card(behaviour));
 
     if (!m_installer.lastMessage().isEmpty()) {
         auto* panel = new RoundedPanel(Palette::card(), 9);

@@ -1,6 +1,5 @@
 #include "settings/PhoneTab.h"
 
-#include "kit/Card.h"
 #include "kit/FlatButton.h"
 #include "kit/Palette.h"
 #include "kit/Type.h"
@@ -40,7 +39,7 @@ void PhoneTab::build(QBoxLayout* column) {
                                 QStringLiteral("Off unless you turn it on \u2014 it opens a listening port.")));
     promiseColumn->addWidget(SettingsBlocks::promise(
         QStringLiteral("qrcode"), QStringLiteral("A fresh token each time. The QR is the only way to get it.")));
-    column->addWidget(new Card(Palette::card(), 14, promises));
+    column->addWidget(SettingsBlocks::card(promises));
 
     if (m_remote.enabled()) {
         column->addWidget(pairingCard());
@@ -98,5 +97,5 @@ QWidget* PhoneTab::pairingCard() {
     words->addWidget(turnOff, 0, Qt::AlignLeft);
     words->addStretch(1);
     row->addLayout(words, 1);
-    return new Card(Palette::card(), 14, content);
+    return SettingsBlocks::card(content);
 }

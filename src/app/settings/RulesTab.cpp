@@ -1,7 +1,6 @@
 #include "settings/RulesTab.h"
 
 #include "audit/AuditLog.h"
-#include "kit/Card.h"
 #include "kit/FlatButton.h"
 #include "kit/Palette.h"
 #include "kit/Type.h"
@@ -40,7 +39,7 @@ void RulesTab::build(QBoxLayout* column) {
         SettingsBlocks::label(QStringLiteral("clicks you didn't have to make today"), Type::body(), Palette::text2());
     words->setWordWrap(true);
     savedRow->addWidget(words, 1, Qt::AlignVCenter);
-    column->addWidget(new Card(Palette::card(), 14, saved));
+    column->addWidget(SettingsBlocks::card(saved));
 
     if (m_rules.rules().isEmpty()) {
         column->addWidget(SettingsBlocks::emptyState(
@@ -73,5 +72,5 @@ QWidget* RulesTab::ruleRow(const Rule& rule) {
     // Copied: the store's list may change before the click is handled.
     connect(forget, &FlatButton::clicked, this, [this, rule] { m_rules.remove(rule); });
     row->addWidget(forget, 0, Qt::AlignVCenter);
-    return new Card(Palette::card(), 14, content);
+    return SettingsBlocks::card(content);
 }

@@ -1,7 +1,6 @@
 #include "settings/ScoresTab.h"
 
 #include "game/Game.h"
-#include "kit/Card.h"
 #include "kit/Palette.h"
 #include "kit/Type.h"
 #include "settings/RoundedPanel.h"
@@ -95,7 +94,7 @@ QWidget* ScoresTab::gameCard() const {
         first = false;
         row->addWidget(SettingsBlocks::vorlixStat(QString::fromLatin1(stat.label), stat.value, stat.color), 1);
     }
-    return new Card(Palette::card(), 14, content);
+    return SettingsBlocks::card(content);
 }
 
 QWidget* ScoresTab::achievementRow(const Achievement& achievement) {
@@ -155,5 +154,5 @@ QWidget* ScoresTab::scoreRow(const AuditLog::Score& score, int position) {
         row->addWidget(
             SettingsBlocks::stat(QStringLiteral("risky"), QString::number(score.risky), PixelSprite::yellow()), 0,
             Qt::AlignVCenter);
-    return new Card(Palette::card(), 14, content);
+    return SettingsBlocks::card(content);
 }

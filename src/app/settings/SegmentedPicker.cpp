@@ -1,11 +1,14 @@
 #include "settings/SegmentedPicker.h"
 
+#include "kit/Palette.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 
 namespace {
 constexpr int segmentHeight = 30;
 constexpr int inset = 2;
+constexpr int textPadding = 6;
 
 QFont segmentFont() {
     QFont font;
@@ -37,6 +40,20 @@ QRect SegmentedPicker::segmentRect(int index) const {
     return {left, inset, right - left, height() - 2 * inset};
 }
 
+int SegmentedPicker::heightForWidth(int width) const {
+    const int count = static_cast<int>(m_titles.size());
+    if (count == 0)
+        return segmentHeight;
+    const QFontMetrics metrics(segmentFont());
+    const int room = (width - 2 * inset) / count - 2 * textPadding;
+    int lines = 1;
+    for (const QString& title : m_titles) {
+        const QRect needed = metrics.boundingRect(QRect(0, 0, room, 1000), Qt::TextWordWrap, title);
+        lines = std::max(lines, needed.height() / std::max(metrics.height(), 1));
+    }
+    return segmentHeight + (lines - 1) * metrics.height();
+}
+
 QSize SegmentedPicker::sizeHint() const {
     const QFontMetrics metrics(segmentFont());
     int widest = 0;
@@ -49,19 +66,19 @@ void SegmentedPicker::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(0, 0, 0, 90));
+    painter.setBrush(QColor(0, 0, 0, 90)); // a well darker than the card it sits on
     painter.drawRoundedRect(QRectF(rect()), 8, 8);
     painter.setFont(segmentFont());
     for (int i = 0; i < m_titles.size(); ++i) {
         const QRect segment = segmentRect(i);
         if (i == m_current) {
             painter.setPen(Qt::NoPen);
-            painter.setBrush(QColor(255, 255, 255, 36));
+            painter.setBrush(Palette::cardHi().lighter(150));
             painter.drawRoundedRect(QRectF(segment), 6, 6);
         }
-        painter.setPen(i == m_current ? QColor(255, 255, 255, 242) : QColor(255, 255, 255, 153));
-        const QString text = painter.fontMetrics().elidedText(m_titles[i], Qt::ElideRight, segment.width() - 8);
-        painter.drawText(segment, Qt::AlignCenter, text);
+        painter.setPen(i == m_current ? Palette::text() : Palette::text2());
+        painter.drawText(segment.adjusted(textPadding, 0, -textPadding, 0), Qt::AlignCenter | Qt::TextWordWrap,
+                         m_titles[i]);
     }
 }
 

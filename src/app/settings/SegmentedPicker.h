@@ -17,6 +17,9 @@ public:
     QRect segmentRect(int index) const;
 
     QSize sizeHint() const override;
+    /// Titles too long for a segment wrap onto a second line, which makes the picker taller.
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
 
 signals:
     /// The user chose this segment (also when it was already chosen).

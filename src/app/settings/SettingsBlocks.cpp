@@ -1,5 +1,6 @@
 #include "settings/SettingsBlocks.h"
 
+#include "kit/Card.h"
 #include "kit/Palette.h"
 #include "kit/Type.h"
 #include "settings/RoundedPanel.h"
@@ -32,6 +33,11 @@ QLabel* SettingsBlocks::sectionTitle(const QString& text, int extraAbove) {
     QLabel* title = label(text.toUpper(), font, Palette::text3());
     title->setContentsMargins(0, extraAbove, 0, 0);
     return title;
+}
+
+QWidget* SettingsBlocks::card(QWidget* content) {
+    content->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    return new Card(Palette::card(), 14, content);
 }
 
 QLabel* SettingsBlocks::intro(const QString& text) {

@@ -18,6 +18,8 @@ public:
     static QLabel* style(QLabel* label, const QFont& font, QColor color);
     /// The text in capitals, in the section style, with wider letter spacing.
     static QLabel* sectionTitle(const QString& text, int extraAbove = 0);
+    /// The content on a card padded 14, spanning the column's width.
+    static QWidget* card(QWidget* content);
     /// A paragraph that wraps onto as many lines as it needs.
     static QLabel* intro(const QString& text);
     /// The placeholder of an empty list, on a rounded card.

@@ -1,6 +1,5 @@
 #include "settings/WorktreesTab.h"
 
-#include "kit/Card.h"
 #include "kit/FlatButton.h"
 #include "kit/Palette.h"
 #include "kit/Type.h"
@@ -93,5 +92,5 @@ QWidget* WorktreesTab::worktreeRow(const Worktree& worktree) {
                                                     PixelSprite::green()));
         row->addWidget(chip, 0, Qt::AlignVCenter);
     }
-    return new Card(Palette::card(), 14, content);
+    return SettingsBlocks::card(content);
 }
