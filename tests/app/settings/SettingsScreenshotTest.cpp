@@ -3,6 +3,7 @@
 #include "TempHome.h"
 #include "WidgetProbe.h"
 #include "settings/SettingsWindow.h"
+#include "settings/TabPage.h"
 #include "settings/WorktreeScanJob.h"
 
 #include <QDir>
