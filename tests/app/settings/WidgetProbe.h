@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kit/FlatButton.h"
+#include "kit/Palette.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>
