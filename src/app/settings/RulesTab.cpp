@@ -61,9 +61,7 @@ QWidget* RulesTab::ruleRow(const Rule& rule) {
     QBoxLayout* words = new QVBoxLayout;
     words->setSpacing(3);
     QLabel* key = SettingsBlocks::label(rule.key, Type::bodyMono(), Palette::text());
-    // Keys can be whole commands without a space: wrap where possible, never widen the window.
     key->setWordWrap(true);
-    key->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     key->setTextInteractionFlags(Qt::TextSelectableByMouse);
     words->addWidget(key);
     words->addWidget(SettingsBlocks::label(firedText(rule), Type::caption(), Palette::text3()));

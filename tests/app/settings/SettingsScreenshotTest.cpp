@@ -109,6 +109,11 @@ TEST(SettingsScreenshotTest, EveryTabWithABusyDay) {
     };
     for (const AuditEntry& e : day)
         core.onAudit(e);
+    core.rules().add(QStringLiteral("Bash"),
+                     QStringLiteral("docker compose -f deploy/staging/docker-compose.override.yml up --build"),
+                     Vorlix::Behavior::allow);
+    // The bridge is not beside the test program: the failure shows under the agents.
+    core.installer().install(Vorlix::Source::codex);
     core.game().agentCompleted();
     core.game().bossBeaten();
     core.remote().enable();
