@@ -7,6 +7,8 @@
 #include "settings/SidebarItem.h"
 
 #include <QDir>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <gtest/gtest.h>
 
 namespace {
@@ -86,4 +88,24 @@ TEST(SettingsWindowTest, OpenRefreshesTheAgentsAndClosingOnlyHides) {
     window.open();
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(window.tab(), SettingsTab::scores);
+}
+
+TEST(SettingsWindowTest, ANewEntryKeepsTheActivityListWhereTheUserScrolledIt) {
+    TempHome home;
+    AppCore core;
+    const auto add = [&core] {
+        core.auditLog().record({QDateTime::currentDateTimeUtc(), "claude", "s1", "shop", "tool", "Read", "a.txt", 0});
+    };
+    for (int i = 0; i < 40; ++i)
+        add();
+    SettingsWindow window(core);
+    window.showTab(SettingsTab::audit);
+    window.show();
+    WidgetProbe::settle();
+    QScrollBar* bar = window.findChild<QScrollArea*>()->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 400);
+    bar->setValue(400);
+    add();
+    WidgetProbe::settle();
+    EXPECT_EQ(bar->value(), 400);
 }
