@@ -9,8 +9,11 @@
 #include <cstdio>
 
 #ifdef VORLIX_DESKTOP
+#include "settings/SettingsWindow.h"
 #include "shell/DesktopShell.h"
 #include "shell/DisplayEnvironment.h"
+
+#include <memory>
 
 #include <QApplication>
 #endif
@@ -52,6 +55,15 @@ int runDesktop(int argc, char** argv) {
     QuitSignals quitSignals;
     connectQuit(app, core, quitSignals);
     DesktopShell shell(core);
+    // Made on first use, then only hidden and shown again.
+    std::unique_ptr<SettingsWindow> settings;
+    shell.settingsOpener = [&core, &shell, &settings] {
+        if (!settings) {
+            settings = std::make_unique<SettingsWindow>(core);
+            shell.installShortcuts(*settings);
+        }
+        settings->open();
+    };
     shell.start();
     return app.exec();
 }
