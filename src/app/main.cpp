@@ -9,13 +9,13 @@
 #include <cstdio>
 
 #ifdef VORLIX_DESKTOP
+#include "notify/NotificationCenter.h"
 #include "settings/SettingsWindow.h"
 #include "shell/DesktopShell.h"
 #include "shell/DisplayEnvironment.h"
 
-#include <memory>
-
 #include <QApplication>
+#include <memory>
 #endif
 
 namespace {
@@ -47,6 +47,7 @@ int runEngine(QCoreApplication& app) {
 int runDesktop(int argc, char** argv) {
     if (DisplayEnvironment::shouldForceXcb(QProcessEnvironment::systemEnvironment()))
         qputenv("QT_QPA_PLATFORM", "xcb");
+    NotificationCenter::preventAutolaunch();
     QApplication app(argc, argv);
     AppIdentity::apply();
     // A tray application: no window is needed to keep running.
