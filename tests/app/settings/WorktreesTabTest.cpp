@@ -78,15 +78,6 @@ TEST(WorktreesTabTest, ScansOffTheMainThreadAndRescanFindsNewWorktrees) {
     EXPECT_NE(label(&tab, "(detached)"), nullptr);
 }
 
-TEST(WorktreesTabTest, NoSessionsMeansTheEmptyText) {
-    SessionStore store;
-    WorktreeScanJob job;
-    WorktreesTab tab(store, job);
-    ASSERT_TRUE(waitUntil([&] { return !job.running(); }));
-    settle();
-    EXPECT_NE(label(&tab, "No worktrees found. Start an agent inside a git repo, then rescan."), nullptr);
-}
-
 TEST(WorktreesTabTest, HomeBecomesATildeOnlyAsAWholeFolder) {
     const struct {
         const char* path;
