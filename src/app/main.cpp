@@ -10,10 +10,12 @@
 
 #ifdef VORLIX_DESKTOP
 #include "notify/NotificationCenter.h"
+#include "settings/SettingsWindow.h"
 #include "shell/DesktopShell.h"
 #include "shell/DisplayEnvironment.h"
 
 #include <QApplication>
+#include <memory>
 #endif
 
 namespace {
@@ -54,6 +56,15 @@ int runDesktop(int argc, char** argv) {
     QuitSignals quitSignals;
     connectQuit(app, core, quitSignals);
     DesktopShell shell(core);
+    // Made on first use, then only hidden and shown again.
+    std::unique_ptr<SettingsWindow> settings;
+    shell.settingsOpener = [&core, &shell, &settings] {
+        if (!settings) {
+            settings = std::make_unique<SettingsWindow>(core);
+            shell.installShortcuts(*settings);
+        }
+        settings->open();
+    };
     shell.start();
     return app.exec();
 }
