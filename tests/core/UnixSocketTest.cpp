@@ -50,7 +50,7 @@ TEST(UnixSocket, PathLimitCountsBytesNotCharacters) {
         FAIL() << "connect accepted 104 bytes";
     } catch (const UnixSocket::Error& e) {
         EXPECT_EQ(e.kind(), UnixSocket::Error::Kind::pathTooLong);
-        EXPECT_EQ(e.text(), "pathTooLong");
+        EXPECT_EQ(e.text(), "socket path too long");
     }
     EXPECT_THROW(UnixSocket::listen(tooLong, 4), UnixSocket::Error);
 }
@@ -80,7 +80,7 @@ TEST(UnixSocket, ListenCreatesFoldersReplacesStaleAndLiveSocketsWithMode0600) {
     } catch (const UnixSocket::Error& e) {
         EXPECT_EQ(e.kind(), UnixSocket::Error::Kind::connectFailed);
         EXPECT_EQ(e.err(), ECONNREFUSED);
-        EXPECT_EQ(e.text(), "connectFailed(" + std::to_string(ECONNREFUSED) + ")");
+        EXPECT_EQ(e.text(), "connect failed: Connection refused");
     }
     int again = UnixSocket::listen(path, 4);
     EXPECT_GE(again, 0);
@@ -171,6 +171,6 @@ TEST(UnixSocket, WriteToAGonePeerThrowsClosedWithoutSignal) {
         FAIL();
     } catch (const UnixSocket::Error& e) {
         EXPECT_EQ(e.kind(), UnixSocket::Error::Kind::closed);
-        EXPECT_EQ(e.text(), "closed");
+        EXPECT_EQ(e.text(), "connection closed");
     }
 }
