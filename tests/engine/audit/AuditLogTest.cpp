@@ -90,13 +90,10 @@ TEST_F(AuditLogTest, DamagedLinesCostOnlyThemselves) {
         {"risk beyond an int", QByteArray(nullRisk).replace("null", "4294967296"), false},
         {"a time without a zone", QByteArray(good).replace("10:00:00Z", "10:00:00"), false},
         {"a fraction of a second", QByteArray(good).replace("10:00:00Z", "10:00:00.5Z"), true},
-        {"not an object", "[1,2,3]", false},
         {"unknown members holding anything",
          QByteArray(good).replace(R"("ls")", R"("ls","x":{"ts":1,"risk":[{"detail":null}]},"y":[[true]])"), true},
         {"a known member holding an object", QByteArray(good).replace(R"("ls")", R"({"a":"ls"})"), false},
-        {"trailing text", good.chopped(1) + " x", false},
         {"cut short", good.left(40), false},
-        {"NUL bytes", QByteArray(30, '\0'), false},
     };
     for (const auto& [name, text, loads] : cases) {
         TestFiles::write(dayFile("2026-03-14"), good + text.chopped(text.endsWith('\n') ? 1 : 0) + '\n' + good);

@@ -14,13 +14,6 @@ json groupOf(const std::vector<std::string>& commands) {
     return group;
 }
 
-TEST(HookConfigTest, CommandQuotesThePathAndEscapesOnlyASingleQuote) {
-    EXPECT_EQ(HookConfig::command("/home/my user $HOME \"x\"", Source::grok),
-              "'/home/my user $HOME \"x\"/.vorlix-agents/bin/vorlix-bridge' --source grok");
-    EXPECT_EQ(HookConfig::command("/home/o'brien", Source::claude),
-              "'/home/o'\\''brien/.vorlix-agents/bin/vorlix-bridge' --source claude");
-}
-
 TEST(HookConfigTest, ScanFindsOursAndNamesTheLastForeignTool) {
     const struct {
         std::vector<std::string> commands;
