@@ -51,18 +51,12 @@ double storedSeconds(const QDateTime& t) {
 } // namespace
 
 Game::Game(QString path, const Clock& clock, QObject* parent)
-    : QObject(parent), m_file(std::move(path), clock), m_clock(clock), m_achievements(catalog()) {
+    : QObject(parent), m_file(std::move(path), clock), m_clock(clock) {
     m_file.load([this](const json& root) {
-        const std::optional<Saved> saved = decode(root);
-        if (!saved)
-            return false;
-        m_coins = saved->coins;
-        m_streak = saved->streak;
-        m_bestStreak = saved->bestStreak;
-        m_lastActiveDay = saved->lastActiveDay;
-        m_bossesBeaten = saved->bossesBeaten;
-        m_achievements = saved->achievements;
-        return true;
+        std::optional<Saved> saved = decode(root);
+        if (saved)
+            m_state = std::move(*saved);
+        return saved.has_value();
     });
 }
 
@@ -91,7 +85,7 @@ bool Game::isNightOwlTime(const QDateTime& at, const QTimeZone& zone) {
 }
 
 int Game::unlockedCount() const {
-    return static_cast<int>(std::count_if(m_achievements.cbegin(), m_achievements.cend(),
+    return static_cast<int>(std::count_if(m_state.achievements.cbegin(), m_state.achievements.cend(),
                                           [](const Achievement& a) { return a.unlocked(); }));
 }
 
@@ -115,13 +109,13 @@ void Game::agentCompleted() {
     if (onCoin)
         onCoin();
     // Only a finished agent can bring "century": boss coins alone never do.
-    if (m_coins >= centuryCoins)
+    if (m_state.coins >= centuryCoins)
         unlock(QStringLiteral("century"));
     save();
 }
 
 void Game::bossBeaten() {
-    if (assign(m_bossesBeaten, saturatingAdd(m_bossesBeaten, 1)))
+    if (assign(m_state.bossesBeaten, saturatingAdd(m_state.bossesBeaten, 1)))
         emit bossesBeatenChanged();
     addCoins(bossCoins);
     unlock(QStringLiteral("boss-slayer"));
@@ -134,24 +128,24 @@ void Game::bumpStreak() {
     // The user's calendar, not UTC: a day ends at local midnight, and "yesterday" survives DST changes.
     const QDate today = m_clock.local(m_clock.now()).date();
     const QString todayText = today.toString(dayFormat);
-    if (todayText == m_lastActiveDay)
+    if (todayText == m_state.lastActiveDay)
         return;
-    const QDate last = QDate::fromString(m_lastActiveDay, dayFormat);
-    const qint64 streak = last.isValid() && last.daysTo(today) == 1 ? saturatingAdd(m_streak, 1) : 1;
-    if (assign(m_streak, streak))
+    const QDate last = QDate::fromString(m_state.lastActiveDay, dayFormat);
+    const qint64 streak = last.isValid() && last.daysTo(today) == 1 ? saturatingAdd(m_state.streak, 1) : 1;
+    if (assign(m_state.streak, streak))
         emit streakChanged();
-    if (assign(m_lastActiveDay, todayText))
+    if (assign(m_state.lastActiveDay, todayText))
         emit lastActiveDayChanged();
-    if (assign(m_bestStreak, std::max(m_bestStreak, m_streak)))
+    if (assign(m_state.bestStreak, std::max(m_state.bestStreak, m_state.streak)))
         emit bestStreakChanged();
-    if (m_streak >= weekStreakDays)
+    if (m_state.streak >= weekStreakDays)
         unlock(QStringLiteral("week-streak"));
 }
 
 void Game::unlock(const QString& id) {
-    const auto it =
-        std::find_if(m_achievements.begin(), m_achievements.end(), [&id](const Achievement& a) { return a.id == id; });
-    if (it == m_achievements.end() || it->unlocked())
+    const auto it = std::find_if(m_state.achievements.begin(), m_state.achievements.end(),
+                                 [&id](const Achievement& a) { return a.id == id; });
+    if (it == m_state.achievements.end() || it->unlocked())
         return;
     it->unlockedAt = m_clock.now();
     // A copy: the callback may reach back into the game and change the list.
@@ -202,21 +196,21 @@ std::optional<Game::Saved> Game::decode(const json& root) {
 
 nlohmann::json Game::encode() const {
     json unlocked = json::object();
-    for (const Achievement& achievement : m_achievements) {
+    for (const Achievement& achievement : m_state.achievements) {
         if (achievement.unlockedAt)
             unlocked[achievement.id.toStdString()] = storedSeconds(*achievement.unlockedAt);
     }
     return {
-        {"coins", m_coins},
-        {"streak", m_streak},
-        {"bestStreak", m_bestStreak},
-        {"lastActiveDay", m_lastActiveDay.toStdString()},
-        {"bossesBeaten", m_bossesBeaten},
+        {"coins", m_state.coins},
+        {"streak", m_state.streak},
+        {"bestStreak", m_state.bestStreak},
+        {"lastActiveDay", m_state.lastActiveDay.toStdString()},
+        {"bossesBeaten", m_state.bossesBeaten},
         {"unlocked", unlocked},
     };
 }
 
 void Game::addCoins(qint64 amount) {
-    if (assign(m_coins, saturatingAdd(m_coins, amount)))
+    if (assign(m_state.coins, saturatingAdd(m_state.coins, amount)))
         emit coinsChanged();
 }

@@ -40,12 +40,12 @@ public:
     /// Every achievement, locked, in the order the views list them.
     static const QList<Achievement>& catalog();
 
-    qint64 coins() const { return m_coins; }
-    qint64 streak() const { return m_streak; }
-    qint64 bestStreak() const { return m_bestStreak; }
-    const QString& lastActiveDay() const { return m_lastActiveDay; }
-    qint64 bossesBeaten() const { return m_bossesBeaten; }
-    const QList<Achievement>& achievements() const { return m_achievements; }
+    qint64 coins() const { return m_state.coins; }
+    qint64 streak() const { return m_state.streak; }
+    qint64 bestStreak() const { return m_state.bestStreak; }
+    const QString& lastActiveDay() const { return m_state.lastActiveDay; }
+    qint64 bossesBeaten() const { return m_state.bossesBeaten; }
+    const QList<Achievement>& achievements() const { return m_state.achievements; }
     int unlockedCount() const;
     const QString& path() const { return m_file.path(); }
 
@@ -83,7 +83,7 @@ private:
         qint64 bestStreak = 0;
         QString lastActiveDay;
         qint64 bossesBeaten = 0;
-        QList<Achievement> achievements;
+        QList<Achievement> achievements = catalog();
     };
 
     static std::optional<Saved> decode(const nlohmann::json& root);
@@ -94,10 +94,6 @@ private:
 
     JsonFile m_file;
     const Clock& m_clock;
-    qint64 m_coins = 0;
-    qint64 m_streak = 0;
-    qint64 m_bestStreak = 0;
-    QString m_lastActiveDay;
-    qint64 m_bossesBeaten = 0;
-    QList<Achievement> m_achievements;
+    // Everything the save file holds.
+    Saved m_state;
 };
