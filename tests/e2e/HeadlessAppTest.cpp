@@ -130,16 +130,6 @@ TEST(HeadlessApp, StartsAndAnswersWhateverSitsInPlaceOfItsDataFiles) {
     }
 }
 
-TEST(HeadlessApp, PhoneApprovalsAnnounceTheirPairingURL) {
-    TempHome home;
-    App app(home.path(), {{"VORLIX_REMOTE", "1"}});
-    ASSERT_TRUE(app.waitForLog("Vorlix Agents up.")) << app.log;
-    const auto at = app.log.find("VORLIX_REMOTE_URL http://");
-    ASSERT_NE(at, std::string::npos) << app.log;
-    EXPECT_LT(at, app.log.find("Vorlix Agents listening on")) << "the phone starts before the socket";
-    app.stop(SIGINT);
-}
-
 TEST(HeadlessApp, CommandLineToolsNeverTakeTheSocket) {
     TempHome home;
     auto assess = BridgeProcess::run({VORLIX_APP_PATH, "assess", "Bash", "rm -rf build"}, "", appEnv(home.path()));
