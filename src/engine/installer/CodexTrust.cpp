@@ -82,14 +82,14 @@ QStringList CodexTrust::ourKeys(const QString& hooksPath, const nlohmann::json& 
         if (!groups.is_array())
             continue;
         const QString prefix = hooksPath + u':' + snakeCase(QString::fromStdString(event)) + u':';
+        // find() on anything but an object finds nothing, so odd groups and entries are passed over.
         for (std::size_t g = 0; g < groups.size(); ++g) {
-            const auto entries = groups[g].is_object() ? groups[g].find("hooks") : groups[g].end();
-            if (!groups[g].is_object() || entries == groups[g].end() || !entries->is_array())
+            const auto entries = groups[g].find("hooks");
+            if (entries == groups[g].end() || !entries->is_array())
                 continue;
             for (std::size_t h = 0; h < entries->size(); ++h) {
-                const auto& entry = (*entries)[h];
-                const auto command = entry.is_object() ? entry.find("command") : entry.end();
-                if (entry.is_object() && command != entry.end() && command->is_string() &&
+                const auto command = (*entries)[h].find("command");
+                if (command != (*entries)[h].end() && command->is_string() &&
                     command->get_ref<const std::string&>().find(HookConfig::ourNeedle) != std::string::npos)
                     keys << prefix + QString::number(g) + u':' + QString::number(h);
             }

@@ -154,6 +154,8 @@ Installer::Status Installer::codexStatus() const {
         return status;
     // Codex skips hooks nobody trusted in its /hooks screen, without a word: "installed" would be a lie.
     const std::optional<HookConfig::json> root = readObject(codexHooksFile);
+    if (!root) // changed since the probe: the next refresh tells
+        return status;
     const FileIO::ReadResult config = FileIO::read(absolute(QStringLiteral(".codex/config.toml")));
     const QStringList ours = CodexTrust::ourKeys(absolute(codexHooksFile), root->value("hooks", HookConfig::json()));
     const QSet<QString> trusted = CodexTrust::trustedKeys(config.data);
