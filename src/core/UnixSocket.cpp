@@ -4,37 +4,39 @@
 #include <cstring>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace UnixSocket {
 
 namespace {
-const char* kindName(Error::Kind kind) {
+const char* kindWords(Error::Kind kind) {
     switch (kind) {
     case Error::Kind::socketFailed:
-        return "socketFailed";
+        return "socket failed";
     case Error::Kind::connectFailed:
-        return "connectFailed";
+        return "connect failed";
     case Error::Kind::bindFailed:
-        return "bindFailed";
+        return "bind failed";
     case Error::Kind::listenFailed:
-        return "listenFailed";
+        return "listen failed";
     case Error::Kind::pathTooLong:
-        return "pathTooLong";
+        return "socket path too long";
     case Error::Kind::closed:
-        return "closed";
+        return "connection closed";
     }
-    return "closed";
+    return "connection closed";
 }
 
 bool carriesErrno(Error::Kind kind) {
     return kind != Error::Kind::pathTooLong && kind != Error::Kind::closed;
 }
 
-// mkdir -p with default permissions; failures are left for the bind to report.
+// mkdir -p, private whatever the umask: whoever can write to the folder can replace the socket. Failures are
+// left for the bind to report.
 void makeParents(const std::string& file) {
     for (std::size_t slash = file.find('/', 1); slash != std::string::npos; slash = file.find('/', slash + 1))
-        ::mkdir(file.substr(0, slash).c_str(), 0777);
+        ::mkdir(file.substr(0, slash).c_str(), 0700);
 }
 
 int newSocket() {
@@ -67,12 +69,11 @@ sockaddr_un addressOrClose(int fd, std::string_view path) {
 }
 } // namespace
 
-Error::Error(Kind kind, int err) : m_kind(kind), m_errno(err), m_text(kindName(kind)) {
+Error::Error(Kind kind, int err) : m_kind(kind), m_errno(err), m_text(kindWords(kind)) {
     // Appended piece by piece: GCC 12 at -O3 warns (-Wrestrict) on the temporary string a chain of + builds.
     if (carriesErrno(kind)) {
-        m_text += '(';
-        m_text += std::to_string(err);
-        m_text += ')';
+        m_text += ": ";
+        m_text += std::system_category().message(err);
     }
 }
 

@@ -17,7 +17,7 @@ public:
     Error(Kind kind, int err = 0);
     Kind kind() const { return m_kind; }
     int err() const { return m_errno; }
-    /// The case name, with the errno in parentheses for the four cases that carry one.
+    /// In words, with the system's words for the errno where there is one: "bind failed: Permission denied".
     const std::string& text() const { return m_text; }
     const char* what() const noexcept override { return m_text.c_str(); }
 

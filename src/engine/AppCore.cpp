@@ -1,9 +1,11 @@
 #include "AppCore.h"
 
 #include "risk/AutoApprovePolicy.h"
+#include "support/AppPaths.h"
 #include "support/Log.h"
 
 #include <QPointer>
+#include <algorithm>
 
 AppCore::AppCore(QObject* parent) : AppCore(Options{}, parent) {}
 
@@ -102,11 +104,16 @@ void AppCore::start(bool notch, double notchWidth, double notchHeight, double sc
 
     play(Cue::launch);
 
-    m_server = std::make_unique<Server>(m_store.get(), m_options.gateTimeout);
-    try {
-        m_server->start();
-    } catch (const UnixSocket::Error& error) {
-        Log::line(QStringLiteral("Vorlix Agents: could not open socket: ") + QString::fromStdString(error.text()));
+    QString notPrivate;
+    if (!AppPaths::makePrivate(&notPrivate)) {
+        Log::line(QStringLiteral("Vorlix Agents: could not open socket: ") + notPrivate);
+    } else {
+        m_server = std::make_unique<Server>(m_store.get(), m_options.gateTimeout);
+        try {
+            m_server->start();
+        } catch (const UnixSocket::Error& error) {
+            Log::line(QStringLiteral("Vorlix Agents: could not open socket: ") + QString::fromStdString(error.text()));
+        }
     }
 
     Log::line(QStringLiteral("Vorlix Agents up. notch=%1 w=%2 h=%3 screen=%4")
@@ -118,22 +125,10 @@ void AppCore::start(bool notch, double notchWidth, double notchHeight, double sc
 
 void AppCore::onAudit(const AuditEntry& entry) {
     m_auditLog->record(entry);
-    qsizetype busy = 0;
-    for (const Session* session : m_store->sessions()) {
-        if (session->state() != SpriteKind::done)
-            ++busy;
-    }
-    if (busy > 3)
-        m_game->unlock(QStringLiteral("full-house"));
-    if (entry.kind == QLatin1String("approved")) {
-        m_game->unlock(QStringLiteral("first-blood"));
-        if (Game::isNightOwlTime(entry.ts, m_clock.timeZone()))
-            m_game->unlock(QStringLiteral("night-owl"));
-        m_game->bumpStreak();
-        m_game->save();
-    } else if (entry.kind == QLatin1String("denied") && entry.risk && *entry.risk >= 3) {
-        m_game->bossBeaten();
-    }
+    const auto& sessions = m_store->sessions();
+    const qsizetype live = std::count_if(sessions.begin(), sessions.end(),
+                                         [](const Session* session) { return session->state() != SpriteKind::done; });
+    m_game->record(entry, live);
 }
 
 void AppCore::shutdown() {

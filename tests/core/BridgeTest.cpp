@@ -4,87 +4,76 @@
 #include "Paths.h"
 #include "TempHome.h"
 
-#include <atomic>
 #include <condition_variable>
 #include <gtest/gtest.h>
 #include <mutex>
-#include <nlohmann/json.hpp>
 
 using namespace Vorlix;
 
 namespace {
 const std::string permissionRequest = readFixture("claude/PermissionRequest.json");
-const std::string codexPermission = readFixture("codex/PermissionRequest.json");
-const std::string preToolUse = readFixture("claude/PreToolUse.json");
 const std::string kiroPreToolUse =
     R"({"hook_event_name":"preToolUse","tool_name":"execute_bash","tool_input":{"command":"ls"}})";
-const std::string grokPreToolUse = R"({"hookEventName":"pre_tool_use","toolName":"bash","sessionId":"g-1"})";
-const std::string exitPlan = R"({"hook_event_name":"PreToolUse","tool_name":"ExitPlanMode","session_id":"s"})";
 
 // Keeps the environment of the test's own shell (TMUX_PANE, GROK_*) out of the bridge's view.
 BridgeProcess::EnvChanges cleanEnv(BridgeProcess::EnvChanges extra = {}) {
     BridgeProcess::EnvChanges env = {{"GROK_HOOK_EVENT", std::nullopt}, {"GROK_SESSION_ID", std::nullopt}};
-    for (auto& [k, v] : extra)
-        env[k] = v;
+    env.insert(extra.begin(), extra.end());
     return env;
-}
-
-LineServer::Responder reply(std::string line) {
-    return [line](const std::string&) { return std::optional<std::string>(line); };
-}
-
-nlohmann::json parsed(const std::string& out) {
-    return nlohmann::json::parse(out);
 }
 } // namespace
 
-TEST(Bridge, EachAgentPrintsItsAnswerForAllowAndDeny) {
+// The process around the answer: what reaches stdout, stderr and the exit status, and that every failure is
+// silent with status 0. (Each agent's answer form is tested on AgentAnswer itself.)
+TEST(Bridge, AnswersOrFailsOpenSilently) {
     TempHome home;
-    struct Case {
+    const std::string tooDeep = home.path() + std::string(120, 'd');
+    const struct Case {
+        const char* name;
         const char* source;
         std::string payload;
-        std::string replyLine;
-        std::string expectOut;
-        std::string expectErr;
+        std::optional<std::string> reply; // nullopt: nobody listens; "": closed without a reply
+        std::string out;
+        std::string err;
         int status;
+        bool sent;
     } cases[] = {
-        {"claude", permissionRequest, R"({"behavior":"allow"})",
-         R"({"hookSpecificOutput":{"decision":{"behavior":"allow","message":"Approved in Vorlix Agents"},"hookEventName":"PermissionRequest"}})",
-         "", 0},
-        {"claude", permissionRequest, R"({"behavior":"deny","message":"Vorlix Agents: matched your rule"})",
-         R"({"hookSpecificOutput":{"decision":{"behavior":"deny","message":"Vorlix Agents: matched your rule"},"hookEventName":"PermissionRequest"}})",
-         "", 0},
-        {"codex", codexPermission, R"({"behavior":"deny"})",
-         R"({"hookSpecificOutput":{"decision":{"behavior":"deny","message":"Denied in Vorlix Agents"},"hookEventName":"PermissionRequest"}})",
-         "", 0},
-        {"claude", exitPlan, R"({"behavior":"allow"})",
-         R"({"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"allow","permissionDecisionReason":"Approved in Vorlix Agents"}})",
-         "", 0},
-        {"grok", grokPreToolUse, R"({"behavior":"allow","message":"ok"})", R"({"decision":"allow"})", "", 0},
-        {"grok", grokPreToolUse, R"({"behavior":"deny","message":"nope"})", R"({"decision":"deny","reason":"nope"})",
-         "", 0},
-        {"kiro", kiroPreToolUse, R"({"behavior":"deny"})", "", "Denied in Vorlix Agents", 2},
-        {"kiro", kiroPreToolUse, R"({"behavior":"deny","message":"Vorlix Agents: no response, denied by default"})", "",
-         "Vorlix Agents: no response, denied by default", 2},
-        {"kiro", kiroPreToolUse, R"({"behavior":"allow"})", "", "", 0},
+        {"claude allow", "claude", permissionRequest, R"({"behavior":"allow"})",
+         R"({"hookSpecificOutput":{"decision":{"behavior":"allow","message":"Approved in Vorlix Agents"},)"
+         R"("hookEventName":"PermissionRequest"}})",
+         "", 0, true},
+        {"kiro deny", "kiro", kiroPreToolUse, R"({"behavior":"deny","message":"no"})", "", "no", 2, true},
+        {"nobody listens", "kiro", kiroPreToolUse, std::nullopt, "", "", 0, false},
+        {"closed without reply", "kiro", kiroPreToolUse, "", "", "", 0, true},
+        {"malformed reply", "kiro", kiroPreToolUse, "{not json", "", "", 0, true},
+        {"unknown behaviour", "kiro", kiroPreToolUse, R"({"behavior":"Allow"})", "", "", 0, true},
+        {"reply not an object", "kiro", kiroPreToolUse, "[]", "", "", 0, true},
+        {"empty stdin", "kiro", "", R"({"behavior":"deny"})", "", "", 0, false},
+        {"stdin not json", "kiro", "{\"hook_event_name\":", R"({"behavior":"deny"})", "", "", 0, false},
+        {"invalid utf-8 payload", "kiro",
+         "{\"hook_event_name\":\"PermissionRequest\",\"tool_name\":\"Bash\",\"cwd\":\"\xff\xfe\"}",
+         R"({"behavior":"deny"})", "", "", 0, false},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.source) + " " + c.replyLine);
-        LineServer server(socketPath(), reply(c.replyLine));
-        auto result = BridgeProcess::bridge(c.source, c.payload, cleanEnv());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<LineServer> server;
+        if (c.reply)
+            server.emplace(socketPath(), [reply = *c.reply](const std::string&) {
+                return reply.empty() ? std::nullopt : std::optional<std::string>(reply);
+            });
+        const auto result = BridgeProcess::bridge(c.source, c.payload, cleanEnv());
+        EXPECT_FALSE(result.timedOut);
         EXPECT_EQ(result.exitStatus, c.status);
-        EXPECT_EQ(result.err, c.expectErr);
-        if (c.expectOut.empty())
-            EXPECT_EQ(result.out, "");
-        else
-            EXPECT_EQ(parsed(result.out), parsed(c.expectOut));
-        EXPECT_EQ(result.out.find('\n'), std::string::npos);
-        ASSERT_EQ(server.lines().size(), 1u);
-        auto event = Event::fromLine(server.lines()[0]);
-        ASSERT_TRUE(event);
-        EXPECT_TRUE(event->gating);
-        EXPECT_EQ(event->source, *sourceFromRaw(c.source));
+        EXPECT_EQ(result.out, c.out);
+        EXPECT_EQ(result.err, c.err);
+        if (server) {
+            EXPECT_EQ(server->lines().size(), c.sent ? 1u : 0u);
+        }
     }
+    // A home whose socket path does not fit the address.
+    const auto result = BridgeProcess::bridge("claude", permissionRequest, cleanEnv({{"HOME", tooDeep}}));
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.out + result.err, "");
 }
 
 TEST(Bridge, SendsAWellFormedEventWithTerminalFacts) {
@@ -106,20 +95,7 @@ TEST(Bridge, SendsAWellFormedEventWithTerminalFacts) {
     EXPECT_EQ(event->terminal.ppid, getpid());
     EXPECT_EQ(event->id.size(), 36u);
     EXPECT_EQ(event->id[14], '4');
-    for (char c : event->id)
-        EXPECT_TRUE((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || c == '-') << event->id;
     EXPECT_GT(event->ts, 1.7e9);
-}
-
-TEST(Bridge, GrokVariablesOverrideTheSourceOption) {
-    TempHome home;
-    LineServer server(socketPath(), reply(R"({"behavior":"allow"})"));
-    auto result = BridgeProcess::bridge("codex", R"({"hook_event_name":"PreToolUse","tool_name":"Bash"})",
-                                        cleanEnv({{"GROK_SESSION_ID", "grok-7"}}));
-    EXPECT_EQ(result.out, R"({"decision":"allow"})");
-    auto event = Event::fromLine(server.lines().at(0));
-    EXPECT_EQ(event->source, Source::grok);
-    EXPECT_EQ(event->sessionID, "grok-7");
 }
 
 TEST(Bridge, NonGatingEventsExitWithoutWaitingForAReply) {
@@ -133,72 +109,13 @@ TEST(Bridge, NonGatingEventsExitWithoutWaitingForAReply) {
         released.wait_for(lock, std::chrono::seconds(20), [&] { return release; });
         return std::optional<std::string>(R"({"behavior":"deny"})");
     });
-    auto result = BridgeProcess::bridge("claude", preToolUse, cleanEnv(), 10000);
+    auto result = BridgeProcess::bridge("claude", readFixture("claude/PreToolUse.json"), cleanEnv(), 10000);
     {
         std::lock_guard lock(mutex);
         release = true;
     }
     released.notify_all();
     EXPECT_FALSE(result.timedOut);
-    EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_EQ(result.out + result.err, "");
-}
-
-TEST(Bridge, FailsOpenSilently) {
-    TempHome home;
-    struct Case {
-        const char* name;
-        std::optional<std::string> replyLine; // nullopt: no server at all
-        std::string payload;
-    } cases[] = {
-        {"nobody listens", std::nullopt, permissionRequest},
-        {"closed without reply", std::string("__close__"), permissionRequest},
-        {"malformed reply", std::string("{not json"), permissionRequest},
-        {"unknown behaviour", std::string(R"({"behavior":"Allow"})"), permissionRequest},
-        {"reply not an object", std::string("[]"), permissionRequest},
-        {"empty stdin", std::string(R"({"behavior":"deny"})"), ""},
-        {"stdin not json", std::string(R"({"behavior":"deny"})"), "{\"hook_event_name\":"},
-        {"array payload", std::string(R"({"behavior":"deny"})"), "[1,2]"},
-        {"deeply nested payload", std::string(R"({"behavior":"deny"})"), std::string(100000, '[')},
-        {"invalid utf-8 payload", std::string(R"({"behavior":"deny"})"),
-         "{\"hook_event_name\":\"PermissionRequest\",\"tool_name\":\"Bash\",\"cwd\":\"\xff\xfe\"}"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::optional<LineServer> server;
-        if (c.replyLine)
-            server.emplace(socketPath(), [line = *c.replyLine](const std::string&) {
-                return line == "__close__" ? std::nullopt : std::optional<std::string>(line);
-            });
-        auto result = BridgeProcess::bridge("kiro", c.payload, cleanEnv());
-        EXPECT_FALSE(result.timedOut);
-        EXPECT_EQ(result.exitStatus, 0);
-        EXPECT_EQ(result.out, "");
-        EXPECT_EQ(result.err, "");
-    }
-}
-
-TEST(Bridge, NothingIsSentForEmptyOrMalformedInputButAnArrayStillGoes) {
-    TempHome home;
-    LineServer server(socketPath(), [](const std::string&) { return std::nullopt; });
-    BridgeProcess::bridge("claude", "", cleanEnv());
-    BridgeProcess::bridge("claude", "not json", cleanEnv());
-    BridgeProcess::bridge("claude", "[true]", cleanEnv());
-    ASSERT_TRUE(server.waitForLines(1));
-    auto lines = server.lines();
-    ASSERT_EQ(lines.size(), 1u);
-    auto event = Event::fromLine(lines[0]);
-    EXPECT_EQ(event->rawEvent, "unknown");
-    EXPECT_EQ(event->event, Canonical::other);
-    EXPECT_FALSE(event->sessionID);
-}
-
-TEST(Bridge, ATooLongSocketPathFailsOpen) {
-    TempHome home;
-    std::string deep = home.path();
-    while (deep.size() < 120)
-        deep += "/dddddddddd";
-    auto result = BridgeProcess::bridge("claude", permissionRequest, cleanEnv({{"HOME", deep}}));
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.out + result.err, "");
 }

@@ -1,21 +1,15 @@
 #include "AppCore.h"
 #include "EventLoop.h"
 #include "TempHome.h"
+#include "TestFiles.h"
 #include "support/Log.h"
 
-#include <QTcpServer>
 #include <gtest/gtest.h>
 
 using Vorlix::Behavior;
 using Vorlix::Canonical;
 
 namespace {
-quint16 freePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
 Vorlix::Event event(Canonical kind, const std::string& session) {
     Vorlix::Event e;
     e.id = "E";
@@ -50,7 +44,7 @@ struct CoreFixture : ::testing::Test {
         Log::setSink([this](const QString& line) { logged.push_back(line); });
         AppCore::Options options;
         options.clock = &clock;
-        options.phonePort = freePort();
+        options.phonePort = TestFiles::freePort();
         core = std::make_unique<AppCore>(options);
         QObject::connect(core.get(), &AppCore::cue, [this](AppCore::Cue c) { cues.push_back(c); });
         QObject::connect(core.get(), &AppCore::achievementUnlocked,
@@ -84,7 +78,7 @@ TEST_F(CoreFixture, StartsInOrderAndLogsItsLines) {
     EXPECT_EQ(logged.size(), 3u) << "the body runs once";
 }
 
-TEST_F(CoreFixture, OnlyTheValueOneEnablesThePhoneAndASocketFailureIsOneLine) {
+TEST_F(CoreFixture, OnlyTheValueOneEnablesThePhoneAndASocketFailureIsOneLineInWords) {
     qputenv("VORLIX_REMOTE", "true");
     // A home too deep for a socket path: the application carries on without a socket.
     std::string deep = home.path();
@@ -97,7 +91,16 @@ TEST_F(CoreFixture, OnlyTheValueOneEnablesThePhoneAndASocketFailureIsOneLine) {
     qputenv("HOME", QByteArray::fromStdString(home.path()));
     EXPECT_FALSE(core->remote().enabled());
     ASSERT_EQ(logged.size(), 2u);
-    EXPECT_EQ(logged[0], "Vorlix Agents: could not open socket: pathTooLong");
+    EXPECT_EQ(logged[0], "Vorlix Agents: could not open socket: socket path too long");
+}
+
+// Whoever can write to the run folder could answer every gate: no socket there unless it is ours alone.
+TEST_F(CoreFixture, NoSocketInARunFolderThatCannotBeMadePrivate) {
+    TestFiles::write(AppPaths::runDir(), "a file where the folder belongs");
+    make();
+    core->start(false, 0, 32, 0);
+    EXPECT_EQ(core->server(), nullptr);
+    EXPECT_EQ(logged.at(0), "Vorlix Agents: could not open socket: " + AppPaths::runDir() + " is not a folder");
 }
 
 TEST_F(CoreFixture, AuditWiringFeedsTheJournalAndTheGame) {
@@ -109,28 +112,17 @@ TEST_F(CoreFixture, AuditWiringFeedsTheJournalAndTheGame) {
     EXPECT_EQ(core->auditLog().today().size(), 1);
     EXPECT_EQ(core->game().streak(), 1);
 
-    const qint64 bosses = core->game().bossesBeaten();
     answer("g2", "rm -rf /", Behavior::deny);
-    EXPECT_EQ(core->game().bossesBeaten(), bosses + 1);
-    answer("g3", "npm install left-pad", Behavior::deny); // elevated, not a boss
-    EXPECT_EQ(core->game().bossesBeaten(), bosses + 1);
+    answer("g3", "npm install left-pad", Behavior::deny);
+    EXPECT_EQ(core->game().bossesBeaten(), 1);
 
-    // Full house: more than three sessions not done when an entry arrives (g1..g3 made three).
+    // Full house: four sessions not done when an entry arrives (g1..g3 made three).
     EXPECT_FALSE(achievements.contains("full-house"));
     core->store().apply(event(Canonical::userPromptSubmit, "fourth"));
     auto post = event(Canonical::postToolUse, "fourth");
     post.toolName = "Read";
     core->store().apply(post);
     EXPECT_TRUE(achievements.contains("full-house"));
-}
-
-TEST_F(CoreFixture, AnApprovalAtFiveIsNotANightOwl) {
-    clock.set(QDateTime(QDate(2026, 3, 14), QTime(5, 0), QTimeZone("Europe/Berlin")).toUTC());
-    make();
-    core->start(false, 0, 32, 0);
-    answer("g", "make", Behavior::allow);
-    EXPECT_TRUE(achievements.contains("first-blood"));
-    EXPECT_FALSE(achievements.contains("night-owl"));
 }
 
 TEST_F(CoreFixture, SilenceStopsCuesButNotAchievements) {

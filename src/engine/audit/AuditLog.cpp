@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <dirent.h>
 #include <fcntl.h>
 #include <string_view>
 #include <sys/stat.h>
@@ -109,13 +108,20 @@ AuditLog::AuditLog(QString folder, const Clock& clock, QObject* parent)
 }
 
 QString AuditLog::dayFilePath(const QDateTime& ts) const {
-    QDir().mkpath(m_folder);
+    FileIO::makePrivateDir(m_folder);
     const QDate day = m_clock.local(ts).date();
     return m_folder + QLatin1Char('/') + QString::asprintf("%04d-%02d-%02d.jsonl", day.year(), day.month(), day.day());
 }
 
 void AuditLog::load() {
-    const auto file = FileIO::read(dayFilePath(m_clock.now()));
+    const QString path = dayFilePath(m_clock.now());
+    const auto file = FileIO::read(path);
+    if (file.status == FileIO::ReadStatus::unreadable) {
+        // A FIFO or a device in its place would swallow every record of the day: start a fresh file instead.
+        const QString moved = FileIO::moveAside(path, m_clock.now());
+        Log::line(QStringLiteral("Vorlix Agents: journal %1 is unusable (%2)%3")
+                      .arg(path, file.error, moved.isEmpty() ? QString() : QStringLiteral("; moved to ") + moved));
+    }
     if (file.status != FileIO::ReadStatus::ok)
         return;
     // Line by line: a damaged line costs only itself, never the good lines around it.
@@ -222,30 +228,18 @@ void AuditLog::appendRows(QByteArray& out, const QByteArray& dayFile) {
 }
 
 std::optional<QString> AuditLog::exportCSV() const {
-    QDir().mkpath(m_folder);
-    DIR* dir = ::opendir(QFile::encodeName(m_folder).constData());
-    if (dir == nullptr)
+    FileIO::makePrivateDir(m_folder);
+    const QDir dir(m_folder);
+    if (!dir.exists() || !dir.isReadable())
         return std::nullopt;
-    QList<QByteArray> names;
-    for (;;) {
-        errno = 0;
-        const dirent* item = ::readdir(dir);
-        if (item == nullptr)
-            break;
-        const QByteArray name(item->d_name);
-        if (name.endsWith(".jsonl"))
-            names.append(name);
-    }
-    const bool listed = errno == 0;
-    ::closedir(dir);
-    if (!listed)
-        return std::nullopt;
+    QStringList names = dir.entryList({QStringLiteral("*.jsonl")}, QDir::Files | QDir::Hidden, QDir::NoSort);
+    // Text order of "yyyy-MM-dd" is date order.
     std::sort(names.begin(), names.end());
 
     QStringList paths;
     qint64 journalSize = 0;
-    for (const QByteArray& name : names) {
-        paths << m_folder + QLatin1Char('/') + QFile::decodeName(name);
+    for (const QString& name : names) {
+        paths << dir.filePath(name);
         journalSize += std::max<qint64>(0, QFileInfo(paths.back()).size());
     }
     // A row is never longer than the line it comes from, so the journal's size is enough room for all of them.
@@ -260,7 +254,9 @@ std::optional<QString> AuditLog::exportCSV() const {
 
     const QString path = exportPath();
     QString error;
-    if (!FileIO::writeAtomically(path, out, &error)) {
+    // The desktop folder is the user's: created as usual when missing. The export is as private as the journal.
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    if (!FileIO::writeAtomically(path, out, &error, FileIO::Access::owner)) {
         Log::line(QStringLiteral("audit export failed: ") + error);
         return std::nullopt;
     }

@@ -53,8 +53,10 @@ int HooksCommand::run(const QStringList& args, QTextStream& out, QTextStream& er
         printUsage(err);
         return 2;
     }
+    Installer::MaybeErr failure;
     switch (request->verb) {
     case Verb::hooks:
+        installer.refresh();
         for (const Installer::Agent& agent : installer.agents()) {
             out << QStringLiteral("%1  %2  %3")
                        .arg(QString::fromUtf8(Vorlix::rawValue(agent.id)), -6)
@@ -65,21 +67,19 @@ int HooksCommand::run(const QStringList& args, QTextStream& out, QTextStream& er
         out.flush();
         return 0;
     case Verb::install:
-        installer.install(request->source);
+        failure = installer.install(request->source);
         break;
     case Verb::uninstall:
-        installer.uninstall(request->source);
+        failure = installer.uninstall(request->source);
         break;
     case Verb::evict:
-        installer.evict(request->name, request->source);
+        failure = installer.evict(request->name, request->source);
         break;
     }
-    const QString& message = installer.lastMessage();
-    const bool failed = message.startsWith(QStringLiteral("Failed: "));
-    QTextStream& stream = failed ? err : out;
-    stream << message << '\n';
+    QTextStream& stream = failure ? err : out;
+    stream << installer.lastMessage() << '\n';
     stream.flush();
-    return failed ? 1 : 0;
+    return failure ? 1 : 0;
 }
 
 void HooksCommand::printUsage(QTextStream& err) {

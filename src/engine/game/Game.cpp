@@ -1,12 +1,10 @@
 #include "game/Game.h"
 
-#include "JSONValue.h"
+#include "JsonFields.h"
+#include "audit/AuditEntry.h"
 #include "support/AppPaths.h"
-#include "support/FileIO.h"
 #include "support/Log.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -37,19 +35,6 @@ template <typename T> bool assign(T& field, const T& value) {
     return true;
 }
 
-std::optional<qint64> int64Member(const json& object, const char* key) {
-    const auto it = object.find(key);
-    if (it == object.end() || !it->is_number_integer())
-        return std::nullopt;
-    if (it->is_number_unsigned()) {
-        const auto value = it->get<std::uint64_t>();
-        if (value > static_cast<std::uint64_t>(std::numeric_limits<qint64>::max()))
-            return std::nullopt;
-        return static_cast<qint64>(value);
-    }
-    return it->get<std::int64_t>();
-}
-
 std::optional<QDateTime> storedTime(const json& value) {
     if (!value.is_number())
         return std::nullopt;
@@ -66,8 +51,13 @@ double storedSeconds(const QDateTime& t) {
 } // namespace
 
 Game::Game(QString path, const Clock& clock, QObject* parent)
-    : QObject(parent), m_path(std::move(path)), m_clock(clock), m_achievements(catalog()) {
-    load();
+    : QObject(parent), m_file(std::move(path), clock), m_clock(clock) {
+    m_file.load([this](const json& root) {
+        std::optional<Saved> saved = decode(root);
+        if (saved)
+            m_state = std::move(*saved);
+        return saved.has_value();
+    });
 }
 
 QString Game::defaultPath() {
@@ -95,8 +85,22 @@ bool Game::isNightOwlTime(const QDateTime& at, const QTimeZone& zone) {
 }
 
 int Game::unlockedCount() const {
-    return static_cast<int>(std::count_if(m_achievements.cbegin(), m_achievements.cend(),
+    return static_cast<int>(std::count_if(m_state.achievements.cbegin(), m_state.achievements.cend(),
                                           [](const Achievement& a) { return a.unlocked(); }));
+}
+
+void Game::record(const AuditEntry& entry, qsizetype liveSessions) {
+    if (liveSessions >= fullHouseSessions)
+        unlock(QStringLiteral("full-house"));
+    if (entry.kind == AuditKind::approved) {
+        unlock(QStringLiteral("first-blood"));
+        if (isNightOwlTime(entry.ts, m_clock.timeZone()))
+            unlock(QStringLiteral("night-owl"));
+        bumpStreak();
+        save();
+    } else if (entry.kind == AuditKind::denied && entry.risk && *entry.risk >= bossRisk) {
+        bossBeaten();
+    }
 }
 
 void Game::agentCompleted() {
@@ -105,13 +109,13 @@ void Game::agentCompleted() {
     if (onCoin)
         onCoin();
     // Only a finished agent can bring "century": boss coins alone never do.
-    if (m_coins >= centuryCoins)
+    if (m_state.coins >= centuryCoins)
         unlock(QStringLiteral("century"));
     save();
 }
 
 void Game::bossBeaten() {
-    if (assign(m_bossesBeaten, saturatingAdd(m_bossesBeaten, 1)))
+    if (assign(m_state.bossesBeaten, saturatingAdd(m_state.bossesBeaten, 1)))
         emit bossesBeatenChanged();
     addCoins(bossCoins);
     unlock(QStringLiteral("boss-slayer"));
@@ -124,24 +128,24 @@ void Game::bumpStreak() {
     // The user's calendar, not UTC: a day ends at local midnight, and "yesterday" survives DST changes.
     const QDate today = m_clock.local(m_clock.now()).date();
     const QString todayText = today.toString(dayFormat);
-    if (todayText == m_lastActiveDay)
+    if (todayText == m_state.lastActiveDay)
         return;
-    const QDate last = QDate::fromString(m_lastActiveDay, dayFormat);
-    const qint64 streak = last.isValid() && last.daysTo(today) == 1 ? saturatingAdd(m_streak, 1) : 1;
-    if (assign(m_streak, streak))
+    const QDate last = QDate::fromString(m_state.lastActiveDay, dayFormat);
+    const qint64 streak = last.isValid() && last.daysTo(today) == 1 ? saturatingAdd(m_state.streak, 1) : 1;
+    if (assign(m_state.streak, streak))
         emit streakChanged();
-    if (assign(m_lastActiveDay, todayText))
+    if (assign(m_state.lastActiveDay, todayText))
         emit lastActiveDayChanged();
-    if (assign(m_bestStreak, std::max(m_bestStreak, m_streak)))
+    if (assign(m_state.bestStreak, std::max(m_state.bestStreak, m_state.streak)))
         emit bestStreakChanged();
-    if (m_streak >= weekStreakDays)
+    if (m_state.streak >= weekStreakDays)
         unlock(QStringLiteral("week-streak"));
 }
 
 void Game::unlock(const QString& id) {
-    const auto it =
-        std::find_if(m_achievements.begin(), m_achievements.end(), [&id](const Achievement& a) { return a.id == id; });
-    if (it == m_achievements.end() || it->unlocked())
+    const auto it = std::find_if(m_state.achievements.begin(), m_state.achievements.end(),
+                                 [&id](const Achievement& a) { return a.id == id; });
+    if (it == m_state.achievements.end() || it->unlocked())
         return;
     it->unlockedAt = m_clock.now();
     // A copy: the callback may reach back into the game and change the list.
@@ -153,57 +157,22 @@ void Game::unlock(const QString& id) {
 }
 
 bool Game::save() {
-    if (m_unusableFileInPlace) {
-        const QString moved = FileIO::moveAside(m_path, m_clock.now());
-        m_unusableFileInPlace = moved.isEmpty() && QFileInfo::exists(m_path);
-        if (m_unusableFileInPlace) {
-            Log::line(QStringLiteral("Vorlix Agents: game not saved, cannot move aside ") + m_path);
-            return false;
-        }
-    }
     QString error;
-    if (!FileIO::writeAtomically(m_path, encode(), &error)) {
+    if (!m_file.save(encode(), -1, &error)) {
         Log::line(QStringLiteral("Vorlix Agents: could not save game: ") + error);
         return false;
     }
     return true;
 }
 
-void Game::load() {
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
-    const FileIO::ReadResult file = FileIO::read(m_path);
-    if (file.status == FileIO::ReadStatus::missing)
-        return;
-    const std::optional<Saved> saved =
-        file.status == FileIO::ReadStatus::ok ? decode(file.data) : std::optional<Saved>();
-    if (!saved) {
-        // Keep the user's coins recoverable: the next save must not overwrite what we could not read.
-        const QString moved = FileIO::moveAside(m_path, m_clock.now());
-        m_unusableFileInPlace = moved.isEmpty() && QFileInfo::exists(m_path);
-        Log::line(moved.isEmpty() ? QStringLiteral("Vorlix Agents: game file unusable: ") + m_path
-                                  : QStringLiteral("Vorlix Agents: game file unusable, moved to ") + moved);
-        return;
-    }
-    m_coins = saved->coins;
-    m_streak = saved->streak;
-    m_bestStreak = saved->bestStreak;
-    m_lastActiveDay = saved->lastActiveDay;
-    m_bossesBeaten = saved->bossesBeaten;
-    m_achievements = saved->achievements;
-}
-
-std::optional<Game::Saved> Game::decode(const QByteArray& data) {
-    const std::string_view text(data.constData(), static_cast<size_t>(data.size()));
-    if (JSONValue::nestsTooDeep(text))
+std::optional<Game::Saved> Game::decode(const json& root) {
+    using Vorlix::JsonFields::int64;
+    if (!root.is_object())
         return std::nullopt;
-    const json root = json::parse(text, nullptr, false);
-    if (root.is_discarded() || !root.is_object())
-        return std::nullopt;
-
-    const auto coins = int64Member(root, "coins");
-    const auto streak = int64Member(root, "streak");
-    const auto bestStreak = int64Member(root, "bestStreak");
-    const auto bossesBeaten = int64Member(root, "bossesBeaten");
+    const auto coins = int64(root, "coins");
+    const auto streak = int64(root, "streak");
+    const auto bestStreak = int64(root, "bestStreak");
+    const auto bossesBeaten = int64(root, "bossesBeaten");
     const auto day = root.find("lastActiveDay");
     const auto unlocked = root.find("unlocked");
     if (!coins || !streak || !bestStreak || !bossesBeaten || day == root.end() || !day->is_string() ||
@@ -225,24 +194,23 @@ std::optional<Game::Saved> Game::decode(const QByteArray& data) {
     return saved;
 }
 
-QByteArray Game::encode() const {
+nlohmann::json Game::encode() const {
     json unlocked = json::object();
-    for (const Achievement& achievement : m_achievements) {
+    for (const Achievement& achievement : m_state.achievements) {
         if (achievement.unlockedAt)
             unlocked[achievement.id.toStdString()] = storedSeconds(*achievement.unlockedAt);
     }
-    const json root = {
-        {"coins", m_coins},
-        {"streak", m_streak},
-        {"bestStreak", m_bestStreak},
-        {"lastActiveDay", m_lastActiveDay.toStdString()},
-        {"bossesBeaten", m_bossesBeaten},
+    return {
+        {"coins", m_state.coins},
+        {"streak", m_state.streak},
+        {"bestStreak", m_state.bestStreak},
+        {"lastActiveDay", m_state.lastActiveDay.toStdString()},
+        {"bossesBeaten", m_state.bossesBeaten},
         {"unlocked", unlocked},
     };
-    return QByteArray::fromStdString(root.dump(-1, ' ', false, json::error_handler_t::replace));
 }
 
 void Game::addCoins(qint64 amount) {
-    if (assign(m_coins, saturatingAdd(m_coins, amount)))
+    if (assign(m_state.coins, saturatingAdd(m_state.coins, amount)))
         emit coinsChanged();
 }

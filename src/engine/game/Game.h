@@ -2,11 +2,15 @@
 
 #include "game/Achievement.h"
 #include "support/Clock.h"
+#include "support/JsonFile.h"
 
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <nlohmann/json_fwd.hpp>
+
+struct AuditEntry;
 
 /// Coins, daily streak, bosses and one-time achievements, kept in a small JSON file. Main thread only.
 class Game final : public QObject {
@@ -25,6 +29,8 @@ public:
     static constexpr qint64 bossCoins = 5;
     static constexpr qint64 weekStreakDays = 7;
     static constexpr int nightOwlLastHour = 4;
+    static constexpr qsizetype fullHouseSessions = 4;
+    static constexpr int bossRisk = 3;
 
     /// Loads the save file at once; a file that exists but cannot be used is moved aside, never overwritten.
     explicit Game(QString path = defaultPath(), const Clock& clock = Clock::system(), QObject* parent = nullptr);
@@ -33,18 +39,20 @@ public:
     static QString defaultPath();
     /// Every achievement, locked, in the order the views list them.
     static const QList<Achievement>& catalog();
-    /// Whether an approval at that time, read in that zone, earns "night-owl" (00:00 to 04:59).
-    static bool isNightOwlTime(const QDateTime& at, const QTimeZone& zone);
 
-    qint64 coins() const { return m_coins; }
-    qint64 streak() const { return m_streak; }
-    qint64 bestStreak() const { return m_bestStreak; }
-    const QString& lastActiveDay() const { return m_lastActiveDay; }
-    qint64 bossesBeaten() const { return m_bossesBeaten; }
-    const QList<Achievement>& achievements() const { return m_achievements; }
+    qint64 coins() const { return m_state.coins; }
+    qint64 streak() const { return m_state.streak; }
+    qint64 bestStreak() const { return m_state.bestStreak; }
+    const QString& lastActiveDay() const { return m_state.lastActiveDay; }
+    qint64 bossesBeaten() const { return m_state.bossesBeaten; }
+    const QList<Achievement>& achievements() const { return m_state.achievements; }
     int unlockedCount() const;
-    const QString& path() const { return m_path; }
+    const QString& path() const { return m_file.path(); }
 
+    /// The game's share of one audit entry, given how many sessions are not done: "full-house" with four live,
+    /// an approval counts for the day (and "first-blood", "night-owl" before 05:00 local), and denying a
+    /// critical call beats a boss. Auto-decisions count for nothing.
+    void record(const AuditEntry& entry, qsizetype liveSessions);
     /// One agent finished its work: a coin, today's streak, perhaps "century"; saves.
     void agentCompleted();
     /// The user denied a destructive command: five coins and "boss-slayer"; saves.
@@ -75,22 +83,17 @@ private:
         qint64 bestStreak = 0;
         QString lastActiveDay;
         qint64 bossesBeaten = 0;
-        QList<Achievement> achievements;
+        QList<Achievement> achievements = catalog();
     };
 
-    void load();
-    static std::optional<Saved> decode(const QByteArray& data);
-    QByteArray encode() const;
+    static std::optional<Saved> decode(const nlohmann::json& root);
+    /// Whether an approval at that time, read in that zone, earns "night-owl" (00:00 to 04:59).
+    static bool isNightOwlTime(const QDateTime& at, const QTimeZone& zone);
+    nlohmann::json encode() const;
     void addCoins(qint64 amount);
 
-    const QString m_path;
+    JsonFile m_file;
     const Clock& m_clock;
-    qint64 m_coins = 0;
-    qint64 m_streak = 0;
-    qint64 m_bestStreak = 0;
-    QString m_lastActiveDay;
-    qint64 m_bossesBeaten = 0;
-    QList<Achievement> m_achievements;
-    // A file we could not use and could not yet move aside: no save may replace it.
-    bool m_unusableFileInPlace = false;
+    // Everything the save file holds.
+    Saved m_state;
 };

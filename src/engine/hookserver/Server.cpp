@@ -109,13 +109,16 @@ Server::~Server() {
 
 void Server::start() {
     raiseDescriptorLimit();
+    // Without the wake-up descriptor the accept thread could never be stopped: better not to listen at all.
+    m_wakeFD = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_wakeFD < 0)
+        throw UnixSocket::Error(UnixSocket::Error::Kind::socketFailed, errno);
     const int fd = UnixSocket::listen(m_path, 32);
     struct stat info {};
     if (::stat(m_path.c_str(), &info) == 0) {
         m_device = info.st_dev;
         m_inode = info.st_ino;
     }
-    m_wakeFD = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     // Accepted connections stay blocking (accept4 does not inherit the flag); only the listener is drained.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     m_listenFD = fd;

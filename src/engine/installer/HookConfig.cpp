@@ -25,8 +25,13 @@ constexpr std::array claudeRows{
 };
 
 constexpr std::array codexRows{
-    HookRow{"PermissionRequest", gate, nullptr}, HookRow{"PreToolUse", gate, ""}, HookRow{"PostToolUse", quick, ""},
-    HookRow{"SessionStart", quick, nullptr},     HookRow{"Stop", quick, nullptr},
+    HookRow{"PermissionRequest", gate, nullptr},
+    HookRow{"PreToolUse", gate, ""},
+    HookRow{"PostToolUse", quick, ""},
+    HookRow{"SessionStart", quick, nullptr},
+    HookRow{"UserPromptSubmit", quick, nullptr},
+    HookRow{"SessionEnd", quick, nullptr},
+    HookRow{"Stop", quick, nullptr},
 };
 
 constexpr std::array grokRows{
@@ -151,9 +156,8 @@ std::optional<HookConfig::json> HookConfig::merge(json root, const json& add) {
     }
     for (const auto& [event, newGroups] : add.items()) {
         json groups = json::array();
-        if (auto it = hooks.find(event); it != hooks.end()) {
-            if (!it->is_array())
-                return std::nullopt;
+        // An event that is not an array holds no hooks an agent would run: ours take its place.
+        if (auto it = hooks.find(event); it != hooks.end() && it->is_array()) {
             // Our earlier groups go whole, even when they also hold someone else's entries; anything that is
             // not a group we understand stays where it is.
             for (json& group : *it) {
@@ -222,13 +226,10 @@ bool HookConfig::stripStatusLine(json& root, std::string_view needle) {
     return true;
 }
 
-std::optional<HookConfig::json> HookConfig::parseObject(std::string_view text) {
+HookConfig::json HookConfig::parse(std::string_view text) {
     if (JSONValue::nestsTooDeep(text))
-        return std::nullopt;
-    json parsed = json::parse(text, nullptr, false);
-    if (parsed.is_discarded() || !parsed.is_object())
-        return std::nullopt;
-    return parsed;
+        return json(json::value_t::discarded);
+    return json::parse(text, nullptr, false);
 }
 
 std::string HookConfig::serialize(const json& value) {

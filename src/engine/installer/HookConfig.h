@@ -40,9 +40,9 @@ public:
     static json grokHooks(std::string_view home);
 
     static Scan scan(const json& hooks);
-    /// The root with our earlier groups replaced by `add`, event by event; foreign groups keep their place.
-    /// Absent when the root's "hooks", or an event about to be written, is not of a shape we can merge into:
-    /// writing anyway would throw the user's value away.
+    /// The root with our earlier groups replaced by `add`, event by event; foreign groups keep their place, and
+    /// an event that is not an array counts as empty. Absent when the root's "hooks" is not an object: writing
+    /// anyway would throw the user's value away.
     static std::optional<json> merge(json root, const json& add);
     /// The root without hook entries whose command contains the needle; emptied groups and events go, and
     /// "hooks" itself when nothing is left. Absent when "hooks" is present but not an object.
@@ -50,8 +50,8 @@ public:
     /// Removes a "statusLine" object whose command contains the needle; tells whether it did.
     static bool stripStatusLine(json& root, std::string_view needle);
 
-    /// A JSON object, or absent for anything else (malformed, too deep, another kind of value).
-    static std::optional<json> parseObject(std::string_view text);
+    /// The parsed text; a discarded value when it is malformed or nested too deep.
+    static json parse(std::string_view text);
     /// Indented for reading, keys sorted, UTF-8 kept as it is, with a final newline.
     static std::string serialize(const json& value);
 };

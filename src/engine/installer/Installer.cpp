@@ -1,13 +1,12 @@
 #include "installer/Installer.h"
 
+#include "installer/CodexTrust.h"
 #include "support/FileIO.h"
 #include "support/Log.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <filesystem>
-#include <system_error>
 
 namespace {
 
@@ -21,12 +20,10 @@ std::string_view view(const QByteArray& bytes) {
     return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
 }
 
-Installer::MaybeErr makePath(const QString& dir) {
-    std::error_code error;
-    std::filesystem::create_directories(QFile::encodeName(dir).toStdString(), error);
-    if (error)
-        return Installer::Err{
-            QStringLiteral("Could not create %1: %2").arg(dir, QString::fromStdString(error.message()))};
+Installer::MaybeErr makePrivatePath(const QString& dir) {
+    QString error;
+    if (!FileIO::makePrivateDir(dir, &error))
+        return Installer::Err{QStringLiteral("Could not create %1: %2").arg(dir, error)};
     return std::nullopt;
 }
 
@@ -40,6 +37,8 @@ QString Installer::Status::statusText() const {
     switch (m_kind) {
     case Kind::installed:
         return QStringLiteral("watching");
+    case Kind::awaitingTrust:
+        return QStringLiteral("installed \u2014 waiting for you to trust it in Codex's /hooks");
     case Kind::notInstalled:
         return QStringLiteral("hooks not installed");
     case Kind::notFound:
@@ -74,7 +73,7 @@ void Installer::refresh() {
     emit agentsChanged();
 }
 
-void Installer::install(Vorlix::Source source) {
+Installer::MaybeErr Installer::install(Vorlix::Source source) {
     MaybeErr error = stageBridge();
     if (!error) {
         switch (source) {
@@ -92,12 +91,13 @@ void Installer::install(Vorlix::Source source) {
             break;
         }
     }
-    setLastMessage(error ? QStringLiteral("Failed: ") + error->description()
-                         : QStringLiteral("Installed hooks for %1.").arg(raw(source)));
-    refresh();
+    QString done = QStringLiteral("Installed hooks for %1.").arg(raw(source));
+    if (source == Vorlix::Source::codex)
+        done += QStringLiteral(" Open Codex and trust them in /hooks \u2014 Codex runs no hook until you do.");
+    return finish(error, done);
 }
 
-void Installer::uninstall(Vorlix::Source source) {
+Installer::MaybeErr Installer::uninstall(Vorlix::Source source) {
     MaybeErr error;
     switch (source) {
     case Vorlix::Source::claude:
@@ -112,12 +112,10 @@ void Installer::uninstall(Vorlix::Source source) {
     case Vorlix::Source::kiro:
         break;
     }
-    setLastMessage(error ? QStringLiteral("Failed: ") + error->description()
-                         : QStringLiteral("Removed hooks for %1.").arg(raw(source)));
-    refresh();
+    return finish(error, QStringLiteral("Removed hooks for %1.").arg(raw(source)));
 }
 
-void Installer::evict(const QString& name, Vorlix::Source from) {
+Installer::MaybeErr Installer::evict(const QString& name, Vorlix::Source from) {
     const QString needle =
         name.toLower().contains(QStringLiteral("vibe")) ? QStringLiteral("vibe-island") : QStringLiteral("island");
     MaybeErr error;
@@ -136,9 +134,13 @@ void Installer::evict(const QString& name, Vorlix::Source from) {
     case Vorlix::Source::kiro:
         break;
     }
-    setLastMessage(error ? QStringLiteral("Failed: ") + error->description()
-                         : QStringLiteral("Removed %1's hooks from %2.").arg(name, raw(from)));
+    return finish(error, QStringLiteral("Removed %1's hooks from %2.").arg(name, raw(from)));
+}
+
+Installer::MaybeErr Installer::finish(MaybeErr error, const QString& done) {
+    setLastMessage(error ? QStringLiteral("Failed: ") + error->description() : done);
     refresh();
+    return error;
 }
 
 Installer::Status Installer::claudeStatus() const {
@@ -146,7 +148,21 @@ Installer::Status Installer::claudeStatus() const {
 }
 
 Installer::Status Installer::codexStatus() const {
-    return jsonHooksStatus(QStringLiteral(".codex"), codexHooksFile);
+    Status status = jsonHooksStatus(QStringLiteral(".codex"), codexHooksFile);
+    if (status.kind() != Status::Kind::installed)
+        return status;
+    // Codex skips hooks nobody trusted in its /hooks screen, without a word: "installed" would be a lie.
+    const std::optional<HookConfig::json> root = readObject(codexHooksFile);
+    if (!root) // changed since the probe: the next refresh tells
+        return status;
+    const FileIO::ReadResult config = FileIO::read(absolute(QStringLiteral(".codex/config.toml")));
+    const QStringList ours = CodexTrust::ourKeys(absolute(codexHooksFile), root->value("hooks", HookConfig::json()));
+    const QSet<QString> trusted = CodexTrust::trustedKeys(config.data);
+    for (const QString& key : ours) {
+        if (!trusted.contains(key))
+            return Status::awaitingTrust();
+    }
+    return status;
 }
 
 Installer::Status Installer::grokStatus() const {
@@ -183,9 +199,9 @@ void Installer::setLastMessage(const QString& message) {
 
 Installer::MaybeErr Installer::stageBridge() {
     if (!QFileInfo(m_bridgeSource).isFile())
-        return Err{QStringLiteral("Bridge binary missing from the app bundle.")};
+        return Err{QStringLiteral("vorlix-bridge is missing next to the application (%1).").arg(m_bridgeSource)};
     const QString binDir = absolute(QStringLiteral(".vorlix-agents/bin"));
-    if (MaybeErr error = makePath(binDir))
+    if (MaybeErr error = makePrivatePath(binDir))
         return error;
     const QString target = binDir + QStringLiteral("/vorlix-bridge");
     // Unlinking first lets an agent that is running the old copy finish with it.
@@ -204,20 +220,24 @@ Installer::MaybeErr Installer::stageBridge() {
 Installer::MaybeErr Installer::mergeHooks(const QString& path, const HookConfig::json& add) {
     if (MaybeErr error = backup(path))
         return error;
-    const Err refused{path + QStringLiteral(" isn't valid JSON — refusing to overwrite it.")};
+    const auto refuse = [&path](const QString& what) {
+        return Err{path + what + QStringLiteral(" \u2014 refusing to overwrite it.")};
+    };
     HookConfig::json root = HookConfig::json::object();
     const FileIO::ReadResult file = FileIO::read(absolute(path));
     if (file.status == FileIO::ReadStatus::unreadable)
-        return refused;
+        return refuse(QStringLiteral(" cannot be read (%1)").arg(file.error));
     if (file.status == FileIO::ReadStatus::ok) {
-        std::optional<HookConfig::json> parsed = HookConfig::parseObject(view(file.data));
-        if (!parsed)
-            return refused;
-        root = std::move(*parsed);
+        HookConfig::json parsed = HookConfig::parse(view(file.data));
+        if (parsed.is_discarded())
+            return refuse(QStringLiteral(" isn't valid JSON"));
+        if (!parsed.is_object())
+            return refuse(QStringLiteral(": the top level is not an object"));
+        root = std::move(parsed);
     }
     std::optional<HookConfig::json> merged = HookConfig::merge(std::move(root), add);
     if (!merged)
-        return refused;
+        return refuse(QStringLiteral(": \"hooks\" is not an object"));
     return write(*merged, path);
 }
 
@@ -276,12 +296,19 @@ Installer::MaybeErr Installer::backup(const QString& path) {
         return std::nullopt;
     const QString stamp = m_clock.now().toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH-mm-ss'Z'"));
     const QString folder = absolute(QStringLiteral(".vorlix-agents/backups/") + stamp);
-    if (MaybeErr error = makePath(folder))
+    if (MaybeErr error = makePrivatePath(folder))
         return error;
     QString flat = path;
     flat.replace(QLatin1Char('/'), QLatin1Char('_'));
+    const QString target = folder + QLatin1Char('/') + flat;
     // An earlier copy from the same second is kept: it holds the older content.
-    QFile::copy(source, folder + QLatin1Char('/') + flat);
+    if (QFileInfo::exists(target))
+        return std::nullopt;
+    QFile file(source);
+    if (!file.copy(target))
+        return Err{QStringLiteral("Could not back up %1 to %2: %3").arg(path, target, file.errorString())};
+    // A copy of someone's settings is as private as the rest of our folder.
+    QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return std::nullopt;
 }
 
@@ -297,5 +324,8 @@ std::optional<HookConfig::json> Installer::readObject(const QString& path) const
     const FileIO::ReadResult file = FileIO::read(absolute(path));
     if (file.status != FileIO::ReadStatus::ok)
         return std::nullopt;
-    return HookConfig::parseObject(view(file.data));
+    HookConfig::json parsed = HookConfig::parse(view(file.data));
+    if (!parsed.is_object())
+        return std::nullopt;
+    return parsed;
 }

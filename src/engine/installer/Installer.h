@@ -23,13 +23,15 @@ class Installer final : public QObject {
 public:
     class Status {
     public:
-        enum class Kind { conflict, unsupported, notFound, notInstalled, installed };
+        enum class Kind { conflict, unsupported, notFound, notInstalled, installed, awaitingTrust };
 
         static Status conflict(QString name) { return {Kind::conflict, std::move(name)}; }
         static Status unsupported(QString reason) { return {Kind::unsupported, std::move(reason)}; }
         static Status notFound() { return {Kind::notFound, {}}; }
         static Status notInstalled() { return {Kind::notInstalled, {}}; }
         static Status installed() { return {Kind::installed, {}}; }
+        /// Our hooks are in Codex's file, but Codex runs none of them until the person trusts them.
+        static Status awaitingTrust() { return {Kind::awaitingTrust, {}}; }
 
         Kind kind() const { return m_kind; }
         /// The owner's name of a conflict, the reason of an unsupported agent; empty otherwise.
@@ -73,10 +75,11 @@ public:
 
     /// Re-probes the three agents (Claude Code, Codex, Grok; Kiro has no row).
     void refresh();
-    void install(Vorlix::Source source);
-    void uninstall(Vorlix::Source source);
+    // Each sets lastMessage, refreshes the rows and returns its failure, if any.
+    MaybeErr install(Vorlix::Source source);
+    MaybeErr uninstall(Vorlix::Source source);
     /// Removes a foreign tool's hooks ("Vibe Island", "another notch app") from one agent.
-    void evict(const QString& name, Vorlix::Source from);
+    MaybeErr evict(const QString& name, Vorlix::Source from);
 
     Status claudeStatus() const;
     Status codexStatus() const;
@@ -90,6 +93,7 @@ private:
     QString absolute(const QString& relative) const { return m_home + QLatin1Char('/') + relative; }
     std::string homeUtf8() const { return m_home.toStdString(); }
     void setLastMessage(const QString& message);
+    MaybeErr finish(MaybeErr error, const QString& done);
     Status jsonHooksStatus(const QString& configDir, const QString& file) const;
 
     MaybeErr stageBridge();

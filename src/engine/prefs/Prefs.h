@@ -1,6 +1,7 @@
 #pragma once
 
 #include "prefs/LoginItem.h"
+#include "support/JsonFile.h"
 
 #include <QObject>
 #include <QString>
@@ -34,7 +35,7 @@ public:
 
     /// preferences.json in the application's XDG config folder.
     static QString defaultPath();
-    const QString& path() const { return m_path; }
+    const QString& path() const { return m_file.path(); }
 
     bool soundEnabled() const { return m_soundEnabled; }
     bool launchAtLogin() const { return m_launchAtLogin; }
@@ -52,7 +53,9 @@ signals:
     void autoApproveLevelChanged(int level);
 
 private:
-    QString m_path;
+    void save(const char* key, const nlohmann::json& value);
+
+    JsonFile m_file;
     LoginItem m_loginItem;
     bool m_soundEnabled = true;
     bool m_launchAtLogin = false;

@@ -17,28 +17,6 @@ nlohmann::json Rule::toJson() const {
             {"timesFired", timesFired}};
 }
 
-namespace {
-
-// Whole numbers written as 3.0 are accepted; fractions and out-of-range values are not.
-std::optional<std::int64_t> wholeNumber(const nlohmann::json* value) {
-    if (value == nullptr || !value->is_number())
-        return std::nullopt;
-    if (value->is_number_unsigned()) {
-        const auto v = value->get<std::uint64_t>();
-        if (v > static_cast<std::uint64_t>(INT64_MAX))
-            return std::nullopt;
-        return static_cast<std::int64_t>(v);
-    }
-    if (value->is_number_integer())
-        return value->get<std::int64_t>();
-    const double v = value->get<double>();
-    if (std::trunc(v) != v || v < -9.2e18 || v > 9.2e18)
-        return std::nullopt;
-    return static_cast<std::int64_t>(v);
-}
-
-} // namespace
-
 std::optional<Rule> Rule::fromJson(const nlohmann::json& json) {
     using namespace Vorlix::JsonFields;
     if (!json.is_object())
@@ -46,7 +24,7 @@ std::optional<Rule> Rule::fromJson(const nlohmann::json& json) {
     const auto key = requiredString(json, "key");
     const auto behavior = requiredString(json, "behavior");
     const nlohmann::json* created = member(json, "createdAt");
-    const auto timesFired = wholeNumber(member(json, "timesFired"));
+    const auto timesFired = int64(json, "timesFired");
     if (!key || !behavior || created == nullptr || !created->is_number() || !timesFired)
         return std::nullopt;
     const double seconds = created->get<double>();

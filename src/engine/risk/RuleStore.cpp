@@ -1,24 +1,16 @@
 #include "risk/RuleStore.h"
 
-#include "JSONValue.h"
-#include "JsonFields.h"
 #include "risk/RiskEngine.h"
 #include "support/AppPaths.h"
-#include "support/FileIO.h"
 #include "support/Log.h"
 
-#include <QFileInfo>
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
 namespace {
 
-std::optional<QList<Rule>> decode(const QByteArray& data) {
-    const std::string_view text(data.constData(), static_cast<size_t>(data.size()));
-    if (JSONValue::nestsTooDeep(text))
-        return std::nullopt;
-    const auto json = nlohmann::json::parse(text, nullptr, false);
-    if (json.is_discarded() || !json.is_array())
+std::optional<QList<Rule>> decode(const nlohmann::json& json) {
+    if (!json.is_array())
         return std::nullopt;
     QList<Rule> rules;
     rules.reserve(static_cast<qsizetype>(json.size()));
@@ -34,26 +26,17 @@ std::optional<QList<Rule>> decode(const QByteArray& data) {
 } // namespace
 
 RuleStore::RuleStore(QString path, const Clock& clock, QObject* parent)
-    : QObject(parent), m_path(std::move(path)), m_clock(clock) {
-    load();
+    : QObject(parent), m_file(std::move(path), clock), m_clock(clock) {
+    m_file.load([this](const nlohmann::json& json) {
+        auto rules = decode(json);
+        if (rules)
+            m_rules = std::move(*rules);
+        return rules.has_value();
+    });
 }
 
 QString RuleStore::defaultPath() {
     return AppPaths::dataDir() + QStringLiteral("/rules.json");
-}
-
-void RuleStore::load() {
-    const FileIO::ReadResult file = FileIO::read(m_path);
-    if (file.status == FileIO::ReadStatus::missing)
-        return;
-    if (file.status == FileIO::ReadStatus::ok) {
-        if (auto rules = decode(file.data)) {
-            m_rules = std::move(*rules);
-            return;
-        }
-    }
-    m_moveAsideBeforeSave = true;
-    Log::line(QStringLiteral("Rules file ") + m_path + QStringLiteral(" cannot be read; starting with no rules"));
 }
 
 std::optional<Vorlix::Behavior> RuleStore::decision(const QString& tool, const QString& detail) {
@@ -89,19 +72,10 @@ void RuleStore::remove(const Rule& rule) {
 }
 
 void RuleStore::save() {
-    if (m_moveAsideBeforeSave) {
-        if (QFileInfo::exists(m_path) && FileIO::moveAside(m_path, m_clock.now()).isEmpty()) {
-            // Keep the rules in memory only; writing now would destroy the file we could not read.
-            Log::line(QStringLiteral("Rules file ") + m_path + QStringLiteral(" could not be moved aside; not saved"));
-            return;
-        }
-        m_moveAsideBeforeSave = false;
-    }
     nlohmann::json list = nlohmann::json::array();
     for (const Rule& rule : m_rules)
         list.push_back(rule.toJson());
-    const std::string text = Vorlix::JsonFields::compact(list);
     QString error;
-    if (!FileIO::writeAtomically(m_path, QByteArray::fromStdString(text), &error))
-        Log::line(QStringLiteral("Rules file ") + m_path + QStringLiteral(" not saved: ") + error);
+    if (!m_file.save(list, -1, &error))
+        Log::line(QStringLiteral("Vorlix Agents: rules not saved: ") + error);
 }

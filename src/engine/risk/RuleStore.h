@@ -3,6 +3,7 @@
 #include "Decision.h"
 #include "risk/Rule.h"
 #include "support/Clock.h"
+#include "support/JsonFile.h"
 
 #include <QList>
 #include <QObject>
@@ -16,11 +17,11 @@ class RuleStore final : public QObject {
 
 public:
     /// Loads the file once; only a missing file means "no rules yet". A file that cannot be read or decoded
-    /// starts the store empty and is moved aside before the first save instead of being overwritten.
+    /// starts the store empty and is moved aside, never overwritten.
     explicit RuleStore(QString path = defaultPath(), const Clock& clock = Clock::system(), QObject* parent = nullptr);
 
     static QString defaultPath();
-    const QString& path() const { return m_path; }
+    const QString& path() const { return m_file.path(); }
     const QList<Rule>& rules() const { return m_rules; }
 
     /// The behavior of the first rule whose key matches the call, counting the firing; nothing without one.
@@ -34,12 +35,9 @@ signals:
     void rulesChanged();
 
 private:
-    void load();
     void save();
 
-    QString m_path;
+    JsonFile m_file;
     const Clock& m_clock;
     QList<Rule> m_rules;
-    // The file on disk holds something we could not read: keep it for the user rather than replace it.
-    bool m_moveAsideBeforeSave = false;
 };

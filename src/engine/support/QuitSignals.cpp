@@ -1,6 +1,10 @@
 #include "support/QuitSignals.h"
 
+#include "support/FileIO.h"
+#include "support/Log.h"
+
 #include <QSocketNotifier>
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -9,14 +13,24 @@ namespace {
 int pipeFDs[2] = {-1, -1};
 
 void onSignal(int signal) {
+    const int saved = errno;
     const unsigned char byte = static_cast<unsigned char>(signal);
     [[maybe_unused]] ssize_t ignored = ::write(pipeFDs[1], &byte, 1);
+    errno = saved;
+}
+
+void report(const char* what) {
+    Log::line(QStringLiteral("Vorlix Agents: %1 failed (%2); SIGINT and SIGTERM will not remove the socket file")
+                  .arg(QLatin1String(what), FileIO::errorText(errno)));
 }
 } // namespace
 
 QuitSignals::QuitSignals(QObject* parent) : QObject(parent) {
-    if (pipeFDs[0] < 0 && ::pipe2(pipeFDs, O_CLOEXEC | O_NONBLOCK) != 0)
+    if (pipeFDs[0] < 0 && ::pipe2(pipeFDs, O_CLOEXEC | O_NONBLOCK) != 0) {
+        report("pipe2");
+        pipeFDs[0] = pipeFDs[1] = -1;
         return;
+    }
     m_notifier = new QSocketNotifier(pipeFDs[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] {
         unsigned char byte = 0;
@@ -27,8 +41,10 @@ QuitSignals::QuitSignals(QObject* parent) : QObject(parent) {
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        if (::sigaction(signal, &action, nullptr) != 0)
+            report("sigaction");
+    }
 }
 
 QuitSignals::~QuitSignals() {

