@@ -16,6 +16,9 @@ AgentRow::Look AgentRow::look(const Installer::Status& status) {
     switch (status.kind()) {
     case Kind::installed:
         return {SpriteKind::done, PixelSprite::green(), Action{QStringLiteral("Remove"), Qt::white, false}};
+    case Kind::awaitingTrust:
+        // Our hooks are in place; the person still has to trust them in Codex before any of them runs.
+        return {SpriteKind::needsApproval, PixelSprite::yellow(), Action{QStringLiteral("Remove"), Qt::white, false}};
     case Kind::notInstalled:
         return {SpriteKind::thinking, Palette::text3(), Action{QStringLiteral("Install"), PixelSprite::green(), true}};
     case Kind::notFound:
@@ -32,14 +35,16 @@ AgentRow::Look AgentRow::look(const Installer::Status& status) {
 void AgentRow::press(Installer& installer, const Installer::Agent& agent) {
     switch (agent.status.kind()) {
     case Kind::installed:
+    case Kind::awaitingTrust:
         installer.uninstall(agent.id);
         break;
     case Kind::notInstalled:
         installer.install(agent.id);
         break;
     case Kind::conflict:
-        installer.evict(agent.status.detail(), agent.id);
-        installer.install(agent.id);
+        // The installer's message tells what went wrong; installing over hooks that are still there would not help.
+        if (!installer.evict(agent.status.detail(), agent.id))
+            installer.install(agent.id);
         break;
     case Kind::notFound:
     case Kind::unsupported:

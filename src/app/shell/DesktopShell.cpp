@@ -74,8 +74,10 @@ void DesktopShell::startDesktopServices() {
 }
 
 bool DesktopShell::opensSettingsAtStart(const QList<Installer::Agent>& agents, const QString& settingsVariable) {
+    // Hooks waiting for Codex's trust are installed: the person has been through set-up already.
     const bool anyInstalled = std::any_of(agents.begin(), agents.end(), [](const Installer::Agent& agent) {
-        return agent.status.kind() == Installer::Status::Kind::installed;
+        const auto kind = agent.status.kind();
+        return kind == Installer::Status::Kind::installed || kind == Installer::Status::Kind::awaitingTrust;
     });
     return !anyInstalled || settingsVariable == QLatin1String("1");
 }
