@@ -41,12 +41,6 @@ TEST(GateBox, HowAWaitEnds) {
         std::optional<Decision> expected;
     } cases[] = {
         {"decided", [&](GateBox& box, Peer&) { EXPECT_TRUE(box.resolve(allow)); }, 20, allow},
-        {"first decision wins",
-         [&](GateBox& box, Peer&) {
-             box.resolve(allow);
-             EXPECT_FALSE(box.resolve({Behavior::deny}));
-         },
-         20, allow},
         {"left to the agent", [](GateBox& box, Peer&) { box.leaveToAgent(); }, 20, std::nullopt},
         {"the bridge hangs up", [](GateBox&, Peer& peer) { peer.hangUp(); }, 20, std::nullopt},
         {"bytes from the bridge are no hang-up",

@@ -1,6 +1,5 @@
 #include "TempHome.h"
 #include "UnixSocket.h"
-#include "audit/AuditEntry.h"
 #include "hookserver/Server.h"
 #include "sessions/SessionStore.h"
 #include "support/Log.h"
@@ -111,55 +110,6 @@ TEST_F(ServerFixture, GatesAnsweredInReverseOrderReachTheRightConnections) {
     // Each connection's closeGate arrives after its answer and finds nothing left to do.
     ASSERT_TRUE(main.runUntil([&] { return server.activeConnections() == 0; }));
     main.runUntil([] { return false; }, 50);
-    EXPECT_TRUE(store.gates().isEmpty());
-}
-
-// A bridge that hangs up ends its gate at once: gone from the store, nothing journalled, no decision written,
-// its thread and descriptor freed. A card answer arriving after that changes nothing.
-TEST_F(ServerFixture, AGateEndsWithItsBridge) {
-    std::vector<AuditEntry> audited;
-    store.audit = [&](const AuditEntry& entry) { audited.push_back(entry); };
-    int cues = 0;
-    store.onGateClosed = [&](Behavior) { ++cues; };
-    Server server(&store, 60, main.post(), path);
-    server.start();
-    for (int i = 0; i < 3; ++i) {
-        int fd = UnixSocket::connect(path);
-        UnixSocket::writeLine(fd, eventLine("H" + std::to_string(i), true));
-        ASSERT_TRUE(main.runUntil([&] { return store.gates().size() == 1; }));
-        Gate* gate = store.gates().first();
-        close(fd);
-        // The worker has left; its close task waits in the main queue, so the card can still be answered.
-        for (int waited = 0; server.activeConnections() > 0 && waited < 20000; ++waited)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        ASSERT_EQ(server.activeConnections(), 0);
-        ASSERT_EQ(store.gates().size(), 1);
-        store.decideOnCard(gate, Behavior::allow);
-        EXPECT_TRUE(store.gates().isEmpty());
-        main.runUntil([] { return false; }, 20);
-    }
-    EXPECT_TRUE(audited.empty());
-    EXPECT_EQ(cues, 0);
-    EXPECT_EQ(store.sessions().first()->activity(), "Working");
-}
-
-// With nobody to ask, the bridge gets no line at once and the agent asks in its own terminal.
-TEST_F(ServerFixture, NobodyToAskClosesWithoutAReply) {
-    store.surfaceCanAnswer = [] { return false; };
-    Server server(&store, 60, main.post(), path);
-    server.start();
-    int fd = UnixSocket::connect(path);
-    UnixSocket::writeLine(fd, eventLine("N", true));
-    std::string reply = "unread";
-    std::atomic<bool> closed{false};
-    std::thread reader([&] {
-        reply = readAll(fd);
-        closed = true;
-    });
-    ASSERT_TRUE(main.runUntil([&] { return closed.load(); }));
-    reader.join();
-    close(fd);
-    EXPECT_EQ(reply, "");
     EXPECT_TRUE(store.gates().isEmpty());
 }
 
