@@ -23,12 +23,12 @@ extern char** environ;
 namespace {
 constexpr int kills = 50;
 
-using Clock = std::chrono::steady_clock;
+using Steady = std::chrono::steady_clock;
 
 bool serveUntil(const std::function<bool()>& condition, int timeoutMs = 20000) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto deadline = Steady::now() + std::chrono::milliseconds(timeoutMs);
     while (!condition()) {
-        if (Clock::now() > deadline)
+        if (Steady::now() > deadline)
             return false;
         QCoreApplication::processEvents();
         QThread::usleep(200);
@@ -77,12 +77,12 @@ int main(int argc, char** argv) {
             return 1;
         }
         ::kill(pid, SIGKILL);
-        const auto killed = Clock::now();
+        const auto killed = Steady::now();
         if (!serveUntil([&] { return store.gates().isEmpty(); })) {
             std::fprintf(stderr, "the gate outlived its bridge\n");
             return 1;
         }
-        gone.push_back(std::chrono::duration<double, std::milli>(Clock::now() - killed).count());
+        gone.push_back(std::chrono::duration<double, std::milli>(Steady::now() - killed).count());
         ::waitpid(pid, nullptr, 0);
     }
     server.shutdown();

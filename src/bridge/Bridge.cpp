@@ -83,7 +83,6 @@ struct Connection {
 
 int Bridge::run(const std::vector<std::string_view>& arguments) {
     using namespace Vorlix;
-    const pid_t parent = ::getppid();
     const Source source = HookPayload::source(arguments, environment);
 
     auto input = readAll(STDIN_FILENO);
@@ -98,6 +97,8 @@ int Bridge::run(const std::vector<std::string_view>& arguments) {
     const Event event =
         HookPayload::event(*payload, source, environment, std::move(*id), TerminalContext::current(), now());
     const std::string line = event.toLine();
+    // Only a gating hook waits, so only it needs to know who started it; the others make no extra system call.
+    const pid_t parent = event.gating ? ::getppid() : 0;
 
     Connection connection{UnixSocket::connect(socketPath())};
     UnixSocket::writeLine(connection.fd, line);
