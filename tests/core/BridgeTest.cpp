@@ -18,7 +18,6 @@ const std::string codexPermission = readFixture("codex/PermissionRequest.json");
 const std::string preToolUse = readFixture("claude/PreToolUse.json");
 const std::string kiroPreToolUse =
     R"({"hook_event_name":"preToolUse","tool_name":"execute_bash","tool_input":{"command":"ls"}})";
-const std::string grokPreToolUse = R"({"hookEventName":"pre_tool_use","toolName":"bash","sessionId":"g-1"})";
 const std::string exitPlan = R"({"hook_event_name":"PreToolUse","tool_name":"ExitPlanMode","session_id":"s"})";
 
 // Keeps the environment of the test's own shell (TMUX_PANE, GROK_*) out of the bridge's view.
@@ -38,6 +37,8 @@ nlohmann::json parsed(const std::string& out) {
 }
 } // namespace
 
+// The forms themselves are the answer builder's; here the real bridge carries a reply line to stdout, stderr and
+// its exit status, for a permission request and a gating pre-tool-use.
 TEST(Bridge, EachAgentPrintsItsAnswerForAllowAndDeny) {
     TempHome home;
     struct Case {
@@ -48,25 +49,14 @@ TEST(Bridge, EachAgentPrintsItsAnswerForAllowAndDeny) {
         std::string expectErr;
         int status;
     } cases[] = {
-        {"claude", permissionRequest, R"({"behavior":"allow"})",
-         R"({"hookSpecificOutput":{"decision":{"behavior":"allow","message":"Approved in Vorlix Agents"},"hookEventName":"PermissionRequest"}})",
-         "", 0},
-        {"claude", permissionRequest, R"({"behavior":"deny","message":"Vorlix Agents: matched your rule"})",
+        {"codex", codexPermission, R"({"behavior":"deny","message":"Vorlix Agents: matched your rule"})",
          R"({"hookSpecificOutput":{"decision":{"behavior":"deny","message":"Vorlix Agents: matched your rule"},"hookEventName":"PermissionRequest"}})",
-         "", 0},
-        {"codex", codexPermission, R"({"behavior":"deny"})",
-         R"({"hookSpecificOutput":{"decision":{"behavior":"deny","message":"Denied in Vorlix Agents"},"hookEventName":"PermissionRequest"}})",
          "", 0},
         {"claude", exitPlan, R"({"behavior":"allow"})",
          R"({"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"allow","permissionDecisionReason":"Approved in Vorlix Agents"}})",
          "", 0},
-        {"grok", grokPreToolUse, R"({"behavior":"allow","message":"ok"})", R"({"decision":"allow"})", "", 0},
-        {"grok", grokPreToolUse, R"({"behavior":"deny","message":"nope"})", R"({"decision":"deny","reason":"nope"})",
-         "", 0},
-        {"kiro", kiroPreToolUse, R"({"behavior":"deny"})", "", "Denied in Vorlix Agents", 2},
         {"kiro", kiroPreToolUse, R"({"behavior":"deny","message":"Vorlix Agents: no response, denied by default"})", "",
          "Vorlix Agents: no response, denied by default", 2},
-        {"kiro", kiroPreToolUse, R"({"behavior":"allow"})", "", "", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.source) + " " + c.replyLine);
