@@ -3,33 +3,22 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstdint>
 #include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
+#include <sys/socket.h>
 
 namespace {
-// Without an eventfd the box is looked at this often.
-constexpr int fallbackPollMs = 50;
+// Without a connection to wake it, the waiter looks at the box this often.
+constexpr int unwatchedPollMs = 50;
 // poll() takes an int of milliseconds: wait in slices no gate notices.
 constexpr double sliceMs = 3600.0 * 1000.0;
 } // namespace
-
-GateBox::GateBox() : m_wakeFD(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
-
-GateBox::~GateBox() {
-    if (m_wakeFD >= 0)
-        ::close(m_wakeFD);
-}
 
 bool GateBox::close() {
     if (!m_open)
         return false;
     m_open = false;
-    if (m_wakeFD >= 0) {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const ssize_t ignored = ::write(m_wakeFD, &one, sizeof one);
-    }
+    if (m_peerFD >= 0)
+        ::shutdown(m_peerFD, SHUT_RD);
     return true;
 }
 
@@ -52,9 +41,14 @@ std::optional<Vorlix::Decision> GateBox::wait(std::chrono::duration<double> time
     const auto limit = std::min(timeout, std::chrono::duration<double>(std::chrono::hours(24 * 365)));
     const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(limit);
     enum class End { woken, timedOut, hungUp, failed } end = End::woken;
+    {
+        std::lock_guard guard(m_lock);
+        m_peerFD = peerFD;
+    }
     for (;;) {
         {
             std::lock_guard guard(m_lock);
+            // Whoever closed the box also shut the reading side: the wake-up below is theirs, not a hang-up.
             if (!m_open)
                 break;
         }
@@ -64,30 +58,34 @@ std::optional<Vorlix::Decision> GateBox::wait(std::chrono::duration<double> time
             break;
         }
         int slice = static_cast<int>(std::ceil(std::min(remaining, sliceMs)));
-        if (m_wakeFD < 0)
-            slice = std::min(slice, fallbackPollMs);
+        if (peerFD < 0)
+            slice = std::min(slice, unwatchedPollMs);
         // POLLRDHUP and POLLHUP are how a vanished bridge shows; bytes it might send are not our business.
-        pollfd fds[2] = {{m_wakeFD, POLLIN, 0}, {peerFD, POLLRDHUP, 0}};
-        const int ready = ::poll(fds, 2, slice);
+        pollfd peer{peerFD, POLLRDHUP, 0};
+        const int ready = ::poll(&peer, 1, slice);
         if (ready < 0 && errno != EINTR) {
             end = End::failed;
             break;
         }
-        if (ready > 0 && (fds[1].revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0) {
-            end = End::hungUp;
+        if (ready > 0 && (peer.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0) {
+            std::lock_guard guard(m_lock);
+            if (m_open) {
+                // From here on a decision would reach nobody.
+                m_open = false;
+                end = End::hungUp;
+            }
             break;
         }
     }
     std::lock_guard guard(m_lock);
+    m_peerFD = -1;
     // A decision stored while the wait was ending still wins.
     if (m_decision)
         return m_decision;
     if (!m_open)
-        return std::nullopt; // left to the agent
+        return std::nullopt; // left to the agent, or its bridge is gone
     // The waiter is leaving: a decision from now on would reach nobody.
     m_open = false;
-    if (end == End::hungUp)
-        return std::nullopt;
     return Vorlix::Decision{Vorlix::Behavior::deny,
                             std::string(end == End::timedOut ? timeoutMessage : internalErrorMessage)};
 }

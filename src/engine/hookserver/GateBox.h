@@ -9,8 +9,7 @@
 /// The mailbox between a blocked connection thread and the main thread: the first word wins. One waiter.
 class GateBox final {
 public:
-    GateBox();
-    ~GateBox();
+    GateBox() = default;
     GateBox(const GateBox&) = delete;
     GateBox& operator=(const GateBox&) = delete;
 
@@ -33,10 +32,11 @@ public:
 private:
     bool close();
 
-    // An eventfd, so the waiter can poll it beside its connection; -1 if none could be made (the waiter then
-    // looks at the box a few times a second instead).
-    const int m_wakeFD;
     mutable std::mutex m_lock;
+    // The waiter's connection while it waits. Closing the box shuts its reading side, which wakes the waiter's
+    // poll without costing a descriptor per gate; the reply can still be written. Guarded by m_lock, so it is
+    // never touched after the waiter has left and its descriptor may belong to someone else.
+    int m_peerFD = -1;
     bool m_open = true;
     std::optional<Vorlix::Decision> m_decision;
 };
