@@ -9,10 +9,13 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <poll.h>
 #include <string>
 #include <unistd.h>
 
 namespace {
+
+constexpr int parentCheckMs = 500;
 
 std::optional<std::string> readAll(int fd) {
     std::string data;
@@ -54,6 +57,22 @@ double now() {
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
 
+// Waits for the reply to become readable, giving up when the agent that started us is gone: an orphaned hook
+// must not hold a gate open for nobody. The parent is checked by its pid, not with PR_SET_PDEATHSIG, which fires
+// when the thread that forked us exits, any worker thread of a multi-threaded agent.
+bool awaitReply(int fd, pid_t parent) {
+    for (;;) {
+        pollfd ready{fd, POLLIN, 0};
+        const int n = ::poll(&ready, 1, parentCheckMs);
+        if (n > 0)
+            return true;
+        if (n < 0 && errno != EINTR)
+            return false;
+        if (::getppid() != parent)
+            return false;
+    }
+}
+
 // Closes the connection on every path out of run().
 struct Connection {
     int fd;
@@ -78,12 +97,16 @@ int Bridge::run(const std::vector<std::string_view>& arguments) {
     const Event event =
         HookPayload::event(*payload, source, environment, std::move(*id), TerminalContext::current(), now());
     const std::string line = event.toLine();
+    // Only a gating hook waits, so only it needs to know who started it; the others make no extra system call.
+    const pid_t parent = event.gating ? ::getppid() : 0;
 
     Connection connection{UnixSocket::connect(socketPath())};
     UnixSocket::writeLine(connection.fd, line);
     if (!event.gating)
         return 0;
 
+    if (!awaitReply(connection.fd, parent))
+        return 0;
     auto reply = UnixSocket::readLine(connection.fd);
     if (!reply)
         return 0;

@@ -84,6 +84,7 @@ void AppCore::start(bool notch, double notchWidth, double notchHeight, double sc
         if (self)
             self->onAudit(entry);
     };
+    store.surfaceCanAnswer = [self] { return self && self->surfaceCanAnswer(); };
 
     m_remote->setStore(m_store.get());
     m_remote->onDecision = [self](const QString& id, Vorlix::Behavior behavior) {
@@ -92,7 +93,11 @@ void AppCore::start(bool notch, double notchWidth, double notchHeight, double sc
     };
     if (qEnvironmentVariable("VORLIX_REMOTE") == QLatin1String("1")) {
         m_remote->enable();
-        Log::line(QStringLiteral("VORLIX_REMOTE_URL ") + m_remote->pairingURL());
+        // A URL for a page nobody serves would send the person to a dead end.
+        if (m_remote->enabled())
+            Log::line(QStringLiteral("VORLIX_REMOTE_URL ") + m_remote->pairingURL());
+        else
+            Log::line(QStringLiteral("Vorlix Agents: phone approvals unavailable: ") + m_remote->lastErrorText());
     }
 
     m_game->onAchievement = [self](const Achievement& achievement) {
@@ -129,6 +134,14 @@ void AppCore::onAudit(const AuditEntry& entry) {
     const qsizetype live = std::count_if(sessions.begin(), sessions.end(),
                                          [](const Session* session) { return session->state() != SpriteKind::done; });
     m_game->record(entry, live);
+}
+
+void AppCore::setPanelUp(bool up) {
+    m_panelUp = up;
+}
+
+bool AppCore::surfaceCanAnswer() const {
+    return m_panelUp || m_remote->enabled();
 }
 
 void AppCore::shutdown() {

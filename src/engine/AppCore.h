@@ -46,6 +46,11 @@ public:
 
     /// Timers, wiring, phone server, start-up cue, socket server and the "up" line. Runs its body once.
     void start(bool notch, double notchWidth, double notchHeight, double screenWidth);
+    /// The desktop says whether its panel is up to show approval cards. Headless, nobody calls it.
+    void setPanelUp(bool up);
+    /// The panel is up or the phone page is listening: a person's gate can wait for an answer. Otherwise
+    /// such a gate gets no decision at once, so the agent asks in its own terminal instead of hanging.
+    bool surfaceCanAnswer() const;
     /// On quit: close the listening socket and delete the socket file (when it is still ours).
     void shutdown();
     /// What the audit callback does with each entry: journal, then the game's checks.
@@ -74,4 +79,5 @@ private:
     std::unique_ptr<Server> m_server;
     QTimer m_refreshTimer;
     bool m_started = false;
+    bool m_panelUp = false;
 };

@@ -130,6 +130,23 @@ TEST(HeadlessApp, StartsAndAnswersWhateverSitsInPlaceOfItsDataFiles) {
     }
 }
 
+// Nothing headless can put a question to a person: a call no rule or policy answers is handed back at once.
+TEST(HeadlessApp, WithNobodyToAskTheAgentAsksItself) {
+    TempHome home;
+    App app(home.path());
+    ASSERT_TRUE(app.waitForLog("Vorlix Agents up.")) << app.log;
+    const std::string payload =
+        R"({"hook_event_name":"PermissionRequest","tool_name":"Bash","session_id":"s1","tool_input":{"command":"rm -rf build"}})";
+    auto answer = BridgeProcess::bridge("claude", payload, appEnv(home.path()));
+    EXPECT_FALSE(answer.timedOut);
+    EXPECT_EQ(answer.exitStatus, 0);
+    EXPECT_EQ(answer.out + answer.err, "");
+    EXPECT_TRUE(app.waitForLog("Vorlix Agents: no panel or phone page can answer; claude asks in its terminal (Bash, "
+                               "session s1)\n"))
+        << app.log;
+    app.stop(SIGTERM);
+}
+
 TEST(HeadlessApp, CommandLineToolsNeverTakeTheSocket) {
     TempHome home;
     auto assess = BridgeProcess::run({VORLIX_APP_PATH, "assess", "Bash", "rm -rf build"}, "", appEnv(home.path()));

@@ -40,11 +40,11 @@ struct CoreFixture : ::testing::Test {
     std::vector<AppCore::Cue> cues;
     QStringList achievements;
 
-    void make() {
+    void make(quint16 phonePort = 0) {
         Log::setSink([this](const QString& line) { logged.push_back(line); });
         AppCore::Options options;
         options.clock = &clock;
-        options.phonePort = TestFiles::freePort();
+        options.phonePort = phonePort != 0 ? phonePort : TestFiles::freePort();
         core = std::make_unique<AppCore>(options);
         QObject::connect(core.get(), &AppCore::cue, [this](AppCore::Cue c) { cues.push_back(c); });
         QObject::connect(core.get(), &AppCore::achievementUnlocked,
@@ -57,6 +57,7 @@ struct CoreFixture : ::testing::Test {
         Log::setSink({});
     }
     void answer(const std::string& id, const std::string& command, Behavior behavior) {
+        core->setPanelUp(true);
         core->store().openGate(gate(id, "s-" + id, command), std::make_shared<GateBox>());
         core->store().decideOnCard(core->store().gateWithId(QString::fromStdString(id)), behavior);
     }
@@ -158,4 +159,40 @@ TEST_F(CoreFixture, RulesAndPolicyAnswerThroughTheWiring) {
     box = std::make_shared<GateBox>();
     core->store().openGate(gate("r", "s", "make deploy"), box);
     EXPECT_EQ(box->decision(), (Vorlix::Decision{Behavior::deny, std::string("Vorlix Agents: matched your rule")}));
+}
+
+// A person's gate waits only while the panel or a listening phone page can put it to them; otherwise the agent
+// gets no decision at once and asks in its own terminal.
+TEST_F(CoreFixture, AGateWaitsOnlyWhenSomeoneCanAnswer) {
+    QTcpServer taken;
+    ASSERT_TRUE(taken.listen(QHostAddress::Any, 0));
+    qputenv("VORLIX_REMOTE", "1");
+    make(taken.serverPort());
+    core->start(false, 0, 32, 0);
+    qunsetenv("VORLIX_REMOTE");
+    ASSERT_FALSE(logged.empty());
+    EXPECT_TRUE(logged[0].startsWith("Vorlix Agents: phone approvals unavailable: Could not listen on port "))
+        << logged[0].toStdString();
+    for (const QString& line : logged)
+        EXPECT_FALSE(line.startsWith("VORLIX_REMOTE_URL")) << "no URL for a page nobody serves";
+
+    const auto opens = [&](const std::string& id) {
+        auto box = std::make_shared<GateBox>();
+        core->store().openGate(gate(id, "s", "rm -rf build"), box);
+        return core->store().gateWithId(QString::fromStdString(id)) != nullptr && box->isOpen();
+    };
+    logged.clear();
+    EXPECT_FALSE(opens("nobody"));
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_TRUE(logged[0].startsWith("Vorlix Agents: no panel or phone page can answer; claude asks in its terminal"))
+        << logged[0].toStdString();
+
+    core->setPanelUp(true);
+    EXPECT_TRUE(opens("panel"));
+    core->setPanelUp(false);
+    taken.close();
+    core->remote().enable();
+    ASSERT_TRUE(core->remote().enabled());
+    EXPECT_TRUE(opens("phone"));
+    EXPECT_EQ(logged.size(), 1u);
 }

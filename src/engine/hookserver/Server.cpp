@@ -262,13 +262,17 @@ void Server::handle(int fd, Shared& shared, const QPointer<SessionStore>& store)
         if (store)
             store->openGate(event, box);
     });
-    const Vorlix::Decision decision = box->wait(std::chrono::duration<double>(shared.gateTimeout));
+    // The wait also watches the connection: a bridge that hangs up (killed, answered in its own terminal, its
+    // agent gone) ends the gate at once, with no decision to send.
+    const std::optional<Vorlix::Decision> decision = box->wait(std::chrono::duration<double>(shared.gateTimeout), fd);
     shared.post([store, id] {
         if (store)
             store->closeGate(id);
     });
+    if (!decision)
+        return;
     try {
-        UnixSocket::writeLine(fd, decision.toLine());
+        UnixSocket::writeLine(fd, decision->toLine());
     } catch (const UnixSocket::Error&) {
         // The bridge went away; nothing to tell.
     }

@@ -1,6 +1,7 @@
 #include "sessions/ContextMeter.h"
 
 #include "JSONValue.h"
+#include "JsonFields.h"
 
 #include <QFile>
 #include <cerrno>
@@ -51,36 +52,53 @@ bool isValidUtf8(std::string_view text) {
     return true;
 }
 
-// An integer member that fits a signed 64-bit count; anything else counts as 0.
-qint64 count(const nlohmann::json& usage, const char* key) {
-    const auto it = usage.find(key);
-    if (it == usage.end() || !it->is_number_integer())
-        return 0;
-    if (it->is_number_unsigned()) {
-        const auto value = it->get<std::uint64_t>();
-        return value > static_cast<std::uint64_t>(INT64_MAX) ? 0 : static_cast<qint64>(value);
-    }
-    return it->get<std::int64_t>();
+qint64 count(const nlohmann::json& object, const char* key) {
+    return Vorlix::JsonFields::int64(object, key).value_or(0);
 }
 
-std::optional<qint64> usageTotal(std::string_view line) {
-    if (JSONValue::nestsTooDeep(line))
-        return std::nullopt;
-    const auto json = nlohmann::json::parse(line, nullptr, false);
-    if (!json.is_object())
-        return std::nullopt;
-    const auto message = json.find("message");
-    if (message == json.end() || !message->is_object())
-        return std::nullopt;
-    const auto usage = message->find("usage");
-    if (usage == message->end() || !usage->is_object())
+const nlohmann::json* objectAt(const nlohmann::json& object, const char* key) {
+    const auto* member = Vorlix::JsonFields::member(object, key);
+    return member != nullptr && member->is_object() ? member : nullptr;
+}
+
+// Claude writes "message.usage" on assistant lines: the prompt is the fresh input plus both cache counts.
+std::optional<ContextUsage> claudeUsage(const nlohmann::json& line, qint64 window) {
+    const auto* message = objectAt(line, "message");
+    const auto* usage = message != nullptr ? objectAt(*message, "usage") : nullptr;
+    if (usage == nullptr)
         return std::nullopt;
     qint64 total = 0;
     for (const char* key : {"input_tokens", "cache_read_input_tokens", "cache_creation_input_tokens"}) {
         if (__builtin_add_overflow(total, count(*usage, key), &total))
             return std::nullopt;
     }
-    return total;
+    return ContextUsage{total, window};
+}
+
+// Codex writes "token_count" events: the latest call's prompt size, against the model's own window.
+std::optional<ContextUsage> codexUsage(const nlohmann::json& line, qint64 window) {
+    if (Vorlix::JsonFields::requiredString(line, "type") != "event_msg")
+        return std::nullopt;
+    const auto* payload = objectAt(line, "payload");
+    if (payload == nullptr || Vorlix::JsonFields::requiredString(*payload, "type") != "token_count")
+        return std::nullopt;
+    const auto* info = objectAt(*payload, "info");
+    const auto* last = info != nullptr ? objectAt(*info, "last_token_usage") : nullptr;
+    if (last == nullptr)
+        return std::nullopt;
+    const qint64 own = count(*info, "model_context_window");
+    return ContextUsage{count(*last, "input_tokens"), own > 0 ? own : window};
+}
+
+std::optional<ContextUsage> usageOf(std::string_view line, qint64 window) {
+    if (JSONValue::nestsTooDeep(line))
+        return std::nullopt;
+    const auto json = nlohmann::json::parse(line, nullptr, false);
+    if (!json.is_object())
+        return std::nullopt;
+    if (auto usage = claudeUsage(json, window))
+        return usage;
+    return codexUsage(json, window);
 }
 
 // Reads at most `size` bytes from `offset`; nothing on a read error.
@@ -103,7 +121,7 @@ std::optional<QByteArray> readAt(int fd, qint64 offset, qint64 size) {
 
 } // namespace
 
-std::optional<qint64> ContextMeter::latestUsage(QByteArray tail, bool cut) {
+std::optional<ContextUsage> ContextMeter::latestUsage(QByteArray tail, bool cut, qint64 window) {
     qsizetype skip = 0;
     while (cut && skip < 3 && skip < tail.size() && (static_cast<unsigned char>(tail[skip]) & 0xC0) == 0x80)
         ++skip;
@@ -115,8 +133,8 @@ std::optional<qint64> ContextMeter::latestUsage(QByteArray tail, bool cut) {
         const size_t newline = text.rfind('\n', end - 1);
         const size_t start = newline == std::string_view::npos ? 0 : newline + 1;
         if (end > start) {
-            if (const auto total = usageTotal(text.substr(start, end - start)); total && *total >= 1)
-                return total;
+            if (const auto usage = usageOf(text.substr(start, end - start), window); usage && usage->used >= 1)
+                return usage;
         }
         if (newline == std::string_view::npos)
             break;
@@ -125,7 +143,7 @@ std::optional<qint64> ContextMeter::latestUsage(QByteArray tail, bool cut) {
     return std::nullopt;
 }
 
-std::optional<ContextUsage> ContextMeter::read(const QString& transcript, qint64 limit) {
+std::optional<ContextUsage> ContextMeter::read(const QString& transcript, qint64 window) {
     // The path comes from an agent's payload: never block on a FIFO, never stream a device without end.
     const int fd = ::open(QFile::encodeName(transcript).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
@@ -140,8 +158,5 @@ std::optional<ContextUsage> ContextMeter::read(const QString& transcript, qint64
     ::close(fd);
     if (!tail || tail->isEmpty())
         return std::nullopt;
-    const auto used = latestUsage(std::move(*tail), offset > 0);
-    if (!used)
-        return std::nullopt;
-    return ContextUsage{*used, limit};
+    return latestUsage(std::move(*tail), offset > 0, window);
 }

@@ -2,6 +2,8 @@
 
 #include "risk/RiskEngine.h"
 #include "sessions/ContextMeter.h"
+#include "sessions/GateDetail.h"
+#include "support/Log.h"
 
 #include <QSet>
 #include <unicode/brkiter.h>
@@ -16,7 +18,7 @@ QString toQString(const std::optional<std::string>& text, const QString& fallbac
 }
 
 QString detailOf(const Vorlix::Event& event) {
-    return event.toolInput ? QString::fromStdString(event.toolInput->preview()) : QString();
+    return GateDetail::text(event.toolName ? QString::fromStdString(*event.toolName) : QString(), event.toolInput);
 }
 } // namespace
 
@@ -209,7 +211,8 @@ void SessionStore::openGate(const Vorlix::Event& event, std::shared_ptr<GateBox>
 
     if (autoDecide) {
         if (const auto behavior = autoDecide(tool, detail)) {
-            box->resolve({*behavior, std::string(ruleMessage)});
+            if (!box->resolve({*behavior, std::string(ruleMessage)}))
+                return; // its bridge left already
             const bool allowed = *behavior == Behavior::allow;
             s->setState(allowed ? spriteFor(tool) : SpriteKind::error);
             s->setActivity((allowed ? QStringLiteral("Running ") : QStringLiteral("Blocked ")) + shortTool(tool));
@@ -220,13 +223,25 @@ void SessionStore::openGate(const Vorlix::Event& event, std::shared_ptr<GateBox>
     }
 
     if (shouldAutoApprove && shouldAutoApprove(verdict)) {
-        box->resolve({Behavior::allow, std::string(policyMessage)});
+        if (!box->resolve({Behavior::allow, std::string(policyMessage)}))
+            return;
         s->setState(spriteFor(tool));
         s->setActivity(QStringLiteral("Running ") + shortTool(tool));
         s->setToolCount(s->toolCount() + 1);
         if (onWorkFlowed)
             onWorkFlowed();
         record(s, QStringLiteral("auto-allowed"), tool, detail, rank(verdict.level));
+        return;
+    }
+
+    if (!box->isOpen())
+        return;
+    if (surfaceCanAnswer && !surfaceCanAnswer()) {
+        // Holding the call would hang the agent until its own time-out: let it ask in its terminal.
+        box->leaveToAgent();
+        Log::line(QStringLiteral("Vorlix Agents: no panel or phone page can answer; %1 asks in its terminal (%2, "
+                                 "session %3)")
+                      .arg(s->agent(), tool, s->id()));
         return;
     }
 
@@ -291,15 +306,16 @@ void SessionStore::resolveRemotely(const QString& id, Behavior behavior) {
     Gate* gate = gateWithId(id);
     if (gate == nullptr)
         return;
-    gate->box()->resolve({behavior, std::string(behavior == Behavior::allow ? phoneAllowMessage : phoneDenyMessage)});
-    closeGate(gate, behavior);
+    const bool delivered = gate->box()->resolve(
+        {behavior, std::string(behavior == Behavior::allow ? phoneAllowMessage : phoneDenyMessage)});
+    closeGate(gate, delivered ? std::optional(behavior) : std::nullopt);
 }
 
 void SessionStore::decideOnCard(Gate* gate, Behavior behavior) {
     if (gate == nullptr || gateWithId(gate->id()) == nullptr)
         return;
-    gate->box()->resolve({behavior, std::nullopt});
-    closeGate(gate, behavior);
+    const bool delivered = gate->box()->resolve({behavior, std::nullopt});
+    closeGate(gate, delivered ? std::optional(behavior) : std::nullopt);
 }
 
 void SessionStore::refreshContext() {

@@ -63,9 +63,9 @@ public:
     /// After the server's wait returned: closes the gate, if still open, without a decision.
     void closeGate(const QString& id);
     void closeGate(Gate* gate, std::optional<Vorlix::Behavior> behavior);
-    /// A decision from the phone page.
+    /// A decision from the phone page. A gate whose bridge left meanwhile just goes: no sound, no record.
     void resolveRemotely(const QString& id, Vorlix::Behavior behavior);
-    /// A decision on the panel's card: no message travels to the agent.
+    /// A decision on the panel's card: no message travels to the agent. Same rule for a bridge that left.
     void decideOnCard(Gate* gate, Vorlix::Behavior behavior);
     /// Context refresh and pruning of finished sessions; the shell calls it every 2 s.
     void refreshContext();
@@ -82,6 +82,9 @@ public:
     std::function<void(const AuditEntry&)> audit;
     std::function<bool(const RiskVerdict&)> shouldAutoApprove;
     std::function<void()> onWorkFlowed;
+    /// Whether the panel or the phone page could put a question to the person now. When it says no, a call
+    /// that no rule or policy answered gets no decision, so the agent asks in its own terminal. Unset: yes.
+    std::function<bool()> surfaceCanAnswer;
 
     // Swappable for tests: how a call is rated and how a transcript is read.
     std::function<RiskVerdict(const QString& tool, const QString& detail, const std::optional<QString>& cwd)> assess;

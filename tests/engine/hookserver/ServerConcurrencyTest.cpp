@@ -113,22 +113,6 @@ TEST_F(ServerFixture, GatesAnsweredInReverseOrderReachTheRightConnections) {
     EXPECT_TRUE(store.gates().isEmpty());
 }
 
-TEST_F(ServerFixture, AnUnansweredGateTimesOutAndTheSessionGoesBackToWork) {
-    Server server(&store, 0.2, main.post(), path);
-    server.start();
-    int fd = UnixSocket::connect(path);
-    UnixSocket::writeLine(fd, eventLine("T", true));
-    ASSERT_TRUE(main.runUntil([&] { return store.gates().size() == 1; }));
-    std::string reply;
-    std::thread reader([&] { reply = readAll(fd); });
-    ASSERT_TRUE(main.runUntil([&] { return store.gates().isEmpty(); }));
-    reader.join();
-    close(fd);
-    EXPECT_EQ(reply, "{\"behavior\":\"deny\",\"message\":\"Vorlix Agents: no response, denied by default\"}\n");
-    EXPECT_EQ(store.sessions().first()->state(), SpriteKind::thinking);
-    EXPECT_EQ(store.sessions().first()->activity(), "Working");
-}
-
 TEST_F(ServerFixture, StartReplacesAStaleFileLogsThePathAndQuitRemovesOnlyOurOwnFile) {
     std::vector<QString> logged;
     std::mutex logMutex;

@@ -36,6 +36,10 @@ QByteArray usageLine(const QByteArray& usage) {
     return R"({"type":"assistant","message":{"usage":)" + usage + "}}\n";
 }
 
+QByteArray tokenCount(const QByteArray& info) {
+    return R"({"type":"event_msg","payload":{"type":"token_count","info":{)" + info + "}}}\n";
+}
+
 } // namespace
 
 // Where the tail could start in a real transcript: a whole last usage line still counts, a cut one (and everything
@@ -43,27 +47,28 @@ QByteArray usageLine(const QByteArray& usage) {
 // the last usage line's start is tried, and a stride of the rest.
 TEST(ContextMeterTest, RealTranscriptsCutAnywhere) {
     TempHome home;
-    const QByteArray claude = fixture("claude");
-    const QByteArray codex = fixture("codex");
-    const auto usage = ContextMeter::read(writeFile(home, claude), limit);
-    ASSERT_TRUE(usage);
-    EXPECT_EQ(*usage, (ContextUsage{claudeUsed, limit}));
-    EXPECT_EQ(usage->label(), "5k / 200k");
-    // Codex keeps its token counts in event_msg lines, not in message.usage.
-    EXPECT_FALSE(readUsed(home, codex));
-
-    const qsizetype lastUsage = claude.lastIndexOf('\n', claude.lastIndexOf("\"usage\"")) + 1;
-    // Transcript, offset to try around, last offset where the usage still counts, stride.
-    const std::tuple<QByteArray, qsizetype, qsizetype, int> transcripts[] = {{claude, lastUsage, lastUsage, 61},
-                                                                             {codex, codex.size() - 1, -1, 997}};
-    for (const auto& [data, around, lastCounting, stride] : transcripts) {
+    // Codex keeps its counts in token_count events: the latest call's input against the model's own window.
+    const ContextUsage claudeUsage{claudeUsed, limit}, codexUsage{5000, 258400};
+    struct Transcript {
+        QByteArray data;
+        const char* marker;
+        ContextUsage usage;
+        const char* label;
+        int stride;
+    } transcripts[] = {{fixture("claude"), "\"usage\"", claudeUsage, "5k / 200k", 61},
+                       {fixture("codex"), "\"token_count\"", codexUsage, "5k / 258k", 61}};
+    for (const auto& [data, marker, usage, label, stride] : transcripts) {
+        const auto whole = ContextMeter::read(writeFile(home, data), limit);
+        ASSERT_EQ(whole, usage);
+        EXPECT_EQ(whole->label(), label);
+        const qsizetype lastUsage = data.lastIndexOf('\n', data.lastIndexOf(marker)) + 1;
         for (qsizetype at = 0; at < data.size(); ++at) {
             const bool insideCharacter = (static_cast<unsigned char>(data[at]) & 0xC0) == 0x80;
-            if (std::abs(at - around) > 64 && !insideCharacter && at % stride != 0)
+            if (std::abs(at - lastUsage) > 64 && !insideCharacter && at % stride != 0)
                 continue;
-            ASSERT_EQ(ContextMeter::latestUsage(data.mid(at), at > 0),
-                      at <= lastCounting ? std::optional(claudeUsed) : std::nullopt)
-                << "cut at " << at;
+            ASSERT_EQ(ContextMeter::latestUsage(data.mid(at), at > 0, limit),
+                      at <= lastUsage ? std::optional(usage) : std::nullopt)
+                << marker << " cut at " << at;
         }
     }
 }
@@ -119,10 +124,22 @@ TEST(ContextMeterTest, WhichLinesCount) {
         {"invalid UTF-8 in a whole file", usageLine(R"({"input_tokens":5})") + "{\"a\":\"\xff\"}\n", std::nullopt},
         {"a cut-off character at the end", usageLine(R"({"input_tokens":5})") + "{\"a\":\"\xe2\x80", std::nullopt},
         {"a continuation byte first in a whole file", "\x80" + usageLine(R"({"input_tokens":5})"), std::nullopt},
+        {"a token_count event after an older usage line",
+         usageLine(R"({"input_tokens":5})") + tokenCount(R"("last_token_usage":{"input_tokens":77})"), 77},
+        {"a token_count of 0 or without last usage is passed over",
+         usageLine(R"({"input_tokens":5})") + tokenCount(R"("total_token_usage":{"input_tokens":9})") +
+             tokenCount(R"("last_token_usage":{"input_tokens":0})"),
+         5},
+        {"only event_msg lines of type token_count",
+         usageLine(R"({"input_tokens":5})") +
+             R"({"type":"response_item","payload":{"type":"token_count","info":{"last_token_usage":{"input_tokens":8}}}})" +
+             "\n",
+         5},
     };
     TempHome home;
     for (const auto& [name, text, used] : cases) {
-        EXPECT_EQ(ContextMeter::latestUsage(text, false), used) << name;
+        const auto usage = ContextMeter::latestUsage(text, false, limit);
+        EXPECT_EQ(usage ? std::optional(usage->used) : std::nullopt, used) << name;
         EXPECT_EQ(readUsed(home, text), used) << name;
     }
 }
@@ -140,4 +157,16 @@ TEST(ContextMeterTest, ShortTextFloorsToThousands) {
     const std::pair<std::int64_t, const char*> cases[] = {{0, "0"}, {999, "999"}, {1000, "1k"}, {1999, "1k"}};
     for (const auto& [n, text] : cases)
         EXPECT_EQ(ContextUsage::shortText(n), text) << n;
+}
+
+// A Codex line brings its own window; without one (or a nonsense one) the default window holds.
+TEST(ContextMeterTest, CodexWindow) {
+    const std::pair<QByteArray, qint64> cases[] = {
+        {R"("last_token_usage":{"input_tokens":10},"model_context_window":128000)", 128000},
+        {R"("last_token_usage":{"input_tokens":10})", limit},
+        {R"("last_token_usage":{"input_tokens":10},"model_context_window":0)", limit},
+        {R"("last_token_usage":{"input_tokens":10},"model_context_window":"258400")", limit},
+    };
+    for (const auto& [info, window] : cases)
+        EXPECT_EQ(ContextMeter::latestUsage(tokenCount(info), false, limit), (ContextUsage{10, window})) << info.data();
 }
