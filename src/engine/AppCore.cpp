@@ -91,6 +91,9 @@ void AppCore::start(bool notch, double notchWidth, double notchHeight, double sc
     if (qEnvironmentVariable("VORLIX_REMOTE") == QLatin1String("1")) {
         m_remote->enable();
         Log::line(QStringLiteral("VORLIX_REMOTE_URL ") + m_remote->pairingURL());
+        Log::line(QStringLiteral("Vorlix Agents: the phone page is plain HTTP on every network interface (VPN and "
+                                 "public Wi-Fi included); the token in the URL travels in clear text. Use it only "
+                                 "on a trusted local network."));
     }
 
     m_game->onAchievement = [self](const Achievement& achievement) {

@@ -28,11 +28,17 @@ void addField(QString& key, const QString& field) {
 }
 } // namespace
 
-RemoteApproval::RemoteApproval(quint16 port, QObject* parent) : QObject(parent), m_port(port) {}
+RemoteApproval::RemoteApproval(quint16 port, QObject* parent)
+    : QObject(parent), m_port(port), m_acceptLater(new QTimer(this)) {
+    m_clock.start();
+    m_acceptLater->setSingleShot(true);
+    m_acceptLater->setInterval(10);
+    connect(m_acceptLater, &QTimer::timeout, this, &RemoteApproval::acceptConnections);
+}
 
 RemoteApproval::~RemoteApproval() {
     // The connections close as children of this object; by then nothing of it may be called back.
-    for (QTcpSocket* socket : std::as_const(m_connections))
+    for (QTcpSocket* socket : m_connections.keys())
         socket->disconnect(this);
 }
 
@@ -197,38 +203,65 @@ bool RemoteApproval::systemRandom(unsigned char* data, std::size_t size) {
 void RemoteApproval::acceptConnections() {
     if (!m_listener)
         return;
-    while (connectionCount() < m_maxConnections) {
-        QTcpSocket* socket = m_listener->nextPendingConnection();
-        if (socket == nullptr)
-            break;
-        startConnection(socket);
+    const qint64 passStart = m_clock.nsecsElapsed();
+    while (m_listener->hasPendingConnections()) {
+        // Never wait for peers that hold slots without finishing a request: the one silent longest makes room. One
+        // taken in this same pass has not had a chance to be read yet, so a burst of real requests is served, not
+        // dropped; the rest of it is taken a moment later.
+        if (connectionCount() >= m_maxConnections && !dropSilentSince(passStart)) {
+            m_acceptLater->start();
+            return;
+        }
+        startConnection(m_listener->nextPendingConnection());
     }
-    // The rest wait in the kernel's queue until a connection finishes.
-    if (connectionCount() >= m_maxConnections)
-        m_listener->pauseAccepting();
+}
+
+bool RemoteApproval::dropSilentSince(qint64 time) {
+    auto oldest = m_connections.constBegin();
+    for (auto it = m_connections.constBegin(); it != m_connections.constEnd(); ++it) {
+        if (it.value() < oldest.value())
+            oldest = it;
+    }
+    if (oldest == m_connections.constEnd() || oldest.value() >= time)
+        return false;
+    QTcpSocket* socket = oldest.key();
+    m_connections.erase(oldest);
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+    return true;
 }
 
 void RemoteApproval::startConnection(QTcpSocket* socket) {
     // Ours, not the listener's: a connection outlives disable().
     socket->setParent(this);
     socket->setReadBufferSize(maxRequestBytes);
-    m_connections.insert(socket);
+    m_connections.insert(socket, m_clock.nsecsElapsed());
 
-    // Nobody holds a slot for ever: not by sending nothing, nor by never taking the response.
+    // Nobody holds a slot for ever: not by trickling a request, nor by never taking the response.
     auto* deadline = new QTimer(socket);
     deadline->setSingleShot(true);
     deadline->setObjectName(QStringLiteral("deadline"));
     connect(deadline, &QTimer::timeout, socket, &QTcpSocket::abort);
-    deadline->start(m_idleTimeoutMs);
+    deadline->start(m_requestTimeoutMs);
 
     connect(socket, &QTcpSocket::disconnected, this, [this, socket] { finishConnection(socket); });
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readRequest(socket); });
-    connect(socket, &QTcpSocket::bytesWritten, deadline, [deadline] { deadline->start(); });
+    connect(socket, &QTcpSocket::bytesWritten, this, [this, socket, deadline] {
+        heardFrom(socket);
+        deadline->start(m_idleTimeoutMs);
+    });
     if (socket->bytesAvailable() > 0)
         readRequest(socket);
 }
 
+void RemoteApproval::heardFrom(QTcpSocket* socket) {
+    if (const auto it = m_connections.find(socket); it != m_connections.end())
+        *it = m_clock.nsecsElapsed();
+}
+
 void RemoteApproval::readRequest(QTcpSocket* socket) {
+    heardFrom(socket);
     // The request line is all that is needed; wait for its end unless the buffer is full already.
     if (!socket->canReadLine() && socket->bytesAvailable() < maxRequestBytes)
         return;
@@ -239,7 +272,7 @@ void RemoteApproval::readRequest(QTcpSocket* socket) {
         return;
     }
     if (auto* deadline = socket->findChild<QTimer*>(QStringLiteral("deadline")))
-        deadline->start();
+        deadline->start(m_idleTimeoutMs);
     socket->write(reply);
     socket->flush();
     // Lets the queued bytes go out before closing; abort() could cut the response short.
@@ -247,11 +280,8 @@ void RemoteApproval::readRequest(QTcpSocket* socket) {
 }
 
 void RemoteApproval::finishConnection(QTcpSocket* socket) {
-    if (!m_connections.remove(socket))
+    if (m_connections.remove(socket) == 0)
         return;
     socket->deleteLater();
-    if (m_listener && connectionCount() < m_maxConnections) {
-        m_listener->resumeAccepting();
-        acceptConnections();
-    }
+    acceptConnections();
 }

@@ -130,6 +130,7 @@ TEST(RiskEngine, FirstPathAndRuleKey) {
 // words themselves makes it an ordinary shell command.
 TEST(RiskEngine, ReadOnlyOnlyWhenEveryPartIsReadOnly) {
     const std::vector<const char*> readOnly = {
+        // Pipelines and lists of read-only commands, operators inside quotes, harmless redirections and options.
         "git log --oneline | head -20",
         "ls -la 2>/dev/null | grep x",
         "cat a.txt >/dev/null 2>&1 |& tail -1",
@@ -145,63 +146,26 @@ TEST(RiskEngine, ReadOnlyOnlyWhenEveryPartIsReadOnly) {
         "git remote get-url origin",
         "env | grep PATH",
         "date -u +%Y && date -Iseconds",
-        "rg -n \"a|b\" src",
-    };
+        "rg -n \"a|b\" src"};
     const std::vector<const char*> shell = {
         // What the read-only patterns used to let through on their first word.
-        "echo 'export PATH=/tmp/evil:$PATH' >> ~/.bashrc",
-        "find . -name '*.o' -delete",
-        "ls && python3 evil.py",
-        "git diff | sh",
-        "git status; git commit -am x",
-        "env X=1 bash -c \"make install\"",
-        "cat id_rsa > /tmp/x",
-        "git branch -D main",
-        "git remote add x url",
+        "echo 'export PATH=/tmp/evil:$PATH' >> ~/.bashrc", "find . -name '*.o' -delete", "ls && python3 evil.py",
+        "git diff | sh", "git status; git commit -am x", "env X=1 bash -c \"make install\"", "cat id_rsa > /tmp/x",
+        "git branch -D main", "git remote add x url",
         // Substitutions, here-documents, background jobs, line breaks, subshells, unbalanced quotes.
-        "echo \"$(rm x)\"",
-        "echo `id`",
-        "cat <(ls)",
-        "ls > >(tee x)",
-        "cat <<EOF",
-        "cat <<<x",
-        "ls & pwd",
-        "ls\npwd",
-        "(ls)",
-        "echo 'open",
-        "echo \"open",
+        "echo \"$(rm x)\"", "echo `id`", "cat <(ls)", "ls > >(tee x)", "cat <<EOF", "cat <<<x", "ls & pwd", "ls\npwd",
+        "(ls)", "echo 'open", "echo \"open",
         // Redirections other than to /dev/null or another descriptor.
-        "ls 2>err.log",
-        "ls &>out",
-        "ls >&out",
-        "ls >| x",
-        "ls >>/dev/null2",
-        "cat < secrets",
-        "ls >$HOME/x",
+        "ls 2>err.log", "ls &>out", "ls >&out", "ls >| x", "ls >>/dev/null2", "cat < secrets", "ls >$HOME/x",
         // ANSI-C quoting escapes its closing quote: the redirection is outside it.
         "echo $'a\\' b ' > evil ''",
         // Options that write or run, also bundled, abbreviated or hidden in an expansion.
-        "git log --output=x",
-        "git diff --out=x",
-        "git branch -rd origin/x",
-        "git branch --del x",
-        "git branch -f main HEAD~3",
-        "git branch new-feature",
-        "rg --pre ./x pat",
-        "rg --pre=./x pat",
-        "date -s 2020-01-01",
-        "date --se=x",
-        "find . -exec rm {} \\;",
-        "FIND . -OK rm {} +",
-        "find . $OPTS",
-        "find . $'\\x2ddelete'",
-        "env -S 'sh -c x'",
-        "env -i sh",
+        "git log --output=x", "git diff --out=x", "git branch -rd origin/x", "git branch --del x",
+        "git branch -f main HEAD~3", "git branch new-feature", "rg --pre ./x pat", "rg --pre=./x pat",
+        "date -s 2020-01-01", "date --se=x", "find . -exec rm {} \\;", "FIND . -OK rm {} +", "find . $OPTS",
+        "find . $'\\x2ddelete'", "env -S 'sh -c x'", "env -i sh",
         // The command word must be the read-only command itself.
-        "ls.py x",
-        "X=1 ls",
-        "python3 evil.py --version",
-    };
+        "ls.py x", "X=1 ls", "python3 evil.py --version"};
     for (const char* command : readOnly)
         EXPECT_EQ(bash(command), (RiskVerdict{Risk::trivial, {"read-only command"}})) << command;
     for (const char* command : shell)
