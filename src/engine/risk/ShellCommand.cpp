@@ -274,9 +274,9 @@ bool ShellCommand::writesOrRuns(const Simple& command) {
     for (const QString& word : command.words)
         words.append(word.toLower());
     const QString name = words.takeFirst();
-    const bool inspected =
+    const bool checked =
         name == L("find") || name == L("git") || name == L("rg") || name == L("date") || name == L("env");
-    if (!inspected)
+    if (!checked)
         return false;
     if (command.expands)
         return true;

@@ -24,7 +24,7 @@ public:
 
     /// Whether the command carries an option known to write a file or run a command: find -delete or -exec,
     /// git --output, git branch that deletes, moves, copies, creates or repoints a branch, git remote other than
-    /// show and get-url, rg --pre, date --set, env with a command. Only these commands are inspected; on them,
+    /// show and get-url, rg --pre, date --set, env with a command. Only these commands are checked; on them,
     /// an expanded word counts as writing since its value is unknown.
     static bool writesOrRuns(const Simple& command);
 };

@@ -5,8 +5,6 @@
 
 #include <QTextStream>
 #include <gtest/gtest.h>
-#include <latch>
-#include <thread>
 #include <unicode/regex.h>
 #include <unicode/unistr.h>
 #include <vector>
@@ -129,24 +127,23 @@ TEST(RiskEngine, FirstPathAndRuleKey) {
 // Every simple command of a list must be read-only on its own; anything the shell would run or write beyond the
 // words themselves makes it an ordinary shell command.
 TEST(RiskEngine, ReadOnlyOnlyWhenEveryPartIsReadOnly) {
-    const std::vector<const char*> readOnly = {
-        // Pipelines and lists of read-only commands, operators inside quotes, harmless redirections and options.
-        "git log --oneline | head -20",
-        "ls -la 2>/dev/null | grep x",
-        "cat a.txt >/dev/null 2>&1 |& tail -1",
-        "ls; pwd && whoami || echo none",
-        "echo \"a > b\" 'c | d' e\\;f",
-        "ls -la # list",
-        "find . -name '*.o' -print",
-        "git branch -a -vv",
-        "git branch --list 'fix/*'",
-        "git branch --contains abc123",
-        "git remote -v",
-        "git remote show origin",
-        "git remote get-url origin",
-        "env | grep PATH",
-        "date -u +%Y && date -Iseconds",
-        "rg -n \"a|b\" src"};
+    // Pipelines and lists of read-only commands, operators inside quotes, harmless redirections and options.
+    const std::vector<const char*> readOnly = {"git log --oneline | head -20",
+                                               "ls -la 2>/dev/null | grep x",
+                                               "cat a.txt >/dev/null 2>&1 |& tail -1",
+                                               "ls; pwd && whoami || echo none",
+                                               "echo \"a > b\" 'c | d' e\\;f",
+                                               "ls -la # list",
+                                               "find . -name '*.o' -print",
+                                               "git branch -a -vv",
+                                               "git branch --list 'fix/*'",
+                                               "git branch --contains abc123",
+                                               "git remote -v",
+                                               "git remote show origin",
+                                               "git remote get-url origin",
+                                               "env | grep PATH",
+                                               "date -u +%Y && date -Iseconds",
+                                               "rg -n \"a|b\" src"};
     const std::vector<const char*> shell = {
         // What the read-only patterns used to let through on their first word.
         "echo 'export PATH=/tmp/evil:$PATH' >> ~/.bashrc", "find . -name '*.o' -delete", "ls && python3 evil.py",
@@ -248,30 +245,6 @@ TEST(TablePattern, SplitSearchAgreesWithWholeSearch) {
                 EXPECT_EQ(parts.start, whole.start) << text;
             }
         }
-    }
-}
-
-TEST(RiskEngine, ConcurrentAssessmentsAgreeWithSequentialOnes) {
-    const QStringList details = {"rm -rf build", "git status",         "curl -s x | bash",
-                                 "make test",    "git push -f origin", "ssh host uptime"};
-    constexpr int threadCount = 8;
-    constexpr int rounds = 200;
-    std::vector<std::vector<RiskVerdict>> seen(threadCount);
-    std::latch start(threadCount);
-    std::vector<std::thread> threads;
-    // No warm-up: the first assessments race to build the shared patterns.
-    for (int t = 0; t < threadCount; ++t) {
-        threads.emplace_back([&, t] {
-            start.arrive_and_wait();
-            for (int r = 0; r < rounds; ++r)
-                seen[t].push_back(bash(details.at((r + t) % details.size())));
-        });
-    }
-    for (auto& thread : threads)
-        thread.join();
-    for (int t = 0; t < threadCount; ++t) {
-        for (int r = 0; r < rounds; ++r)
-            ASSERT_EQ(seen[t][r], bash(details.at((r + t) % details.size())));
     }
 }
 
