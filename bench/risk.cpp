@@ -170,7 +170,7 @@ int main() {
     std::printf("substring floor: %8.1f ms total, %6.2f us per call\n", baseline * 1e3, baseline / iterations * 1e6);
     std::printf("ratio assess/floor: %.1fx\n", engine / baseline);
     std::printf("goal <= 20 us per call: %s\n", perCall <= 20.0 ? "met" : "NOT met");
-    std::printf("256 KiB commands: %6.1f ms each (chain and here-document), floor %5.2f ms, ratio %.0fx\n",
+    std::printf("256 KiB commands: %6.1f ms each (chain and here-document), floor %5.2f ms, ratio %.1fx\n",
                 longEngine / 2 * 1e3, longFloor / 2 * 1e3, longEngine / longFloor);
     std::printf("last long verdict: level %d [%s]\n", rank(longVerdict.level),
                 longVerdict.reasons.join(QStringLiteral(", ")).toUtf8().constData());

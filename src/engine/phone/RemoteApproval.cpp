@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <cerrno>
 #include <cstring>
+#include <sys/ioctl.h>
 #include <sys/random.h>
 
 namespace {
@@ -32,7 +33,7 @@ RemoteApproval::RemoteApproval(quint16 port, QObject* parent)
     : QObject(parent), m_port(port), m_acceptLater(new QTimer(this)) {
     m_clock.start();
     m_acceptLater->setSingleShot(true);
-    m_acceptLater->setInterval(10);
+    m_acceptLater->setInterval(20);
     connect(m_acceptLater, &QTimer::timeout, this, &RemoteApproval::acceptConnections);
 }
 
@@ -203,12 +204,10 @@ bool RemoteApproval::systemRandom(unsigned char* data, std::size_t size) {
 void RemoteApproval::acceptConnections() {
     if (!m_listener)
         return;
-    const qint64 passStart = m_clock.nsecsElapsed();
     while (m_listener->hasPendingConnections()) {
-        // Never wait for peers that hold slots without finishing a request: the one silent longest makes room. One
-        // taken in this same pass has not had a chance to be read yet, so a burst of real requests is served, not
-        // dropped; the rest of it is taken a moment later.
-        if (connectionCount() >= m_maxConnections && !dropSilentSince(passStart)) {
+        // Never wait for peers that hold slots without finishing a request: the one silent longest makes room.
+        // When every slot is busy being served, the rest are taken a moment later.
+        if (connectionCount() >= m_maxConnections && !dropSilentLongest()) {
             m_acceptLater->start();
             return;
         }
@@ -216,19 +215,25 @@ void RemoteApproval::acceptConnections() {
     }
 }
 
-bool RemoteApproval::dropSilentSince(qint64 time) {
-    auto oldest = m_connections.constBegin();
+bool RemoteApproval::dropSilentLongest() {
+    // Silent: nothing heard for a while and nothing waiting in the kernel. A burst of real requests is read within
+    // moments of being accepted, and a request that has arrived but not been read yet is not silence.
+    qint64 oldestTime = m_clock.nsecsElapsed() - qint64(silentAfterMs) * 1'000'000;
+    QTcpSocket* oldest = nullptr;
     for (auto it = m_connections.constBegin(); it != m_connections.constEnd(); ++it) {
-        if (it.value() < oldest.value())
-            oldest = it;
+        int unread = 0;
+        if (it.value() >= oldestTime ||
+            (::ioctl(int(it.key()->socketDescriptor()), FIONREAD, &unread) == 0 && unread > 0))
+            continue;
+        oldest = it.key();
+        oldestTime = it.value();
     }
-    if (oldest == m_connections.constEnd() || oldest.value() >= time)
+    if (oldest == nullptr)
         return false;
-    QTcpSocket* socket = oldest.key();
-    m_connections.erase(oldest);
-    socket->disconnect(this);
-    socket->abort();
-    socket->deleteLater();
+    m_connections.remove(oldest);
+    oldest->disconnect(this);
+    oldest->abort();
+    oldest->deleteLater();
     return true;
 }
 

@@ -44,6 +44,8 @@ public:
     static constexpr int defaultIdleTimeoutMs = 10000;
     /// At this many open connections a new one makes room by dropping the one silent longest.
     static constexpr int defaultMaxConnections = 64;
+    /// How long a connection must have sent nothing before it can be dropped to make room.
+    static constexpr int silentAfterMs = 100;
 
     /// Fills the buffer with bytes from a cryptographic source; false when the source failed.
     using RandomBytes = std::function<bool(unsigned char* data, std::size_t size)>;
@@ -107,8 +109,8 @@ private:
     void startConnection(QTcpSocket* socket);
     void readRequest(QTcpSocket* socket);
     void finishConnection(QTcpSocket* socket);
-    /// Drops the connection silent longest if it was last heard from before `time`; false when there is none.
-    bool dropSilentSince(qint64 time);
+    /// Drops the connection silent longest; false when none has been silent for silentAfterMs.
+    bool dropSilentLongest();
     void heardFrom(QTcpSocket* socket);
 
     const quint16 m_port;
