@@ -138,12 +138,42 @@ int main() {
         baseline = std::min(baseline, secondsFor(calls, iterations, floor));
     }
 
+    // Long commands: a 256 KiB chain of harmless steps, and a here-document of the same size, each rated once per
+    // round against one pass of the substring floor over it.
+    const auto chain = [](const char* step, qsizetype size) {
+        QString text;
+        for (int i = 0; text.size() < size; ++i)
+            text += QString::fromUtf8(step).arg(i);
+        return text;
+    };
+    constexpr qsizetype longSize = 256 * 1024;
+    const std::vector<Call> longCalls = {
+        {QStringLiteral("Bash"), chain("aws s3 cp s3://bucket/f%1 ./f%1 && git push origin b%1 && ", longSize), {}},
+        {QStringLiteral("Bash"),
+         "cat > notes.md <<'EOF'\n" + chain("curl is a word; git push -x %1 | less; aws s3 ls\n", longSize),
+         {}},
+    };
+    double longEngine = 1e9;
+    double longFloor = 1e9;
+    RiskVerdict longVerdict;
+    for (int round = 0; round < 3; ++round) {
+        longEngine = std::min(longEngine, secondsFor(longCalls, 2, [&](const Call& call) {
+                                  longVerdict = RiskEngine::assess(call.tool, call.detail, call.cwd);
+                                  sink += longVerdict.reasons.size();
+                              }));
+        longFloor = std::min(longFloor, secondsFor(longCalls, 2, floor));
+    }
+
     const double perCall = engine / iterations * 1e6;
     std::printf("corpus: %zu tool calls, %d classifications per round (best of 3)\n", calls.size(), iterations);
     std::printf("assess:          %8.1f ms total, %6.2f us per call\n", engine * 1e3, perCall);
     std::printf("substring floor: %8.1f ms total, %6.2f us per call\n", baseline * 1e3, baseline / iterations * 1e6);
     std::printf("ratio assess/floor: %.1fx\n", engine / baseline);
     std::printf("goal <= 20 us per call: %s\n", perCall <= 20.0 ? "met" : "NOT met");
+    std::printf("256 KiB commands: %6.1f ms each (chain and here-document), floor %5.2f ms, ratio %.1fx\n",
+                longEngine / 2 * 1e3, longFloor / 2 * 1e3, longEngine / longFloor);
+    std::printf("last long verdict: level %d [%s]\n", rank(longVerdict.level),
+                longVerdict.reasons.join(QStringLiteral(", ")).toUtf8().constData());
     std::printf("(checksum %zu)\n", sink);
     return 0;
 }

@@ -55,7 +55,64 @@ bool JSONValue::nestsTooDeep(std::string_view text) {
     return false;
 }
 
-JSONValue JSONValue::fromJson(const nlohmann::json& json) {
+JSONValue::JSONValue(const JSONValue& other) : JSONValue(other.shallowCopy()) {
+    std::vector<std::pair<const JSONValue*, JSONValue*>> pending{{&other, this}};
+    while (!pending.empty()) {
+        const auto [from, to] = pending.back();
+        pending.pop_back();
+        // Reserved first, so the addresses taken below stay valid.
+        to->m_array.reserve(from->m_array.size());
+        for (const JSONValue& element : from->m_array)
+            to->m_array.push_back(element.shallowCopy());
+        for (std::size_t i = 0; i < from->m_array.size(); ++i)
+            pending.emplace_back(&from->m_array[i], &to->m_array[i]);
+        for (const auto& [key, value] : from->m_object) {
+            const auto added = to->m_object.emplace_hint(to->m_object.end(), key, value.shallowCopy());
+            pending.emplace_back(&value, &added->second);
+        }
+    }
+}
+
+JSONValue& JSONValue::operator=(const JSONValue& other) {
+    if (this != &other)
+        *this = JSONValue(other);
+    return *this;
+}
+
+JSONValue::~JSONValue() {
+    if (m_array.empty() && m_object.empty())
+        return;
+    std::vector<JSONValue> pending;
+    detachChildren(pending);
+    while (!pending.empty()) {
+        JSONValue value = std::move(pending.back());
+        pending.pop_back();
+        value.detachChildren(pending);
+    }
+}
+
+JSONValue JSONValue::shallowCopy() const {
+    JSONValue copy;
+    copy.m_kind = m_kind;
+    copy.m_bool = m_bool;
+    copy.m_number = m_number;
+    copy.m_string = m_string;
+    return copy;
+}
+
+void JSONValue::detachChildren(std::vector<JSONValue>& into) {
+    for (JSONValue& element : m_array)
+        into.push_back(std::move(element));
+    m_array.clear();
+    for (auto& member : m_object)
+        into.push_back(std::move(member.second));
+    m_object.clear();
+}
+
+namespace {
+
+// The value itself for a scalar; an empty array or object whose contents the caller fills in.
+JSONValue shallowFromJson(const nlohmann::json& json) {
     switch (json.type()) {
     case nlohmann::json::value_t::boolean:
         return JSONValue(json.get<bool>());
@@ -67,53 +124,86 @@ JSONValue JSONValue::fromJson(const nlohmann::json& json) {
         return JSONValue(json.get<double>());
     case nlohmann::json::value_t::string:
         return JSONValue(json.get<std::string>());
-    case nlohmann::json::value_t::array: {
-        Array array;
-        array.reserve(json.size());
-        for (const auto& element : json)
-            array.push_back(fromJson(element));
-        return JSONValue(std::move(array));
-    }
-    case nlohmann::json::value_t::object: {
-        Object object;
-        for (const auto& [key, value] : json.items())
-            object.emplace(key, fromJson(value));
-        return JSONValue(std::move(object));
-    }
+    case nlohmann::json::value_t::array:
+        return JSONValue(JSONValue::Array{});
+    case nlohmann::json::value_t::object:
+        return JSONValue(JSONValue::Object{});
     default:
         return JSONValue();
     }
 }
 
-nlohmann::json JSONValue::toJson() const {
-    switch (m_kind) {
-    case Kind::Bool:
-        return m_bool;
-    case Kind::Number:
+nlohmann::json shallowToJson(const JSONValue& value) {
+    switch (value.kind()) {
+    case JSONValue::Kind::Bool:
+        return value.boolValue();
+    case JSONValue::Kind::Number: {
+        const double number = value.numberValue();
         // Integral values travel as integers so agents' numbers come back as they were sent.
-        if (std::isfinite(m_number) && std::trunc(m_number) == m_number && std::fabs(m_number) < 9.007199254740992e15)
-            return static_cast<std::int64_t>(m_number);
-        if (!std::isfinite(m_number))
+        if (std::isfinite(number) && std::trunc(number) == number && std::fabs(number) < 9.007199254740992e15)
+            return static_cast<std::int64_t>(number);
+        if (!std::isfinite(number))
             return nullptr;
-        return m_number;
-    case Kind::String:
-        return m_string;
-    case Kind::Array: {
-        auto array = nlohmann::json::array();
-        for (const auto& element : m_array)
-            array.push_back(element.toJson());
-        return array;
+        return number;
     }
-    case Kind::Object: {
-        auto object = nlohmann::json::object();
-        for (const auto& [key, value] : m_object)
-            object[key] = value.toJson();
-        return object;
-    }
-    case Kind::Null:
+    case JSONValue::Kind::String:
+        return value.string();
+    case JSONValue::Kind::Array:
+        return nlohmann::json::array();
+    case JSONValue::Kind::Object:
+        return nlohmann::json::object();
+    case JSONValue::Kind::Null:
         break;
     }
     return nullptr;
+}
+
+} // namespace
+
+// Both conversions walk the tree with a list on the heap: one call per level would overflow a small stack long
+// before maxDepth.
+JSONValue JSONValue::fromJson(const nlohmann::json& json) {
+    JSONValue root = shallowFromJson(json);
+    std::vector<std::pair<const nlohmann::json*, JSONValue*>> pending{{&json, &root}};
+    while (!pending.empty()) {
+        const auto [from, to] = pending.back();
+        pending.pop_back();
+        if (from->is_array()) {
+            to->m_array.reserve(from->size());
+            for (const auto& element : *from)
+                to->m_array.push_back(shallowFromJson(element));
+            for (std::size_t i = 0; i < from->size(); ++i)
+                pending.emplace_back(&(*from)[i], &to->m_array[i]);
+        } else if (from->is_object()) {
+            for (auto member = from->begin(); member != from->end(); ++member) {
+                const auto added = to->m_object.emplace(member.key(), shallowFromJson(member.value())).first;
+                pending.emplace_back(&member.value(), &added->second);
+            }
+        }
+    }
+    return root;
+}
+
+nlohmann::json JSONValue::toJson() const {
+    nlohmann::json root = shallowToJson(*this);
+    std::vector<std::pair<const JSONValue*, nlohmann::json*>> pending{{this, &root}};
+    while (!pending.empty()) {
+        const auto [from, to] = pending.back();
+        pending.pop_back();
+        if (from->m_kind == Kind::Array) {
+            auto& array = to->get_ref<nlohmann::json::array_t&>();
+            array.reserve(from->m_array.size());
+            for (const JSONValue& element : from->m_array)
+                array.push_back(shallowToJson(element));
+            for (std::size_t i = 0; i < from->m_array.size(); ++i)
+                pending.emplace_back(&from->m_array[i], &array[i]);
+        } else if (from->m_kind == Kind::Object) {
+            auto& object = to->get_ref<nlohmann::json::object_t&>();
+            for (const auto& [key, value] : from->m_object)
+                pending.emplace_back(&value, &object.insert_or_assign(key, shallowToJson(value)).first->second);
+        }
+    }
+    return root;
 }
 
 std::string JSONValue::dump() const {

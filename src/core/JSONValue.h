@@ -27,6 +27,14 @@ public:
     JSONValue(Array value) : m_kind(Kind::Array), m_array(std::move(value)) {}
     JSONValue(Object value) : m_kind(Kind::Object), m_object(std::move(value)) {}
 
+    // Copying and destroying walk the tree with a list on the heap, not by recursion: a document nested to
+    // maxDepth must not overflow a connection thread's small stack.
+    JSONValue(const JSONValue& other);
+    JSONValue(JSONValue&& other) noexcept = default;
+    JSONValue& operator=(const JSONValue& other);
+    JSONValue& operator=(JSONValue&& other) noexcept = default;
+    ~JSONValue();
+
     /// Parses one JSON document; absent when the text is not well-formed JSON or nests too deeply.
     static std::optional<JSONValue> parse(std::string_view text);
     /// The parser's own value, with the same well-formedness and depth rules (for strict record decoding).
@@ -61,6 +69,11 @@ public:
     static std::string numberText(double value);
 
 private:
+    /// The same kind and scalar payload, without any elements or members.
+    JSONValue shallowCopy() const;
+    /// Moves the elements and member values out, leaving this array or object empty.
+    void detachChildren(std::vector<JSONValue>& into);
+
     Kind m_kind = Kind::Null;
     bool m_bool = false;
     double m_number = 0;

@@ -94,10 +94,14 @@ void AppCore::start(bool notch, double notchWidth, double notchHeight, double sc
     if (qEnvironmentVariable("VORLIX_REMOTE") == QLatin1String("1")) {
         m_remote->enable();
         // A URL for a page nobody serves would send the person to a dead end.
-        if (m_remote->enabled())
+        if (m_remote->enabled()) {
             Log::line(QStringLiteral("VORLIX_REMOTE_URL ") + m_remote->pairingURL());
-        else
+            Log::line(QStringLiteral("Vorlix Agents: the phone page is plain HTTP on every network interface (VPN and "
+                                     "public Wi-Fi included); the token in the URL travels in clear text. Use it only "
+                                     "on a trusted local network."));
+        } else {
             Log::line(QStringLiteral("Vorlix Agents: phone approvals unavailable: ") + m_remote->lastErrorText());
+        }
     }
 
     m_game->onAchievement = [self](const Achievement& achievement) {

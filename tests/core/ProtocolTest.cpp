@@ -138,6 +138,13 @@ TEST(JSONValue, EncodesBackToEquivalentJson) {
     auto again = JSONValue::parse(value->dump());
     EXPECT_EQ(nlohmann::json::parse(value->dump()), nlohmann::json::parse(again->dump()));
     EXPECT_EQ(value->dump(), R"({"a":[1,2.5,"x",null,false],"b":{"c":-3}})");
+    // Copies are whole and independent of the original.
+    JSONValue copy(*value);
+    JSONValue assigned = JSONValue("x");
+    assigned = copy;
+    value.reset();
+    EXPECT_EQ(copy.dump(), R"({"a":[1,2.5,"x",null,false],"b":{"c":-3}})");
+    EXPECT_EQ(assigned.dump(), copy.dump());
     // Invalid UTF-8 from an agent is replaced, never thrown on.
     JSONValue bad(std::string("a\xff"));
     EXPECT_NO_THROW(bad.dump());

@@ -69,14 +69,15 @@ TEST_F(CoreFixture, StartsInOrderAndLogsItsLines) {
     make();
     core->start(false, 0, 32, 0);
     qunsetenv("VORLIX_REMOTE");
-    ASSERT_EQ(logged.size(), 3u);
+    ASSERT_EQ(logged.size(), 4u);
     EXPECT_TRUE(logged[0].startsWith("VORLIX_REMOTE_URL http://")) << logged[0].toStdString();
-    EXPECT_TRUE(logged[1].startsWith("Vorlix Agents listening on "));
-    EXPECT_EQ(logged[2], "Vorlix Agents up. notch=false w=0 h=32 screen=0");
+    EXPECT_TRUE(logged[1].contains("plain HTTP on every network interface")) << logged[1].toStdString();
+    EXPECT_TRUE(logged[2].startsWith("Vorlix Agents listening on "));
+    EXPECT_EQ(logged[3], "Vorlix Agents up. notch=false w=0 h=32 screen=0");
     EXPECT_TRUE(core->remote().enabled());
     EXPECT_EQ(cues, std::vector<AppCore::Cue>{AppCore::Cue::launch});
     core->start(false, 0, 32, 0);
-    EXPECT_EQ(logged.size(), 3u) << "the body runs once";
+    EXPECT_EQ(logged.size(), 4u) << "the body runs once";
 }
 
 TEST_F(CoreFixture, OnlyTheValueOneEnablesThePhoneAndASocketFailureIsOneLineInWords) {

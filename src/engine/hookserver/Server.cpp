@@ -157,8 +157,12 @@ void Server::acceptLoop() {
             return;
         pollfd fds[2] = {{listener, POLLIN, 0}, {m_wakeFD, POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR)
+            const int err = errno;
+            if (err == EINTR)
                 continue;
+            // A listener nobody polls is as deaf as one nobody accepts on.
+            Log::line(QStringLiteral("Vorlix Agents: poll failed (errno %1); no longer listening").arg(err));
+            closeListenerAndFile();
             return;
         }
         if (fds[1].revents != 0)

@@ -58,46 +58,43 @@ QString PhonePage::card(const Gate& gate, const Session* session, const Assess& 
     const std::optional<QString> cwd = session != nullptr ? std::optional<QString>(session->cwd()) : std::nullopt;
     const RiskVerdict verdict = assess ? assess(gate.toolName(), gate.detail(), cwd) : gate.risk();
 
-    QString risk = escape(levelLabel(verdict.level)) + QStringLiteral("  ");
+    QString risk = levelLabel(verdict.level).toHtmlEscaped() + QStringLiteral("  ");
     if (!verdict.reasons.isEmpty())
-        risk += QStringLiteral(" \u00B7 ") + escape(verdict.reasons.join(QStringLiteral(", ")));
+        risk += QStringLiteral(" \u00B7 ") + verdict.reasons.join(QStringLiteral(", ")).toHtmlEscaped();
     const QString id = scriptString(gate.id());
+    const QString detail = shownDetail(gate.detail()).toHtmlEscaped();
 
     QString out;
-    out.reserve(640 + gate.detail().size());
-    out += QStringLiteral("<div class=\"card\"><div class=\"row\"><b>") + escape(agent) +
-           QStringLiteral("</b><span class=\"tool\">") + escape(gate.toolName()) +
-           QStringLiteral("</span></div><div class=\"proj\">") + escape(project) +
+    out.reserve(640 + detail.size());
+    out += QStringLiteral("<div class=\"card\"><div class=\"row\"><b>") + agent.toHtmlEscaped() +
+           QStringLiteral("</b><span class=\"tool\">") + gate.toolName().toHtmlEscaped() +
+           QStringLiteral("</span></div><div class=\"proj\">") + project.toHtmlEscaped() +
            QStringLiteral("</div><div class=\"risk\" style=\"color:") + levelColour(verdict.level) +
-           QStringLiteral("\">") + risk + QStringLiteral("</div><pre>") + escape(gate.detail()) +
+           QStringLiteral("\">") + risk + QStringLiteral("</div><pre>") + detail +
            QStringLiteral("</pre><div class=\"btns\"><button class=\"deny\" onclick=\"d('") + id +
            QStringLiteral("','deny')\">Deny</button><button class=\"allow\" onclick=\"d('") + id +
            QStringLiteral("','allow')\">Allow</button></div></div>");
     return out;
 }
 
-QString PhonePage::escape(const QString& text) {
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case '&':
-            out += QStringLiteral("&amp;");
-            break;
-        case '<':
-            out += QStringLiteral("&lt;");
-            break;
-        case '>':
-            out += QStringLiteral("&gt;");
-            break;
-        case '"':
-            out += QStringLiteral("&quot;");
-            break;
-        default:
-            out += c;
+QString PhonePage::shownDetail(const QString& detail) {
+    // UTF-8 bytes, counted without converting the whole text: details can be megabytes long.
+    qsizetype shown = 0;
+    qsizetype bytes = 0;
+    qsizetype total = 0;
+    for (qsizetype i = 0; i < detail.size();) {
+        const char16_t c = detail[i].unicode();
+        const bool pair = QChar::isHighSurrogate(c) && i + 1 < detail.size() && detail[i + 1].isLowSurrogate();
+        total += pair ? 4 : c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
+        i += pair ? 2 : 1;
+        if (total <= maxDetailBytes) {
+            shown = i;
+            bytes = total;
         }
     }
-    return out;
+    if (total <= maxDetailBytes)
+        return detail;
+    return detail.left(shown) + QStringLiteral("\n\u2026 %1 more bytes").arg(total - bytes);
 }
 
 QString PhonePage::scriptString(const QString& text) {

@@ -22,8 +22,11 @@ public:
                         const Assess& assess);
     static QString card(const Gate& gate, const Session* session, const Assess& assess);
 
-    /// For text inside elements and double-quoted attributes: & < > and ".
-    static QString escape(const QString& text);
+    /// The most of a detail a card shows, in UTF-8 bytes: a command of megabytes would make a page of as many,
+    /// built and sent again on every reload.
+    static constexpr qsizetype maxDetailBytes = 4096;
+    /// The detail up to maxDetailBytes (whole characters), then a line saying how many bytes are left out.
+    static QString shownDetail(const QString& detail);
     /// For a value written between single quotes in a script inside a double-quoted attribute: every character
     /// other than letters, digits, "-", "_" and "." becomes a \uXXXX escape, so ordinary ids stay as they are.
     static QString scriptString(const QString& text);

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <cerrno>
 #include <cstring>
+#include <sys/ioctl.h>
 #include <sys/random.h>
 
 namespace {
@@ -28,11 +29,17 @@ void addField(QString& key, const QString& field) {
 }
 } // namespace
 
-RemoteApproval::RemoteApproval(quint16 port, QObject* parent) : QObject(parent), m_port(port) {}
+RemoteApproval::RemoteApproval(quint16 port, QObject* parent)
+    : QObject(parent), m_port(port), m_acceptLater(new QTimer(this)) {
+    m_clock.start();
+    m_acceptLater->setSingleShot(true);
+    m_acceptLater->setInterval(20);
+    connect(m_acceptLater, &QTimer::timeout, this, &RemoteApproval::acceptConnections);
+}
 
 RemoteApproval::~RemoteApproval() {
     // The connections close as children of this object; by then nothing of it may be called back.
-    for (QTcpSocket* socket : std::as_const(m_connections))
+    for (QTcpSocket* socket : m_connections.keys())
         socket->disconnect(this);
 }
 
@@ -197,38 +204,69 @@ bool RemoteApproval::systemRandom(unsigned char* data, std::size_t size) {
 void RemoteApproval::acceptConnections() {
     if (!m_listener)
         return;
-    while (connectionCount() < m_maxConnections) {
-        QTcpSocket* socket = m_listener->nextPendingConnection();
-        if (socket == nullptr)
-            break;
-        startConnection(socket);
+    while (m_listener->hasPendingConnections()) {
+        // Never wait for peers that hold slots without finishing a request: the one silent longest makes room.
+        // When every slot is busy being served, the rest are taken a moment later.
+        if (connectionCount() >= m_maxConnections && !dropSilentLongest()) {
+            m_acceptLater->start();
+            return;
+        }
+        startConnection(m_listener->nextPendingConnection());
     }
-    // The rest wait in the kernel's queue until a connection finishes.
-    if (connectionCount() >= m_maxConnections)
-        m_listener->pauseAccepting();
+}
+
+bool RemoteApproval::dropSilentLongest() {
+    // Silent: nothing heard for a while and nothing waiting in the kernel. A burst of real requests is read within
+    // moments of being accepted, and a request that has arrived but not been read yet is not silence.
+    qint64 oldestTime = m_clock.nsecsElapsed() - qint64(silentAfterMs) * 1'000'000;
+    QTcpSocket* oldest = nullptr;
+    for (auto it = m_connections.constBegin(); it != m_connections.constEnd(); ++it) {
+        int unread = 0;
+        if (it.value() >= oldestTime ||
+            (::ioctl(int(it.key()->socketDescriptor()), FIONREAD, &unread) == 0 && unread > 0))
+            continue;
+        oldest = it.key();
+        oldestTime = it.value();
+    }
+    if (oldest == nullptr)
+        return false;
+    m_connections.remove(oldest);
+    oldest->disconnect(this);
+    oldest->abort();
+    oldest->deleteLater();
+    return true;
 }
 
 void RemoteApproval::startConnection(QTcpSocket* socket) {
     // Ours, not the listener's: a connection outlives disable().
     socket->setParent(this);
     socket->setReadBufferSize(maxRequestBytes);
-    m_connections.insert(socket);
+    m_connections.insert(socket, m_clock.nsecsElapsed());
 
-    // Nobody holds a slot for ever: not by sending nothing, nor by never taking the response.
+    // Nobody holds a slot for ever: not by trickling a request, nor by never taking the response.
     auto* deadline = new QTimer(socket);
     deadline->setSingleShot(true);
     deadline->setObjectName(QStringLiteral("deadline"));
     connect(deadline, &QTimer::timeout, socket, &QTcpSocket::abort);
-    deadline->start(m_idleTimeoutMs);
+    deadline->start(m_requestTimeoutMs);
 
     connect(socket, &QTcpSocket::disconnected, this, [this, socket] { finishConnection(socket); });
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readRequest(socket); });
-    connect(socket, &QTcpSocket::bytesWritten, deadline, [deadline] { deadline->start(); });
+    connect(socket, &QTcpSocket::bytesWritten, this, [this, socket, deadline] {
+        heardFrom(socket);
+        deadline->start(m_idleTimeoutMs);
+    });
     if (socket->bytesAvailable() > 0)
         readRequest(socket);
 }
 
+void RemoteApproval::heardFrom(QTcpSocket* socket) {
+    if (const auto it = m_connections.find(socket); it != m_connections.end())
+        *it = m_clock.nsecsElapsed();
+}
+
 void RemoteApproval::readRequest(QTcpSocket* socket) {
+    heardFrom(socket);
     // The request line is all that is needed; wait for its end unless the buffer is full already.
     if (!socket->canReadLine() && socket->bytesAvailable() < maxRequestBytes)
         return;
@@ -239,7 +277,7 @@ void RemoteApproval::readRequest(QTcpSocket* socket) {
         return;
     }
     if (auto* deadline = socket->findChild<QTimer*>(QStringLiteral("deadline")))
-        deadline->start();
+        deadline->start(m_idleTimeoutMs);
     socket->write(reply);
     socket->flush();
     // Lets the queued bytes go out before closing; abort() could cut the response short.
@@ -247,11 +285,8 @@ void RemoteApproval::readRequest(QTcpSocket* socket) {
 }
 
 void RemoteApproval::finishConnection(QTcpSocket* socket) {
-    if (!m_connections.remove(socket))
+    if (m_connections.remove(socket) == 0)
         return;
     socket->deleteLater();
-    if (m_listener && connectionCount() < m_maxConnections) {
-        m_listener->resumeAccepting();
-        acceptConnections();
-    }
+    acceptConnections();
 }

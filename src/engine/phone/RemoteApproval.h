@@ -5,10 +5,10 @@
 #include "risk/Risk.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QPointer>
-#include <QSet>
 #include <QString>
 #include <cstddef>
 #include <functional>
@@ -17,6 +17,7 @@
 
 class QTcpServer;
 class QTcpSocket;
+class QTimer;
 class SessionStore;
 
 /// Answers approval gates from a phone on the local network: a small HTTP server on the main thread that serves
@@ -36,10 +37,15 @@ public:
     static constexpr std::string_view tokenAlphabet = "abcdefghijklmnopqrstuvwxyz0123456789";
     /// The most of one request that is read; only its first line matters.
     static constexpr qint64 maxRequestBytes = 16384;
-    /// A connection gets this long to send its request line, and again to take the response.
+    /// A connection gets this long from its start to send its whole request line: a phone sends it at once, and
+    /// a peer that trickles bytes cannot hold a slot for long.
+    static constexpr int defaultRequestTimeoutMs = 2000;
+    /// Then this long, again after every write, to take the response.
     static constexpr int defaultIdleTimeoutMs = 10000;
-    /// Connections beyond this wait, unaccepted, until one finishes.
+    /// At this many open connections a new one makes room by dropping the one silent longest.
     static constexpr int defaultMaxConnections = 64;
+    /// How long a connection must have sent nothing before it can be dropped to make room.
+    static constexpr int silentAfterMs = 100;
 
     /// Fills the buffer with bytes from a cryptographic source; false when the source failed.
     using RandomBytes = std::function<bool(unsigned char* data, std::size_t size)>;
@@ -84,6 +90,7 @@ public:
     /// getrandom(2).
     static bool systemRandom(unsigned char* data, std::size_t size);
 
+    void setRequestTimeout(int milliseconds) { m_requestTimeoutMs = milliseconds; }
     void setIdleTimeout(int milliseconds) { m_idleTimeoutMs = milliseconds; }
     void setMaxConnections(int count) { m_maxConnections = count; }
     /// Accepted connections not yet closed.
@@ -102,6 +109,9 @@ private:
     void startConnection(QTcpSocket* socket);
     void readRequest(QTcpSocket* socket);
     void finishConnection(QTcpSocket* socket);
+    /// Drops the connection silent longest; false when none has been silent for silentAfterMs.
+    bool dropSilentLongest();
+    void heardFrom(QTcpSocket* socket);
 
     const quint16 m_port;
     bool m_enabled = false;
@@ -109,11 +119,15 @@ private:
     std::optional<QString> m_lastError;
     QPointer<QTcpServer> m_listener;
     QPointer<SessionStore> m_store;
-    QSet<QTcpSocket*> m_connections;
+    // Each open connection with the time it was last heard from (or written to), in nanoseconds on m_clock.
+    QHash<QTcpSocket*, qint64> m_connections;
+    QElapsedTimer m_clock;
+    QTimer* m_acceptLater;
     // Ratings of the open gates, by tool, detail and working directory.
     mutable QHash<QString, RiskVerdict> m_verdicts;
     mutable QString m_pageKey;
     mutable QByteArray m_pageBytes;
+    int m_requestTimeoutMs = defaultRequestTimeoutMs;
     int m_idleTimeoutMs = defaultIdleTimeoutMs;
     int m_maxConnections = defaultMaxConnections;
 };

@@ -1,42 +1,27 @@
 #include "risk/RiskEngine.h"
 
+#include "risk/ShellCommand.h"
+#include "risk/TablePattern.h"
 #include "support/AppPaths.h"
-#include "support/Log.h"
 
 #include <QDir>
 #include <algorithm>
 #include <climits>
-#include <memory>
 #include <unicode/regex.h>
 #include <unicode/unistr.h>
 #include <vector>
 
 namespace {
 
-using Pattern = std::unique_ptr<icu::RegexPattern>;
-
 struct CompiledTables {
-    std::vector<Pattern> critical;
-    std::vector<Pattern> elevated;
-    std::vector<Pattern> readOnly;
-    Pattern path;
+    std::vector<TablePattern> critical;
+    std::vector<TablePattern> elevated;
+    std::vector<TablePattern> readOnly;
+    TablePattern path{uR"((~|/)[^\s"']+)", 0};
 };
 
 QString toQString(std::u16string_view text) {
     return QStringView(text.data(), qsizetype(text.size())).toString();
-}
-
-Pattern compile(std::u16string_view source, uint32_t flags) {
-    UErrorCode status = U_ZERO_ERROR;
-    UParseError where{};
-    const icu::UnicodeString text(source.data(), int32_t(source.size()));
-    Pattern pattern(icu::RegexPattern::compile(text, flags, where, status));
-    if (U_FAILURE(status)) {
-        Log::line(QStringLiteral("Risk pattern does not compile (%1): %2")
-                      .arg(QString::fromLatin1(u_errorName(status)), toQString(source)));
-        return nullptr;
-    }
-    return pattern;
 }
 
 // Built once, on first use, by whichever thread gets there first; ICU patterns may be shared between
@@ -45,12 +30,11 @@ const CompiledTables& tables() {
     static const CompiledTables compiled = [] {
         CompiledTables t;
         for (const RiskPattern& row : RiskEngine::critical)
-            t.critical.push_back(compile(row.pattern, UREGEX_CASE_INSENSITIVE));
+            t.critical.emplace_back(row.pattern, UREGEX_CASE_INSENSITIVE);
         for (const RiskPattern& row : RiskEngine::elevated)
-            t.elevated.push_back(compile(row.pattern, UREGEX_CASE_INSENSITIVE));
+            t.elevated.emplace_back(row.pattern, UREGEX_CASE_INSENSITIVE);
         for (std::u16string_view pattern : RiskEngine::readOnly)
-            t.readOnly.push_back(compile(pattern, UREGEX_CASE_INSENSITIVE));
-        t.path = compile(uR"((~|/)[^\s"']+)", 0);
+            t.readOnly.emplace_back(pattern, UREGEX_CASE_INSENSITIVE);
         return t;
     }();
     return compiled;
@@ -64,47 +48,43 @@ std::optional<icu::UnicodeString> viewOf(const QString& text) {
     return icu::UnicodeString(false, reinterpret_cast<const char16_t*>(text.constData()), int32_t(text.size()));
 }
 
-/// Budget of one search, in ICU match-engine steps (10 000 backtracking states each, about a millisecond or
-/// less): a floor for short texts plus two full backtracking passes over the text, so a linear search of a
-/// large input finishes while runaway backtracking stops after a small multiple of a linear scan's work.
-int32_t matchTimeLimit(const icu::UnicodeString& text) {
-    return 100 + text.length() / 5000;
+TablePattern::Outcome outcomeOf(const TablePattern& pattern, const std::optional<icu::UnicodeString>& text) {
+    return text ? pattern.search(*text).outcome : TablePattern::Outcome::failed;
 }
 
-enum class Outcome { match, noMatch, failed };
-
-struct Found {
-    Outcome outcome = Outcome::failed;
-    int32_t start = 0;
-    int32_t end = 0;
-};
-
-// A time-out, a backtracking stack overflow or any other ICU error is "failed": the caller decides which
-// side is safe.
-Found search(const icu::RegexPattern* pattern, const std::optional<icu::UnicodeString>& text) {
-    if (pattern == nullptr || !text)
-        return {};
-    UErrorCode status = U_ZERO_ERROR;
-    const std::unique_ptr<icu::RegexMatcher> matcher(pattern->matcher(*text, status));
-    if (U_FAILURE(status) || matcher == nullptr)
-        return {};
-    matcher->setTimeLimit(matchTimeLimit(*text), status);
-    const bool found = U_SUCCESS(status) && matcher->find(0, status);
-    if (U_FAILURE(status))
-        return {};
-    if (!found)
-        return {Outcome::noMatch};
-    const int32_t start = matcher->start(status);
-    const int32_t end = matcher->end(status);
-    if (U_FAILURE(status))
-        return {};
-    return {Outcome::match, start, end};
+// Every row that matches gives its reason. A search that could not finish counts as a match for the level, so a
+// pathological input cannot slip through as harmless, but it never claims the row's reason.
+template <std::size_t N>
+QStringList reasonsFrom(const std::array<RiskPattern, N>& rows, const std::vector<TablePattern>& compiled,
+                        const std::optional<icu::UnicodeString>& text) {
+    QStringList reasons;
+    for (std::size_t i = 0; i < N; ++i) {
+        const TablePattern::Outcome outcome = outcomeOf(compiled[i], text);
+        if (outcome == TablePattern::Outcome::match)
+            reasons.append(toQString(rows[i].reason));
+        else if (outcome == TablePattern::Outcome::failed)
+            reasons.append(RiskEngine::tooLongReason());
+    }
+    return reasons;
 }
 
-// A danger pattern that could not be searched to the end counts as matched, so a pathological input can
-// neither freeze the caller nor slip through as harmless.
-bool dangerMatches(const Pattern& pattern, const std::optional<icu::UnicodeString>& text) {
-    return search(pattern.get(), text).outcome != Outcome::noMatch;
+// Every simple command must be read-only on its own: its words, rejoined, start with a read-only pattern that
+// ends at a word's end ("ls.py" is not "ls"), and it carries no option that writes or runs something.
+bool isReadOnly(const QString& detail, const CompiledTables& compiled) {
+    const std::optional<QList<ShellCommand::Simple>> commands = ShellCommand::plainList(detail);
+    if (!commands || commands->isEmpty())
+        return false;
+    return std::all_of(commands->begin(), commands->end(), [&](const ShellCommand::Simple& command) {
+        if (ShellCommand::writesOrRuns(command))
+            return false;
+        const QString words = command.words.join(u' ');
+        const std::optional<icu::UnicodeString> text = viewOf(words);
+        return text && std::any_of(compiled.readOnly.begin(), compiled.readOnly.end(), [&](const TablePattern& p) {
+                   const TablePattern::Found found = p.search(*text);
+                   return found.outcome == TablePattern::Outcome::match &&
+                          (found.end == words.size() || words.at(found.end) == u' ');
+               });
+    });
 }
 
 bool containsAny(const QString& text, std::initializer_list<QLatin1StringView> needles) {
@@ -143,18 +123,11 @@ RiskVerdict RiskEngine::assessCommand(const QString& detail) {
     const CompiledTables& compiled = tables();
     const std::optional<icu::UnicodeString> text = viewOf(detail);
 
-    QStringList reasons;
     Risk level = Risk::critical;
-    for (size_t i = 0; i < critical.size(); ++i) {
-        if (dangerMatches(compiled.critical[i], text))
-            reasons.append(toQString(critical[i].reason));
-    }
+    QStringList reasons = reasonsFrom(critical, compiled.critical, text);
     if (reasons.isEmpty()) {
         level = Risk::elevated;
-        for (size_t i = 0; i < elevated.size(); ++i) {
-            if (dangerMatches(compiled.elevated[i], text))
-                reasons.append(toQString(elevated[i].reason));
-        }
+        reasons = reasonsFrom(elevated, compiled.elevated, text);
     }
     if (!reasons.isEmpty()) {
         // The reasons are BMP text, so UTF-16 order is Unicode scalar order.
@@ -162,11 +135,8 @@ RiskVerdict RiskEngine::assessCommand(const QString& detail) {
         reasons.erase(std::unique(reasons.begin(), reasons.end()), reasons.end());
         return {level, reasons};
     }
-    // Only a clean match makes a command read-only; a failed search is not proof of harmlessness.
-    for (const Pattern& pattern : compiled.readOnly) {
-        if (search(pattern.get(), text).outcome == Outcome::match)
-            return {Risk::trivial, {QStringLiteral("read-only command")}};
-    }
+    if (isReadOnly(detail, compiled))
+        return {Risk::trivial, {QStringLiteral("read-only command")}};
     return {Risk::normal, {QStringLiteral("shell command")}};
 }
 
@@ -186,8 +156,10 @@ RiskVerdict RiskEngine::assessWrite(const QString& detail, const std::optional<Q
 
 std::optional<QString> RiskEngine::firstPath(const QString& text) {
     const std::optional<icu::UnicodeString> view = viewOf(text);
-    const Found found = search(tables().path.get(), view);
-    if (found.outcome != Outcome::match)
+    if (!view)
+        return std::nullopt;
+    const TablePattern::Found found = tables().path.search(*view);
+    if (found.outcome != TablePattern::Outcome::match)
         return std::nullopt;
     return text.mid(found.start, found.end - found.start);
 }

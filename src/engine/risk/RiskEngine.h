@@ -50,13 +50,17 @@ public:
         {uR"(\bcurl\b|\bwget\b)", u"fetches from the network"},
     }};
 
-    // Anchored at the start of the whole text.
+    // Each simple command of a list must match one on its own (see ShellCommand).
     static constexpr std::array<std::u16string_view, 4> readOnly{{
         uR"(^\s*(ls|pwd|cat|head|tail|grep|rg|find|which|echo|date|whoami|env)\b)",
         uR"(^\s*git\s+(status|log|diff|show|branch|remote|stash list)\b)",
         uR"(^\s*(node|python3?|swift)\s+--version\b)",
         uR"(^\s*(npm|pnpm|yarn)\s+(ls|list|outdated)\b)",
     }};
+
+    /// The reason given when a table's search ran out of time: the level stays the row's, its reason is not
+    /// claimed.
+    static QString tooLongReason() { return QStringLiteral("too long to check"); }
 
     static RiskVerdict assess(const QString& tool, const QString& detail, const std::optional<QString>& cwd);
     /// The first "~" or "/" followed by characters other than white space and quotes, case-sensitive.

@@ -232,6 +232,22 @@ TEST(PhonePage, CardShowsAgentProjectAndFreshRisk) {
     EXPECT_EQ(seenCwd, std::nullopt);
 }
 
+TEST(PhonePage, LongDetailsAreCutAtWholeCharactersAndSayHowMuchIsLeft) {
+    const qsizetype max = PhonePage::maxDetailBytes;
+    const QString euro = QStringLiteral("\u20AC");     // three bytes
+    const QString face = QStringLiteral("\U0001F600"); // four bytes, two UTF-16 units
+    const std::vector<std::pair<QString, QString>> cases = {
+        {QString(max, 'a'), QString(max, 'a')},
+        {QString(max + 1, 'a'), QString(max, 'a') + "\n\u2026 1 more bytes"},
+        {QString(max - 1, 'a') + face, QString(max - 1, 'a') + "\n\u2026 4 more bytes"},
+        {QString(max - 2, 'a') + euro + "b", QString(max - 2, 'a') + "\n\u2026 4 more bytes"},
+        {QString(3 * 1024 * 1024, 'x'),
+         QString(max, 'x') + QString("\n\u2026 %1 more bytes").arg(3 * 1024 * 1024 - max)},
+    };
+    for (const auto& [detail, shown] : cases)
+        EXPECT_EQ(PhonePage::shownDetail(detail), shown) << detail.size();
+}
+
 TEST(PhoneHttp, QueryValuesAreTakenAsWrittenAndEmptyTokensNeverMatch) {
     const std::tuple<const char*, const char*, std::optional<QString>> cases[] = {
         {"id", "/decide?t=x&id=ABC&a=allow", "ABC"}, {"id", "/decide?id=first&id=second", "first"},
@@ -298,7 +314,7 @@ TEST(RemoteApprovalToken, OutOfRangeBytesAreRejectedNotFolded) {
 }
 
 TEST_F(RemoteApprovalTest, SilentAndUnfinishedConnectionsAreDropped) {
-    remote.setIdleTimeout(200);
+    remote.setRequestTimeout(200);
     remote.enable();
     Client silent(port);
     Client partial(port);
@@ -308,18 +324,20 @@ TEST_F(RemoteApprovalTest, SilentAndUnfinishedConnectionsAreDropped) {
     EXPECT_TRUE(waitUntil([&] { return remote.connectionCount() == 0; }));
 }
 
-TEST_F(RemoteApprovalTest, ConnectionsBeyondTheCapWaitForAFreeSlot) {
+TEST_F(RemoteApprovalTest, AFullServerDropsTheConnectionSilentLongest) {
     remote.setMaxConnections(2);
     remote.enable();
-    auto first = std::make_unique<Client>(port);
-    Client second(port);
+    Client talker(port);
+    ASSERT_TRUE(waitUntil([&] { return remote.connectionCount() == 1; }));
+    Client silent(port);
     ASSERT_TRUE(waitUntil([&] { return remote.connectionCount() == 2; }));
-    Client third(port);
-    EXPECT_EQ(third.answer("GET /?t=" + remote.token().toUtf8() + " HTTP/1.1\r\n\r\n", 300), "(still open) ");
-    EXPECT_EQ(remote.connectionCount(), 2);
-
-    first.reset();
-    EXPECT_TRUE(third.answer({}).startsWith("HTTP/1.1 200 OK\r\n"));
+    // The first to connect is the last heard from: the later, silent one gives way.
+    talker.socket.write("G");
+    waitUntil([] { return false; }, 50);
+    Client phone(port);
+    EXPECT_TRUE(phone.answer("GET /?t=" + remote.token().toUtf8() + " HTTP/1.1\r\n\r\n").startsWith("HTTP/1.1 200 OK"));
+    EXPECT_EQ(silent.answer({}, 1000), "");
+    EXPECT_EQ(talker.answer({}, 300), "(still open) ");
 }
 
 TEST(RemoteApprovalLifetime, ConnectionsCloseWithTheServer) {

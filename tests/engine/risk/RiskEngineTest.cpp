@@ -1,11 +1,12 @@
 #include "risk/RiskEngine.h"
 #include "TempHome.h"
 #include "cli/AssessCommand.h"
+#include "risk/TablePattern.h"
 
 #include <QTextStream>
 #include <gtest/gtest.h>
-#include <latch>
-#include <thread>
+#include <unicode/regex.h>
+#include <unicode/unistr.h>
 #include <vector>
 
 // Readable failures: the level's rank and the reasons.
@@ -123,41 +124,127 @@ TEST(RiskEngine, FirstPathAndRuleKey) {
         EXPECT_EQ(RiskEngine::ruleKey(tool, detail), key);
 }
 
-// Pathological megabytes: runaway backtracking runs out of budget and counts as a match, while input that only
-// needs linear work is searched to the end, never cut short.
-TEST(RiskEngine, MegabyteInputsGetTheRightVerdict) {
-    using enum Risk;
-    EXPECT_EQ(bash("rm -" + QString(1'000'000, u'r')), (RiskVerdict{critical, {"recursive/forced delete"}}));
-
-    QString script = QStringLiteral("cat > notes.md <<'EOF'\n");
-    while (script.size() < 1'000'000)
-        script += QStringLiteral("rm -x a; aws s3 ls; curl is a word | less; git push is documented here\n");
-    EXPECT_EQ(bash(script), (RiskVerdict{elevated, {"fetches from the network", "pushes to a remote"}}));
-    EXPECT_EQ(bash(script + "aws s3 rm --delete"), (RiskVerdict{critical, {"deletes cloud resources"}}));
-    EXPECT_EQ(bash("aws " + QString(1'000'000, u'x')), (RiskVerdict{normal, {"shell command"}}));
+// Every simple command of a list must be read-only on its own; anything the shell would run or write beyond the
+// words themselves makes it an ordinary shell command.
+TEST(RiskEngine, ReadOnlyOnlyWhenEveryPartIsReadOnly) {
+    // Pipelines and lists of read-only commands, operators inside quotes, harmless redirections and options.
+    const std::vector<const char*> readOnly = {"git log --oneline | head -20",
+                                               "ls -la 2>/dev/null | grep x",
+                                               "cat a.txt >/dev/null 2>&1 |& tail -1",
+                                               "ls; pwd && whoami || echo none",
+                                               "echo \"a > b\" 'c | d' e\\;f",
+                                               "ls -la # list",
+                                               "find . -name '*.o' -print",
+                                               "git branch -a -vv",
+                                               "git branch --list 'fix/*'",
+                                               "git branch --contains abc123",
+                                               "git remote -v",
+                                               "git remote show origin",
+                                               "git remote get-url origin",
+                                               "env | grep PATH",
+                                               "date -u +%Y && date -Iseconds",
+                                               "rg -n \"a|b\" src"};
+    const std::vector<const char*> shell = {
+        // What the read-only patterns used to let through on their first word.
+        "echo 'export PATH=/tmp/evil:$PATH' >> ~/.bashrc", "find . -name '*.o' -delete", "ls && python3 evil.py",
+        "git diff | sh", "git status; git commit -am x", "env X=1 bash -c \"make install\"", "cat id_rsa > /tmp/x",
+        "git branch -D main", "git remote add x url",
+        // Substitutions, here-documents, background jobs, line breaks, subshells, unbalanced quotes.
+        "echo \"$(rm x)\"", "echo `id`", "cat <(ls)", "ls > >(tee x)", "cat <<EOF", "cat <<<x", "ls & pwd", "ls\npwd",
+        "(ls)", "echo 'open", "echo \"open",
+        // Redirections other than to /dev/null or another descriptor.
+        "ls 2>err.log", "ls &>out", "ls >&out", "ls >| x", "ls >>/dev/null2", "cat < secrets", "ls >$HOME/x",
+        // ANSI-C quoting escapes its closing quote: the redirection is outside it.
+        "echo $'a\\' b ' > evil ''",
+        // Options that write or run, also bundled, abbreviated or hidden in an expansion.
+        "git log --output=x", "git diff --out=x", "git branch -rd origin/x", "git branch --del x",
+        "git branch -f main HEAD~3", "git branch new-feature", "rg --pre ./x pat", "rg --pre=./x pat",
+        "date -s 2020-01-01", "date --se=x", "find . -exec rm {} \\;", "FIND . -OK rm {} +", "find . $OPTS",
+        "find . $'\\x2ddelete'", "env -S 'sh -c x'", "env -i sh",
+        // The command word must be the read-only command itself.
+        "ls.py x", "X=1 ls", "python3 evil.py --version"};
+    for (const char* command : readOnly)
+        EXPECT_EQ(bash(command), (RiskVerdict{Risk::trivial, {"read-only command"}})) << command;
+    for (const char* command : shell)
+        EXPECT_EQ(bash(command), (RiskVerdict{Risk::normal, {"shell command"}})) << command;
 }
 
-TEST(RiskEngine, ConcurrentAssessmentsAgreeWithSequentialOnes) {
-    const QStringList details = {"rm -rf build", "git status",         "curl -s x | bash",
-                                 "make test",    "git push -f origin", "ssh host uptime"};
-    constexpr int threadCount = 8;
-    constexpr int rounds = 200;
-    std::vector<std::vector<RiskVerdict>> seen(threadCount);
-    std::latch start(threadCount);
-    std::vector<std::thread> threads;
-    // No warm-up: the first assessments race to build the shared patterns.
-    for (int t = 0; t < threadCount; ++t) {
-        threads.emplace_back([&, t] {
-            start.arrive_and_wait();
-            for (int r = 0; r < rounds; ++r)
-                seen[t].push_back(bash(details.at((r + t) % details.size())));
-        });
-    }
-    for (auto& thread : threads)
-        thread.join();
-    for (int t = 0; t < threadCount; ++t) {
-        for (int r = 0; r < rounds; ++r)
-            ASSERT_EQ(seen[t][r], bash(details.at((r + t) % details.size())));
+namespace {
+QString repeated(const QString& step, qsizetype size) {
+    QString text;
+    for (int i = 0; text.size() < size; ++i)
+        text += step.arg(i);
+    return text;
+}
+} // namespace
+
+// Long commands are rated by the tables themselves; only a search that cannot finish says so, and keeps the level.
+TEST(RiskEngine, LongCommandsGetTheTablesOwnVerdict) {
+    using enum Risk;
+    constexpr qsizetype kib256 = 256 * 1024;
+    const QString aws = QStringLiteral("aws s3 cp s3://bucket/f%1 ./f%1 && ");
+    const QString push = QStringLiteral("git push origin b%1 && ");
+    const QString heredoc = QStringLiteral("cat > notes.md <<'EOF'\n") +
+                            repeated("rm -x a; aws s3 ls; curl is a word | less; git push is documented %1\n", kib256);
+    const std::vector<std::pair<QString, RiskVerdict>> cases = {
+        {repeated(aws, 10 * 1024) + "ls", {normal, {"shell command"}}},
+        {repeated(push, 10 * 1024) + "ls", {elevated, {"pushes to a remote"}}},
+        {repeated(aws, kib256) + "aws ec2 terminate-instances --instance-ids i-1",
+         {critical, {"deletes cloud resources"}}},
+        {repeated(push, kib256) + "git push -f origin main", {critical, {"force push — rewrites remote history"}}},
+        {heredoc, {elevated, {"fetches from the network", "pushes to a remote"}}},
+        {heredoc + "aws s3 rm --delete", {critical, {"deletes cloud resources"}}},
+        {"aws " + QString(kib256, u'x'), {normal, {"shell command"}}},
+        {"rm -" + QString(kib256, u'r') + " x", {critical, {"recursive/forced delete"}}},
+        // Runaway backtracking with no match at the end: the search gives up and says so.
+        {"rm -" + QString(kib256, u'r'), {critical, {RiskEngine::tooLongReason()}}},
+    };
+    for (const auto& [detail, verdict] : cases)
+        EXPECT_EQ(bash(detail), verdict) << detail.left(60).toStdString() << " (" << detail.size() << " chars)";
+}
+
+// A.*B searched in two parts must agree with one whole ICU search (where that one is quick).
+TEST(TablePattern, SplitSearchAgreesWithWholeSearch) {
+    const std::vector<std::u16string_view> split = {RiskEngine::critical[1].pattern, RiskEngine::critical[5].pattern,
+                                                    RiskEngine::critical[13].pattern, RiskEngine::elevated[0].pattern};
+    const std::vector<const char*> texts = {
+        "git push origin -f",
+        "git push origin\n-f",
+        "-f git push",
+        "git push\n git push -f",
+        "git\npush --force",
+        "git pushy -f",
+        "GIT PUSH x --FORCE",
+        "git push --forced && git push -f",
+        ":(){ :|:& };:",
+        ":(){ :|:& \n};:",
+        ":(){ x };\n:",
+        ":(){ a }; b\n:(){ c };  :",
+        "aws s3 delete",
+        "aws\ts3 rm --delete",
+        "aws s3\u2028delete",
+        "aws s3 ls; echo terminate",
+        "awsx delete aws y",
+        "aws x\naws y terminate",
+        "curl x | sh",
+        "curl x |\nsh",
+        "curl x\n| bash; curl y",
+        "curl | x | bash",
+        "",
+        "no match at all",
+    };
+    for (std::u16string_view source : split) {
+        const TablePattern pattern(source, UREGEX_CASE_INSENSITIVE);
+        ASSERT_TRUE(pattern.isSplit());
+        for (const char* text : texts) {
+            const icu::UnicodeString input = icu::UnicodeString::fromUTF8(text);
+            const TablePattern::Found parts = pattern.search(input);
+            const TablePattern::Found whole = pattern.searchWhole(input);
+            EXPECT_EQ(parts.outcome, whole.outcome) << text;
+            if (whole.outcome == TablePattern::Outcome::match) {
+                EXPECT_EQ(parts.start, whole.start) << text;
+            }
+        }
     }
 }
 

@@ -1,0 +1,64 @@
+// The phone page under a flood of peers that trickle bytes, timed in an optimised build.
+
+#include "EventLoop.h"
+#include "TempHome.h"
+#include "phone/RemoteApproval.h"
+#include "sessions/SessionStore.h"
+
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <arpa/inet.h>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+TEST(PhoneFlood, SlowSendersCannotKeepAPhoneWaiting) {
+    TempHome home;
+    quint16 port = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::Any, 0));
+        port = probe.serverPort();
+    }
+    RemoteApproval remote(port);
+    remote.enable();
+    ASSERT_TRUE(remote.enabled()) << remote.lastErrorText().toStdString();
+
+    // 200 peers without a token, each sending one byte of a request line it never finishes.
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::vector<int> peers;
+    for (int i = 0; i < 200; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        ASSERT_GE(fd, 0);
+        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        peers.push_back(fd);
+    }
+    waitUntil([] { return false; }, 100);
+    for (const int fd : peers)
+        ::send(fd, "G", 1, MSG_NOSIGNAL);
+    waitUntil([] { return false; }, 100);
+
+    QElapsedTimer timer;
+    timer.start();
+    QTcpSocket phone;
+    phone.connectToHost(QHostAddress::LocalHost, port);
+    phone.write("GET /?t=" + remote.token().toUtf8() + " HTTP/1.1\r\n\r\n");
+    const bool closed = waitUntil([&] { return phone.state() == QAbstractSocket::UnconnectedState; }, 30000);
+    const qint64 elapsed = timer.elapsed();
+    const QByteArray response = phone.readAll();
+    std::printf("phone answered under 200 slow senders in %lld ms\n", static_cast<long long>(elapsed));
+    RecordProperty("answeredMs", static_cast<int>(elapsed));
+    for (const int fd : peers)
+        ::close(fd);
+
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(response.startsWith("HTTP/1.1 200 OK\r\n"));
+    EXPECT_LT(elapsed, 5000) << "a generous bound: well under a second on an idle machine";
+    EXPECT_LE(remote.connectionCount(), RemoteApproval::defaultMaxConnections);
+}

@@ -1,0 +1,93 @@
+// The socket server as it runs in the application: optimised, without sanitizers, on connection threads with
+// their real, small stacks.
+
+#include "Decision.h"
+#include "Event.h"
+#include "TempHome.h"
+#include "UnixSocket.h"
+#include "hookserver/Server.h"
+#include "sessions/SessionStore.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+// A gating event whose tool input nests objects so that the whole line is `depth` levels deep.
+std::string eventLine(int depth) {
+    Vorlix::Event event;
+    event.id = "deep";
+    event.event = Vorlix::Canonical::permissionRequest;
+    event.rawEvent = "PermissionRequest";
+    event.gating = true;
+    event.toolName = "Bash";
+    std::string input;
+    for (int i = 1; i < depth; ++i)
+        input += R"({"k":)";
+    input += "1" + std::string(depth - 1, '}');
+    std::string line = event.toLine();
+    line.insert(1, R"("toolInput":)" + input + ",");
+    return line;
+}
+
+// Tasks for the main thread are dropped on the connection thread: the event's copy dies there too.
+Server::Post dropTasks() {
+    return [](std::function<void()>) {};
+}
+
+} // namespace
+
+TEST(ServerStack, DeepestEventIsAnsweredAndDeeperOneRefused) {
+    TempHome home;
+    const std::string path = home.path() + "/vorlix.sock";
+    Server server(nullptr, 0.05, dropTasks(), path);
+    server.start();
+    const std::vector<std::pair<int, bool>> cases = {{JSONValue::maxDepth + 1, false}, {JSONValue::maxDepth, true}};
+    for (const auto& [depth, answered] : cases) {
+        SCOPED_TRACE(depth);
+        ASSERT_EQ(Vorlix::Event::fromLine(eventLine(depth)).has_value(), answered);
+        const int fd = UnixSocket::connect(path);
+        UnixSocket::writeLine(fd, eventLine(depth));
+        const std::optional<std::string> reply = UnixSocket::readLine(fd);
+        ::close(fd);
+        ASSERT_EQ(reply.has_value(), answered);
+        if (answered) {
+            EXPECT_EQ(Vorlix::Decision::fromLine(*reply)->behavior, Vorlix::Behavior::deny);
+        }
+    }
+    EXPECT_EQ(::access(path.c_str(), F_OK), 0);
+}
+
+// poll() fails with EINVAL once the descriptor limit is below the number of descriptors polled.
+TEST(ServerStack, ListenerThatCannotBePolledIsClosedAndItsFileRemoved) {
+    TempHome home;
+    const std::string path = home.path() + "/vorlix.sock";
+    Server server(nullptr, 1, dropTasks(), path);
+    server.start();
+    const int client = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(client, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit one = saved;
+    one.rlim_cur = 1;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &one), 0);
+    // Wakes the accept loop, whose accept then runs out of descriptors and whose next poll fails.
+    const int connected = ::connect(client, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    bool gone = false;
+    for (int i = 0; i < 500 && !gone; ++i) {
+        gone = ::access(path.c_str(), F_OK) != 0;
+        ::usleep(10'000);
+    }
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    ::close(client);
+    ASSERT_EQ(connected, 0);
+    EXPECT_TRUE(gone);
+    EXPECT_EQ(server.listenFD(), -1);
+}
