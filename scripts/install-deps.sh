@@ -10,7 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth dbus
   chromium
-  fonts-dejavu-core
+  fonts-dejavu-core fonts-noto-color-emoji
   ccache
 )
 

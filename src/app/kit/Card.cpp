@@ -1,0 +1,32 @@
+#include "kit/Card.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPainterPath>
+#include <cmath>
+
+Card::Card(QColor fill, double padding, QWidget* content, QWidget* parent)
+    : QWidget(parent), m_fill(std::move(fill)), m_content(content) {
+    auto* layout = new QHBoxLayout(this);
+    const int margin = static_cast<int>(std::lround(padding));
+    layout->setContentsMargins(margin, margin, margin, margin);
+    layout->setSpacing(0);
+    if (content != nullptr)
+        layout->addWidget(content, 1, Qt::AlignLeft | Qt::AlignVCenter);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+}
+
+void Card::setFill(const QColor& fill) {
+    if (fill == m_fill)
+        return;
+    m_fill = fill;
+    update();
+}
+
+void Card::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(m_fill);
+    painter.drawRoundedRect(QRectF(rect()), 10, 10);
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QColor>
+
+/// The dark, flat colours every panel and window shares. There is no light variant.
+class Palette final {
+public:
+    static QColor bg() { return QColor::fromRgbF(0.09f, 0.09f, 0.10f); }
+    static QColor card() { return QColor::fromRgbF(0.14f, 0.14f, 0.16f); }
+    static QColor cardHi() { return QColor::fromRgbF(0.18f, 0.18f, 0.20f); }
+    static QColor cardOnBlack() { return QColor::fromRgbF(0.055f, 0.055f, 0.065f); }
+    static QColor hairline() { return QColor::fromRgbF(1, 1, 1, 0.08f); }
+    static QColor text() { return QColor::fromRgbF(1, 1, 1, 0.95f); }
+    static QColor text2() { return QColor::fromRgbF(1, 1, 1, 0.60f); }
+    static QColor text3() { return QColor::fromRgbF(1, 1, 1, 0.38f); }
+
+    /// The colour with its opacity multiplied by a factor.
+    static QColor withOpacity(QColor color, double factor) {
+        color.setAlphaF(static_cast<float>(color.alphaF() * factor));
+        return color;
+    }
+    /// Linear blend from a to b; 0 gives a, 1 gives b.
+    static QColor mix(const QColor& a, const QColor& b, double amount);
+};

@@ -1,0 +1,65 @@
+#include "kit/StatusChip.h"
+
+#include "kit/Palette.h"
+#include "kit/Type.h"
+#include "sprites/PixelSprite.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <cmath>
+
+namespace {
+constexpr double horizontalPadding = 7;
+constexpr double verticalPadding = 3;
+
+const QFont& chipFont() {
+    static const QFont font = [] {
+        QFont f = Type::mono(9, QFont::Bold);
+        f.setLetterSpacing(QFont::AbsoluteSpacing, 0.7);
+        return f;
+    }();
+    return font;
+}
+} // namespace
+
+StatusChip::StatusChip(SpriteKind kind, QWidget* parent) : QWidget(parent), m_kind(kind) {
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void StatusChip::setKind(SpriteKind kind) {
+    if (kind == m_kind)
+        return;
+    m_kind = kind;
+    updateGeometry();
+    update();
+}
+
+QString StatusChip::text() const {
+    return PixelSprite::statusLabel(m_kind).toUpper();
+}
+
+QColor StatusChip::textColor() const {
+    return PixelSprite::tint(m_kind);
+}
+
+QColor StatusChip::capsuleColor() const {
+    return Palette::withOpacity(PixelSprite::tint(m_kind), 0.16);
+}
+
+QSize StatusChip::sizeHint() const {
+    const QFontMetricsF metrics(chipFont());
+    return QSize(static_cast<int>(std::ceil(metrics.horizontalAdvance(text()) + 2 * horizontalPadding)),
+                 static_cast<int>(std::ceil(metrics.height() + 2 * verticalPadding)));
+}
+
+void StatusChip::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(capsuleColor());
+    const QRectF box(rect());
+    painter.drawRoundedRect(box, box.height() / 2, box.height() / 2);
+    painter.setPen(textColor());
+    painter.setFont(chipFont());
+    painter.drawText(box, Qt::AlignCenter, text());
+}

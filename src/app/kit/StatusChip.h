@@ -1,0 +1,29 @@
+#pragma once
+
+#include "sessions/SpriteKind.h"
+
+#include <QWidget>
+
+/// The status of an activity in capitals ("NEEDS YOU") on a capsule of its tint at 16 %.
+class StatusChip final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(StatusChip)
+
+public:
+    explicit StatusChip(SpriteKind kind, QWidget* parent = nullptr);
+
+    SpriteKind kind() const { return m_kind; }
+    void setKind(SpriteKind kind);
+    QString text() const;
+    QColor textColor() const;
+    QColor capsuleColor() const;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    SpriteKind m_kind;
+};

@@ -1,0 +1,123 @@
+#include "sprites/SpriteView.h"
+#include "sprites/MenuBarIcon.h"
+#include "sprites/PixelSprite.h"
+#include "support/Clock.h"
+
+#include <QDir>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+using Vorlix::Source;
+
+namespace {
+
+const QDateTime reference(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc());
+
+QImage blankImage(int width, int height) {
+    QImage image(width, height, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    return image;
+}
+
+void saveArtifact(const QImage& image, const QString& name) {
+    const QString dir = QStringLiteral(VORLIX_BINARY_DIR "/test/artifacts");
+    QDir().mkpath(dir);
+    image.save(dir + QLatin1Char('/') + name);
+}
+
+// Cells of 20 px: each lit cell's centre carries the colour, the 3.2 px gap between cells never does.
+TEST(SpriteView, PaintsExactlyTheLitCellsOfEveryCreatureAndFrame) {
+    ManualClock clock;
+    for (Source agent : Vorlix::allSources) {
+        for (SpriteKind kind : allSpriteKinds) {
+            for (int frame = 0; frame < 2; ++frame) {
+                // Midway through the chosen frame, far from the reference date, as in real use.
+                const double t = 7.8e8 + (frame + 0.5) / PixelSprite::frameRate(kind);
+                clock.set(reference.addMSecs(static_cast<qint64>(t * 1000.0)));
+                ASSERT_EQ(PixelSprite::frameIndex(kind, t), frame);
+                SpriteView view(kind, agent, 320, std::nullopt, clock);
+                QImage image = blankImage(320, 320);
+                view.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+                const QColor tint = PixelSprite::tint(kind);
+                int mismatches = 0;
+                for (int y = 0; y < 16; ++y) {
+                    for (int x = 0; x < 16; ++x) {
+                        const QColor centre = image.pixelColor(x * 20 + 10, y * 20 + 10);
+                        const bool lit = PixelSprite::lit(kind, agent, x, y, t);
+                        mismatches += (lit ? centre != tint : centre.alpha() != 0) ? 1 : 0;
+                        mismatches += image.pixelColor(x * 20, y * 20 + 10).alpha() != 0 ? 1 : 0;
+                    }
+                }
+                EXPECT_EQ(mismatches, 0) << PixelSprite::key(agent, kind).toStdString() << " frame " << frame;
+                if (agent == Source::claude && kind == SpriteKind::needsApproval)
+                    saveArtifact(image, QStringLiteral("sprite-claude-needsApproval-%1.png").arg(frame));
+            }
+        }
+    }
+}
+
+TEST(SpriteView, UsesTheShorterSideFromTheTopLeftAndTheGivenColour) {
+    const struct {
+        QSize canvas;
+        int cell;
+    } cases[] = {{{320, 160}, 10}, {{160, 320}, 10}, {{96, 96}, 6}};
+    for (const auto& c : cases) {
+        QImage image = blankImage(c.canvas.width(), c.canvas.height());
+        QPainter painter(&image);
+        SpriteView::draw(painter, QSizeF(c.canvas), SpriteKind::idle, Source::kiro, Qt::white, 0.0);
+        painter.end();
+        // Kiro's row 4 is lit from column 1 to 14.
+        EXPECT_EQ(image.pixelColor(1 * c.cell + c.cell / 2, 4 * c.cell + c.cell / 2), QColor(Qt::white));
+        int beyond = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x)
+                beyond += (x >= 16 * c.cell || y >= 16 * c.cell) && image.pixelColor(x, y).alpha() != 0 ? 1 : 0;
+        }
+        EXPECT_EQ(beyond, 0) << c.canvas.width() << "x" << c.canvas.height();
+    }
+    SpriteView view(SpriteKind::done, Source::codex, 26, QColor(Qt::red));
+    EXPECT_EQ(view.fillColor(), QColor(Qt::red));
+    view.setColor(std::nullopt);
+    EXPECT_EQ(view.fillColor(), PixelSprite::green());
+}
+
+// The repaint waits for the kind's next absolute frame boundary, not a fixed interval from now.
+TEST(SpriteView, SchedulesTheRepaintAtTheNextFrameBoundary) {
+    ManualClock clock;
+    const struct {
+        SpriteKind kind;
+        double offset; // seconds past a boundary
+        int waitMs;
+    } cases[] = {{SpriteKind::needsApproval, 0.05, 75}, {SpriteKind::idle, 0.7, 300}, {SpriteKind::question, 0.1, 300}};
+    for (const auto& c : cases) {
+        clock.set(reference.addSecs(780000000).addMSecs(static_cast<qint64>(c.offset * 1000)));
+        SpriteView view(c.kind, Source::grok, 18, std::nullopt, clock);
+        EXPECT_EQ(view.pendingRepaintMs(), -1);
+        view.show();
+        const int pending = view.pendingRepaintMs();
+        // Rounded up to the next whole millisecond.
+        EXPECT_LE(pending, c.waitMs + 1);
+        EXPECT_GT(pending, c.waitMs - 20);
+        view.hide();
+        EXPECT_EQ(view.pendingRepaintMs(), -1);
+    }
+}
+
+TEST(MenuBarIcon, DrawsTheIdleCreatureDitheredWithRowZeroOnTop) {
+    const int scale = 8; // cells of 9 px
+    const QColor colour(20, 30, 40);
+    const QImage image = MenuBarIcon::render(colour, scale).convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(image.size(), QSize(144, 144));
+    saveArtifact(image, QStringLiteral("tray-icon.png"));
+    int mismatches = 0;
+    for (int r = 0; r < 16; ++r) {
+        for (int c = 0; c < 16; ++c) {
+            const QColor centre = image.pixelColor(c * 9 + 4, r * 9 + 4);
+            const bool lit = PixelSprite::lit(SpriteKind::idle, Source::claude, c, r, 0.0);
+            mismatches += (lit ? centre != colour : centre.alpha() != 0) ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
+} // namespace
