@@ -46,6 +46,12 @@ DetailBox::DetailBox(const QString& detail, const std::optional<FileChange>& cha
     setWidgetResizable(true);
     viewport()->setAutoFillBackground(false);
     setAttribute(Qt::WA_TranslucentBackground);
+    // A thin light thumb on the dark box instead of the style's light trough.
+    verticalScrollBar()->setStyleSheet(
+        QStringLiteral("QScrollBar:vertical{background:transparent;width:8px;margin:6px 2px 6px 0}"
+                       "QScrollBar::handle:vertical{background:rgba(255,255,255,70);border-radius:3px;min-height:18px}"
+                       "QScrollBar::add-line:vertical,QScrollBar::sub-line:vertical{height:0}"
+                       "QScrollBar::add-page:vertical,QScrollBar::sub-page:vertical{background:transparent}"));
 
     auto* content = new QWidget(this);
     content->setAutoFillBackground(false);
@@ -71,6 +77,8 @@ DetailBox::DetailBox(const QString& detail, const std::optional<FileChange>& cha
     }
     column->addStretch();
     setWidget(content);
+    // setWidget turns the background filling on; the box paints its own rounded fill.
+    content->setAutoFillBackground(false);
     setFixedHeight(heightFor(shownText(detail, change)));
 }
 

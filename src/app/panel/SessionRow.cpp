@@ -6,6 +6,7 @@
 #include "kit/Type.h"
 #include "panel/ContextBar.h"
 #include "panel/ElidedLabel.h"
+#include "panel/PanelLayout.h"
 #include "sprites/PixelSprite.h"
 #include "sprites/SpriteView.h"
 
@@ -14,6 +15,9 @@
 #include <QVBoxLayout>
 
 namespace {
+
+constexpr double innerWidth = PanelLayout::contentWidth - 2 * 18;
+constexpr int padding = 11;
 
 QLabel* plainLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -75,7 +79,9 @@ SessionRow::SessionRow(const Session& session, const QString& home, const Clock&
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    outer->addWidget(new Card(Palette::cardOnBlack(), 11, content, this));
+    // The card keeps its content at the content's own width; the row's numbers belong at the right edge.
+    content->setMinimumWidth(static_cast<int>(innerWidth) - 2 * padding);
+    outer->addWidget(new Card(Palette::cardOnBlack(), padding, content, this));
 }
 
 QString SessionRow::tildePath(const QString& path, const QString& home) {

@@ -14,7 +14,8 @@ ToolCapsule::ToolCapsule(QString text, QWidget* parent) : QWidget(parent), m_tex
 
 QSize ToolCapsule::sizeHint() const {
     const QFontMetrics metrics(font());
-    return {std::min(180, metrics.horizontalAdvance(m_text)) + 18, metrics.height() + 8};
+    // Two pixels of slack: painted text may be a fraction wider than the integer metrics say.
+    return {std::min(180, metrics.horizontalAdvance(m_text)) + 20, metrics.height() + 8};
 }
 
 void ToolCapsule::paintEvent(QPaintEvent*) {
@@ -24,6 +25,6 @@ void ToolCapsule::paintEvent(QPaintEvent*) {
     capsule.addRoundedRect(QRectF(rect()), height() / 2.0, height() / 2.0);
     painter.fillPath(capsule, Palette::cardHi());
     painter.setPen(Palette::text2());
-    const QRect inner = rect().adjusted(9, 0, -9, 0);
+    const QRect inner = rect().adjusted(9, 0, -9, 0).adjusted(-1, 0, 1, 0);
     painter.drawText(inner, Qt::AlignCenter, QFontMetrics(font()).elidedText(m_text, Qt::ElideRight, inner.width()));
 }
