@@ -9,6 +9,7 @@
 
 class Gate;
 class Session;
+struct FileChange;
 
 /// The phone page: one card per open gate with Deny and Allow, reloading itself every 3 seconds. Pure: built
 /// afresh from the gates, the sessions and the token on every request.
@@ -21,6 +22,9 @@ public:
     static QString html(const QList<Gate*>& gates, const QList<Session*>& sessions, const QString& token,
                         const Assess& assess);
     static QString card(const Gate& gate, const Session* session, const Assess& assess);
+
+    /// The lines an edit or a write will change, as the panel's card shows them: marked, escaped, monospace.
+    static QString diff(const FileChange& change);
 
     /// For text inside elements and double-quoted attributes: & < > and ".
     static QString escape(const QString& text);
