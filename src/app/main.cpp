@@ -8,6 +8,13 @@
 #include <QTextStream>
 #include <cstdio>
 
+#ifdef VORLIX_DESKTOP
+#include "shell/DesktopShell.h"
+#include "shell/DisplayEnvironment.h"
+
+#include <QApplication>
+#endif
+
 namespace {
 // Subcommands build only what they need: never a store or a server, which would take the socket away
 // from a running application.
@@ -19,15 +26,36 @@ int runCommand(const QString& command, const QStringList& rest) {
     return HooksCommand::run(QStringList{command} + rest, out, err);
 }
 
+void connectQuit(QCoreApplication& app, AppCore& core, QuitSignals& quitSignals) {
+    QObject::connect(&quitSignals, &QuitSignals::received, &app, [] { QCoreApplication::quit(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &core, [&core] { core.shutdown(); });
+}
+
 int runEngine(QCoreApplication& app) {
     AppCore core;
     QuitSignals quitSignals;
-    QObject::connect(&quitSignals, &QuitSignals::received, &app, [] { QCoreApplication::quit(); });
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &core, [&core] { core.shutdown(); });
+    connectQuit(app, core, quitSignals);
     // Without a display there is no screen to measure: the no-notch values.
     core.start(false, 0, 32, 0);
     return app.exec();
 }
+
+#ifdef VORLIX_DESKTOP
+int runDesktop(int argc, char** argv) {
+    if (DisplayEnvironment::shouldForceXcb(QProcessEnvironment::systemEnvironment()))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication app(argc, argv);
+    AppIdentity::apply();
+    // A tray application: no window is needed to keep running.
+    QApplication::setQuitOnLastWindowClosed(false);
+    AppCore core;
+    QuitSignals quitSignals;
+    connectQuit(app, core, quitSignals);
+    DesktopShell shell(core);
+    shell.start();
+    return app.exec();
+}
+#endif
 
 void printUsage() {
     std::fputs("usage: VorlixAgents [--headless]\n"
@@ -40,6 +68,10 @@ void printUsage() {
 } // namespace
 
 int main(int argc, char** argv) {
+#ifdef VORLIX_DESKTOP
+    if (argc == 1 && DisplayEnvironment::hasDisplay(QProcessEnvironment::systemEnvironment()))
+        return runDesktop(argc, argv);
+#endif
     QCoreApplication app(argc, argv);
     AppIdentity::apply();
     QStringList args = QCoreApplication::arguments().mid(1);

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QStringList>
+#include <QVariantMap>
+#include <functional>
+#include <vector>
+
+/// The desktop's notification server (org.freedesktop.Notifications). Without a session bus or a server
+/// every call quietly does nothing.
+class NotificationCenter final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(NotificationCenter)
+
+public:
+    struct Notice {
+        QString summary;
+        QString body;
+        QStringList actions; // key, label, key, label…
+        int expireMs = -1;   // -1: the server decides; 0: stays until answered
+        QVariantMap hints;
+    };
+
+    explicit NotificationCenter(QObject* parent = nullptr);
+    NotificationCenter(const QDBusConnection& bus, QObject* parent = nullptr);
+
+    bool available() const { return m_bus.isConnected(); }
+    /// Posts once the server's capabilities are known; posted gets the server's id, or 0 when it failed.
+    void notify(Notice notice, std::function<void(uint)> posted = {});
+    void close(uint id);
+    bool capabilitiesKnown() const { return m_capabilitiesKnown; }
+    bool supports(const QString& capability) const { return m_capabilities.contains(capability); }
+    /// Escapes text for a server that reads markup in bodies.
+    QString bodyText(const QString& plain) const;
+
+signals:
+    void actionInvoked(uint id, const QString& key);
+    void closed(uint id, uint reason);
+
+private slots:
+    void onActionInvoked(uint id, const QString& key);
+    void onNotificationClosed(uint id, uint reason);
+
+private:
+    void fetchCapabilities();
+    void send(const Notice& notice, const std::function<void(uint)>& posted);
+
+    QDBusConnection m_bus;
+    bool m_capabilitiesKnown = false;
+    QStringList m_capabilities;
+    std::vector<std::pair<Notice, std::function<void(uint)>>> m_waiting;
+};

@@ -1,0 +1,83 @@
+#include "shell/DesktopShell.h"
+
+#include "AppCore.h"
+#include "notify/GateNotifier.h"
+#include "notify/NotificationCenter.h"
+#include "shell/MainMenu.h"
+#include "shell/TrayIcon.h"
+#include "sound/SoundEngine.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace {
+Cue toCue(AppCore::Cue cue) {
+    switch (cue) {
+    case AppCore::Cue::needsApproval:
+        return Cue::needsApproval;
+    case AppCore::Cue::approved:
+        return Cue::approved;
+    case AppCore::Cue::denied:
+        return Cue::denied;
+    case AppCore::Cue::done:
+        return Cue::done;
+    case AppCore::Cue::launch:
+        return Cue::launch;
+    }
+    return Cue::launch;
+}
+} // namespace
+
+DesktopShell::DesktopShell(AppCore& core, QObject* parent) : QObject(parent), m_core(core) {
+    Prefs& prefs = core.prefs();
+    m_sound = std::make_unique<SoundEngine>([&prefs] { return prefs.soundEnabled(); });
+    m_tray = std::make_unique<TrayIcon>();
+    m_notifications = std::make_unique<NotificationCenter>();
+}
+
+DesktopShell::~DesktopShell() = default;
+
+void DesktopShell::start() {
+    if (m_started)
+        return;
+    m_started = true;
+
+    connect(m_tray.get(), &TrayIcon::settingsRequested, this, &DesktopShell::openSettings);
+    connect(m_tray.get(), &TrayIcon::quitRequested, this, &DesktopShell::quit);
+    m_tray->show();
+
+    m_sound->start();
+    connect(&m_core, &AppCore::cue, this, [this](AppCore::Cue cue) { m_sound->play(toCue(cue)); });
+    m_gateNotifier = std::make_unique<GateNotifier>(m_core.store(), *m_notifications);
+    connect(&m_core, &AppCore::achievementUnlocked, m_gateNotifier.get(), &GateNotifier::notifyAchievement);
+
+    // No screen reports a camera housing: the no-notch values, with the primary screen's width.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    m_core.start(false, 0, 32, screen != nullptr ? screen->geometry().width() : 0);
+
+    if (opensSettingsAtStart(m_core.installer().agents(), qEnvironmentVariable("VORLIX_SETTINGS")))
+        openSettings();
+}
+
+bool DesktopShell::opensSettingsAtStart(const QList<Installer::Agent>& agents, const QString& settingsVariable) {
+    const bool anyInstalled = std::any_of(agents.begin(), agents.end(), [](const Installer::Agent& agent) {
+        return agent.status.kind() == Installer::Status::Kind::installed;
+    });
+    return !anyInstalled || settingsVariable == QLatin1String("1");
+}
+
+void DesktopShell::openSettings() {
+    m_core.installer().refresh();
+    emit settingsRequested();
+    if (settingsOpener)
+        settingsOpener();
+}
+
+void DesktopShell::installShortcuts(QWidget& window) {
+    MainMenu::install(window, [this] { quit(); });
+}
+
+void DesktopShell::quit() {
+    QCoreApplication::quit();
+}

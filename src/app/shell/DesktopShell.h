@@ -1,0 +1,56 @@
+#pragma once
+
+#include "installer/Installer.h"
+
+#include <QObject>
+#include <functional>
+#include <memory>
+
+class AppCore;
+class GateNotifier;
+class NotificationCenter;
+class SoundEngine;
+class TrayIcon;
+class QWidget;
+
+/// The desktop's delegate: hangs sound, tray, menus and notifications on AppCore's signals, starts the
+/// core and opens the settings window on a first run.
+class DesktopShell final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(DesktopShell)
+
+public:
+    explicit DesktopShell(AppCore& core, QObject* parent = nullptr);
+    ~DesktopShell() override;
+
+    /// Tray, cues, notifications, the core's start-up, then the first-run step. Runs once.
+    void start();
+    /// Refreshes the installer's statuses, then shows the settings window through settingsOpener.
+    void openSettings();
+    /// The first-run step: open when no agent has its hooks installed (also when none is found), or when
+    /// VORLIX_SETTINGS is exactly "1".
+    static bool opensSettingsAtStart(const QList<Installer::Agent>& agents, const QString& settingsVariable);
+    /// Gives a window the Ctrl shortcuts (quit, edit commands).
+    void installShortcuts(QWidget& window);
+    void quit();
+
+    /// How the settings window is shown; set by whoever builds that window.
+    std::function<void()> settingsOpener;
+
+    AppCore& core() { return m_core; }
+    SoundEngine& sound() { return *m_sound; }
+    TrayIcon& tray() { return *m_tray; }
+    NotificationCenter& notifications() { return *m_notifications; }
+
+signals:
+    /// Every time the settings window is asked for.
+    void settingsRequested();
+
+private:
+    AppCore& m_core;
+    std::unique_ptr<SoundEngine> m_sound;
+    std::unique_ptr<TrayIcon> m_tray;
+    std::unique_ptr<NotificationCenter> m_notifications;
+    std::unique_ptr<GateNotifier> m_gateNotifier;
+    bool m_started = false;
+};

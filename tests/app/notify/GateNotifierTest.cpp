@@ -1,0 +1,189 @@
+#include "notify/GateNotifier.h"
+#include "BridgeProcess.h"
+#include "EventLoop.h"
+#include "TempHome.h"
+#include "hookserver/Server.h"
+#include "notify/NotificationCenter.h"
+#include "sessions/SessionStore.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QProcess>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+using Vorlix::Behavior;
+
+// A notification server as small as the protocol allows, recording what it is asked.
+class FakeNotifications final : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    struct Posted {
+        uint id;
+        QString summary;
+        QString body;
+        QStringList actions;
+    };
+    QStringList capabilities{QStringLiteral("actions"), QStringLiteral("body")};
+    QList<Posted> posted;
+    QList<uint> closed;
+
+public slots:
+    QStringList GetCapabilities() { return capabilities; }
+    uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body,
+                const QStringList& actions, const QVariantMap&, int) {
+        posted.append({static_cast<uint>(posted.size() + 1), summary, body, actions});
+        return posted.last().id;
+    }
+    void CloseNotification(uint id) { closed.append(id); }
+    QString GetServerInformation(QString& vendor, QString& version, QString& spec) {
+        vendor = version = spec = QStringLiteral("test");
+        return QStringLiteral("fake");
+    }
+
+signals:
+    void ActionInvoked(uint id, const QString& key);
+    void NotificationClosed(uint id, uint reason);
+};
+
+namespace {
+
+// A private session bus for one test; nothing reaches the machine's own.
+struct PrivateBus {
+    QProcess daemon;
+    QString address;
+
+    PrivateBus() {
+        daemon.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
+        if (daemon.waitForStarted() && waitUntil([&] { return daemon.canReadLine(); }))
+            address = QString::fromUtf8(daemon.readLine()).trimmed();
+    }
+    ~PrivateBus() {
+        daemon.kill();
+        daemon.waitForFinished();
+    }
+    QDBusConnection connect(const QString& name) { return QDBusConnection::connectToBus(address, name); }
+};
+
+struct GateNotifications : ::testing::Test {
+    TempHome home;
+    PrivateBus bus;
+    FakeNotifications fake;
+    SessionStore store;
+    std::unique_ptr<Server> server;
+    std::unique_ptr<NotificationCenter> center;
+    std::unique_ptr<GateNotifier> notifier;
+
+    void SetUp() override {
+        ASSERT_FALSE(bus.address.isEmpty()) << "dbus-daemon did not start";
+        QDBusConnection serverSide = bus.connect(QStringLiteral("server"));
+        ASSERT_TRUE(serverSide.registerService(QStringLiteral("org.freedesktop.Notifications")));
+        ASSERT_TRUE(serverSide.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &fake,
+                                              QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals));
+        center = std::make_unique<NotificationCenter>(bus.connect(QStringLiteral("client")));
+        notifier = std::make_unique<GateNotifier>(store, *center);
+        server = std::make_unique<Server>(&store, 60);
+        server->start();
+    }
+    void TearDown() override {
+        server->shutdown();
+        QDBusConnection::disconnectFromBus(QStringLiteral("server"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("client"));
+    }
+    void invoke(uint id, const QString& key) {
+        QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
+                                                         QStringLiteral("org.freedesktop.Notifications"),
+                                                         QStringLiteral("ActionInvoked"));
+        signal << id << key;
+        QDBusConnection::connectToBus(bus.address, QStringLiteral("server")).send(signal);
+    }
+};
+
+std::string permission(const std::string& command) {
+    return nlohmann::json{{"hook_event_name", "PermissionRequest"},
+                          {"tool_name", "Bash"},
+                          {"session_id", "s1"},
+                          {"cwd", "/home/dev/work"},
+                          {"tool_input", {{"command", command}}}}
+        .dump();
+}
+
+// The bridge runs on its own thread while this one serves the store and the bus.
+struct BridgeRun {
+    Running running;
+    std::optional<BridgeProcess::Result> result;
+    std::thread collector;
+
+    explicit BridgeRun(const std::string& payload) {
+        BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"}, payload,
+                             {{"GROK_HOOK_EVENT", std::nullopt}, {"GROK_SESSION_ID", std::nullopt}}, running);
+        collector = std::thread([this] { result = running.finish(30000); });
+    }
+    ~BridgeRun() {
+        if (!result)
+            running.kill();
+        collector.join();
+    }
+};
+
+TEST_F(GateNotifications, AllowOnTheNotificationReleasesTheBridgeAndWithdrawsIt) {
+    BridgeRun run(permission("echo hi > marker.txt"));
+    ASSERT_TRUE(waitUntil([&] { return fake.posted.size() == 1; }));
+    const auto notice = fake.posted.first();
+    EXPECT_EQ(notice.summary, QStringLiteral("Claude Code wants to run"));
+    EXPECT_TRUE(notice.body.contains(QStringLiteral("echo hi > marker.txt"))) << notice.body.toStdString();
+    EXPECT_EQ(notice.actions, (QStringList{"allow", "Allow", "deny", "Deny"}));
+
+    invoke(notice.id, QStringLiteral("allow"));
+    ASSERT_TRUE(waitUntil([&] { return run.result.has_value(); }, 30000));
+    const auto answer = nlohmann::json::parse(run.result->out);
+    EXPECT_EQ(answer["hookSpecificOutput"]["decision"]["behavior"], "allow") << run.result->out;
+    EXPECT_TRUE(store.gates().isEmpty());
+    ASSERT_TRUE(waitUntil([&] { return fake.closed.contains(notice.id); }));
+}
+
+TEST_F(GateNotifications, CriticalGatesOfferOnlyDenyAndCloseWithTheCard) {
+    BridgeRun run(permission("rm -rf build"));
+    ASSERT_TRUE(waitUntil([&] { return fake.posted.size() == 1; }));
+    const auto notice = fake.posted.first();
+    EXPECT_EQ(notice.actions, (QStringList{"deny", "Deny"}));
+    EXPECT_TRUE(notice.body.startsWith(QStringLiteral("DESTRUCTIVE"))) << notice.body.toStdString();
+
+    // An Allow the notification never offered is ignored; the gate still waits.
+    invoke(notice.id, QStringLiteral("allow"));
+    waitUntil([] { return false; }, 300);
+    ASSERT_EQ(store.gates().size(), 1);
+
+    store.decideOnCard(store.gates().first(), Behavior::deny);
+    ASSERT_TRUE(waitUntil([&] { return fake.closed.contains(notice.id); }));
+    ASSERT_TRUE(waitUntil([&] { return run.result.has_value(); }, 30000));
+    EXPECT_EQ(nlohmann::json::parse(run.result->out)["hookSpecificOutput"]["decision"]["behavior"], "deny");
+}
+
+TEST_F(GateNotifications, WithoutActionsOrMarkupTheTextStaysPlain) {
+    fake.capabilities = {QStringLiteral("body"), QStringLiteral("body-markup")};
+    center = std::make_unique<NotificationCenter>(bus.connect(QStringLiteral("client")));
+    notifier = std::make_unique<GateNotifier>(store, *center);
+    BridgeRun run(permission("cat a <b> & c"));
+    ASSERT_TRUE(waitUntil([&] { return fake.posted.size() == 1; }));
+    EXPECT_TRUE(fake.posted.first().actions.isEmpty());
+    EXPECT_TRUE(fake.posted.first().body.contains(QStringLiteral("cat a &lt;b&gt; &amp; c")));
+    run.running.kill();
+}
+
+TEST(NotificationCenter, WithoutABusNothingIsPostedAndNothingWaits) {
+    NotificationCenter center(QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), "none"));
+    EXPECT_FALSE(center.available());
+    std::optional<uint> id;
+    center.notify({QStringLiteral("🏆 First blood"), QStringLiteral("detail"), {}, -1, {}},
+                  [&](uint posted) { id = posted; });
+    EXPECT_EQ(id, 0u);
+    center.close(7);
+}
+
+} // namespace
+
+#include "GateNotifierTest.moc"

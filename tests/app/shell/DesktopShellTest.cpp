@@ -1,0 +1,142 @@
+#include "shell/DesktopShell.h"
+#include "AppCore.h"
+#include "EventLoop.h"
+#include "TempHome.h"
+#include "shell/DisplayEnvironment.h"
+#include "shell/MainMenu.h"
+#include "shell/TrayIcon.h"
+#include "support/Log.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLineEdit>
+#include <QVBoxLayout>
+#include <gtest/gtest.h>
+
+namespace {
+
+using Kind = Installer::Status::Kind;
+
+QList<Installer::Agent> agents(std::initializer_list<Installer::Status> statuses) {
+    QList<Installer::Agent> list;
+    for (const Installer::Status& status : statuses)
+        list.append({Vorlix::Source::claude, QStringLiteral("Claude Code"), QString(), status});
+    return list;
+}
+
+TEST(DesktopShell, OpensSettingsOnAFirstRunOrWhenAskedExactly) {
+    using S = Installer::Status;
+    const struct {
+        QList<Installer::Agent> agents;
+        const char* variable;
+        bool opens;
+    } cases[] = {
+        {{}, "", true},
+        {agents({S::notFound(), S::notInstalled(), S::conflict("other")}), "", true},
+        {agents({S::notInstalled(), S::installed()}), "", false},
+        {agents({S::installed()}), "1", true},
+        {agents({S::installed()}), "true", false},
+        {agents({S::installed()}), "yes", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DesktopShell::opensSettingsAtStart(c.agents, QLatin1String(c.variable)), c.opens) << c.variable;
+}
+
+TEST(DisplayEnvironment, ForcesXWaylandOnlyWhenNothingWasChosenAndXWaylandIsThere) {
+    const struct {
+        QStringList vars;
+        bool display;
+        bool forceXcb;
+    } cases[] = {
+        {{}, false, false},
+        {{"DISPLAY=:0"}, true, false},
+        {{"WAYLAND_DISPLAY=wayland-0"}, true, false},
+        {{"WAYLAND_DISPLAY=wayland-0", "DISPLAY=:0"}, true, true},
+        {{"WAYLAND_DISPLAY=wayland-0", "DISPLAY=:0", "QT_QPA_PLATFORM=wayland"}, true, false},
+        {{"WAYLAND_DISPLAY=wayland-0", "DISPLAY=:0", "QT_QPA_PLATFORM="}, true, true},
+        {{"WAYLAND_DISPLAY=", "DISPLAY="}, false, false},
+    };
+    for (const auto& c : cases) {
+        QProcessEnvironment env;
+        for (const QString& var : c.vars)
+            env.insert(var.section('=', 0, 0), var.section('=', 1));
+        EXPECT_EQ(DisplayEnvironment::hasDisplay(env), c.display) << c.vars.join(' ').toStdString();
+        EXPECT_EQ(DisplayEnvironment::shouldForceXcb(env), c.forceXcb) << c.vars.join(' ').toStdString();
+    }
+}
+
+// Start-up in a fresh home: cues wired, socket open, settings asked for once; a second start does nothing.
+TEST(DesktopShell, StartsTheCoreAndAsksForSettingsOnce) {
+    TempHome home;
+    QStringList lines;
+    Log::setSink([&](const QString& line) { lines << line; });
+    {
+        AppCore core;
+        DesktopShell shell(core);
+        int opened = 0;
+        shell.settingsOpener = [&] { ++opened; };
+        shell.start();
+        shell.start();
+        EXPECT_EQ(opened, 1);
+        ASSERT_NE(core.server(), nullptr);
+        EXPECT_TRUE(QFile::exists(QString::fromStdString(home.path()) + "/.vorlix-agents/run/vorlix.sock"));
+        shell.openSettings();
+        EXPECT_EQ(opened, 2);
+        core.shutdown();
+    }
+    Log::setSink({});
+    EXPECT_EQ(lines.filter(QStringLiteral("Vorlix Agents up. notch=false w=0 h=32 screen=")).size(), 1);
+}
+
+TEST(TrayIcon, RetriesUntilATrayAppearsAndLogsOnceIfNone) {
+    int asked = 0;
+    TrayIcon late([&] { return ++asked > 3; }, 1);
+    late.show();
+    EXPECT_TRUE(late.retrying());
+    ASSERT_TRUE(waitUntil([&] { return late.visible(); }));
+    EXPECT_FALSE(late.retrying());
+
+    QStringList lines;
+    Log::setSink([&](const QString& line) { lines << line; });
+    int tries = 0;
+    TrayIcon never([&] { return ++tries < 0; }, 1);
+    never.show();
+    waitUntil([&] { return tries > 2 * TrayIcon::attemptsBeforeLog; });
+    Log::setSink({});
+    EXPECT_EQ(lines.size(), 1);
+    EXPECT_FALSE(never.visible());
+
+    const QList<QAction*> items = late.menu().actions();
+    ASSERT_EQ(items.size(), 3);
+    EXPECT_EQ(items[0]->text(), QStringLiteral("Settings\u2026"));
+    EXPECT_TRUE(items[1]->isSeparator());
+    EXPECT_EQ(items[2]->text(), QStringLiteral("Quit Vorlix Agents"));
+}
+
+TEST(MainMenu, ShortcutsQuitAndReachTheFocusedField) {
+    QWidget window;
+    auto* field = new QLineEdit(QStringLiteral("hello"));
+    (new QVBoxLayout(&window))->addWidget(field);
+    int quits = 0;
+    MainMenu::install(window, [&] { ++quits; });
+    window.show();
+    window.activateWindow();
+    field->setFocus();
+    ASSERT_TRUE(waitUntil([&] { return field->hasFocus(); }));
+    const auto trigger = [&](const QString& title) {
+        for (QAction* action : window.actions()) {
+            if (action->text() == title)
+                action->trigger();
+        }
+    };
+    trigger(QStringLiteral("Select All"));
+    EXPECT_EQ(field->selectedText(), QStringLiteral("hello"));
+    trigger(QStringLiteral("Cut"));
+    EXPECT_EQ(field->text(), QString());
+    trigger(QStringLiteral("Undo"));
+    EXPECT_EQ(field->text(), QStringLiteral("hello"));
+    trigger(QStringLiteral("Quit Vorlix Agents"));
+    EXPECT_EQ(quits, 1);
+}
+
+} // namespace
