@@ -13,15 +13,23 @@
 #include "sprites/SpriteView.h"
 #include "support/AppPaths.h"
 
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <numbers>
 
 namespace {
 
-constexpr double expandedPadding = 12;
+constexpr double springResponse = 0.34;
+constexpr double springDamping = 0.82;
+constexpr int slideDistance = 6;
+// How many responses the transition runs: long enough for the ringing to die out.
+constexpr double springSpan = 1.5;
 constexpr double sidePadding = 18;
 
 QLabel* plainLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent) {
@@ -64,6 +72,28 @@ NotchView::NotchView(SessionStore& store, const NotchGeometry& geo, Actions acti
     m_contentLayout->setContentsMargins(0, 0, 0, 0);
     m_contentLayout->setSpacing(0);
 
+    m_transition.setDuration(static_cast<int>(springSpan * springResponse * 1000));
+    m_transition.setStartValue(0.0);
+    m_transition.setEndValue(1.0);
+    QEasingCurve curve;
+    curve.setCustomType([](qreal progress) { return static_cast<qreal>(NotchView::spring(progress)); });
+    m_transition.setEasingCurve(curve);
+    connect(&m_transition, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
+        const double v = value.toDouble();
+        if (m_content == nullptr)
+            return;
+        if (auto* effect = qobject_cast<QGraphicsOpacityEffect*>(m_content->graphicsEffect()))
+            effect->setOpacity(std::clamp(v, 0.0, 1.0));
+        m_contentLayout->setContentsMargins(0, std::max(0, static_cast<int>(std::lround((1 - v) * slideDistance))), 0,
+                                            0);
+    });
+    // The effect renders the content off screen: only while it moves.
+    connect(&m_transition, &QVariantAnimation::finished, this, [this] {
+        if (m_content != nullptr)
+            m_content->setGraphicsEffect(nullptr);
+        m_contentLayout->setContentsMargins(0, 0, 0, 0);
+    });
+
     m_elapsedTick.setInterval(1000);
     connect(&m_elapsedTick, &QTimer::timeout, this, [this] {
         for (SessionRow* row : std::as_const(m_rows))
@@ -78,6 +108,27 @@ NotchView::NotchView(SessionStore& store, const NotchGeometry& geo, Actions acti
         connect(&m_store, signal, this, &NotchView::scheduleRebuild);
     watchSessions();
     rebuild();
+}
+
+double NotchView::spring(double progress) {
+    // Damped oscillator x(t) = 1 − e^(−ζωt)(cos ω_d t + ζω/ω_d sin ω_d t).
+    const double omega = 2 * std::numbers::pi / springResponse;
+    const double damped = omega * std::sqrt(1 - springDamping * springDamping);
+    const double t = progress * springSpan * springResponse;
+    const double decay = std::exp(-springDamping * omega * t);
+    const double x = 1 - decay * (std::cos(damped * t) + springDamping * omega / damped * std::sin(damped * t));
+    // Land exactly on 1 at the end, whatever is left of the ringing.
+    return progress >= 1 ? 1.0 : x;
+}
+
+void NotchView::startTransition() {
+    if (m_content == nullptr)
+        return;
+    m_transition.stop();
+    auto* effect = new QGraphicsOpacityEffect(m_content);
+    effect->setOpacity(0);
+    m_content->setGraphicsEffect(effect);
+    m_transition.start();
 }
 
 NotchView::Mode NotchView::modeFor(bool activeGate, bool hovering, bool celebrating) {
@@ -136,6 +187,9 @@ void NotchView::rebuild() {
         refreshExpanded();
         break;
     }
+    if (modeChanged || m_store.sessions().size() != m_shownSessions)
+        startTransition();
+    m_shownSessions = m_store.sessions().size();
     update();
     reportHeight();
 }

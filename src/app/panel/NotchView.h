@@ -9,6 +9,7 @@
 #include <QList>
 #include <QPointer>
 #include <QTimer>
+#include <QVariantAnimation>
 #include <QWidget>
 #include <functional>
 #include <optional>
@@ -40,6 +41,10 @@ public:
     /// The card on show, if any.
     GateCard* card() const { return m_card; }
     VictoryLap* lap() const { return m_lap; }
+    /// A spring of response 0.34 s and damping 0.82 over progress 0…1: eases in, overshoots about 1 %, settles.
+    static double spring(double progress);
+    /// Whether new content is still easing in.
+    bool transitioning() const { return m_transition.state() == QAbstractAnimation::Running; }
     /// Runs a pending rebuild now (the view otherwise coalesces store changes into one per event-loop turn).
     void rebuildNow();
 
@@ -57,6 +62,7 @@ private:
     QWidget* buildLap(Vorlix::Source agent);
     void refreshExpanded();
     void reportHeight();
+    void startTransition();
 
     SessionStore& m_store;
     const NotchGeometry m_geo;
@@ -80,6 +86,8 @@ private:
     QList<SessionRow*> m_rows;
     QTimer m_elapsedTick;
 
+    QVariantAnimation m_transition;
+    qsizetype m_shownSessions = 0;
     QPointer<VictoryLap> m_lap;
     std::optional<Vorlix::Source> m_lapAgent;
 };

@@ -32,7 +32,7 @@ QLabel* plainLabel(const QString& text, const QFont& font, const QColor& color, 
 } // namespace
 
 SessionRow::SessionRow(const Session& session, const QString& home, const Clock& clock, QWidget* parent)
-    : QWidget(parent), m_session(session), m_clock(clock) {
+    : QWidget(parent), m_session(&session), m_clock(clock) {
     auto* content = new QWidget;
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(0, 0, 0, 0);
@@ -106,5 +106,6 @@ QString SessionRow::tildePath(const QString& path, const QString& home) {
 }
 
 void SessionRow::refreshElapsed() {
-    m_elapsed->setText(m_session.elapsed(m_clock.now()));
+    if (m_session)
+        m_elapsed->setText(m_session->elapsed(m_clock.now()));
 }

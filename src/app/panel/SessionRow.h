@@ -3,6 +3,7 @@
 #include "sessions/Session.h"
 #include "support/Clock.h"
 
+#include <QPointer>
 #include <QWidget>
 
 class QLabel;
@@ -22,7 +23,8 @@ public:
     void refreshElapsed();
 
 private:
-    const Session& m_session;
+    // The store may drop the session a moment before the list is rebuilt.
+    QPointer<const Session> m_session;
     const Clock& m_clock;
     QLabel* m_elapsed = nullptr;
 };

@@ -53,7 +53,9 @@ struct Fixture {
             QCoreApplication::processEvents();
             panel.resize();
         }
-        waitUntil([&] { return panel.window().geometry() == panel.window().targetGeometry(); });
+        waitUntil([&] {
+            return panel.window().geometry() == panel.window().targetGeometry() && !panel.view().transitioning();
+        });
         QCoreApplication::processEvents();
     }
 

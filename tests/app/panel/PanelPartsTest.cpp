@@ -1,5 +1,6 @@
 #include "panel/ContextBar.h"
 #include "panel/DetailBox.h"
+#include "panel/NotchView.h"
 #include "panel/SessionRow.h"
 #include "panel/VictoryLap.h"
 #include "sprites/PixelSprite.h"
@@ -112,4 +113,16 @@ TEST(PanelPartsTest, HomeAsTilde) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(SessionRow::tildePath(c.path, c.home), c.shown) << c.path.toStdString();
+}
+
+// The view's transitions: start at rest, overshoot a little once (damping 0.82), end exactly in place.
+TEST(PanelPartsTest, SpringSettles) {
+    EXPECT_DOUBLE_EQ(NotchView::spring(0), 0);
+    EXPECT_DOUBLE_EQ(NotchView::spring(1), 1);
+    double peak = 0;
+    for (int i = 0; i <= 1000; ++i)
+        peak = std::max(peak, NotchView::spring(i / 1000.0));
+    EXPECT_GT(peak, 1.005);
+    EXPECT_LT(peak, 1.02);
+    EXPECT_NEAR(NotchView::spring(0.999), 1, 0.002);
 }
