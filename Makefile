@@ -7,10 +7,12 @@ TSAN_DIR := build/tsan
 FUZZ_DIR := build/fuzz
 NOGUI_DIR := build/nogui
 PLAIN_DIR := build/plain-release
+DEB_DIR := build/deb
+PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 60
 CMAKE_COMMON := -G Ninja -Wno-dev
 
-.PHONY: deps build test tsan bench fuzz run clean format-check other-builds ci
+.PHONY: deps build test tsan bench fuzz run clean format-check other-builds ci install deb
 
 deps:
 	@bash scripts/install-deps.sh
@@ -60,6 +62,17 @@ run: build
 	else \
 		exec $(RELEASE_DIR)/bin/VorlixAgents; \
 	fi
+
+# Installs both programs, the menu entry, the icons and the metainfo under PREFIX (DESTDIR is honoured).
+install: build
+	cmake --install $(RELEASE_DIR) --prefix $(PREFIX)
+
+# A Debian package, build/deb/vorlix-agents_<version>_<arch>.deb, from a Release build.
+deb: deps
+	cmake -S . -B $(DEB_DIR) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Release -DVORLIX_TESTS=OFF -DVORLIX_BENCH=OFF
+	cmake --build $(DEB_DIR) -j $(JOBS)
+	cd $(DEB_DIR) && cpack -G DEB
+	@ls -1 $(DEB_DIR)/vorlix-agents_*.deb
 
 # Sources formatted with the repository's .clang-format.
 format-check:

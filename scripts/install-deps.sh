@@ -12,6 +12,7 @@ packages=(
   chromium
   fonts-dejavu-core fonts-noto-color-emoji
   ccache
+  dpkg-dev file desktop-file-utils appstream
 )
 
 missing=()

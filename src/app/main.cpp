@@ -9,10 +9,13 @@
 #include <cstdio>
 
 #ifdef VORLIX_DESKTOP
+#include "notify/NotificationCenter.h"
+#include "settings/SettingsWindow.h"
 #include "shell/DesktopShell.h"
 #include "shell/DisplayEnvironment.h"
 
 #include <QApplication>
+#include <memory>
 #endif
 
 namespace {
@@ -44,6 +47,7 @@ int runEngine(QCoreApplication& app) {
 int runDesktop(int argc, char** argv) {
     if (DisplayEnvironment::shouldForceXcb(QProcessEnvironment::systemEnvironment()))
         qputenv("QT_QPA_PLATFORM", "xcb");
+    NotificationCenter::preventAutolaunch();
     QApplication app(argc, argv);
     AppIdentity::apply();
     // A tray application: no window is needed to keep running.
@@ -52,6 +56,15 @@ int runDesktop(int argc, char** argv) {
     QuitSignals quitSignals;
     connectQuit(app, core, quitSignals);
     DesktopShell shell(core);
+    // Made on first use, then only hidden and shown again.
+    std::unique_ptr<SettingsWindow> settings;
+    shell.settingsOpener = [&core, &shell, &settings] {
+        if (!settings) {
+            settings = std::make_unique<SettingsWindow>(core);
+            shell.installShortcuts(*settings);
+        }
+        settings->open();
+    };
     shell.start();
     return app.exec();
 }

@@ -11,8 +11,11 @@ Card::Card(QColor fill, double padding, QWidget* content, QWidget* parent)
     const int margin = static_cast<int>(std::lround(padding));
     layout->setContentsMargins(margin, margin, margin, margin);
     layout->setSpacing(0);
-    if (content != nullptr)
-        layout->addWidget(content, 1, Qt::AlignLeft | Qt::AlignVCenter);
+    if (content != nullptr) {
+        // Content that asks to expand (a row with flexible space) takes the whole width; the rest keeps its size.
+        const bool expands = content->sizePolicy().horizontalPolicy() & QSizePolicy::ExpandFlag;
+        layout->addWidget(content, 1, expands ? Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter);
+    }
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 }
 

@@ -31,6 +31,11 @@ GateNotifier::GateNotifier(SessionStore& store, NotificationCenter& center, QObj
     sync();
 }
 
+GateNotifier::~GateNotifier() {
+    for (const uint id : std::as_const(m_notification))
+        m_center.close(id);
+}
+
 QString GateNotifier::summary(const SessionStore& store, const Gate& gate) {
     const Session* session = store.sessionWithId(gate.sessionID());
     const std::string_view name = Vorlix::displayName(session != nullptr ? session->source() : Vorlix::Source::claude);

@@ -18,6 +18,8 @@ class GateNotifier final : public QObject {
 
 public:
     GateNotifier(SessionStore& store, NotificationCenter& center, QObject* parent = nullptr);
+    /// Withdraws what is still shown: nobody is left to act on it.
+    ~GateNotifier() override;
 
     static QString summary(const SessionStore& store, const Gate& gate);
     static QString body(const Gate& gate);

@@ -3,6 +3,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QFileInfo>
 
 namespace {
 const QString service = QStringLiteral("org.freedesktop.Notifications");
@@ -11,7 +12,25 @@ const QString interface = QStringLiteral("org.freedesktop.Notifications");
 const QString appName = QStringLiteral("Vorlix Agents");
 } // namespace
 
-NotificationCenter::NotificationCenter(QObject* parent) : NotificationCenter(QDBusConnection::sessionBus(), parent) {}
+NotificationCenter::NotificationCenter(QObject* parent) : NotificationCenter(runningSessionBus(), parent) {}
+
+namespace {
+bool sessionBusKnown() {
+    const QString runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") ||
+           (!runtimeDir.isEmpty() && QFileInfo::exists(runtimeDir + QStringLiteral("/bus")));
+}
+} // namespace
+
+QDBusConnection NotificationCenter::runningSessionBus() {
+    return sessionBusKnown() ? QDBusConnection::sessionBus() : QDBusConnection(QStringLiteral("vorlix-no-session-bus"));
+}
+
+void NotificationCenter::preventAutolaunch() {
+    // An address libdbus cannot parse fails at once instead of launching a bus.
+    if (!sessionBusKnown())
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
+}
 
 NotificationCenter::NotificationCenter(const QDBusConnection& bus, QObject* parent) : QObject(parent), m_bus(bus) {
     if (!m_bus.isConnected()) {

@@ -22,6 +22,7 @@ public:
         QVariantMap hints;
     };
 
+    /// On the session bus when one is running; never starts one.
     explicit NotificationCenter(QObject* parent = nullptr);
     NotificationCenter(const QDBusConnection& bus, QObject* parent = nullptr);
 
@@ -31,6 +32,12 @@ public:
     void close(uint id);
     bool capabilitiesKnown() const { return m_capabilitiesKnown; }
     bool supports(const QString& capability) const { return m_capabilities.contains(capability); }
+    /// The session bus if its address is known or its standard socket exists; otherwise a connection that is
+    /// not connected, so that libdbus never autolaunches a bus daemon for us.
+    static QDBusConnection runningSessionBus();
+    /// Without a running session bus, stops libdbus (ours, the tray's, the sound server's) from
+    /// autolaunching a private one through the X display: a stray daemon per start, and slow.
+    static void preventAutolaunch();
     /// Escapes text for a server that reads markup in bodies.
     QString bodyText(const QString& plain) const;
 

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 
 namespace {
 Cue toCue(AppCore::Cue cue) {
@@ -32,8 +33,6 @@ Cue toCue(AppCore::Cue cue) {
 DesktopShell::DesktopShell(AppCore& core, QObject* parent) : QObject(parent), m_core(core) {
     Prefs& prefs = core.prefs();
     m_sound = std::make_unique<SoundEngine>([&prefs] { return prefs.soundEnabled(); });
-    m_tray = std::make_unique<TrayIcon>();
-    m_notifications = std::make_unique<NotificationCenter>();
 }
 
 DesktopShell::~DesktopShell() = default;
@@ -43,14 +42,11 @@ void DesktopShell::start() {
         return;
     m_started = true;
 
-    connect(m_tray.get(), &TrayIcon::settingsRequested, this, &DesktopShell::openSettings);
-    connect(m_tray.get(), &TrayIcon::quitRequested, this, &DesktopShell::quit);
-    m_tray->show();
-
-    m_sound->start();
     connect(&m_core, &AppCore::cue, this, [this](AppCore::Cue cue) { m_sound->play(toCue(cue)); });
-    m_gateNotifier = std::make_unique<GateNotifier>(m_core.store(), *m_notifications);
-    connect(&m_core, &AppCore::achievementUnlocked, m_gateNotifier.get(), &GateNotifier::notifyAchievement);
+    connect(&m_core, &AppCore::achievementUnlocked, this, [this](const Achievement& achievement) {
+        startDesktopServices();
+        m_gateNotifier->notifyAchievement(achievement);
+    });
 
     // No screen reports a camera housing: the no-notch values, with the primary screen's width.
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -58,6 +54,23 @@ void DesktopShell::start() {
 
     if (opensSettingsAtStart(m_core.installer().agents(), qEnvironmentVariable("VORLIX_SETTINGS")))
         openSettings();
+
+    // The audio output, the tray's menu (the first widget: style and font database) and the session bus
+    // cost more than the whole headless start: they follow on the loop's first turn, once the socket
+    // already answers bridges. The start-up cue waits for the output; open gates are picked up.
+    QTimer::singleShot(0, this, [this] { startDesktopServices(); });
+}
+
+void DesktopShell::startDesktopServices() {
+    if (m_gateNotifier)
+        return;
+    m_sound->start();
+    m_notifications = std::make_unique<NotificationCenter>();
+    m_gateNotifier = std::make_unique<GateNotifier>(m_core.store(), *m_notifications);
+    m_tray = std::make_unique<TrayIcon>();
+    connect(m_tray.get(), &TrayIcon::settingsRequested, this, &DesktopShell::openSettings);
+    connect(m_tray.get(), &TrayIcon::quitRequested, this, &DesktopShell::quit);
+    m_tray->show();
 }
 
 bool DesktopShell::opensSettingsAtStart(const QList<Installer::Agent>& agents, const QString& settingsVariable) {

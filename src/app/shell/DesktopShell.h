@@ -39,14 +39,18 @@ public:
 
     AppCore& core() { return m_core; }
     SoundEngine& sound() { return *m_sound; }
-    TrayIcon& tray() { return *m_tray; }
-    NotificationCenter& notifications() { return *m_notifications; }
+    /// The status item; absent until the event loop's first turn after start().
+    TrayIcon* tray() { return m_tray.get(); }
+    /// Absent, like the tray, until the loop's first turn after start().
+    NotificationCenter* notifications() { return m_notifications.get(); }
 
 signals:
     /// Every time the settings window is asked for.
     void settingsRequested();
 
 private:
+    void startDesktopServices();
+
     AppCore& m_core;
     std::unique_ptr<SoundEngine> m_sound;
     std::unique_ptr<TrayIcon> m_tray;

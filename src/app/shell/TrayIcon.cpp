@@ -4,6 +4,7 @@
 #include "sprites/MenuBarIcon.h"
 #include "support/Log.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QPalette>
 
@@ -15,6 +16,11 @@ TrayIcon::TrayIcon(std::function<bool()> available, int retryIntervalMs, QObject
     QAction* quit = m_menu.addAction(QStringLiteral("Quit Vorlix Agents"), this, &TrayIcon::quitRequested);
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     m_tray.setContextMenu(&m_menu);
+    // A plain click opens the same menu, as a status item does; the context click already shows it.
+    connect(&m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            m_menu.popup(QCursor::pos());
+    });
     m_tray.setToolTip(QStringLiteral("Vorlix Agents"));
     m_tray.setIcon(MenuBarIcon::icon(iconColor()));
     m_retry.setInterval(retryIntervalMs);

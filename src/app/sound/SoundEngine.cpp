@@ -20,8 +20,10 @@ SoundEngine::~SoundEngine() {
 }
 
 void SoundEngine::start() {
-    if (m_running)
+    if (m_startAttempted)
         return;
+    m_startAttempted = true;
+    const std::optional<Cue> pending = std::exchange(m_pending, std::nullopt);
     const auto fail = [](const QString& why) {
         Log::line(QStringLiteral("SoundEngine: could not start audio: ") + why);
     };
@@ -47,15 +49,20 @@ void SoundEngine::start() {
         return;
     }
     m_running = true;
+    if (pending)
+        m_device.play(m_buffers[*pending]);
 }
 
 void SoundEngine::play(Cue cue) {
     if (m_enabled && !m_enabled())
         return;
     const auto it = m_buffers.find(cue);
-    if (!m_running || it == m_buffers.end())
+    if (it == m_buffers.end())
         return;
-    m_device.play(it->second);
+    if (!m_startAttempted)
+        m_pending = cue;
+    else if (m_running)
+        m_device.play(it->second);
 }
 
 const std::vector<float>* SoundEngine::buffer(Cue cue) const {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 
 class QAudioSink;
 
@@ -21,7 +22,8 @@ public:
     explicit SoundEngine(std::function<bool()> enabled, QObject* parent = nullptr);
     ~SoundEngine() override;
 
-    /// Opens the default output; logs one line and stays silent when there is none or it fails.
+    /// Opens the default output; logs one line and stays silent when there is none or it fails. A cue asked
+    /// for before (the start-up cue) plays as soon as the output runs.
     void start();
     bool running() const { return m_running; }
     void play(Cue cue);
@@ -36,4 +38,6 @@ private:
     CueDevice m_device;
     std::unique_ptr<QAudioSink> m_sink;
     bool m_running = false;
+    bool m_startAttempted = false;
+    std::optional<Cue> m_pending;
 };

@@ -43,7 +43,7 @@ QString Installer::Status::statusText() const {
     case Kind::notInstalled:
         return QStringLiteral("hooks not installed");
     case Kind::notFound:
-        return QStringLiteral("not installed on this Mac");
+        return QStringLiteral("not installed on this machine");
     case Kind::conflict:
         return m_detail + QStringLiteral(" owns the hooks");
     case Kind::unsupported:

@@ -46,6 +46,15 @@ bool LoginItem::isRegistered() const {
     return QFileInfo(entryPath()).isFile();
 }
 
+QString LoginItem::launchCommand(const QString& executable, const QStringList& searchPath) {
+    const QFileInfo self(executable);
+    const QString found = QStandardPaths::findExecutable(self.fileName(), searchPath);
+    if (!found.isEmpty() && !self.canonicalFilePath().isEmpty() &&
+        QFileInfo(found).canonicalFilePath() == self.canonicalFilePath())
+        return self.fileName();
+    return executable;
+}
+
 QByteArray LoginItem::desktopEntry(const QString& executable) {
     if (std::any_of(executable.begin(), executable.end(), [](QChar c) { return c.category() == QChar::Other_Control; }))
         return {};
@@ -78,7 +87,8 @@ bool LoginItem::setRegistered(bool registered, QString* error) const {
             *error = QStringLiteral("the application's executable path is unknown");
         return false;
     }
-    const QByteArray text = desktopEntry(executable);
+    const QStringList searchPath = qEnvironmentVariable("PATH").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    const QByteArray text = desktopEntry(launchCommand(executable, searchPath));
     if (text.isEmpty()) {
         if (error != nullptr)
             *error = QStringLiteral("the executable path holds a control character: ") + executable;

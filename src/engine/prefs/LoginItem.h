@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 /// Starting the application at login: an XDG autostart entry, written to register and removed to unregister.
 class LoginItem final {
@@ -21,6 +22,10 @@ public:
 
     /// The entry's text; empty when the path cannot be written as an Exec key (a control character).
     static QByteArray desktopEntry(const QString& executable);
+
+    /// How the entry starts `executable`: by its bare name when that name on `searchPath` is this very file (an
+    /// installed program, which an upgrade replaces in place), else by its absolute path.
+    static QString launchCommand(const QString& executable, const QStringList& searchPath);
 
 private:
     QString m_folder;

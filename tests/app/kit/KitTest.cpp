@@ -7,6 +7,7 @@
 #include "kit/SymbolImage.h"
 #include "sprites/PixelSprite.h"
 
+#include <QDir>
 #include <QEnterEvent>
 #include <QLabel>
 #include <QPainter>
@@ -124,6 +125,22 @@ TEST(SymbolImage, DrawsEveryNamedSymbolInTheGivenColour) {
         EXPECT_GT(solid, 20) << name;
     }
     EXPECT_TRUE(SymbolImage::pixmap(QStringLiteral("no.such.symbol"), 12, Qt::white).isNull());
+
+    // A sheet of the kit on the window background, for the eye.
+    QImage sheet(40 * names.size(), 90, QImage::Format_ARGB32);
+    sheet.fill(Palette::bg());
+    QPainter painter(&sheet);
+    for (qsizetype i = 0; i < names.size(); ++i)
+        SymbolImage::draw(painter, names[i], QRectF(40.0 * i + 8, 8, 24, 24), Palette::text());
+    FlatButton allow(QStringLiteral("Allow"), PixelSprite::green(), true, false);
+    StatusChip chip(SpriteKind::needsApproval);
+    allow.resize(allow.sizeHint());
+    chip.resize(chip.sizeHint());
+    allow.render(&painter, QPoint(8, 44), QRegion(), QWidget::DrawChildren);
+    chip.render(&painter, QPoint(100, 50), QRegion(), QWidget::DrawChildren);
+    painter.end();
+    QDir().mkpath(QStringLiteral(VORLIX_BINARY_DIR "/artifacts"));
+    sheet.save(QStringLiteral(VORLIX_BINARY_DIR "/artifacts/kit.png"));
     IconButton button(QStringLiteral("power"), PixelSprite::pink());
     EXPECT_EQ(button.size(), QSize(26, 26));
     EXPECT_TRUE(near(renderAlone(button).pixelColor(3, 13), Palette::card()));

@@ -2,6 +2,7 @@
 #include "BridgeProcess.h"
 #include "EventLoop.h"
 #include "TempHome.h"
+#include "game/Achievement.h"
 #include "hookserver/Server.h"
 #include "notify/NotificationCenter.h"
 #include "sessions/SessionStore.h"
@@ -163,7 +164,7 @@ TEST_F(GateNotifications, CriticalGatesOfferOnlyDenyAndCloseWithTheCard) {
     EXPECT_EQ(nlohmann::json::parse(run.result->out)["hookSpecificOutput"]["decision"]["behavior"], "deny");
 }
 
-TEST_F(GateNotifications, WithoutActionsOrMarkupTheTextStaysPlain) {
+TEST_F(GateNotifications, MarkupServersGetEscapedTextAndNoActionsWhenTheyHaveNone) {
     fake.capabilities = {QStringLiteral("body"), QStringLiteral("body-markup")};
     center = std::make_unique<NotificationCenter>(bus.connect(QStringLiteral("client")));
     notifier = std::make_unique<GateNotifier>(store, *center);
@@ -172,6 +173,12 @@ TEST_F(GateNotifications, WithoutActionsOrMarkupTheTextStaysPlain) {
     EXPECT_TRUE(fake.posted.first().actions.isEmpty());
     EXPECT_TRUE(fake.posted.first().body.contains(QStringLiteral("cat a &lt;b&gt; &amp; c")));
     run.running.kill();
+
+    notifier->notifyAchievement({QStringLiteral("night-owl"), QStringLiteral("Night Owl"),
+                                 QStringLiteral("Approved a call after midnight."), std::nullopt});
+    ASSERT_TRUE(waitUntil([&] { return fake.posted.size() == 2; }));
+    EXPECT_EQ(fake.posted.last().summary, QStringLiteral("🏆 Night Owl"));
+    EXPECT_EQ(fake.posted.last().body, QStringLiteral("Approved a call after midnight."));
 }
 
 TEST(NotificationCenter, WithoutABusNothingIsPostedAndNothingWaits) {

@@ -82,6 +82,10 @@ TEST(DesktopShell, StartsTheCoreAndAsksForSettingsOnce) {
         EXPECT_TRUE(QFile::exists(QString::fromStdString(home.path()) + "/.vorlix-agents/run/vorlix.sock"));
         shell.openSettings();
         EXPECT_EQ(opened, 2);
+        // The tray follows on the loop's first turn, and its menu reaches the same settings.
+        ASSERT_TRUE(waitUntil([&] { return shell.tray() != nullptr; }));
+        emit shell.tray()->settingsRequested();
+        EXPECT_EQ(opened, 3);
         core.shutdown();
     }
     Log::setSink({});

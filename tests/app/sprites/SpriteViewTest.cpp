@@ -20,7 +20,7 @@ QImage blankImage(int width, int height) {
 }
 
 void saveArtifact(const QImage& image, const QString& name) {
-    const QString dir = QStringLiteral(VORLIX_BINARY_DIR "/test/artifacts");
+    const QString dir = QStringLiteral(VORLIX_BINARY_DIR "/artifacts");
     QDir().mkpath(dir);
     image.save(dir + QLatin1Char('/') + name);
 }

@@ -288,7 +288,7 @@ TEST_F(InstallerTest, HooksCommandLine) {
     EXPECT_EQ(out, QStringLiteral("Installed hooks for claude.\n"));
     EXPECT_EQ(run({"hooks"}), 0);
     EXPECT_EQ(out, QStringLiteral("claude  Claude Code  watching\n"
-                                  "codex   Codex        not installed on this Mac\n"
+                                  "codex   Codex        not installed on this machine\n"
                                   "grok    Grok Build   Vibe Island owns the hooks\n"));
     EXPECT_EQ(run({"install", "kiro"}), 1);
     EXPECT_EQ(err, QStringLiteral("Failed: Kiro adapter isn't wired up yet.\n"));

@@ -1,0 +1,71 @@
+#include "settings/AgentRow.h"
+
+#include "kit/FlatButton.h"
+#include "kit/Palette.h"
+#include "kit/Type.h"
+#include "settings/SettingsBlocks.h"
+#include "sprites/PixelSprite.h"
+#include "sprites/SpriteView.h"
+
+#include <QBoxLayout>
+#include <QLabel>
+
+using Kind = Installer::Status::Kind;
+
+AgentRow::Look AgentRow::look(const Installer::Status& status) {
+    switch (status.kind()) {
+    case Kind::installed:
+        return {SpriteKind::done, PixelSprite::green(), Action{QStringLiteral("Remove"), Qt::white, false}};
+    case Kind::notInstalled:
+        return {SpriteKind::thinking, Palette::text3(), Action{QStringLiteral("Install"), PixelSprite::green(), true}};
+    case Kind::notFound:
+        return {SpriteKind::idle, Palette::text3(), std::nullopt};
+    case Kind::conflict:
+        return {SpriteKind::error, PixelSprite::yellow(),
+                Action{QStringLiteral("Replace ") + status.detail(), PixelSprite::yellow(), true}};
+    case Kind::unsupported:
+        return {SpriteKind::question, PixelSprite::yellow(), std::nullopt};
+    }
+    return {SpriteKind::idle, Palette::text3(), std::nullopt};
+}
+
+void AgentRow::press(Installer& installer, const Installer::Agent& agent) {
+    switch (agent.status.kind()) {
+    case Kind::installed:
+        installer.uninstall(agent.id);
+        break;
+    case Kind::notInstalled:
+        installer.install(agent.id);
+        break;
+    case Kind::conflict:
+        installer.evict(agent.status.detail(), agent.id);
+        installer.install(agent.id);
+        break;
+    case Kind::notFound:
+    case Kind::unsupported:
+        break;
+    }
+}
+
+QWidget* AgentRow::make(Installer& installer, const Installer::Agent& agent) {
+    const Look shown = look(agent.status);
+    auto* content = new QWidget;
+    QBoxLayout* row = SettingsBlocks::row(content, 13);
+    row->addWidget(new SpriteView(shown.kind, agent.id, 26), 0, Qt::AlignVCenter);
+
+    QBoxLayout* words = new QVBoxLayout;
+    words->setSpacing(3);
+    const QColor nameColor = agent.status.kind() == Kind::notFound ? Palette::text3() : Palette::text();
+    words->addWidget(SettingsBlocks::label(agent.name, Type::label(), nameColor));
+    words->addWidget(SettingsBlocks::label(agent.status.statusText(), Type::caption(), shown.statusColor));
+    row->addLayout(words);
+    row->addStretch(1);
+
+    if (shown.action) {
+        auto* button = new FlatButton(shown.action->title, shown.action->tint, shown.action->filled, false);
+        // The row is rebuilt when the installer's list changes, so the agent is copied, not referenced.
+        QObject::connect(button, &FlatButton::clicked, content, [&installer, agent] { press(installer, agent); });
+        row->addWidget(button, 0, Qt::AlignVCenter);
+    }
+    return SettingsBlocks::card(content);
+}

@@ -1,0 +1,101 @@
+#include "settings/PhoneTab.h"
+
+#include "kit/FlatButton.h"
+#include "kit/Palette.h"
+#include "kit/Type.h"
+#include "phone/RemoteApproval.h"
+#include "sessions/SessionStore.h"
+#include "settings/QrImage.h"
+#include "settings/RoundedPanel.h"
+#include "settings/SettingsBlocks.h"
+#include "sprites/PixelSprite.h"
+
+#include <QBoxLayout>
+#include <QLabel>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QTextDocument>
+#include <QtMath>
+
+PhoneTab::PhoneTab(RemoteApproval& remote, QWidget* parent) : TabPage(parent), m_remote(remote) {
+    watch(&remote, &RemoteApproval::enabledChanged);
+    watch(&remote, &RemoteApproval::tokenChanged);
+    watch(&remote, &RemoteApproval::lastErrorChanged);
+    rebuild();
+}
+
+void PhoneTab::build(QBoxLayout* column) {
+    column->addWidget(SettingsBlocks::sectionTitle(QStringLiteral("Approve from your phone")));
+    column->addWidget(SettingsBlocks::intro(QStringLiteral(
+        "The bridge already blocks for up to 24 hours waiting on a human \u2014 so answering from somewhere other "
+        "than your desk costs nothing. Start a long run, walk away, approve from the kitchen.")));
+
+    auto* promises = new QWidget;
+    QBoxLayout* promiseColumn = SettingsBlocks::column(promises, 11);
+    promiseColumn->addWidget(SettingsBlocks::promise(
+        QStringLiteral("lock.fill"), QStringLiteral("Local network only. No cloud, no account, no relay.")));
+    promiseColumn->addWidget(
+        SettingsBlocks::promise(QStringLiteral("eye.slash.fill"),
+                                QStringLiteral("Off unless you turn it on \u2014 it opens a listening port.")));
+    promiseColumn->addWidget(SettingsBlocks::promise(
+        QStringLiteral("qrcode"), QStringLiteral("A fresh token each time. The QR is the only way to get it.")));
+    column->addWidget(SettingsBlocks::card(promises));
+
+    if (m_remote.enabled()) {
+        column->addWidget(pairingCard());
+    } else {
+        auto* enable = new FlatButton(QStringLiteral("Enable phone approvals"), PixelSprite::green(), true, false);
+        connect(enable, &FlatButton::clicked, &m_remote, &RemoteApproval::enable);
+        column->addWidget(enable, 0, Qt::AlignLeft);
+    }
+    if (m_remote.lastError())
+        column->addWidget(SettingsBlocks::label(*m_remote.lastError(), Type::caption(), PixelSprite::yellow()));
+}
+
+QWidget* PhoneTab::pairingCard() {
+    auto* content = new QWidget;
+    QBoxLayout* row = SettingsBlocks::row(content, 20);
+    if (const std::optional<QrCode> code = m_remote.qrCode()) {
+        auto* frame = new RoundedPanel(Qt::white, 10);
+        QBoxLayout* frameLayout = SettingsBlocks::column(frame, 0);
+        frameLayout->setContentsMargins(10, 10, 10, 10);
+        // Painted at the screen's pixel density so that every module stays a crisp square.
+        const qreal ratio = devicePixelRatioF();
+        QPixmap image = QPixmap::fromImage(QrImage::render(*code, qRound(qrSide * ratio)));
+        image.setDevicePixelRatio(ratio);
+        auto* picture = new QLabel;
+        picture->setObjectName(QStringLiteral("qr"));
+        picture->setPixmap(image);
+        picture->setFixedSize(qrSide, qrSide);
+        frameLayout->addWidget(picture);
+        row->addWidget(frame, 0, Qt::AlignTop);
+    }
+    QBoxLayout* words = new QVBoxLayout;
+    words->setSpacing(11);
+    words->addWidget(
+        SettingsBlocks::label(QStringLiteral("Scan with your phone's camera"), Type::label(), Palette::text()));
+    // A read-only text box, since the address has no spaces to wrap at and the user copies it from here.
+    auto* url = new QPlainTextEdit(m_remote.pairingURL());
+    url->setObjectName(QStringLiteral("pairingURL"));
+    url->setReadOnly(true);
+    url->setFrameShape(QFrame::NoFrame);
+    url->setWordWrapMode(QTextOption::WrapAnywhere);
+    url->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    url->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    url->setFont(Type::caption());
+    url->document()->setDocumentMargin(0);
+    QPalette palette = url->palette();
+    palette.setColor(QPalette::Base, Qt::transparent);
+    palette.setColor(QPalette::Text, Palette::text2());
+    url->setPalette(palette);
+    url->viewport()->setAutoFillBackground(false);
+    // At most three lines.
+    url->setFixedHeight(qCeil(3 * QFontMetricsF(Type::caption()).lineSpacing()) + 2);
+    words->addWidget(url);
+    auto* turnOff = new FlatButton(QStringLiteral("Turn off"), PixelSprite::yellow(), false, false);
+    connect(turnOff, &FlatButton::clicked, &m_remote, &RemoteApproval::disable);
+    words->addWidget(turnOff, 0, Qt::AlignLeft);
+    words->addStretch(1);
+    row->addLayout(words, 1);
+    return SettingsBlocks::card(content);
+}

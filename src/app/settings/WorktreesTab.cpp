@@ -1,0 +1,96 @@
+#include "settings/WorktreesTab.h"
+
+#include "kit/FlatButton.h"
+#include "kit/Palette.h"
+#include "kit/Type.h"
+#include "sessions/SessionStore.h"
+#include "settings/ElidedLabel.h"
+#include "settings/RoundedPanel.h"
+#include "settings/SettingsBlocks.h"
+#include "settings/WorktreeScanJob.h"
+#include "sprites/PixelSprite.h"
+#include "support/AppPaths.h"
+
+#include <QBoxLayout>
+#include <QLabel>
+
+WorktreesTab::WorktreesTab(SessionStore& store, WorktreeScanJob& job, QWidget* parent)
+    : TabPage(parent), m_store(store), m_job(job) {
+    watch(&job, &WorktreeScanJob::runningChanged);
+    rescan();
+    rebuild();
+}
+
+QString WorktreesTab::shortPath(const QString& path, const QString& home) {
+    if (home.isEmpty() || home == QLatin1String("/"))
+        return path;
+    if (path == home)
+        return QStringLiteral("~");
+    if (path.startsWith(home + QLatin1Char('/')))
+        return QLatin1Char('~') + path.mid(home.size());
+    return path;
+}
+
+void WorktreesTab::rescan() {
+    m_job.start(m_store.sessions());
+}
+
+void WorktreesTab::build(QBoxLayout* column) {
+    auto* header = new QWidget;
+    QBoxLayout* headerRow = SettingsBlocks::row(header, 8);
+    headerRow->addWidget(SettingsBlocks::sectionTitle(QStringLiteral("Worktrees")), 0, Qt::AlignVCenter);
+    headerRow->addStretch(1);
+    auto* rescanButton = new FlatButton(QStringLiteral("Rescan"), Qt::white, false, false);
+    rescanButton->setEnabled(!m_job.running());
+    connect(rescanButton, &FlatButton::clicked, this, &WorktreesTab::rescan);
+    headerRow->addWidget(rescanButton, 0, Qt::AlignVCenter);
+    column->addWidget(header);
+
+    column->addWidget(SettingsBlocks::intro(QStringLiteral(
+        "Running several agents at once only works if they aren't standing on each other \u2014 one worktree per "
+        "task. Git knows your worktrees but not that an agent is in one; the agent knows its directory but not "
+        "that it's a worktree. Vorlix Agents holds both.")));
+
+    if (m_job.running()) {
+        column->addWidget(SettingsBlocks::emptyState(QStringLiteral("Scanning\u2026")));
+        return;
+    }
+    const QList<Worktree>& worktrees = m_job.worktrees();
+    if (worktrees.isEmpty()) {
+        column->addWidget(SettingsBlocks::emptyState(
+            QStringLiteral("No worktrees found. Start an agent inside a git repo, then rescan.")));
+        return;
+    }
+    auto* list = new QWidget;
+    QBoxLayout* rows = SettingsBlocks::column(list, 8);
+    for (const Worktree& worktree : worktrees)
+        rows->addWidget(worktreeRow(worktree));
+    column->addWidget(list);
+}
+
+QWidget* WorktreesTab::worktreeRow(const Worktree& worktree) {
+    auto* content = new QWidget;
+    QBoxLayout* row = SettingsBlocks::row(content, 12);
+    QBoxLayout* words = new QVBoxLayout;
+    words->setSpacing(3);
+    QBoxLayout* headline = new QHBoxLayout;
+    headline->setSpacing(8);
+    headline->addWidget(SettingsBlocks::label(worktree.branch, Type::label(), Palette::text()), 0, Qt::AlignVCenter);
+    headline->addWidget(SettingsBlocks::label(worktree.repo, Type::caption(), Palette::text2()), 0, Qt::AlignVCenter);
+    headline->addStretch(1);
+    words->addLayout(headline);
+    words->addWidget(SettingsBlocks::style(new ElidedLabel(shortPath(worktree.path, AppPaths::home())), Type::caption(),
+                                           Palette::text3()));
+    row->addLayout(words, 1);
+    if (worktree.activeAgent) {
+        auto* chip = new RoundedPanel(Palette::withOpacity(PixelSprite::green(), 0.16), 9);
+        QBoxLayout* chipLayout = SettingsBlocks::row(chip, 0);
+        chipLayout->setContentsMargins(8, 3, 8, 3);
+        QFont font = Type::mono(9, QFont::Bold);
+        font.setLetterSpacing(QFont::AbsoluteSpacing, 0.7);
+        chipLayout->addWidget(SettingsBlocks::label(QStringLiteral("ACTIVE \u00B7 ") + *worktree.activeAgent, font,
+                                                    PixelSprite::green()));
+        row->addWidget(chip, 0, Qt::AlignVCenter);
+    }
+    return SettingsBlocks::card(content);
+}

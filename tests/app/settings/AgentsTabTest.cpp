@@ -1,0 +1,115 @@
+#include "settings/AgentsTab.h"
+#include "TempHome.h"
+#include "WidgetProbe.h"
+#include "installer/Installer.h"
+#include "prefs/Prefs.h"
+#include "settings/SegmentedPicker.h"
+#include "settings/ToggleSwitch.h"
+#include "sprites/PixelSprite.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMouseEvent>
+#include <gtest/gtest.h>
+
+using namespace WidgetProbe;
+
+namespace {
+class AgentsTabTest : public ::testing::Test {
+protected:
+    TempHome temp;
+    QString home = QString::fromStdString(temp.path());
+
+    void put(const QString& relative, const QByteArray& data) {
+        const QString path = home + QLatin1Char('/') + relative;
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(data);
+    }
+};
+} // namespace
+
+TEST_F(AgentsTabTest, RowsShowEachStatusAndTheirButtonsCallTheInstaller) {
+    QDir().mkpath(home + "/.claude");                              // present, not wired
+    put(".grok/hooks/vibe-island.json", "{}");                     // another tool holds Grok
+    Installer installer(home, QStringLiteral(VORLIX_BRIDGE_PATH)); // Codex is absent
+    Prefs prefs(home + "/prefs.json", home + "/autostart");
+    AgentsTab tab(installer, prefs);
+
+    const struct {
+        const char* status;
+        QColor color;
+    } rows[] = {
+        {"hooks not installed", Palette::text3()},
+        {"not installed on this machine", Palette::text3()},
+        {"Vibe Island owns the hooks", PixelSprite::yellow()},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.status);
+        QLabel* status = label(&tab, QString::fromLatin1(row.status));
+        ASSERT_NE(status, nullptr);
+        EXPECT_EQ(textColor(status), row.color);
+    }
+    EXPECT_EQ(textColor(label(&tab, "Codex")), Palette::text3()); // dimmed: not on this machine
+    EXPECT_EQ(buttonTitles(&tab), QStringList({"Install", "Replace Vibe Island"}));
+    EXPECT_TRUE(button(&tab, "Install")->filled());
+
+    button(&tab, "Install")->click();
+    settle();
+    ASSERT_NE(label(&tab, "watching"), nullptr);
+    EXPECT_EQ(textColor(label(&tab, "watching")), PixelSprite::green());
+    FlatButton* remove = button(&tab, "Remove");
+    ASSERT_NE(remove, nullptr);
+    EXPECT_FALSE(remove->filled());
+    // The installer's last word shows at the bottom until it changes.
+    EXPECT_EQ(texts(&tab).last(), QStringLiteral("Installed hooks for claude."));
+
+    button(&tab, "Replace Vibe Island")->click();
+    settle();
+    EXPECT_FALSE(QFile::exists(home + "/.grok/hooks/vibe-island.json"));
+    EXPECT_EQ(buttonTitles(&tab), QStringList({"Remove", "Remove"}));
+
+    button(&tab, "Remove")->click();
+    settle();
+    EXPECT_EQ(buttonTitles(&tab), QStringList({"Install", "Remove"}));
+}
+
+TEST_F(AgentsTabTest, PickerAndSwitchesWriteThePreferences) {
+    Installer installer(home, QStringLiteral(VORLIX_BRIDGE_PATH));
+    // A hand-written 2 means nothing the picker offers: it reads as read-only.
+    put("prefs.json", R"({"autoApproveLevel": 2})");
+    Prefs prefs(home + "/prefs.json", home + "/autostart");
+    AgentsTab tab(installer, prefs);
+    auto* picker = tab.findChild<SegmentedPicker*>();
+    ASSERT_NE(picker, nullptr);
+    EXPECT_EQ(picker->current(), 1);
+    EXPECT_NE(label(&tab, Prefs::levelDescription(0)), nullptr);
+
+    const struct {
+        int segment;
+        int level;
+    } choices[] = {{0, -1}, {2, 1}, {1, 0}};
+    for (const auto& choice : choices) {
+        SCOPED_TRACE(choice.segment);
+        picker = tab.findChild<SegmentedPicker*>();
+        const QPoint centre = picker->segmentRect(choice.segment).center();
+        QMouseEvent release(QEvent::MouseButtonRelease, centre, picker->mapToGlobal(centre), Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(picker, &release);
+        settle();
+        EXPECT_EQ(prefs.autoApproveLevel(), choice.level);
+        EXPECT_NE(label(&tab, Prefs::levelDescription(choice.level)), nullptr);
+    }
+
+    const QList<ToggleSwitch*> switches = tab.findChildren<ToggleSwitch*>();
+    ASSERT_EQ(switches.size(), 2);
+    EXPECT_TRUE(switches[0]->isChecked());
+    EXPECT_FALSE(switches[1]->isChecked());
+    switches[0]->click();
+    switches[1]->click();
+    settle();
+    EXPECT_FALSE(prefs.soundEnabled());
+    EXPECT_TRUE(prefs.launchAtLogin());
+    EXPECT_TRUE(QFile::exists(home + "/autostart/vorlix-agents.desktop"));
+}

@@ -1,0 +1,100 @@
+#include "settings/AuditTab.h"
+#include "TempHome.h"
+#include "WidgetProbe.h"
+#include "audit/AuditLog.h"
+#include "settings/DotView.h"
+#include "sprites/PixelSprite.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace WidgetProbe;
+
+namespace {
+struct AuditTabTest : ::testing::Test {
+    TempHome temp;
+    QString home = QString::fromStdString(temp.path());
+    ManualClock clock{QDateTime(QDate(2026, 12, 7), QTime(9, 0), QTimeZone::utc())};
+    AuditLog audit{home + "/audit", clock};
+
+    void add(const QString& kind, const QString& tool, const QString& detail = QStringLiteral("x"), int at = 0) {
+        audit.record({clock.now().addSecs(at), "codex", "s1", "shop", kind, tool, detail, 1});
+    }
+};
+} // namespace
+
+TEST_F(AuditTabTest, EachKindHasItsDotAndLabel) {
+    AuditTab tab(audit);
+    EXPECT_NE(label(&tab, "Nothing recorded yet today."), nullptr);
+    const struct {
+        const char* kind;
+        const char* label; // nullptr: none shown
+        QColor dot;
+    } cases[] = {
+        {"tool", nullptr, Palette::withOpacity(PixelSprite::pink(), 0.7)},
+        {"approved", "APPROVED", PixelSprite::green()},
+        {"denied", "DENIED", PixelSprite::yellow()},
+        {"auto-allowed", "AUTO-ALLOWED", Palette::withOpacity(PixelSprite::green(), 0.6)},
+        {"auto-denied", "AUTO-DENIED", PixelSprite::yellow()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kind);
+        audit.record({clock.now(), "grok", "s1", "shop", c.kind, "Bash", "", 1});
+        settle();
+        const QList<DotView*> dots = tab.findChildren<DotView*>();
+        ASSERT_FALSE(dots.isEmpty());
+        EXPECT_EQ(dots[0]->color(), c.dot);
+        const QStringList words = texts(&tab);
+        EXPECT_EQ(words.contains(QStringLiteral("TOOL")), false);
+        if (c.label) {
+            ASSERT_NE(label(&tab, c.label), nullptr);
+            EXPECT_EQ(textColor(label(&tab, c.label)), c.dot);
+        }
+    }
+    EXPECT_TRUE(texts(&tab).contains(QStringLiteral("Grok Build")));
+    EXPECT_TRUE(texts(&tab).contains(QStringLiteral("09:00:00")));
+}
+
+TEST_F(AuditTabTest, ShowsTheNewestEightyAndOnlyNonEmptyDetails) {
+    for (int i = 0; i < 120; ++i)
+        add("tool", QStringLiteral("t%1").arg(i), i == 119 ? QString() : QStringLiteral("d%1").arg(i), i);
+    AuditTab tab(audit);
+    EXPECT_EQ(tab.findChildren<DotView*>().size(), 80);
+    const QStringList words = texts(&tab);
+    EXPECT_TRUE(words.contains("t119"));
+    EXPECT_TRUE(words.contains("t40"));
+    EXPECT_FALSE(words.contains("t39"));
+    EXPECT_FALSE(words.contains("d119"));
+    EXPECT_TRUE(words.contains("d118"));
+}
+
+TEST_F(AuditTabTest, ExportSaysWhereItSavedAndAFailureChangesNothing) {
+    add("approved", "Bash");
+    // The desktop folder cannot be made: nothing is written and nothing is said.
+    QFile blocker(home + "/Desktop");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    AuditTab tab(audit);
+    const QString saved = QStringLiteral("Saved vorlix-agents-audit.csv to your Desktop.");
+    button(&tab, "Export CSV")->click();
+    settle();
+    EXPECT_EQ(label(&tab, saved), nullptr);
+
+    ASSERT_TRUE(QFile::remove(home + "/Desktop"));
+    button(&tab, "Export CSV")->click();
+    settle();
+    ASSERT_NE(label(&tab, saved), nullptr);
+    EXPECT_EQ(textColor(label(&tab, saved)), PixelSprite::green());
+    EXPECT_TRUE(QFile::exists(home + "/Desktop/vorlix-agents-audit.csv"));
+
+    // A later failure keeps the line, and so does a new entry arriving.
+    ASSERT_TRUE(QFile::remove(home + "/Desktop/vorlix-agents-audit.csv"));
+    ASSERT_TRUE(QDir(home + "/Desktop").removeRecursively());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    button(&tab, "Export CSV")->click();
+    add("denied", "Edit");
+    settle();
+    EXPECT_NE(label(&tab, saved), nullptr);
+}

@@ -1,0 +1,76 @@
+#include "settings/PhoneTab.h"
+#include "WidgetProbe.h"
+#include "phone/RemoteApproval.h"
+#include "sessions/SessionStore.h"
+#include "settings/QrImage.h"
+#include "sprites/PixelSprite.h"
+
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QTcpServer>
+#include <gtest/gtest.h>
+
+using namespace WidgetProbe;
+
+TEST(PhoneTabTest, EnableShowsTheCodeAndAddressAndTurnOffHidesThem) {
+    QTcpServer taken;
+    ASSERT_TRUE(taken.listen(QHostAddress::Any));
+    RemoteApproval remote(taken.serverPort());
+    PhoneTab tab(remote);
+    EXPECT_EQ(buttonTitles(&tab), QStringList({"Enable phone approvals"}));
+
+    // The port is busy: the error shows in yellow and the button stays for another try.
+    button(&tab, "Enable phone approvals")->click();
+    settle();
+    ASSERT_FALSE(remote.enabled());
+    QLabel* error = label(&tab, remote.lastErrorText());
+    ASSERT_NE(error, nullptr);
+    EXPECT_EQ(textColor(error), PixelSprite::yellow());
+
+    taken.close();
+    button(&tab, "Enable phone approvals")->click();
+    settle();
+    ASSERT_TRUE(remote.enabled());
+    EXPECT_EQ(buttonTitles(&tab), QStringList({"Turn off"}));
+    auto* address = tab.findChild<QPlainTextEdit*>("pairingURL");
+    ASSERT_NE(address, nullptr);
+    EXPECT_EQ(address->toPlainText(), remote.pairingURL());
+    auto* qr = tab.findChild<QLabel*>("qr");
+    ASSERT_NE(qr, nullptr);
+    EXPECT_EQ(qr->size(), QSize(150, 150));
+    EXPECT_EQ(qr->pixmap().toImage(), QrImage::render(*remote.qrCode(), 150));
+
+    button(&tab, "Turn off")->click();
+    settle();
+    EXPECT_FALSE(remote.enabled());
+    EXPECT_EQ(tab.findChild<QLabel*>("qr"), nullptr);
+    EXPECT_EQ(buttonTitles(&tab), QStringList({"Enable phone approvals"}));
+}
+
+TEST(PhoneTabTest, QrImageIsBlackOnWhiteWithALightQuietZone) {
+    const std::optional<QrCode> code = QrCode::encode("http://host.local:8787/?t=abcdefghijklmnopqrstuvwxyz012345");
+    ASSERT_TRUE(code);
+    const int modules = code->width() + 2 * QrCode::quietZone;
+    for (int side : {150, 300, modules, 57}) {
+        SCOPED_TRACE(side);
+        const QImage image = QrImage::render(*code, side);
+        ASSERT_EQ(image.size(), QSize(side, side));
+        int dark = 0;
+        for (int y = 0; y < side; ++y) {
+            for (int x = 0; x < side; ++x) {
+                const QRgb pixel = image.pixel(x, y) & 0xFFFFFF;
+                ASSERT_TRUE(pixel == 0 || pixel == 0xFFFFFF) << x << "," << y;
+                dark += pixel == 0 ? 1 : 0;
+                // Every pixel of the quiet zone (whole pixels inside its four modules) is light.
+                const int quiet = QrCode::quietZone * side / modules;
+                if (x < quiet || y < quiet || x >= side - quiet || y >= side - quiet) {
+                    ASSERT_EQ(pixel, 0xFFFFFFu) << x << "," << y;
+                }
+            }
+        }
+        EXPECT_GT(dark, side * side / 5);
+        // The finder pattern's corner module is dark, right where the quiet zone ends.
+        const int corner = (QrCode::quietZone * side + modules - 1) / modules;
+        EXPECT_EQ(image.pixel(corner, corner) & 0xFFFFFF, 0u);
+    }
+}

@@ -1,0 +1,45 @@
+#include "settings/RulesTab.h"
+#include "TempHome.h"
+#include "WidgetProbe.h"
+#include "audit/AuditLog.h"
+#include "risk/RuleStore.h"
+#include "settings/DotView.h"
+#include "sprites/PixelSprite.h"
+
+#include <gtest/gtest.h>
+
+using namespace WidgetProbe;
+
+TEST(RulesTabTest, ListsTheRulesWithTheirFiringsAndForgetsOne) {
+    TempHome temp;
+    const QString home = QString::fromStdString(temp.path());
+    ManualClock clock(QDateTime::currentDateTimeUtc());
+    RuleStore rules(home + "/rules.json", clock);
+    AuditLog audit(home + "/audit", clock);
+    RulesTab tab(rules, audit);
+    EXPECT_NE(label(&tab, "No rules yet.\nTick \"always allow\" on an approval card to teach one."), nullptr);
+    EXPECT_NE(label(&tab, "0"), nullptr);
+
+    rules.add("Bash", "npm test", Vorlix::Behavior::allow);
+    rules.add("WebFetch", "https://example.com", Vorlix::Behavior::deny);
+    for (int i = 0; i < 3; ++i)
+        rules.decision("Bash", "npm test");
+    for (const char* kind : {"auto-allowed", "auto-denied", "approved"})
+        audit.record({clock.now(), "claude", "s1", "shop", kind, "Bash", "ls", 0});
+    settle();
+
+    EXPECT_NE(label(&tab, "auto-allow \u00B7 fired 3x"), nullptr);
+    EXPECT_NE(label(&tab, "auto-deny \u00B7 fired 0x"), nullptr);
+    EXPECT_NE(label(&tab, "2"), nullptr); // both "auto" decisions saved a click
+    const QList<DotView*> dots = tab.findChildren<DotView*>();
+    ASSERT_EQ(dots.size(), 2);
+    EXPECT_EQ(dots[0]->color(), PixelSprite::green());
+    EXPECT_EQ(dots[1]->color(), PixelSprite::yellow());
+
+    const QString keptKey = rules.rules()[1].key;
+    tab.findChildren<FlatButton*>()[0]->click();
+    settle();
+    ASSERT_EQ(rules.rules().size(), 1);
+    EXPECT_EQ(rules.rules()[0].key, keptKey);
+    EXPECT_EQ(tab.findChildren<DotView*>().size(), 1);
+}

@@ -1,0 +1,111 @@
+#include "settings/SettingsWindow.h"
+#include "AppCore.h"
+#include "TempHome.h"
+#include "WidgetProbe.h"
+#include "settings/AuditTab.h"
+#include "settings/PhoneTab.h"
+#include "settings/SidebarItem.h"
+
+#include <QDir>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <gtest/gtest.h>
+
+namespace {
+Installer::Status codexStatus(AppCore& core) {
+    for (const Installer::Agent& agent : core.installer().agents())
+        if (agent.id == Vorlix::Source::codex)
+            return agent.status;
+    return Installer::Status::notFound();
+}
+} // namespace
+
+TEST(SettingsWindowTest, VorlixTabPicksTheFirstTabOnlyForAnExactTitle) {
+    TempHome home;
+    AppCore core;
+    const struct {
+        const char* value; // nullptr: unset
+        SettingsTab expected;
+    } cases[] = {
+        {"Activity", SettingsTab::audit}, {"Worktrees", SettingsTab::trees}, {"activity", SettingsTab::agents},
+        {"audit", SettingsTab::agents},   {"Worktree", SettingsTab::agents}, {"", SettingsTab::agents},
+        {nullptr, SettingsTab::agents},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value ? c.value : "(unset)");
+        if (c.value)
+            qputenv("VORLIX_TAB", c.value);
+        else
+            qunsetenv("VORLIX_TAB");
+        SettingsWindow window(core);
+        EXPECT_EQ(window.tab(), c.expected);
+        for (const SidebarItem* item : window.sidebarItems())
+            EXPECT_EQ(item->selected(), item->tab() == c.expected);
+    }
+    qunsetenv("VORLIX_TAB");
+}
+
+TEST(SettingsWindowTest, SidebarListsSixTabsAndAClickShowsAFreshPage) {
+    TempHome home;
+    AppCore core;
+    SettingsWindow window(core);
+    EXPECT_EQ(window.size(), QSize(740, 660));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Vorlix Agents"));
+    QStringList titles;
+    for (const SidebarItem* item : window.sidebarItems())
+        titles.append(item->text());
+    EXPECT_EQ(titles, QStringList({"Agents", "Rules", "Worktrees", "Scores", "Activity", "Phone"}));
+
+    window.show();
+    window.sidebarItems()[4]->click();
+    EXPECT_EQ(window.tab(), SettingsTab::audit);
+    auto* audit = qobject_cast<AuditTab*>(window.page());
+    ASSERT_NE(audit, nullptr);
+    EXPECT_TRUE(window.sidebarItems()[4]->selected());
+    EXPECT_FALSE(window.sidebarItems()[0]->selected());
+
+    window.showTab(QStringLiteral("Phone"));
+    EXPECT_NE(qobject_cast<PhoneTab*>(window.page()), nullptr);
+    window.showTab(QStringLiteral("phone")); // not a title: nothing changes
+    EXPECT_EQ(window.tab(), SettingsTab::phone);
+}
+
+TEST(SettingsWindowTest, OpenRefreshesTheAgentsAndClosingOnlyHides) {
+    TempHome home;
+    AppCore core;
+    SettingsWindow window(core);
+    window.showTab(SettingsTab::scores);
+    EXPECT_EQ(codexStatus(core).kind(), Installer::Status::Kind::notFound);
+
+    // Codex appears after the window was made: the next open shows it.
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(home.path()) + QStringLiteral("/.codex")));
+    window.open();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(codexStatus(core).kind(), Installer::Status::Kind::notInstalled);
+
+    window.close();
+    EXPECT_FALSE(window.isVisible());
+    window.open();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(window.tab(), SettingsTab::scores);
+}
+
+TEST(SettingsWindowTest, ANewEntryKeepsTheActivityListWhereTheUserScrolledIt) {
+    TempHome home;
+    AppCore core;
+    const auto add = [&core] {
+        core.auditLog().record({QDateTime::currentDateTimeUtc(), "claude", "s1", "shop", "tool", "Read", "a.txt", 0});
+    };
+    for (int i = 0; i < 40; ++i)
+        add();
+    SettingsWindow window(core);
+    window.showTab(SettingsTab::audit);
+    window.show();
+    WidgetProbe::settle();
+    QScrollBar* bar = window.findChild<QScrollArea*>()->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 400);
+    bar->setValue(400);
+    add();
+    WidgetProbe::settle();
+    EXPECT_EQ(bar->value(), 400);
+}

@@ -1,0 +1,93 @@
+#include "settings/WorktreesTab.h"
+#include "EventLoop.h"
+#include "TempHome.h"
+#include "WidgetProbe.h"
+#include "sessions/SessionStore.h"
+#include "settings/ElidedLabel.h"
+#include "settings/WorktreeScanJob.h"
+
+#include <QDir>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+using namespace WidgetProbe;
+
+namespace {
+bool git(const QString& dir, const QStringList& args) {
+    QProcess process;
+    process.setWorkingDirectory(dir);
+    process.start("git",
+                  QStringList{"-c", "user.name=T", "-c", "user.email=t@example.com", "-c", "init.defaultBranch=main"} +
+                      args);
+    return process.waitForFinished(30000) && process.exitCode() == 0;
+}
+
+void work(SessionStore& store, const std::string& session, Vorlix::Source source, const QString& cwd) {
+    Vorlix::Event e;
+    e.id = "E-" + session;
+    e.source = source;
+    e.event = Vorlix::Canonical::preToolUse;
+    e.rawEvent = "PreToolUse";
+    e.sessionID = session;
+    e.cwd = cwd.toStdString();
+    e.toolName = "Bash";
+    e.terminal.ppid = 1;
+    store.apply(e);
+}
+
+QStringList paths(const QWidget* root) {
+    QStringList out;
+    for (const ElidedLabel* label : root->findChildren<ElidedLabel*>())
+        out.append(label->fullText());
+    return out;
+}
+} // namespace
+
+TEST(WorktreesTabTest, ScansOffTheMainThreadAndRescanFindsNewWorktrees) {
+    TempHome temp;
+    const QString home = QString::fromStdString(temp.path());
+    const QString repo = home + "/src/shop";
+    ASSERT_TRUE(QDir().mkpath(repo));
+    ASSERT_TRUE(git(repo, {"init", "-q"}));
+    ASSERT_TRUE(git(repo, {"commit", "-q", "--allow-empty", "-m", "start"}));
+    ASSERT_TRUE(git(repo, {"worktree", "add", "-q", "-b", "pay", home + "/src/shop-pay"}));
+
+    ASSERT_TRUE(QDir().mkpath(home + "/src/shop-pay/lib"));
+    SessionStore store;
+    work(store, "s1", Vorlix::Source::codex, home + "/src/shop-pay/lib");
+    WorktreeScanJob job;
+    WorktreesTab tab(store, job);
+    EXPECT_NE(label(&tab, "Scanning\u2026"), nullptr);
+    EXPECT_FALSE(button(&tab, "Rescan")->isEnabled());
+
+    ASSERT_TRUE(waitUntil([&] { return !job.running(); }));
+    settle();
+    EXPECT_EQ(label(&tab, "Scanning\u2026"), nullptr);
+    EXPECT_EQ(paths(&tab), QStringList({"~/src/shop-pay", "~/src/shop"}));
+    EXPECT_NE(label(&tab, "ACTIVE \u00B7 Codex"), nullptr);
+    EXPECT_NE(label(&tab, "pay"), nullptr);
+    EXPECT_EQ(texts(&tab).count("shop"), 2);
+
+    ASSERT_TRUE(git(repo, {"worktree", "add", "-q", "--detach", home + "/src/shop-try"}));
+    work(store, "s2", Vorlix::Source::claude, home + "/src/shop-try");
+    button(&tab, "Rescan")->click();
+    ASSERT_TRUE(waitUntil([&] { return !job.running(); }));
+    settle();
+    EXPECT_EQ(paths(&tab), QStringList({"~/src/shop-try", "~/src/shop-pay", "~/src/shop"}));
+    EXPECT_NE(label(&tab, "ACTIVE \u00B7 Claude Code"), nullptr);
+    EXPECT_NE(label(&tab, "(detached)"), nullptr);
+}
+
+TEST(WorktreesTabTest, HomeBecomesATildeOnlyAsAWholeFolder) {
+    const struct {
+        const char* path;
+        const char* shown;
+    } cases[] = {
+        {"/home/ada/src/app", "~/src/app"},
+        {"/home/ada", "~"},
+        {"/home/adam/src", "/home/adam/src"},
+        {"/srv/app", "/srv/app"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(WorktreesTab::shortPath(c.path, "/home/ada"), QString::fromLatin1(c.shown)) << c.path;
+}
