@@ -3,7 +3,7 @@
 #include "kit/IconButton.h"
 #include "kit/Palette.h"
 #include "kit/Type.h"
-#include "panel/ElidedLabel.h"
+#include "panel/ElidedLine.h"
 #include "panel/GateCard.h"
 #include "panel/IslandShape.h"
 #include "panel/PanelLayout.h"
@@ -245,7 +245,7 @@ QWidget* NotchView::buildCollapsed() {
     line->addWidget(ear);
     line->addSpacing(static_cast<int>(m_geo.notchWidth));
 
-    auto* text = new ElidedLabel(activity, Type::mono(11, QFont::Medium), Palette::text2(), Qt::ElideRight, row);
+    auto* text = new ElidedLine(activity, Type::mono(11, QFont::Medium), Palette::text2(), Qt::ElideRight, row);
     text->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     auto* rightEar = new QWidget(row);
     auto* rightLine = new QHBoxLayout(rightEar);

@@ -5,7 +5,7 @@
 #include "kit/StatusChip.h"
 #include "kit/Type.h"
 #include "panel/ContextBar.h"
-#include "panel/ElidedLabel.h"
+#include "panel/ElidedLine.h"
 #include "panel/PanelLayout.h"
 #include "sprites/PixelSprite.h"
 #include "sprites/SpriteView.h"
@@ -52,7 +52,7 @@ SessionRow::SessionRow(const Session& session, const QString& home, const Clock&
     nameRow->addStretch();
     who->addLayout(nameRow);
     auto* folder =
-        new ElidedLabel(tildePath(session.cwd(), home), Type::caption(), Palette::text3(), Qt::ElideLeft, content);
+        new ElidedLine(tildePath(session.cwd(), home), Type::caption(), Palette::text3(), Qt::ElideLeft, content);
     folder->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     who->addWidget(folder);
     top->addLayout(who, 1);

@@ -5,12 +5,12 @@
 #include <QWidget>
 
 /// One line of plain text, cut with an ellipsis where it does not fit (never rich text: agents supply it).
-class ElidedLabel final : public QWidget {
+class ElidedLine final : public QWidget {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(ElidedLabel)
+    Q_DISABLE_COPY_MOVE(ElidedLine)
 
 public:
-    ElidedLabel(QString text, const QFont& font, QColor color, Qt::TextElideMode mode, QWidget* parent = nullptr);
+    ElidedLine(QString text, const QFont& font, QColor color, Qt::TextElideMode mode, QWidget* parent = nullptr);
 
     const QString& text() const { return m_text; }
     void setText(const QString& text);
