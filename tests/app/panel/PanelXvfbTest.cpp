@@ -6,7 +6,7 @@
 #include "panel/NotchPanel.h"
 
 #include <QGuiApplication>
-#include <QMouseEvent>
+#include <QProcess>
 #include <QScreen>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -39,14 +39,15 @@ TEST(PanelXvfbTest, AllowOnThePanelReleasesTheBridge) {
     EXPECT_EQ(panel.window().geometry().top(), screen.top());
     EXPECT_FALSE(result.has_value());
 
+    // A real click through the X server: the panel takes clicks although it never takes focus.
     FlatButton* allow = panel.view().card()->allowButton();
-    EXPECT_TRUE(waitUntil([&] { return allow->isVisible(); }));
-    const QPointF at = QRectF(allow->rect()).center();
-    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-        QMouseEvent event(type, at, allow->mapToGlobal(at), Qt::LeftButton,
-                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(allow, &event);
-    }
+    EXPECT_TRUE(waitUntil([&] { return allow->isVisible() && !panel.view().transitioning(); }));
+    const QPoint at = allow->mapToGlobal(allow->rect().center());
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(at.x()),
+                                              QString::number(at.y()), QStringLiteral("click"), QStringLiteral("1")});
+    ASSERT_TRUE(xdotool.waitForFinished(10000)) << "xdotool (scripts/install-deps.sh) is needed";
+    EXPECT_EQ(xdotool.exitCode(), 0);
 
     ASSERT_TRUE(waitUntil([&] { return result.has_value(); }, 20000));
     collector.join();
