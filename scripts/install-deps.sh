@@ -8,7 +8,7 @@ packages=(
   nlohmann-json3-dev libicu-dev libqrencode-dev
   googletest libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
-  xvfb xauth dbus
+  xvfb xauth dbus xdotool
   chromium
   fonts-dejavu-core fonts-noto-color-emoji
   ccache

@@ -2,12 +2,14 @@
 
 #include "hookserver/GateBox.h"
 #include "risk/Risk.h"
+#include "sessions/FileChange.h"
 #include "sessions/SpriteKind.h"
 
 #include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <memory>
+#include <optional>
 
 /// One question waiting for the user, held in the store's queue until closed.
 class Gate final : public QObject {
@@ -31,6 +33,9 @@ public:
     const RiskVerdict& risk() const { return m_risk; }
     const QDateTime& openedAt() const { return m_openedAt; }
     const std::shared_ptr<GateBox>& box() const { return m_box; }
+    /// For file tools: the lines the call will change, shown on the card and the phone page.
+    const std::optional<FileChange>& change() const { return m_change; }
+    void setChange(std::optional<FileChange> change) { m_change = std::move(change); }
 
 private:
     const QString m_id;
@@ -42,4 +47,5 @@ private:
     const QDateTime m_openedAt;
     // Shared with the blocked connection thread; lives as long as either holds it.
     const std::shared_ptr<GateBox> m_box;
+    std::optional<FileChange> m_change;
 };

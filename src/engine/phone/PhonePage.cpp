@@ -1,6 +1,7 @@
 #include "phone/PhonePage.h"
 
 #include "hookserver/Gate.h"
+#include "sessions/FileChange.h"
 #include "sessions/Session.h"
 
 const char* const PhonePage::styleSheet =
@@ -19,7 +20,12 @@ const char* const PhonePage::styleSheet =
     ".allow{background:#8ce88c;color:#06210a}"
     ".deny{background:#3a1e2a;color:#fa87bf}"
     ".empty{text-align:center;color:#555;margin-top:22vh;font:14px ui-monospace,monospace}"
-    ".empty span{color:#333;font-size:12px}";
+    ".empty span{color:#333;font-size:12px}"
+    ".diff{margin-top:-6px;padding:8px 0}"
+    ".diff span{display:block;padding:0 11px;white-space:pre-wrap}"
+    ".diff .del{background:rgba(250,135,191,.18)}"
+    ".diff .add{background:rgba(140,232,140,.16)}"
+    ".diff .ctx{color:#777}";
 
 QString PhonePage::html(const QList<Gate*>& gates, const QList<Session*>& sessions, const QString& token,
                         const Assess& assess) {
@@ -70,8 +76,9 @@ QString PhonePage::card(const Gate& gate, const Session* session, const Assess& 
            QStringLiteral("</b><span class=\"tool\">") + gate.toolName().toHtmlEscaped() +
            QStringLiteral("</span></div><div class=\"proj\">") + project.toHtmlEscaped() +
            QStringLiteral("</div><div class=\"risk\" style=\"color:") + levelColour(verdict.level) +
-           QStringLiteral("\">") + risk + QStringLiteral("</div><pre>") + detail +
-           QStringLiteral("</pre><div class=\"btns\"><button class=\"deny\" onclick=\"d('") + id +
+           QStringLiteral("\">") + risk + QStringLiteral("</div><pre>") + detail + QStringLiteral("</pre>") +
+           (gate.change() ? diff(*gate.change()) : QString()) +
+           QStringLiteral("<div class=\"btns\"><button class=\"deny\" onclick=\"d('") + id +
            QStringLiteral("','deny')\">Deny</button><button class=\"allow\" onclick=\"d('") + id +
            QStringLiteral("','allow')\">Allow</button></div></div>");
     return out;
@@ -95,6 +102,22 @@ QString PhonePage::shownDetail(const QString& detail) {
     if (total <= maxDetailBytes)
         return detail;
     return detail.left(shown) + QStringLiteral("\n\u2026 %1 more bytes").arg(total - bytes);
+}
+
+QString PhonePage::diff(const FileChange& change) {
+    const LineDiff::Shown shown = LineDiff::shown(change.lines);
+    QString out = QStringLiteral("<pre class=\"diff\">");
+    for (const DiffLine& line : shown.lines) {
+        const char* kind = line.kind == DiffLine::Kind::removed ? "del"
+                           : line.kind == DiffLine::Kind::added ? "add"
+                                                                : "ctx";
+        out += QStringLiteral("<span class=\"") + QLatin1String(kind) + QStringLiteral("\">") +
+               shownDetail(LineDiff::marked(line)).toHtmlEscaped() + QStringLiteral("</span>");
+    }
+    if (shown.more > 0)
+        out += QStringLiteral("<span class=\"ctx\">") + LineDiff::moreText(shown.more).toHtmlEscaped() +
+               QStringLiteral("</span>");
+    return out + QStringLiteral("</pre>");
 }
 
 QString PhonePage::scriptString(const QString& text) {

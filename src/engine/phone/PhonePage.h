@@ -9,6 +9,7 @@
 
 class Gate;
 class Session;
+struct FileChange;
 
 /// The phone page: one card per open gate with Deny and Allow, reloading itself every 3 seconds. Pure: built
 /// afresh from the gates, the sessions and the token on every request.
@@ -27,6 +28,8 @@ public:
     static constexpr qsizetype maxDetailBytes = 4096;
     /// The detail up to maxDetailBytes (whole characters), then a line saying how many bytes are left out.
     static QString shownDetail(const QString& detail);
+    /// The lines an edit or a write will change, as the panel's card shows them: marked, escaped, monospace.
+    static QString diff(const FileChange& change);
     /// For a value written between single quotes in a script inside a double-quoted attribute: every character
     /// other than letters, digits, "-", "_" and "." becomes a \uXXXX escape, so ordinary ids stay as they are.
     static QString scriptString(const QString& text);

@@ -247,8 +247,11 @@ void SessionStore::openGate(const Vorlix::Event& event, std::shared_ptr<GateBox>
 
     s->setState(SpriteKind::needsApproval);
     s->setActivity(QStringLiteral("Waiting on you"));
-    m_gates.append(new Gate(QString::fromStdString(event.id), s->id(), tool, detail, spriteFor(tool), verdict,
-                            m_clock.now(), std::move(box), this));
+    auto* gate = new Gate(QString::fromStdString(event.id), s->id(), tool, detail, spriteFor(tool), verdict,
+                          m_clock.now(), std::move(box), this);
+    if (event.toolInput)
+        gate->setChange(FileChange::from(tool, *event.toolInput));
+    m_gates.append(gate);
     emit gatesChanged();
     if (onGateOpened)
         onGateOpened();

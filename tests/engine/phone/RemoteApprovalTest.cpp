@@ -377,3 +377,25 @@ TEST(QrCode, SmallestVersionAtLevelMWithFinderPatterns) {
 }
 
 } // namespace
+
+// An edit's card carries the panel's diff, escaped; a command's card has none.
+TEST(PhonePage, EditCardShowsTheChangeEscaped) {
+    Gate edit("E", "s", "Edit", "/w/a.html", SpriteKind::writing, {}, {}, std::make_shared<GateBox>());
+    edit.setChange(FileChange{"/w/a.html", LineDiff::diff("<b>old</b>\nsame", "<i>new & better</i>\nsame")});
+    EXPECT_TRUE(PhonePage::card(edit, nullptr, {})
+                    .contains(QStringLiteral("<pre>/w/a.html</pre><pre class=\"diff\">"
+                                             "<span class=\"del\">\u2212 &lt;b&gt;old&lt;/b&gt;</span>"
+                                             "<span class=\"add\">+ &lt;i&gt;new &amp; better&lt;/i&gt;</span>"
+                                             "<span class=\"ctx\">  same</span></pre>")));
+
+    QString many;
+    for (int i = 0; i < 20; ++i)
+        many += QStringLiteral("line %1\n").arg(i);
+    edit.setChange(FileChange{"/w/a.html", LineDiff::diff({}, many)});
+    const QString card = PhonePage::card(edit, nullptr, {});
+    EXPECT_EQ(card.count("<span class=\"add\">"), LineDiff::maxShown);
+    EXPECT_TRUE(card.contains(QStringLiteral("<span class=\"ctx\">\u2026 8 more lines</span></pre>")));
+
+    const Gate command("C", "s", "Bash", "ls", SpriteKind::shell, {}, {}, std::make_shared<GateBox>());
+    EXPECT_FALSE(PhonePage::card(command, nullptr, {}).contains("class=\"diff\""));
+}

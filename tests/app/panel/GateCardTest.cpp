@@ -1,0 +1,110 @@
+#include "panel/GateCard.h"
+#include "PanelEvents.h"
+#include "TempHome.h"
+#include "kit/FlatButton.h"
+#include "panel/BossBanner.h"
+#include "panel/NotchView.h"
+#include "panel/TickBox.h"
+#include "support/Clock.h"
+
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Panel {
+    TempHome home;
+    ManualClock clock;
+    SessionStore store{clock};
+    QStringList taught;
+    NotchView view{store, NotchGeometry{}, {{}, {}, [this](const Gate& gate) { taught << gate.detail(); }}, clock};
+
+    GateCard* card() {
+        view.rebuildNow();
+        return view.card();
+    }
+};
+
+} // namespace
+
+TEST(GateCardTest, Answers) {
+    const struct {
+        const char* name;
+        const char* tool;
+        const char* input;
+        bool offersTick, banner, tick, allow;
+        Vorlix::Behavior expected;
+        bool teaches;
+    } cases[] = {
+        {"normal, allowed", "Edit", R"({"file_path":"/home/dev/work/a.py","old_string":"a","new_string":"b"})", true,
+         false, false, true, Vorlix::Behavior::allow, false},
+        {"normal, ticked, allowed", "Edit", R"({"file_path":"/home/dev/work/a.py","old_string":"a","new_string":"b"})",
+         true, false, true, true, Vorlix::Behavior::allow, true},
+        {"ticked but denied", "Edit", R"({"file_path":"/home/dev/work/a.py","old_string":"a","new_string":"b"})", true,
+         false, true, false, Vorlix::Behavior::deny, false},
+        {"trivial, ticked", "Bash", R"({"command":"ls -la"})", true, false, true, true, Vorlix::Behavior::allow, true},
+        {"elevated", "Bash", R"({"command":"git push origin main"})", false, false, false, true,
+         Vorlix::Behavior::allow, false},
+        {"critical", "Bash", R"({"command":"rm -rf build"})", false, true, false, false, Vorlix::Behavior::deny, false},
+    };
+    for (const auto& c : cases) {
+        Panel panel;
+        const auto box = openPanelGate(panel.store, "s1", c.tool, c.input);
+        GateCard* card = panel.card();
+        ASSERT_NE(card, nullptr) << c.name;
+        EXPECT_EQ(card->alwaysAllowBox() != nullptr, c.offersTick) << c.name;
+        EXPECT_EQ(card->findChild<BossBanner*>() != nullptr, c.banner) << c.name;
+        if (c.tick)
+            card->alwaysAllowBox()->setChecked(true);
+        // The rule must exist before the agent hears the answer.
+        bool decidedBeforeTeaching = false;
+        const QMetaObject::Connection probe = QObject::connect(&panel.store, &SessionStore::gatesChanged,
+                                                               [&] { decidedBeforeTeaching = panel.taught.isEmpty(); });
+        (c.allow ? card->allowButton() : card->denyButton())->click();
+        QObject::disconnect(probe);
+        ASSERT_TRUE(box->decision()) << c.name;
+        EXPECT_EQ(box->decision()->behavior, c.expected) << c.name;
+        EXPECT_FALSE(box->decision()->message) << c.name;
+        EXPECT_TRUE(panel.store.gates().isEmpty()) << c.name;
+        EXPECT_EQ(panel.taught.size(), c.teaches ? 1 : 0) << c.name;
+        if (c.teaches) {
+            EXPECT_FALSE(decidedBeforeTeaching) << c.name;
+        }
+        EXPECT_EQ(panel.card(), nullptr) << c.name;
+    }
+}
+
+// Gates from A, B, A: oldest first, and each new card starts unticked.
+TEST(GateCardTest, QueueOrderAndOtherRoutes) {
+    Panel panel;
+    const auto a1 = openPanelGate(panel.store, "a", "Bash", R"({"command":"ls"})");
+    const auto b = openPanelGate(panel.store, "b", "Bash", R"({"command":"ls /tmp"})", "/home/dev/other");
+    const auto a2 = openPanelGate(panel.store, "a", "Bash", R"({"command":"ls /var"})");
+
+    QStringList shown;
+    for (const auto& box : {a1, b, a2}) {
+        GateCard* card = panel.card();
+        ASSERT_NE(card, nullptr);
+        shown << panel.store.gateWithId(card->gateId())->detail();
+        EXPECT_FALSE(card->alwaysAllowBox()->isChecked());
+        card->alwaysAllowBox()->setChecked(true);
+        // A change elsewhere keeps the card, and its tick.
+        panel.store.setHovering(!panel.store.hovering());
+        EXPECT_EQ(panel.card(), card);
+        EXPECT_TRUE(card->alwaysAllowBox()->isChecked());
+        card->denyButton()->click();
+        EXPECT_TRUE(box->decision());
+    }
+    EXPECT_EQ(shown, (QStringList{"ls", "ls /tmp", "ls /var"}));
+
+    // Answered on the phone, or its bridge hung up: the card leaves at once.
+    const auto phone = openPanelGate(panel.store, "a", "Bash", R"({"command":"ls /etc"})");
+    ASSERT_NE(panel.card(), nullptr);
+    panel.store.resolveRemotely(panel.store.gates().constFirst()->id(), Vorlix::Behavior::allow);
+    EXPECT_EQ(panel.card(), nullptr);
+    const auto ghost = openPanelGate(panel.store, "a", "Bash", R"({"command":"ls /usr"})");
+    ASSERT_NE(panel.card(), nullptr);
+    panel.store.closeGate(panel.store.gates().constFirst()->id());
+    EXPECT_EQ(panel.card(), nullptr);
+    EXPECT_EQ(panel.view.mode(), NotchView::Mode::expanded); // still hovered from above
+}

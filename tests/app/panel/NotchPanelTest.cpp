@@ -1,0 +1,169 @@
+#include "panel/NotchPanel.h"
+#include "EventLoop.h"
+#include "PanelEvents.h"
+#include "TempHome.h"
+#include "kit/FlatButton.h"
+#include "panel/ScreenSpace.h"
+#include "panel/SessionRow.h"
+#include "panel/TickBox.h"
+#include "sprites/PixelSprite.h"
+#include "sprites/SpriteView.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Fixture {
+    TempHome home;
+    // Mid-frame for every kind, so screenshots never catch a sprite on a frame boundary.
+    ManualClock clock{QDateTime(QDate(2026, 12, 7), QTime(1, 0, 0, 10), QTimeZone::utc())};
+    SessionStore store{clock};
+    NotchPanel panel{store, NotchGeometry::detect(), {}, clock};
+
+    QPoint pointer{0, 900};
+
+    Fixture() {
+        panel.pointer = [this] { return pointer; };
+    }
+
+    // The loop runs, so hovering follows the pointer: on the island's top row, or far below it.
+    void hover(bool on) {
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        pointer = on ? QPoint(screen.center().x(), screen.top()) : QPoint(screen.left(), screen.bottom());
+        panel.trackHover();
+        ASSERT_EQ(store.hovering(), on);
+    }
+
+    Session* session(const std::string& id, const std::string& cwd, const QString& activity, SpriteKind state) {
+        store.apply(panelEvent(id, Vorlix::Canonical::sessionStart, "", "", cwd));
+        Session* s = store.sessionWithId(QString::fromStdString(id));
+        s->setActivity(activity);
+        s->setState(state);
+        return s;
+    }
+
+    // Lays the island out for the store's state as the loop would, the measured height included.
+    void settle() {
+        for (int i = 0; i < 3; ++i) {
+            panel.view().rebuildNow();
+            QCoreApplication::processEvents();
+            panel.resize();
+        }
+        waitUntil([&] {
+            return panel.window().geometry() == panel.window().targetGeometry() && !panel.view().transitioning();
+        });
+        QCoreApplication::processEvents();
+    }
+
+    QImage shot(const QString& name) {
+        settle();
+        const QImage image = panel.window().grab().toImage();
+        const QString dir = QStringLiteral(VORLIX_BINARY_DIR "/artifacts");
+        QDir().mkpath(dir);
+        EXPECT_TRUE(image.save(dir + QStringLiteral("/panel-") + name + QStringLiteral(".png"))) << name.toStdString();
+        return image;
+    }
+
+    QStringList texts() {
+        QStringList out;
+        for (const QLabel* label : panel.view().findChildren<QLabel*>())
+            if (label->isVisibleTo(&panel.view()))
+                out << label->text();
+        return out;
+    }
+};
+
+} // namespace
+
+TEST(NotchPanelTest, LoopAnimatesOnlyOnChange) {
+    Fixture f;
+    f.panel.show();
+    EXPECT_EQ(f.panel.window().animations(), 1);
+    EXPECT_FALSE(f.panel.resize());
+    EXPECT_FALSE(f.panel.resize());
+    EXPECT_EQ(f.panel.window().animations(), 1);
+    EXPECT_EQ(f.panel.window().windowTitle(), "Vorlix Agents panel");
+    EXPECT_TRUE(f.panel.window().windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
+
+    // The pointer on the island's top pixel row opens it; the loop then sizes it once.
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    f.panel.pointer = [&] { return QPoint(screen.center().x(), screen.top()); };
+    f.panel.trackHover();
+    EXPECT_TRUE(f.store.hovering());
+    EXPECT_TRUE(f.panel.resize());
+    EXPECT_FALSE(f.panel.resize());
+    EXPECT_EQ(f.panel.window().targetGeometry().width(), 524);
+    EXPECT_EQ(f.panel.window().targetGeometry().top(), screen.top());
+    // 100 below the top and 250 right of the middle keeps it open; from there it would not have opened.
+    f.panel.pointer = [&] { return QPoint(screen.center().x() + 250, screen.top() + 100); };
+    f.panel.trackHover();
+    EXPECT_TRUE(f.store.hovering());
+    f.store.setHovering(false);
+    f.panel.trackHover();
+    EXPECT_FALSE(f.store.hovering());
+}
+
+TEST(NotchPanelTest, Screenshots) {
+    Fixture f;
+    f.panel.show();
+    const QImage empty = f.shot("collapsed-0");
+    EXPECT_EQ(empty.height(), 32);
+    EXPECT_TRUE(f.panel.view().findChildren<SpriteView*>().isEmpty());
+
+    f.hover(true);
+    f.shot("expanded-0");
+    EXPECT_TRUE(f.texts().contains("No agents running"));
+    EXPECT_TRUE(f.texts().contains("0 active"));
+    f.hover(false);
+
+    const QString home = QString::fromStdString(f.home.path());
+    f.session("a", f.home.path() + "/work/shop", "Editing cart.ts", SpriteKind::writing)
+        ->setContext(ContextUsage{180000, 200000});
+    f.session("b", "/srv/clients/shop", "Running tests", SpriteKind::shell)->setContext(ContextUsage{129200, 258400});
+    f.session("codex-c", f.home.path(), "Thinking", SpriteKind::thinking);
+    f.session("d", "/tmp/scratch", "Done", SpriteKind::done);
+    f.session("e", "/tmp/other", "Waiting", SpriteKind::question);
+    f.shot("collapsed-5");
+    EXPECT_EQ(f.panel.view().findChildren<SpriteView*>().size(), 4);
+
+    f.hover(true);
+    f.shot("expanded-list");
+    EXPECT_EQ(f.panel.view().findChildren<SessionRow*>().size(), 5);
+    const QStringList texts = f.texts();
+    EXPECT_TRUE(texts.contains("two agents editing shop"));
+    EXPECT_TRUE(texts.contains("5 active"));
+    EXPECT_TRUE(texts.contains("180k / 200k"));
+    f.hover(false);
+
+    openPanelGate(f.store, "a", "Bash", R"({"command":"npm test -- --watch=false"})", f.home.path() + "/work/shop");
+    f.panel.view().rebuildNow();
+    // A trivial-or-normal request offers the rule; tick it for the picture.
+    f.panel.view().card()->alwaysAllowBox()->setChecked(true);
+    f.shot("card-normal");
+    f.panel.view().card()->denyButton()->click();
+
+    openPanelGate(f.store, "b", "Bash", R"({"command":"rm -rf build dist node_modules"})", "/srv/clients/shop");
+    f.shot("card-critical");
+    f.panel.view().card()->denyButton()->click();
+
+    const std::string input =
+        R"j({"file_path":")j" + f.home.path() +
+        R"j(/work/shop/src/config.py","old_string":"TIMEOUT = 30\nRETRIES = 3\n\ndef load():\n    )j"
+        R"j(return read(PATH)","new_string":"TIMEOUT = 60\nRETRIES = 5\nBACKOFF = 2.0\n\n)j"
+        R"j(def load():\n    return read(PATH)"})j";
+    openPanelGate(f.store, "a", "Edit", input, f.home.path() + "/work/shop");
+    f.shot("card-edit-diff");
+    EXPECT_TRUE(f.texts().contains(QStringLiteral("\u2212 TIMEOUT = 30")));
+    EXPECT_TRUE(f.texts().contains(QStringLiteral("+ BACKOFF = 2.0")));
+    f.panel.view().card()->allowButton()->click();
+
+    f.store.celebrate(Vorlix::Source::claude);
+    f.settle();
+    ASSERT_NE(f.panel.view().lap(), nullptr);
+    f.clock.advance(0.75);
+    f.shot("victory-lap");
+}

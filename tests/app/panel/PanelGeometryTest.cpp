@@ -1,0 +1,177 @@
+#include "panel/IslandShape.h"
+#include "panel/NotchGeometry.h"
+#include "panel/PanelLayout.h"
+#include "panel/ScreenSpace.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+NotchGeometry notch(double width, double height) {
+    NotchGeometry geo;
+    geo.hasNotch = width > 0;
+    geo.notchWidth = width;
+    geo.notchHeight = height;
+    return geo;
+}
+
+const QRectF screen(0, 0, 1512, 982);
+
+} // namespace
+
+TEST(PanelGeometryTest, NotchDetection) {
+    const QRectF aux(0, 945, 663.5, 37);
+    const struct {
+        const char* name;
+        NotchGeometry::ScreenFacts facts;
+        bool hasNotch;
+        double width, height;
+    } cases[] = {
+        {"housing between two strips", {screen, 37, aux, aux}, true, 185, 37},
+        {"no top inset, strips ignored", {screen, 0, aux, aux}, false, 0, 32},
+        {"only the left strip", {screen, 37, aux, std::nullopt}, false, 0, 32},
+        {"only the right strip", {screen, 37, std::nullopt, aux}, false, 0, 32},
+        {"what Linux reports", {screen, 0, std::nullopt, std::nullopt}, false, 0, 32},
+    };
+    for (const auto& c : cases) {
+        const NotchGeometry geo = NotchGeometry::detect(nullptr, c.facts);
+        EXPECT_EQ(geo.hasNotch, c.hasNotch) << c.name;
+        EXPECT_DOUBLE_EQ(geo.notchWidth, c.width) << c.name;
+        EXPECT_DOUBLE_EQ(geo.notchHeight, c.height) << c.name;
+    }
+}
+
+TEST(PanelGeometryTest, Ears) {
+    const struct {
+        qsizetype count;
+        double left;
+        // Room for the sprites themselves (18 each, 7 apart) and 12 of margin: four need 105, not less.
+    } lefts[] = {{0, 46}, {1, 46}, {2, 55}, {3, 80}, {4, 105}, {5, 105}};
+    for (const auto& c : lefts)
+        EXPECT_DOUBLE_EQ(PanelLayout::leftEar(c.count), c.left) << c.count;
+
+    const struct {
+        QString activity;
+        double right;
+    } rights[] = {
+        {"", 46},
+        {"Ls", 46},
+        {QString(18, 'x'), 142.8},
+        {QString(30, 'x'), 150},
+        {QString(200, 'x'), 150},
+        // Characters as a person counts them: an accented letter made of two code points counts once.
+        {QString(9, 'x') + QString(9, QChar(0x65)).replace(QStringLiteral("e"), QStringLiteral("e\u0301")), 142.8},
+    };
+    for (const auto& c : rights)
+        EXPECT_NEAR(PanelLayout::rightEar(c.activity), c.right, 1e-9) << c.activity.toStdString();
+}
+
+TEST(PanelGeometryTest, SizesAndPlacement) {
+    const QString activity18(18, 'x');
+    const struct {
+        const char* name;
+        NotchGeometry geo;
+        bool expanded;
+        qsizetype count;
+        QString activity;
+        double measured;
+        QRectF frame;
+    } cases[] = {
+        // 46 + 200 + 142.8 + 16 wide, the notch 54 from the left edge, centred on the screen's middle.
+        {"collapsed round a notch", notch(200, 37), false, 1, activity18, 0, {756 - 100 - 54, 945, 404.8, 37}},
+        {"collapsed pill", notch(0, 32), false, 0, "", 0, {756 - 54, 950, 108, 32}},
+        {"collapsed, five sessions", notch(0, 32), false, 5, "", 0, {756 - 113, 950, 167, 32}},
+        {"expanded, content taller", notch(185, 37), true, 2, "x", 300, {756 - 262, 682, 524, 300}},
+        {"expanded, content short", notch(185, 37), true, 2, "x", 50, {756 - 262, 905, 524, 77}},
+        {"expanded pill", notch(0, 32), true, 0, "", 0, {756 - 262, 910, 524, 72}},
+    };
+    for (const auto& c : cases) {
+        const auto target = PanelLayout::target(c.expanded, c.count, c.activity, c.geo, c.measured);
+        EXPECT_EQ(target.notchLeading.has_value(), !c.expanded) << c.name;
+        const QRectF frame = PanelLayout::frame(target, c.geo, screen);
+        EXPECT_NEAR(frame.x(), c.frame.x(), 1e-9) << c.name;
+        EXPECT_NEAR(frame.y(), c.frame.y(), 1e-9) << c.name;
+        EXPECT_NEAR(frame.width(), c.frame.width(), 1e-9) << c.name;
+        EXPECT_NEAR(frame.height(), c.frame.height(), 1e-9) << c.name;
+    }
+}
+
+// Upward coordinates: the screen's top edge is y = 982. The tight area of an empty pill spans x 690…822,
+// y 944…982; the open area x 476…1036, y 662…982.
+TEST(PanelGeometryTest, HoverHysteresis) {
+    const NotchGeometry pill = notch(0, 32);
+    const struct {
+        const char* name;
+        QPointF point;
+        bool fromClosed, fromOpen;
+    } cases[] = {
+        {"on the island", {756, 970}, true, true},
+        {"100 below the top, 250 right of the middle", {1006, 882}, false, true},
+        {"left edge counts", {690, 960}, true, true},
+        {"right edge does not", {822, 960}, false, true},
+        {"bottom edge counts", {756, 944}, true, true},
+        {"top edge does not", {756, 982}, false, false},
+        {"open area's left and bottom edges", {476, 662}, false, true},
+        {"open area's right edge", {1036, 700}, false, false},
+        {"far below", {756, 500}, false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PanelLayout::contains(PanelLayout::hotArea(false, 0, "", pill, screen), c.point), c.fromClosed)
+            << c.name;
+        EXPECT_EQ(PanelLayout::contains(PanelLayout::hotArea(true, 0, "", pill, screen), c.point), c.fromOpen)
+            << c.name;
+    }
+    // The pointer in the screen's top pixel row still touches the island.
+    const ScreenSpace space(QRectF(0, 0, 1512, 982));
+    EXPECT_TRUE(PanelLayout::contains(PanelLayout::hotArea(false, 0, "", pill, screen), space.pointer({756, 0})));
+    EXPECT_FALSE(PanelLayout::contains(PanelLayout::hotArea(false, 0, "", pill, screen), space.pointer({756, 38})));
+}
+
+TEST(PanelGeometryTest, ScreenSpaceRoundTrip) {
+    // A second screen below the primary one: Qt's y grows downward from the primary's top.
+    const ScreenSpace space(QRectF(0, 0, 1920, 1080));
+    EXPECT_EQ(space.up(QRectF(0, 0, 1920, 1080)), QRectF(0, 0, 1920, 1080));
+    EXPECT_EQ(space.up(QRectF(100, 0, 524, 72)), QRectF(100, 1008, 524, 72));
+    EXPECT_EQ(space.up(QRectF(0, 1080, 1280, 1024)), QRectF(0, -1024, 1280, 1024));
+    EXPECT_EQ(space.qt(space.up(QRectF(3, 7, 11, 13))), QRectF(3, 7, 11, 13));
+}
+
+TEST(PanelGeometryTest, IslandOutline) {
+    const struct {
+        const char* name;
+        bool expanded;
+        QSizeF size;
+        double shoulder, bottom;
+    } radii[] = {
+        {"collapsed", false, {404.8, 37}, 8, 11},
+        {"expanded", true, {524, 300}, 12, 22},
+        {"30 wide: shoulders take half the width", false, {30, 32}, 7.5, 7.5},
+        {"short", true, {524, 20}, 12, 10},
+    };
+    for (const auto& c : radii) {
+        const auto r = IslandShape{0, 32, c.expanded}.radii(c.size);
+        EXPECT_DOUBLE_EQ(r.shoulder, c.shoulder) << c.name;
+        EXPECT_DOUBLE_EQ(r.bottom, c.bottom) << c.name;
+    }
+
+    // Collapsed, 100 × 40: shoulders of 8 curve out into the top edge, bottom corners of 11 round inward.
+    const QPainterPath path = IslandShape{0, 32, false}.path(QRectF(0, 0, 100, 40));
+    EXPECT_EQ(path.boundingRect(), QRectF(0, 0, 100, 40));
+    const struct {
+        QPointF point;
+        bool inside;
+    } points[] = {
+        {{4, 0.5}, true},    // the shoulder widens towards the top edge
+        {{96, 0.5}, true},   // on both sides
+        {{1, 0.5}, false},   // but meets it only at the corner
+        {{1, 7}, false},     // beside the tab, below the concave shoulder
+        {{99, 7}, false},    //
+        {{9, 20}, true},     // just inside the tab's side
+        {{7, 20}, false},    // just outside it
+        {{9.5, 39}, false},  // cut off by the bottom-left corner
+        {{90.5, 39}, false}, // and the bottom-right one
+        {{50, 39.5}, true},  // the bottom edge between them
+    };
+    for (const auto& c : points)
+        EXPECT_EQ(path.contains(c.point), c.inside) << c.point.x() << "," << c.point.y();
+}

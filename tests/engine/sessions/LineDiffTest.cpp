@@ -1,0 +1,130 @@
+#include "sessions/LineDiff.h"
+#include "sessions/FileChange.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+using K = DiffLine::Kind;
+
+// One letter per line: ' ' unchanged, '-' removed, '+' added, '~' gap; then the text.
+QString render(const QList<DiffLine>& lines) {
+    QString out;
+    for (const DiffLine& line : lines) {
+        const char mark = line.kind == K::context   ? ' '
+                          : line.kind == K::removed ? '-'
+                          : line.kind == K::added   ? '+'
+                                                    : '~';
+        out += QLatin1Char(mark) + line.text + QLatin1Char('|');
+    }
+    return out;
+}
+
+JSONValue payloadInput(const char* name) {
+    QFile file(QStringLiteral(VORLIX_FIXTURES_DIR "/agents/claude/tools/%1").arg(QLatin1String(name)));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+    const auto payload = JSONValue::parse(file.readAll().toStdString());
+    EXPECT_TRUE(payload);
+    return payload ? *payload->find("tool_input") : JSONValue();
+}
+
+QString numbered(int count, int changedEvery = 0) {
+    QString text;
+    for (int i = 0; i < count; ++i)
+        text += QStringLiteral("line %1%2\n").arg(i).arg(changedEvery && i % changedEvery == 0 ? "*" : "");
+    return text;
+}
+
+} // namespace
+
+TEST(LineDiffTest, ShortestScripts) {
+    const struct {
+        const char* name;
+        QString oldText, newText, expected;
+    } cases[] = {
+        {"identical", "a\nb\n", "a\nb\n", " a| b|"},
+        {"both empty", "", "", ""},
+        {"line breaks differ only", "a\r\nb\r\n", "a\nb", " a| b|"},
+        {"old Mac breaks", "a\rb", "a\nc", " a|-b|+c|"},
+        {"pure insertion", "a\nd", "a\nb\nc\nd", " a|+b|+c| d|"},
+        {"pure removal", "a\nb\nc", "a\nc", " a|-b| c|"},
+        {"from nothing", "", "x\ny\n", "+x|+y|"},
+        {"multi-line change keeps the shared line", "f()\n  x = 1\n  y = 2\nend", "f()\n  x = 3\n  y = 2\n  z\nend",
+         " f()|-  x = 1|+  x = 3|   y = 2|+  z| end|"},
+        {"blank lines count", "a\n\nb", "a\nb", " a|-| b|"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(render(LineDiff::diff(c.oldText, c.newText)), c.expected) << c.name;
+}
+
+TEST(LineDiffTest, CompactAndShown) {
+    // Changes at lines 3 and 40 of 60: two hunks with two lines of context each, a gap between them.
+    QString edited = numbered(60);
+    edited.replace("line 3\n", "line three\n").replace("line 40\n", "");
+    const auto shown = LineDiff::shown(LineDiff::diff(numbered(60), edited));
+    EXPECT_EQ(render(shown.lines), " line 1| line 2|-line 3|+line three| line 4| line 5|~| line 38| line 39|-line 40|"
+                                   " line 41| line 42|");
+    EXPECT_EQ(shown.more, 0);
+
+    const auto many = LineDiff::shown(LineDiff::diff(QString(), numbered(30)));
+    EXPECT_EQ(many.lines.size(), LineDiff::maxShown);
+    EXPECT_EQ(many.more, 18);
+    EXPECT_EQ(LineDiff::moreText(many.more), QStringLiteral("\u2026 18 more lines"));
+    EXPECT_EQ(LineDiff::moreText(1), QStringLiteral("\u2026 1 more line"));
+    // Unchanged text shows its first lines rather than nothing.
+    EXPECT_EQ(render(LineDiff::shown(LineDiff::diff("a\nb\nc\nd", "a\nb\nc\nd")).lines), " a| b|");
+}
+
+// A 2 000-line file: a single change stays a five-line hunk; a change on every line (past the edit budget) and a
+// scattered one still end, with every line accounted for and at most maxShown shown.
+TEST(LineDiffTest, LargeFilesStayBounded) {
+    QString oneChanged = numbered(2000);
+    oneChanged.replace("line 1000\n", "line 1000 changed\n");
+    EXPECT_EQ(render(LineDiff::compact(LineDiff::diff(numbered(2000), oneChanged))),
+              " line 998| line 999|-line 1000|+line 1000 changed| line 1001| line 1002|");
+
+    const struct {
+        QString newText;
+        qsizetype removed, added;
+    } cases[] = {{numbered(2000, 1), 2000, 2000}, {numbered(2000, 5), 400, 400}};
+    for (const auto& c : cases) {
+        const QList<DiffLine> lines = LineDiff::diff(numbered(2000), c.newText);
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const DiffLine& l) { return l.kind == K::removed; }),
+                  c.removed);
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const DiffLine& l) { return l.kind == K::added; }),
+                  c.added);
+        const auto shown = LineDiff::shown(lines);
+        EXPECT_EQ(shown.lines.size(), LineDiff::maxShown);
+        EXPECT_GT(shown.more, 0);
+    }
+}
+
+TEST(LineDiffTest, FileChangesFromToolInput) {
+    const auto edit = FileChange::from("Edit", payloadInput("PermissionRequest-Edit.json"));
+    ASSERT_TRUE(edit);
+    EXPECT_EQ(edit->path, "/home/dev/work/src/config.py");
+    EXPECT_EQ(render(edit->lines), "-TIMEOUT = 30|-RETRIES = 3|+TIMEOUT = 60|+RETRIES = 5|+BACKOFF = 2.0|");
+
+    const auto write = FileChange::from("Write", payloadInput("PermissionRequest-Write.json"));
+    ASSERT_TRUE(write);
+    EXPECT_EQ(write->path, "/home/dev/work/notes/plan.md");
+    EXPECT_EQ(render(write->lines), "+# Plan|+|+1. Parse the config|+2. Validate fields|+3. Write the report|");
+
+    const auto multi = JSONValue::parse(R"({"file_path":"/p/a.c","edits":[{"old_string":"a","new_string":"b"},)"
+                                        R"({"old_string":"c","new_string":"c\nd"}]})");
+    const auto multiChange = FileChange::from("MultiEdit", *multi);
+    ASSERT_TRUE(multiChange);
+    EXPECT_EQ(render(multiChange->lines), "-a|+b|~| c|+d|");
+
+    const char* none[][2] = {
+        {"Bash", R"({"command":"rm -rf build"})"},
+        {"Read", R"({"file_path":"/p/a.c","content":"x"})"},
+        {"Edit", R"({"file_path":"/p/a.c","old_string":"a","new_string":7})"},
+        {"MultiEdit", R"({"edits":[{"old_string":"a","new_string":"b"},"junk"]})"},
+        {"MultiEdit", R"({"edits":[]})"},
+        {"Write", R"(["content"])"},
+    };
+    for (const auto& [tool, input] : none)
+        EXPECT_FALSE(FileChange::from(tool, *JSONValue::parse(input))) << tool << " " << input;
+}
