@@ -17,14 +17,15 @@ QString output(const QString& program, const QStringList& args, int* status) {
 
 // The package holds what `cmake --install` lays out, under /usr, and depends on what its binaries link.
 TEST(DebPackage, HoldsTheInstallListAndComputedDependencies) {
-    if (QStandardPaths::findExecutable("dpkg-deb").isEmpty() || QStandardPaths::findExecutable("dpkg-shlibdeps").isEmpty())
+    if (QStandardPaths::findExecutable("dpkg-deb").isEmpty() ||
+        QStandardPaths::findExecutable("dpkg-shlibdeps").isEmpty())
         GTEST_SKIP() << "dpkg-deb or dpkg-shlibdeps is not installed";
     QTemporaryDir out;
     ASSERT_TRUE(out.isValid());
     int status = 0;
-    const QString log = output("cpack", {"-G", "DEB", "-B", out.path(), "--config",
-                                         QStringLiteral(VORLIX_BINARY_DIR) + "/CPackConfig.cmake"},
-                               &status);
+    const QString log = output(
+        "cpack", {"-G", "DEB", "-B", out.path(), "--config", QStringLiteral(VORLIX_BINARY_DIR) + "/CPackConfig.cmake"},
+        &status);
     ASSERT_EQ(status, 0) << log.toStdString();
     const QStringList debs = QDir(out.path()).entryList({"vorlix-agents_*.deb"}, QDir::Files);
     ASSERT_EQ(debs.size(), 1) << log.toStdString();
@@ -38,8 +39,7 @@ TEST(DebPackage, HoldsTheInstallListAndComputedDependencies) {
     }
     ASSERT_EQ(status, 0);
     files.sort();
-    QStringList expected = {"./usr/bin/VorlixAgents",
-                            "./usr/bin/vorlix-bridge",
+    QStringList expected = {"./usr/bin/VorlixAgents", "./usr/bin/vorlix-bridge",
                             "./usr/share/applications/vorlix-agents.desktop",
                             "./usr/share/icons/hicolor/scalable/apps/vorlix-agents.svg",
                             "./usr/share/metainfo/dev.vorlix.agents.metainfo.xml"};

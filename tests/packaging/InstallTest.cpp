@@ -1,5 +1,5 @@
-#include <QDir>
 #include <QColor>
+#include <QDir>
 #include <QDirIterator>
 #include <QImage>
 #include <QProcess>
@@ -43,7 +43,8 @@ std::vector<Installed> filesBelow(const QString& root) {
     return files;
 }
 
-QString run(const QString& program, const QStringList& args, const QProcessEnvironment& env = {}, int* status = nullptr) {
+QString run(const QString& program, const QStringList& args, const QProcessEnvironment& env = {},
+            int* status = nullptr) {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     if (!env.isEmpty())

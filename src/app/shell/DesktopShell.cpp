@@ -3,6 +3,7 @@
 #include "AppCore.h"
 #include "notify/GateNotifier.h"
 #include "notify/NotificationCenter.h"
+#include "panel/NotchPanel.h"
 #include "shell/MainMenu.h"
 #include "shell/TrayIcon.h"
 #include "sound/SoundEngine.h"
@@ -48,9 +49,15 @@ void DesktopShell::start() {
         m_gateNotifier->notifyAchievement(achievement);
     });
 
-    // No screen reports a camera housing: the no-notch values, with the primary screen's width.
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    m_core.start(false, 0, 32, screen != nullptr ? screen->geometry().width() : 0);
+    // The panel step: the island hangs from the top of the screen; once it shows, a person can answer gates.
+    const NotchGeometry geo = NotchGeometry::detect();
+    m_panel = std::make_unique<NotchPanel>(
+        m_core, geo, [this] { openSettings(); }, [this] { quit(); });
+    connect(m_panel.get(), &NotchPanel::shown, &m_core, [this] { m_core.setPanelUp(true); });
+    m_panel->show();
+
+    const QScreen* screen = geo.screen != nullptr ? geo.screen : QGuiApplication::primaryScreen();
+    m_core.start(geo.hasNotch, geo.notchWidth, geo.notchHeight, screen != nullptr ? screen->geometry().width() : 0);
 
     if (opensSettingsAtStart(m_core.installer().agents(), qEnvironmentVariable("VORLIX_SETTINGS")))
         openSettings();

@@ -8,13 +8,14 @@
 
 class AppCore;
 class GateNotifier;
+class NotchPanel;
 class NotificationCenter;
 class SoundEngine;
 class TrayIcon;
 class QWidget;
 
-/// The desktop's delegate: hangs sound, tray, menus and notifications on AppCore's signals, starts the
-/// core and opens the settings window on a first run.
+/// The desktop's delegate: hangs sound, tray, menus, notifications and the notch panel on AppCore's signals,
+/// starts the core and opens the settings window on a first run.
 class DesktopShell final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(DesktopShell)
@@ -23,7 +24,7 @@ public:
     explicit DesktopShell(AppCore& core, QObject* parent = nullptr);
     ~DesktopShell() override;
 
-    /// Tray, cues, notifications, the core's start-up, then the first-run step. Runs once.
+    /// The panel, cues, the core's start-up, the first-run step, then tray and notifications. Runs once.
     void start();
     /// Refreshes the installer's statuses, then shows the settings window through settingsOpener.
     void openSettings();
@@ -43,6 +44,8 @@ public:
     TrayIcon* tray() { return m_tray.get(); }
     /// Absent, like the tray, until the loop's first turn after start().
     NotificationCenter* notifications() { return m_notifications.get(); }
+    /// The island at the top of the screen; built by start().
+    NotchPanel* panel() { return m_panel.get(); }
 
 signals:
     /// Every time the settings window is asked for.
@@ -56,5 +59,6 @@ private:
     std::unique_ptr<TrayIcon> m_tray;
     std::unique_ptr<NotificationCenter> m_notifications;
     std::unique_ptr<GateNotifier> m_gateNotifier;
+    std::unique_ptr<NotchPanel> m_panel;
     bool m_started = false;
 };
