@@ -1,14 +1,9 @@
-// Idle cost of the desktop panel under Xvfb: CPU time of the panel's process over 30 s, collapsed, with four
+// Idle cost of the desktop application under Xvfb: CPU time of VorlixAgents over 30 s, panel collapsed, with four
 // sessions in animated states (sent through the real bridge) beside the same run with none.
-// The measured process builds what the application's panel step builds: the core, the panel, its 60 ms loop.
-#include "AppCore.h"
-#include "panel/NotchPanel.h"
-#include "support/AppIdentity.h"
-
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
-#include <QScreen>
 #include <QTemporaryDir>
 #include <QThread>
 #include <cstdio>
@@ -20,21 +15,6 @@
 namespace {
 
 constexpr int measureSeconds = 30;
-
-int runPanel(int argc, char** argv) {
-    QApplication app(argc, argv);
-    AppIdentity::apply();
-    AppCore core;
-    const NotchGeometry geo = NotchGeometry::detect();
-    core.start(geo.hasNotch, geo.notchWidth, geo.notchHeight, geo.screen ? geo.screen->geometry().width() : 0);
-    NotchPanel panel(core, geo, {}, [] { QApplication::quit(); });
-    panel.show();
-    std::printf("ready\n");
-    std::fflush(stdout);
-    const int status = QApplication::exec();
-    core.shutdown();
-    return status;
-}
 
 // utime + stime of a process, in seconds.
 double cpuSeconds(qint64 pid) {
@@ -71,8 +51,8 @@ QByteArray payload(int session, const char* event, const char* tool) {
     return json + "}";
 }
 
-// Percent of one core the panel process used over the measuring window.
-double measure(const QString& self, const QString& display, bool animated) {
+// Percent of one core the application used over the measuring window.
+double measure(const QString& display, bool animated) {
     QTemporaryDir home;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), home.path());
@@ -81,14 +61,22 @@ double measure(const QString& self, const QString& display, bool animated) {
     env.remove(QStringLiteral("XDG_CONFIG_HOME"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
 
+    // Hooks installed for one agent, so the first-run settings window stays closed and only the panel shows.
+    QDir(home.path()).mkpath(QStringLiteral(".claude"));
+    QProcess install;
+    install.setProcessEnvironment(env);
+    install.start(QStringLiteral(VORLIX_APP_PATH), {QStringLiteral("install"), QStringLiteral("claude")});
+    install.waitForFinished(20000);
+
     QProcess panel;
     panel.setProcessEnvironment(env);
     panel.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    panel.start(self, {QStringLiteral("--panel")});
-    while (!panel.canReadLine() && panel.waitForReadyRead(20000)) {
-    }
-    if (!panel.readLine().startsWith("ready")) {
-        std::fprintf(stderr, "the panel did not start\n");
+    panel.start(QStringLiteral(VORLIX_APP_PATH), {});
+    const QString socket = home.path() + QStringLiteral("/.vorlix-agents/run/vorlix.sock");
+    for (int i = 0; i < 200 && !QFileInfo::exists(socket); ++i)
+        QThread::msleep(100);
+    if (!QFileInfo::exists(socket)) {
+        std::fprintf(stderr, "the application did not open its socket\n");
         return -1;
     }
     if (animated) {
@@ -109,9 +97,6 @@ double measure(const QString& self, const QString& display, bool animated) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1 && std::string(argv[1]) == "--panel")
-        return runPanel(argc, argv);
-
     QCoreApplication app(argc, argv);
     QProcess xvfb;
     xvfb.start(QStringLiteral("Xvfb"),
@@ -122,12 +107,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     const QString display = QStringLiteral(":") + QString::fromLatin1(xvfb.readLine().trimmed());
-    const QString self = QCoreApplication::applicationFilePath();
 
-    const double idle = measure(self, display, false);
-    const double animated = measure(self, display, true);
-    std::printf("panel, collapsed, no sessions:          %.2f %% of one core (goal <= 0.5 %%)\n", idle);
-    std::printf("panel, collapsed, four animated agents: %.2f %% of one core (goal <= 2 %%)\n", animated);
+    const double idle = measure(display, false);
+    const double animated = measure(display, true);
+    std::printf("VorlixAgents, collapsed, no sessions:          %.2f %% of one core (goal <= 0.5 %%)\n", idle);
+    std::printf("VorlixAgents, collapsed, four animated agents: %.2f %% of one core (goal <= 2 %%)\n", animated);
     if (idle > 0)
         std::printf("four animated / none: %.1fx\n", animated / idle);
     xvfb.terminate();

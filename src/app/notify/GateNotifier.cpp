@@ -3,7 +3,7 @@
 #include "game/Achievement.h"
 #include "hookserver/Gate.h"
 #include "notify/NotificationCenter.h"
-#include "phone/PhonePage.h"
+#include "risk/Risk.h"
 #include "sessions/Session.h"
 #include "sessions/SessionStore.h"
 
@@ -46,8 +46,7 @@ QString GateNotifier::body(const Gate& gate) {
     QString detail = gate.detail().isEmpty() ? QStringLiteral("(no arguments)") : gate.detail();
     if (detail.size() > detailLimit)
         detail = detail.left(detailLimit) + QChar(0x2026);
-    return PhonePage::levelLabel(gate.risk().level) + QStringLiteral(" · ") + gate.toolName() + QLatin1Char('\n') +
-           detail;
+    return riskLabel(gate.risk().level) + QStringLiteral(" · ") + gate.toolName() + QLatin1Char('\n') + detail;
 }
 
 QStringList GateNotifier::actions(const Gate& gate) {

@@ -2,6 +2,7 @@
 
 #include "kit/FlatButton.h"
 #include "kit/Palette.h"
+#include "kit/PlainLabel.h"
 #include "kit/Type.h"
 #include "panel/BossBanner.h"
 #include "panel/DetailBox.h"
@@ -17,16 +18,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-QLabel* plainLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    return label;
-}
 
 class RiskDot final : public QWidget {
 public:
@@ -65,10 +56,10 @@ GateCard::GateCard(const Session& session, Gate& gate, Decide decide, std::funct
                                     std::nullopt, clock, this));
     auto* who = new QVBoxLayout;
     who->setSpacing(3);
-    who->addWidget(
-        plainLabel(QString::fromUtf8(Vorlix::displayName(session.source())), Type::label(), Palette::text(), this));
-    who->addWidget(plainLabel(QStringLiteral("needs approval \u00b7 ") + session.project(), Type::caption(),
-                              PixelSprite::yellow(), this));
+    who->addWidget(PlainLabel::make(QString::fromUtf8(Vorlix::displayName(session.source())), Type::label(),
+                                    Palette::text(), this));
+    who->addWidget(PlainLabel::make(QStringLiteral("needs approval \u00b7 ") + session.project(), Type::caption(),
+                                    PixelSprite::yellow(), this));
     title->addLayout(who);
     title->addStretch();
     title->addWidget(new ToolCapsule(gate.toolName(), this), 0, Qt::AlignVCenter);
@@ -79,10 +70,10 @@ GateCard::GateCard(const Session& session, Gate& gate, Decide decide, std::funct
     risk->addWidget(new RiskDot(riskColor(level), this), 0, Qt::AlignVCenter);
     QFont riskFont = Type::mono(11, QFont::Bold);
     riskFont.setLetterSpacing(QFont::AbsoluteSpacing, 0.6);
-    risk->addWidget(plainLabel(riskLabel(level), riskFont, riskColor(level), this));
+    risk->addWidget(PlainLabel::make(riskLabel(level), riskFont, riskColor(level), this));
     if (!gate.risk().reasons.isEmpty()) {
-        auto* reasons =
-            plainLabel(gate.risk().reasons.join(QStringLiteral(" \u00b7 ")), Type::caption(), Palette::text3(), this);
+        auto* reasons = PlainLabel::make(gate.risk().reasons.join(QStringLiteral(" \u00b7 ")), Type::caption(),
+                                         Palette::text3(), this);
         reasons->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         risk->addWidget(reasons, 1);
     } else {
@@ -128,20 +119,6 @@ QColor GateCard::riskColor(Risk level) {
         break;
     }
     return PixelSprite::pink();
-}
-
-QString GateCard::riskLabel(Risk level) {
-    switch (level) {
-    case Risk::trivial:
-        return QStringLiteral("read-only");
-    case Risk::normal:
-        return QStringLiteral("writes files");
-    case Risk::elevated:
-        return QStringLiteral("elevated");
-    case Risk::critical:
-        break;
-    }
-    return QStringLiteral("DESTRUCTIVE");
 }
 
 // A second click while the store removes this card must not answer again.

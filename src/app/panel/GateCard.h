@@ -30,7 +30,6 @@ public:
     /// Only trivial and normal requests may become rules.
     static bool offersRule(Risk level);
     static QColor riskColor(Risk level);
-    static QString riskLabel(Risk level);
 
     FlatButton* allowButton() const { return m_allow; }
     FlatButton* denyButton() const { return m_deny; }

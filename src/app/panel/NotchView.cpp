@@ -2,6 +2,7 @@
 
 #include "kit/IconButton.h"
 #include "kit/Palette.h"
+#include "kit/PlainLabel.h"
 #include "kit/Type.h"
 #include "panel/ElidedLine.h"
 #include "panel/GateCard.h"
@@ -31,16 +32,6 @@ constexpr int slideDistance = 6;
 // How many responses the transition runs: long enough for the ringing to die out.
 constexpr double springSpan = 1.5;
 constexpr double sidePadding = 18;
-
-QLabel* plainLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    return label;
-}
 
 /// The collision banner's rounded pink background.
 class Tinted final : public QWidget {
@@ -268,8 +259,8 @@ QWidget* NotchView::buildExpanded() {
     header->setSpacing(8);
     QFont section = Type::section();
     section.setLetterSpacing(QFont::AbsoluteSpacing, 1.6);
-    header->addWidget(plainLabel(QStringLiteral("VORLIX AGENTS"), section, Palette::text3(), column));
-    m_count = plainLabel(QString(), Type::mono(11, QFont::Normal), Palette::text3(), column);
+    header->addWidget(PlainLabel::make(QStringLiteral("VORLIX AGENTS"), section, Palette::text3(), column));
+    m_count = PlainLabel::make(QString(), Type::mono(11, QFont::Normal), Palette::text3(), column);
     header->addWidget(m_count);
     header->addStretch();
     auto* settings = new IconButton(QStringLiteral("gearshape.fill"), Palette::text2(), column);
@@ -296,9 +287,9 @@ QWidget* NotchView::buildExpanded() {
     auto* bannerRow = new QHBoxLayout(bannerFill);
     bannerRow->setContentsMargins(11, 7, 11, 7);
     bannerRow->setSpacing(8);
-    bannerRow->addWidget(
-        plainLabel(QStringLiteral("\u26a0 COLLISION"), Type::mono(10, QFont::Bold), PixelSprite::pink(), bannerFill));
-    m_bannerText = plainLabel(QString(), Type::caption(), Palette::text2(), bannerFill);
+    bannerRow->addWidget(PlainLabel::make(QStringLiteral("\u26a0 COLLISION"), Type::mono(10, QFont::Bold),
+                                          PixelSprite::pink(), bannerFill));
+    m_bannerText = PlainLabel::make(QString(), Type::caption(), Palette::text2(), bannerFill);
     m_bannerText->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bannerRow->addWidget(m_bannerText, 1);
     bannerOuter->addWidget(bannerFill);
@@ -346,7 +337,7 @@ void NotchView::refreshExpanded() {
         m_card = new GateCard(*active->session, *active->gate, decide, teach, m_clock, holder);
         column->addWidget(m_card);
     } else if (m_store.sessions().isEmpty()) {
-        auto* none = plainLabel(QStringLiteral("No agents running"), Type::caption(), Palette::text3(), holder);
+        auto* none = PlainLabel::make(QStringLiteral("No agents running"), Type::caption(), Palette::text3(), holder);
         none->setAlignment(Qt::AlignCenter);
         column->addSpacing(18);
         column->addWidget(none);

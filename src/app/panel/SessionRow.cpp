@@ -2,6 +2,7 @@
 
 #include "kit/Card.h"
 #include "kit/Palette.h"
+#include "kit/PlainLabel.h"
 #include "kit/StatusChip.h"
 #include "kit/Type.h"
 #include "panel/ContextBar.h"
@@ -18,16 +19,6 @@ namespace {
 
 constexpr double innerWidth = PanelLayout::contentWidth - 2 * 18;
 constexpr int padding = 11;
-
-QLabel* plainLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    return label;
-}
 
 } // namespace
 
@@ -46,8 +37,8 @@ SessionRow::SessionRow(const Session& session, const QString& home, const Clock&
     who->setSpacing(3);
     auto* nameRow = new QHBoxLayout;
     nameRow->setSpacing(7);
-    nameRow->addWidget(
-        plainLabel(QString::fromUtf8(Vorlix::displayName(session.source())), Type::label(), Palette::text(), content));
+    nameRow->addWidget(PlainLabel::make(QString::fromUtf8(Vorlix::displayName(session.source())), Type::label(),
+                                        Palette::text(), content));
     nameRow->addWidget(new StatusChip(session.state(), content), 0, Qt::AlignVCenter);
     nameRow->addStretch();
     who->addLayout(nameRow);
@@ -59,10 +50,11 @@ SessionRow::SessionRow(const Session& session, const QString& home, const Clock&
 
     auto* numbers = new QVBoxLayout;
     numbers->setSpacing(3);
-    m_elapsed = plainLabel(session.elapsed(clock.now()), Type::mono(12, QFont::Normal), Palette::text2(), content);
+    m_elapsed =
+        PlainLabel::make(session.elapsed(clock.now()), Type::mono(12, QFont::Normal), Palette::text2(), content);
     numbers->addWidget(m_elapsed, 0, Qt::AlignRight);
-    numbers->addWidget(plainLabel(QStringLiteral("%1 tools").arg(session.toolCount()), Type::mono(11, QFont::Normal),
-                                  Palette::text3(), content),
+    numbers->addWidget(PlainLabel::make(QStringLiteral("%1 tools").arg(session.toolCount()),
+                                        Type::mono(11, QFont::Normal), Palette::text3(), content),
                        0, Qt::AlignRight);
     top->addLayout(numbers);
     column->addLayout(top);
@@ -71,9 +63,9 @@ SessionRow::SessionRow(const Session& session, const QString& home, const Clock&
         auto* context = new QHBoxLayout;
         context->setSpacing(9);
         context->addWidget(new ContextBar(ContextBar::fractionOf(*usage), content), 1, Qt::AlignVCenter);
-        context->addWidget(plainLabel(usage->label(), Type::mono(11, QFont::Normal),
-                                      ContextBar::nearlyFull(*usage) ? PixelSprite::yellow() : Palette::text3(),
-                                      content));
+        context->addWidget(PlainLabel::make(usage->label(), Type::mono(11, QFont::Normal),
+                                            ContextBar::nearlyFull(*usage) ? PixelSprite::yellow() : Palette::text3(),
+                                            content));
         column->addLayout(context);
     }
 

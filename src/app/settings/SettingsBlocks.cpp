@@ -2,6 +2,7 @@
 
 #include "kit/Card.h"
 #include "kit/Palette.h"
+#include "kit/PlainLabel.h"
 #include "kit/Type.h"
 #include "settings/RoundedPanel.h"
 #include "settings/SymbolView.h"
@@ -12,19 +13,11 @@
 #include <QLabel>
 
 QLabel* SettingsBlocks::label(const QString& text, const QFont& font, QColor color, QWidget* parent) {
-    auto* label = new QLabel(parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setText(text);
-    return style(label, font, color);
+    return PlainLabel::make(text, font, color, parent);
 }
 
 QLabel* SettingsBlocks::style(QLabel* label, const QFont& font, QColor color) {
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    palette.setColor(QPalette::Text, color);
-    label->setPalette(palette);
-    return label;
+    return PlainLabel::style(label, font, color);
 }
 
 QLabel* SettingsBlocks::sectionTitle(const QString& text, int extraAbove) {

@@ -64,7 +64,7 @@ QString PhonePage::card(const Gate& gate, const Session* session, const Assess& 
     const std::optional<QString> cwd = session != nullptr ? std::optional<QString>(session->cwd()) : std::nullopt;
     const RiskVerdict verdict = assess ? assess(gate.toolName(), gate.detail(), cwd) : gate.risk();
 
-    QString risk = levelLabel(verdict.level).toHtmlEscaped() + QStringLiteral("  ");
+    QString risk = riskLabel(verdict.level).toHtmlEscaped() + QStringLiteral("  ");
     if (!verdict.reasons.isEmpty())
         risk += QStringLiteral(" \u00B7 ") + verdict.reasons.join(QStringLiteral(", ")).toHtmlEscaped();
     const QString id = scriptString(gate.id());
@@ -133,20 +133,6 @@ QString PhonePage::scriptString(const QString& text) {
             out += QStringLiteral("\\u%1").arg(static_cast<unsigned>(u), 4, 16, QLatin1Char('0'));
     }
     return out;
-}
-
-QString PhonePage::levelLabel(Risk level) {
-    switch (level) {
-    case Risk::trivial:
-        return QStringLiteral("read-only");
-    case Risk::normal:
-        return QStringLiteral("writes files");
-    case Risk::elevated:
-        return QStringLiteral("elevated");
-    case Risk::critical:
-        return QStringLiteral("DESTRUCTIVE");
-    }
-    return QStringLiteral("writes files");
 }
 
 QString PhonePage::levelColour(Risk level) {

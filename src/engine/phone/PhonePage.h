@@ -34,7 +34,6 @@ public:
     /// other than letters, digits, "-", "_" and "." becomes a \uXXXX escape, so ordinary ids stay as they are.
     static QString scriptString(const QString& text);
 
-    static QString levelLabel(Risk level);
     static QString levelColour(Risk level);
 
     static const char* const styleSheet;

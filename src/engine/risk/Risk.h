@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QStringList>
 #include <optional>
 
@@ -14,6 +15,21 @@ inline std::optional<Risk> riskFromRank(int value) {
     if (value < 0 || value > 3)
         return std::nullopt;
     return static_cast<Risk>(value);
+}
+
+/// The level as cards, the phone page and notifications name it.
+inline QString riskLabel(Risk level) {
+    switch (level) {
+    case Risk::trivial:
+        return QStringLiteral("read-only");
+    case Risk::normal:
+        return QStringLiteral("writes files");
+    case Risk::elevated:
+        return QStringLiteral("elevated");
+    case Risk::critical:
+        break;
+    }
+    return QStringLiteral("DESTRUCTIVE");
 }
 
 /// A level and the human-readable reasons for it (at least one in every verdict the engine returns).
