@@ -12,7 +12,8 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
-// On a real X server: the real bridge holds a gate, the panel opens by itself, a click on Allow answers the agent.
+// On a real X server: the real bridge holds a gate, the panel opens by itself, a click on Allow answers the agent;
+// a bridge killed while its gate waits takes its card with it.
 TEST(PanelXvfbTest, AllowOnThePanelReleasesTheBridge) {
     ASSERT_EQ(QGuiApplication::platformName(), "xcb");
     TempHome home;
@@ -20,6 +21,8 @@ TEST(PanelXvfbTest, AllowOnThePanelReleasesTheBridge) {
     const NotchGeometry geo = NotchGeometry::detect();
     core.start(geo.hasNotch, geo.notchWidth, geo.notchHeight, geo.screen->geometry().width());
     NotchPanel panel(core, geo, {}, {});
+    // As the shell does: once the panel shows, gates wait for a person instead of going back to the agent.
+    QObject::connect(&panel, &NotchPanel::shown, &core, [&core] { core.setPanelUp(true); });
     // Keep the pointer off the island: only the gate may open it.
     const QRect screen = geo.screen->geometry();
     panel.pointer = [&] { return screen.bottomLeft(); };
@@ -60,5 +63,15 @@ TEST(PanelXvfbTest, AllowOnThePanelReleasesTheBridge) {
     EXPECT_EQ(decision["message"], "Approved in Vorlix Agents");
     EXPECT_TRUE(core.store().gates().isEmpty());
     EXPECT_TRUE(waitUntil([&] { return panel.view().card() == nullptr; }));
+
+    Running killed;
+    BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"},
+                         readFixture("claude/tools/PermissionRequest-Edit.json"),
+                         {{"GROK_HOOK_EVENT", std::nullopt}, {"GROK_SESSION_ID", std::nullopt}}, killed);
+    ASSERT_TRUE(waitUntil([&] { return panel.view().card() != nullptr; }, 20000));
+    killed.kill();
+    killed.finish(10000);
+    EXPECT_TRUE(waitUntil([&] { return panel.view().card() == nullptr; }, 10000));
+    EXPECT_TRUE(core.store().gates().isEmpty());
     core.shutdown();
 }
