@@ -177,7 +177,8 @@ TEST_F(AuditLogTest, ScoreboardTrustAndClicksSaved) {
 }
 
 // Oldest day first, ordinary rows byte for byte; damaged lines and things that are not day files are passed over;
-// the desktop folder is made when missing and an earlier export is replaced.
+// the desktop folder is made when missing and an earlier export is replaced. A failed export says why and gives
+// nothing.
 TEST_F(AuditLogTest, ExportWritesEveryDayOldestFirst) {
     AuditLog log(AppPaths::auditDir(), m_clock);
     const QByteArray header = "timestamp,agent,project,event,tool,risk,detail";
@@ -215,15 +216,11 @@ TEST_F(AuditLogTest, ExportWritesEveryDayOldestFirst) {
     const auto path = log.exportCSV();
     ASSERT_EQ(path, empty);
     EXPECT_EQ(TestFiles::read(*path), expected);
-}
 
-TEST_F(AuditLogTest, ExportFailuresReturnNothing) {
+    // Running as root, permission bits prove nothing: a directory in the file's place cannot be replaced.
     QStringList logged;
     Log::setSink([&logged](const QString& text) { logged << text; });
-    AuditLog log(AppPaths::auditDir(), m_clock);
-    log.record(entry("2026-03-14T10:00:00Z", AuditKind::tool));
-    // Running as root, permission bits prove nothing: a directory in the file's place cannot be replaced.
-    QDir().mkpath(AuditLog::exportPath());
+    ASSERT_TRUE(QFile::remove(*path) && QDir().mkpath(*path));
     EXPECT_FALSE(log.exportCSV());
     Log::setSink({});
     ASSERT_EQ(logged.size(), 1);
