@@ -164,35 +164,6 @@ private:
     std::string m_error;
 };
 
-/// The engine's side as the application wires it: store, hook socket server and phone server.
-class PhoneBrowserTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        server = std::make_unique<Server>(&store);
-        ASSERT_NO_THROW(server->start());
-        remote.setStore(&store);
-        remote.onDecision = [this](const QString& id, Vorlix::Behavior behavior) {
-            store.resolveRemotely(id, behavior);
-        };
-        remote.enable();
-        ASSERT_TRUE(remote.enabled()) << remote.lastErrorText().toStdString();
-        ASSERT_TRUE(browser.error().empty()) << browser.error();
-    }
-
-    void TearDown() override {
-        if (server)
-            server->shutdown();
-    }
-
-    QString url() const { return QStringLiteral("http://127.0.0.1:%1/?t=%2").arg(remote.port()).arg(remote.token()); }
-
-    TempHome home;
-    SessionStore store;
-    std::unique_ptr<Server> server;
-    RemoteApproval remote{TestFiles::freePort()};
-    Browser browser;
-};
-
 /// A real bridge holding a gate for the command, asked as the agent's own payload asks.
 std::unique_ptr<QProcess> startBridge(const QString& source, const std::string& command) {
     QFile fixture(QStringLiteral(VORLIX_FIXTURES_DIR "/agents/%1/PermissionRequest.json").arg(source));
@@ -216,13 +187,26 @@ int pixelsNear(const QImage& image, QRgb colour) {
 }
 
 // A critical card from Claude Code above a normal one from Codex: photographed, then tapped away one by one.
-TEST_F(PhoneBrowserTest, TapsOnThePageAnswerTheWaitingBridges) {
+TEST(PhoneBrowserTest, TapsOnThePageAnswerTheWaitingBridges) {
+    // The engine's side as the application wires it: store, hook socket server and phone server.
+    TempHome home;
+    SessionStore store;
+    Server server(&store);
+    ASSERT_NO_THROW(server.start());
+    RemoteApproval remote(TestFiles::freePort());
+    remote.setStore(&store);
+    remote.onDecision = [&store](const QString& id, Vorlix::Behavior behavior) { store.resolveRemotely(id, behavior); };
+    remote.enable();
+    ASSERT_TRUE(remote.enabled()) << remote.lastErrorText().toStdString();
+    Browser browser;
+    ASSERT_TRUE(browser.error().empty()) << browser.error();
     std::vector<std::unique_ptr<QProcess>> bridges;
     bridges.push_back(startBridge("claude", "rm -rf build && git push --force origin main"));
     ASSERT_TRUE(waitUntil([&] { return store.gates().size() == 1; }, 30000));
     bridges.push_back(startBridge("codex", "npm test -- --watch=false"));
     ASSERT_TRUE(waitUntil([&] { return store.gates().size() == 2; }, 30000));
-    const auto session = browser.open(url());
+    const auto session =
+        browser.open(QStringLiteral("http://127.0.0.1:%1/?t=%2").arg(remote.port()).arg(remote.token()));
     ASSERT_TRUE(session) << browser.error() << "\n" << browser.log();
     ASSERT_TRUE(browser.call("Emulation.setDeviceMetricsOverride",
                              {{"width", 390}, {"height", 844}, {"deviceScaleFactor", 2}, {"mobile", true}}, *session))
