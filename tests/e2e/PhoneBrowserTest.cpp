@@ -2,6 +2,7 @@
 // bridge processes.
 #include "EventLoop.h"
 #include "TempHome.h"
+#include "TestFiles.h"
 #include "hookserver/GateBox.h"
 #include "hookserver/Server.h"
 #include "phone/RemoteApproval.h"
@@ -12,7 +13,6 @@
 #include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <csignal>
 #include <fcntl.h>
@@ -24,11 +24,6 @@
 using nlohmann::json;
 
 namespace {
-
-quint16 freePort() {
-    QTcpServer probe;
-    return probe.listen(QHostAddress::Any, 0) ? probe.serverPort() : 0;
-}
 
 /// Headless Chromium with the DevTools protocol on a pipe (fd 3 in, fd 4 out, NUL-terminated JSON messages).
 /// Every wait keeps the Qt event loop turning: the page's server lives on this thread.
@@ -169,94 +164,16 @@ private:
     std::string m_error;
 };
 
-/// The engine's side as the application wires it: store, hook socket server and phone server.
-class PhoneBrowserTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        server = std::make_unique<Server>(&store);
-        ASSERT_NO_THROW(server->start());
-        remote.setStore(&store);
-        remote.onDecision = [this](const QString& id, Vorlix::Behavior behavior) {
-            store.resolveRemotely(id, behavior);
-        };
-        remote.enable();
-        ASSERT_TRUE(remote.enabled()) << remote.lastErrorText().toStdString();
-        ASSERT_TRUE(browser.error().empty()) << browser.error();
-    }
-
-    void TearDown() override {
-        if (server)
-            server->shutdown();
-    }
-
-    QString url() const { return QStringLiteral("http://127.0.0.1:%1/?t=%2").arg(remote.port()).arg(remote.token()); }
-
-    TempHome home;
-    SessionStore store;
-    std::unique_ptr<Server> server;
-    RemoteApproval remote{freePort()};
-    Browser browser;
-};
-
-TEST_F(PhoneBrowserTest, TapsOnThePageAnswerTheWaitingBridge) {
-    QFile fixture(VORLIX_FIXTURES_DIR "/agents/claude/PermissionRequest.json");
-    ASSERT_TRUE(fixture.open(QIODevice::ReadOnly));
-    const QByteArray payload = fixture.readAll();
-    const auto session = browser.open(url());
-    ASSERT_TRUE(session) << browser.error() << "\n" << browser.log();
-
-    for (const auto& [button, message] :
-         {std::pair{"allow", SessionStore::phoneAllowMessage}, std::pair{"deny", SessionStore::phoneDenyMessage}}) {
-        SCOPED_TRACE(button);
-        QProcess bridge;
-        bridge.start(QStringLiteral(VORLIX_BRIDGE_PATH), {"--source", "claude"});
-        ASSERT_TRUE(bridge.waitForStarted());
-        bridge.write(payload);
-        bridge.closeWriteChannel();
-        ASSERT_TRUE(waitUntil([&] { return store.gates().size() == 1; }, 30000));
-        const std::string id = store.gates().first()->id().toStdString();
-
-        // The card for this gate, its id written as it is.
-        ASSERT_TRUE(browser.waitFor(*session, "document.querySelectorAll('.card').length === 1 && "
-                                              "document.querySelector('button." +
-                                                  std::string(button) + "').getAttribute('onclick') === \"d('" + id +
-                                                  "','" + button + "')\""))
-            << browser.error() << "\n"
-            << browser.log();
-
-        // A tap can fall into one of the page's own reloads; tapping again is harmless.
-        bool answered = false;
-        for (int attempt = 0; attempt < 3 && !answered; ++attempt) {
-            ASSERT_TRUE(browser.click(*session, std::string("button.") + button)) << browser.error();
-            answered = waitUntil([&] { return bridge.state() == QProcess::NotRunning; }, 8000);
-        }
-        ASSERT_TRUE(answered);
-        EXPECT_EQ(bridge.exitCode(), 0);
-        const json out = json::parse(bridge.readAllStandardOutput().toStdString(), nullptr, false);
-        ASSERT_FALSE(out.is_discarded());
-        const json expected = {
-            {"hookSpecificOutput",
-             {{"hookEventName", "PermissionRequest"}, {"decision", {{"behavior", button}, {"message", message}}}}}};
-        EXPECT_EQ(out, expected);
-        EXPECT_TRUE(store.gates().isEmpty());
-        // And the page, reloaded after the tap, has nothing left to show.
-        EXPECT_TRUE(browser.waitFor(*session, "document.querySelector('.empty') !== null"));
-    }
-}
-
-Vorlix::Event gatingEvent(const std::string& id, const std::string& session, Vorlix::Source source,
-                          const std::string& cwd, const std::string& command) {
-    return {.id = id,
-            .source = source,
-            .event = Vorlix::Canonical::permissionRequest,
-            .rawEvent = "PermissionRequest",
-            .gating = true,
-            .sessionID = session,
-            .cwd = cwd,
-            .toolName = "Bash",
-            .toolInput = JSONValue(JSONValue::Object{{"command", JSONValue(command)}}),
-            .transcriptPath = {},
-            .terminal = {}};
+/// A real bridge holding a gate for the command, asked as the agent's own payload asks.
+std::unique_ptr<QProcess> startBridge(const QString& source, const std::string& command) {
+    QFile fixture(QStringLiteral(VORLIX_FIXTURES_DIR "/agents/%1/PermissionRequest.json").arg(source));
+    json payload = fixture.open(QIODevice::ReadOnly) ? json::parse(fixture.readAll().toStdString()) : json();
+    payload["tool_input"]["command"] = command;
+    auto bridge = std::make_unique<QProcess>();
+    bridge->start(QStringLiteral(VORLIX_BRIDGE_PATH), {"--source", source});
+    bridge->write(QByteArray::fromStdString(payload.dump()));
+    bridge->closeWriteChannel();
+    return bridge;
 }
 
 int pixelsNear(const QImage& image, QRgb colour) {
@@ -269,14 +186,27 @@ int pixelsNear(const QImage& image, QRgb colour) {
     return count;
 }
 
-TEST_F(PhoneBrowserTest, ScreenshotOfACriticalAndANormalCard) {
-    store.openGate(gatingEvent("c7d1b3f2-0001-4b5e-9a0c-3f1e2d4c5b6a", "s1", Vorlix::Source::claude, "/home/dev/web",
-                               "rm -rf build && git push --force origin main"),
-                   std::make_shared<GateBox>());
-    store.openGate(gatingEvent("c7d1b3f2-0002-4b5e-9a0c-3f1e2d4c5b6a", "s2", Vorlix::Source::codex, "/home/dev/api",
-                               "npm test -- --watch=false"),
-                   std::make_shared<GateBox>());
-    const auto session = browser.open(url());
+// A critical card from Claude Code above a normal one from Codex: photographed, then tapped away one by one.
+TEST(PhoneBrowserTest, TapsOnThePageAnswerTheWaitingBridges) {
+    // The engine's side as the application wires it: store, hook socket server and phone server.
+    TempHome home;
+    SessionStore store;
+    Server server(&store);
+    ASSERT_NO_THROW(server.start());
+    RemoteApproval remote(TestFiles::freePort());
+    remote.setStore(&store);
+    remote.onDecision = [&store](const QString& id, Vorlix::Behavior behavior) { store.resolveRemotely(id, behavior); };
+    remote.enable();
+    ASSERT_TRUE(remote.enabled()) << remote.lastErrorText().toStdString();
+    Browser browser;
+    ASSERT_TRUE(browser.error().empty()) << browser.error();
+    std::vector<std::unique_ptr<QProcess>> bridges;
+    bridges.push_back(startBridge("claude", "rm -rf build && git push --force origin main"));
+    ASSERT_TRUE(waitUntil([&] { return store.gates().size() == 1; }, 30000));
+    bridges.push_back(startBridge("codex", "npm test -- --watch=false"));
+    ASSERT_TRUE(waitUntil([&] { return store.gates().size() == 2; }, 30000));
+    const auto session =
+        browser.open(QStringLiteral("http://127.0.0.1:%1/?t=%2").arg(remote.port()).arg(remote.token()));
     ASSERT_TRUE(session) << browser.error() << "\n" << browser.log();
     ASSERT_TRUE(browser.call("Emulation.setDeviceMetricsOverride",
                              {{"width", 390}, {"height", 844}, {"deviceScaleFactor", 2}, {"mobile", true}}, *session))
@@ -296,16 +226,42 @@ TEST_F(PhoneBrowserTest, ScreenshotOfACriticalAndANormalCard) {
         if (pixelsNear(shot, qRgb(0x8c, 0xe8, 0x8c)) > 2000 && pixelsNear(shot, qRgb(0x3a, 0x1e, 0x2a)) > 2000)
             break;
     }
+    ASSERT_TRUE(QDir().mkpath(QStringLiteral(VORLIX_BINARY_DIR "/artifacts")));
+    QFile file(QStringLiteral(VORLIX_BINARY_DIR "/artifacts/phone-page.png"));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(png) == png.size());
     ASSERT_EQ(shot.size(), QSize(780, 1688));
     // Both cards' Allow and Deny buttons are solid blocks of their colours.
     EXPECT_GT(pixelsNear(shot, qRgb(0x8c, 0xe8, 0x8c)), 2 * 40 * 80);
     EXPECT_GT(pixelsNear(shot, qRgb(0x3a, 0x1e, 0x2a)), 2 * 40 * 80);
     EXPECT_GT(pixelsNear(shot, qRgb(0x0a, 0x0a, 0x0b)), shot.width() * shot.height() / 4);
 
-    const QString artifacts = QStringLiteral(VORLIX_BINARY_DIR "/artifacts");
-    ASSERT_TRUE(QDir().mkpath(artifacts));
-    QFile file(artifacts + "/phone-page.png");
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(png) == png.size());
+    for (const auto& [button, message] :
+         {std::pair{"allow", SessionStore::phoneAllowMessage}, std::pair{"deny", SessionStore::phoneDenyMessage}}) {
+        SCOPED_TRACE(button);
+        QProcess& bridge = *bridges[button == std::string("allow") ? 0 : 1];
+        const std::string id = store.gates().first()->id().toStdString();
+        // The first card is this bridge's gate, its id written as it is.
+        ASSERT_TRUE(browser.waitFor(*session, "document.querySelector('button." + std::string(button) +
+                                                  "').getAttribute('onclick') === \"d('" + id + "','" + button +
+                                                  "')\""))
+            << browser.error() << "\n"
+            << browser.log();
+        // A tap can fall into one of the page's own reloads; tapping again is harmless.
+        bool answered = false;
+        for (int attempt = 0; attempt < 3 && !answered; ++attempt) {
+            ASSERT_TRUE(browser.click(*session, std::string("button.") + button)) << browser.error();
+            answered = waitUntil([&] { return bridge.state() == QProcess::NotRunning; }, 8000);
+        }
+        ASSERT_TRUE(answered);
+        EXPECT_EQ(bridge.exitCode(), 0);
+        const json out = json::parse(bridge.readAllStandardOutput().toStdString(), nullptr, false);
+        EXPECT_EQ(out, (json{{"hookSpecificOutput",
+                              {{"hookEventName", "PermissionRequest"},
+                               {"decision", {{"behavior", button}, {"message", message}}}}}}));
+    }
+    EXPECT_TRUE(store.gates().isEmpty());
+    // And the page, reloaded after the last tap, has nothing left to show.
+    EXPECT_TRUE(browser.waitFor(*session, "document.querySelector('.empty') !== null"));
 }
 
 } // namespace

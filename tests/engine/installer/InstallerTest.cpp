@@ -1,8 +1,8 @@
 #include "installer/Installer.h"
 #include "Event.h"
+#include "LineServer.h"
 #include "TempHome.h"
 #include "TestFiles.h"
-#include "UnixSocket.h"
 #include "cli/HooksCommand.h"
 
 #include <QDir>
@@ -12,9 +12,6 @@
 #include <QTextStream>
 #include <gtest/gtest.h>
 #include <memory>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using json = nlohmann::json;
 using Vorlix::Source;
@@ -54,17 +51,6 @@ protected:
         ADD_FAILURE() << "no row";
         return Status::notFound();
     }
-    // Each of our groups comes last in its event, and is our only one there.
-    static void expectOurHooks(const json& hooks, const json& ours) {
-        for (const auto& [event, groups] : ours.items()) {
-            SCOPED_TRACE(event);
-            ASSERT_TRUE(hooks.contains(event));
-            EXPECT_EQ(hooks.at(event).back(), groups.at(0));
-            EXPECT_EQ(std::count_if(hooks.at(event).begin(), hooks.at(event).end(),
-                                    [](const json& g) { return g.dump().find("vorlix") != std::string::npos; }),
-                      1);
-        }
-    }
 };
 
 TEST_F(InstallerTest, InstallAppendsOurGroupsOnceAndUninstallRestoresTheFileAndItsShape) {
@@ -85,10 +71,11 @@ TEST_F(InstallerTest, InstallAppendsOurGroupsOnceAndUninstallRestoresTheFileAndI
     EXPECT_EQ(installer->lastMessage(), QStringLiteral("Installed hooks for claude."));
     EXPECT_EQ(get(claudeFile), first);
     json after = getJson(claudeFile);
+    // Each event ends in our group; without it, the file is what it was.
     const json ours = HookConfig::claudeHooks(home.toStdString());
-    expectOurHooks(after.at("hooks"), ours);
-    for (const auto& [event, row] : ours.items()) { // without our groups, the file is what it was
+    for (const auto& [event, row] : ours.items()) {
         json& groups = after.at("hooks").at(event);
+        EXPECT_EQ(groups.back(), row.at(0)) << event;
         groups.erase(groups.size() - 1);
         if (groups.empty())
             after.at("hooks").erase(event);
@@ -131,6 +118,7 @@ TEST_F(InstallerTest, FilesThatAreNotOurKindOfJsonAreRefusedAndLeftAlone) {
         {"{\"hooks\": ", " isn't valid JSON"},
         {"[]", ": the top level is not an object"},
         {"{\"hooks\": []}", ": \"hooks\" is not an object"},
+        {"{\"hooks\": null}", ": \"hooks\" is not an object"},
     };
     auto installer = make();
     for (const auto& [content, what] : cases) {
@@ -150,30 +138,7 @@ TEST_F(InstallerTest, FilesThatAreNotOurKindOfJsonAreRefusedAndLeftAlone) {
               HookConfig::claudeHooks(home.toStdString())["PreToolUse"]);
 }
 
-TEST_F(InstallerTest, CodexHooksAreMergedWithTheirs) {
-    const QString codexFile = QStringLiteral(".codex/hooks.json");
-    put(codexFile, fixture("installer/codex-hooks.json"));
-    auto installer = make();
-    EXPECT_FALSE(installer->install(Source::codex));
-    EXPECT_EQ(installer->lastMessage(), QStringLiteral("Installed hooks for codex. Open Codex and trust them in /hooks "
-                                                       "\u2014 Codex runs no hook until you do."));
-    const json hooks = getJson(codexFile).at("hooks");
-    const json theirs = json::parse(fixture("installer/codex-hooks.json").toStdString()).at("hooks");
-    for (const char* event : {"PreToolUse", "SessionStart"})
-        EXPECT_EQ(hooks.at(event).front(), theirs.at(event).front());
-    expectOurHooks(hooks, HookConfig::codexHooks(home.toStdString()));
-
-    // What Codex 0.171 trusted, as it wrote it: every row it knew, plus the prompt and session-end rows, built alike.
-    json trusted = json::parse(fixture("agents/codex/trust/hooks.json").toStdString()).at("hooks");
-    json written = HookConfig::codexHooks("/home/dev");
-    EXPECT_EQ(written["UserPromptSubmit"], written["SessionStart"]);
-    EXPECT_EQ(written["SessionEnd"], written["SessionStart"]);
-    written.erase("UserPromptSubmit");
-    written.erase("SessionEnd");
-    EXPECT_EQ(written, trusted);
-}
-
-// Codex runs none of our hooks until the person trusts each one in its /hooks screen.
+// Codex runs none of our hooks until the person trusts each one in its /hooks screen, so it is told to.
 TEST_F(InstallerTest, CodexIsInstalledOnlyOnceEveryHookOfOursIsTrusted) {
     const QString config = QStringLiteral(".codex/config.toml");
     const QByteArray asCodexWroteIt = fixture("agents/codex/trust/config.toml").replace("/home/dev", home.toUtf8());
@@ -193,15 +158,23 @@ TEST_F(InstallerTest, CodexIsInstalledOnlyOnceEveryHookOfOursIsTrusted) {
     };
     QDir().mkpath(at(QStringLiteral(".codex")));
     auto installer = make();
-    installer->install(Source::codex);
+    EXPECT_FALSE(installer->install(Source::codex));
+    EXPECT_EQ(installer->lastMessage(), QStringLiteral("Installed hooks for codex. Open Codex and trust them in /hooks "
+                                                       "\u2014 Codex runs no hook until you do."));
     for (const auto& [content, trusted] : cases) {
         SCOPED_TRACE(content.toStdString());
         put(config, content);
         installer->refresh();
         EXPECT_EQ(statusOf(*installer, Source::codex), trusted ? Status::installed() : Status::awaitingTrust());
     }
-    EXPECT_EQ(Status::awaitingTrust().statusText(),
-              QStringLiteral("installed \u2014 waiting for you to trust it in Codex's /hooks"));
+
+    // What Codex 0.171 trusted, as it wrote it: every row it knew, plus the prompt and session-end rows, built alike.
+    json written = HookConfig::codexHooks("/home/dev");
+    EXPECT_EQ(written["UserPromptSubmit"], written["SessionStart"]);
+    EXPECT_EQ(written["SessionEnd"], written["SessionStart"]);
+    written.erase("UserPromptSubmit");
+    written.erase("SessionEnd");
+    EXPECT_EQ(written, json::parse(fixture("agents/codex/trust/hooks.json").toStdString()).at("hooks"));
 }
 
 TEST_F(InstallerTest, GrokGetsItsOwnFileAndTheCompatBlockOnce) {
@@ -225,28 +198,6 @@ TEST_F(InstallerTest, GrokGetsItsOwnFileAndTheCompatBlockOnce) {
     put(config, mentioned);
     installer->install(Source::grok);
     EXPECT_EQ(get(config), mentioned);
-}
-
-TEST_F(InstallerTest, EvictRemovesOnlyTheNamedToolsHooks) {
-    put(claudeFile, fixture("installer/claude-notch-tools.json"));
-    auto installer = make();
-    EXPECT_EQ(statusOf(*installer, Source::claude).statusText(), QStringLiteral("another notch app owns the hooks"));
-
-    installer->evict(QStringLiteral("Vibe Island"), Source::claude);
-    EXPECT_EQ(installer->lastMessage(), QStringLiteral("Removed Vibe Island's hooks from claude."));
-    json root = getJson(claudeFile);
-    EXPECT_FALSE(root.contains("statusLine"));
-    EXPECT_FALSE(root.at("hooks").contains("PermissionRequest"));
-    EXPECT_EQ(root.at("hooks").at("Stop").front().at("hooks").size(), 3u);
-
-    // "island" catches the island hook; the one known only by "notch" stays, and both then run.
-    installer->evict(QStringLiteral("another notch app"), Source::claude);
-    const json stop = getJson(claudeFile).at("hooks").at("Stop").front().at("hooks");
-    ASSERT_EQ(stop.size(), 2u);
-    EXPECT_EQ(stop[0].at("command"), "/opt/notchy/notch-hook stop");
-    EXPECT_EQ(statusOf(*installer, Source::claude), Status::conflict(QStringLiteral("another notch app")));
-    installer->install(Source::claude);
-    EXPECT_EQ(statusOf(*installer, Source::claude), Status::installed());
 }
 
 TEST_F(InstallerTest, BridgeAndBackupProblemsFailBeforeAnyAgentFileIsTouched) {
@@ -274,7 +225,9 @@ TEST_F(InstallerTest, QuotedCommandRunsTheBridgeFromAHomeWithAQuoteAndSpaces) {
     EXPECT_EQ(command, "'" + temp.path() + "/it'\\''s my home/.vorlix-agents/bin/vorlix-bridge' --source claude");
 
     QDir().mkpath(at(QStringLiteral(".vorlix-agents/run")));
-    const int listener = UnixSocket::listen(at(QStringLiteral(".vorlix-agents/run/vorlix.sock")).toStdString(), 4);
+    // No answer: the bridge fails open.
+    LineServer app(at(QStringLiteral(".vorlix-agents/run/vorlix.sock")).toStdString(),
+                   [](auto&) { return std::nullopt; });
     QProcess shell;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), home);
@@ -282,13 +235,8 @@ TEST_F(InstallerTest, QuotedCommandRunsTheBridgeFromAHomeWithAQuoteAndSpaces) {
     shell.setStandardInputFile(QStringLiteral(VORLIX_FIXTURES_DIR "/installer/claude-PermissionRequest.json"));
     shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QString::fromStdString(command)});
 
-    pollfd ready{listener, POLLIN, 0};
-    ASSERT_EQ(::poll(&ready, 1, 30000), 1);
-    const int connection = ::accept(listener, nullptr, nullptr);
-    ASSERT_GE(connection, 0);
-    const auto event = Vorlix::Event::fromLine(UnixSocket::readLine(connection).value_or(""));
-    ::close(connection); // no answer: the bridge fails open
-    ::close(listener);
+    ASSERT_TRUE(app.waitForLines(1, 30000));
+    const auto event = Vorlix::Event::fromLine(app.lines().front());
     ASSERT_TRUE(event.has_value());
     EXPECT_EQ(event->source, Source::claude);
     EXPECT_EQ(event->rawEvent, "PermissionRequest");
@@ -297,8 +245,9 @@ TEST_F(InstallerTest, QuotedCommandRunsTheBridgeFromAHomeWithAQuoteAndSpaces) {
     EXPECT_TRUE(shell.readAllStandardOutput().isEmpty());
 }
 
-TEST_F(InstallerTest, HooksCommandLine) {
-    QDir().mkpath(at(QStringLiteral(".claude")));
+// Each named foreign tool loses only its own hooks; a Grok tool's own file goes whole.
+TEST_F(InstallerTest, HooksCommandLineListsEvictsAndInstalls) {
+    put(claudeFile, fixture("installer/claude-notch-tools.json"));
     put(QStringLiteral(".grok/hooks/vibe-island.json"), "{}");
     put(QStringLiteral(".codex/hooks.json"), R"({"hooks":{"Stop":[{"hooks":[{"command":"vorlix-bridge"}]}]}})");
     auto installer = make();
@@ -309,26 +258,31 @@ TEST_F(InstallerTest, HooksCommandLine) {
         err.clear();
         return HooksCommand::run(args, outStream, errStream, *installer);
     };
-    EXPECT_EQ(run({"install", "claude"}), 0);
-    EXPECT_EQ(out, QStringLiteral("Installed hooks for claude.\n"));
     EXPECT_EQ(run({"hooks"}), 0);
     EXPECT_EQ(out,
-              QStringLiteral("claude  Claude Code  watching\n"
+              QStringLiteral("claude  Claude Code  another notch app owns the hooks\n"
                              "codex   Codex        installed \u2014 waiting for you to trust it in Codex's /hooks\n"
                              "grok    Grok Build   Vibe Island owns the hooks\n"));
-    put(QStringLiteral(".codex/config.toml"), "[hooks.state.\"" + at(QStringLiteral(".codex/hooks.json")).toUtf8() +
-                                                  ":stop:0:0\"]\ntrusted_hash = \"sha256:1\"\n");
-    EXPECT_EQ(run({"hooks"}), 0);
-    EXPECT_TRUE(out.contains(QStringLiteral("codex   Codex        watching\n")));
-    QDir(at(QStringLiteral(".codex"))).removeRecursively();
-    EXPECT_EQ(run({"hooks"}), 0);
-    EXPECT_TRUE(out.contains(QStringLiteral("codex   Codex        not installed on this machine\n")));
-    EXPECT_EQ(run({"install", "kiro"}), 1);
-    EXPECT_EQ(err, QStringLiteral("Failed: Kiro adapter isn't wired up yet.\n"));
+    EXPECT_EQ(run({"evict", "Vibe Island", "claude"}), 0);
+    EXPECT_EQ(out, QStringLiteral("Removed Vibe Island's hooks from claude.\n"));
+    const json root = getJson(claudeFile);
+    EXPECT_FALSE(root.contains("statusLine"));
+    EXPECT_FALSE(root.at("hooks").contains("PermissionRequest"));
+    EXPECT_EQ(root.at("hooks").at("Stop").front().at("hooks").size(), 3u);
+    // "island" catches the island hook; the one known only by "notch" stays, and both then run.
+    EXPECT_EQ(run({"evict", "another notch app", "claude"}), 0);
+    const json stop = getJson(claudeFile).at("hooks").at("Stop").front().at("hooks");
+    ASSERT_EQ(stop.size(), 2u);
+    EXPECT_EQ(stop[0].at("command"), "/opt/notchy/notch-hook stop");
+    EXPECT_EQ(statusOf(*installer, Source::claude), Status::conflict(QStringLiteral("another notch app")));
+    EXPECT_EQ(run({"install", "claude"}), 0);
+    EXPECT_EQ(out, QStringLiteral("Installed hooks for claude.\n"));
+    EXPECT_EQ(statusOf(*installer, Source::claude), Status::installed());
     EXPECT_EQ(run({"evict", "Vibe Island", "grok"}), 0);
-    EXPECT_EQ(out, QStringLiteral("Removed Vibe Island's hooks from grok.\n"));
     EXPECT_FALSE(QFileInfo::exists(at(QStringLiteral(".grok/hooks/vibe-island.json"))));
     EXPECT_EQ(statusOf(*installer, Source::grok), Status::notInstalled());
+    EXPECT_EQ(run({"install", "kiro"}), 1);
+    EXPECT_EQ(err, QStringLiteral("Failed: Kiro adapter isn't wired up yet.\n"));
 
     for (const QStringList& args : std::vector<QStringList>{
              {}, {"frob"}, {"hooks", "claude"}, {"install", "Claude"}, {"evict", "claude"}, {"evict", "", "claude"}}) {
@@ -339,6 +293,34 @@ TEST_F(InstallerTest, HooksCommandLine) {
     err.clear(); // the plain form finds the home on its own; no bridge sits beside this test program.
     EXPECT_EQ(HooksCommand::run({"install", "codex"}, outStream, errStream), 1);
     EXPECT_TRUE(err.startsWith(QStringLiteral("Failed: vorlix-bridge is missing next to the application")));
+}
+
+json groupOf(const std::vector<std::string>& commands) {
+    json group = {{"hooks", json::array()}};
+    for (const auto& command : commands)
+        group["hooks"].push_back({{"type", "command"}, {"command", command}});
+    return group;
+}
+
+TEST(HookConfigTest, ScanFindsOursAndNamesTheLastForeignTool) {
+    const struct {
+        std::vector<std::string> commands;
+        bool ours;
+        std::optional<std::string> foreign;
+    } cases[] = {
+        {{"/x/vorlix-bridge --source claude"}, true, std::nullopt},
+        {{"~/.vibe-island/bridge"}, false, "Vibe Island"},
+        {{"notch-hook"}, false, "another notch app"},
+        {{"island-thing"}, false, "another notch app"},
+        {{"vibe-island", "notch"}, false, "another notch app"},
+        {{"VORLIX", "Notch"}, false, std::nullopt}, // case-sensitive
+        {{"vibe-island", "vorlix"}, true, "Vibe Island"},
+    };
+    for (const auto& c : cases) {
+        const HookConfig::Scan scan = HookConfig::scan(json{{"Stop", json::array({groupOf(c.commands)})}});
+        EXPECT_EQ(scan.ours, c.ours) << c.commands.front();
+        EXPECT_EQ(scan.foreign, c.foreign) << c.commands.front();
+    }
 }
 
 } // namespace

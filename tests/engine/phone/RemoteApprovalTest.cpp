@@ -1,6 +1,7 @@
 #include "phone/RemoteApproval.h"
 #include "EventLoop.h"
 #include "TempHome.h"
+#include "TestFiles.h"
 #include "hookserver/GateBox.h"
 #include "phone/PhoneHttp.h"
 #include "phone/PhonePage.h"
@@ -15,10 +16,7 @@ using Vorlix::Behavior;
 
 namespace {
 
-quint16 freePort() {
-    QTcpServer probe;
-    return probe.listen(QHostAddress::Any, 0) ? probe.serverPort() : 0;
-}
+using TestFiles::freePort;
 
 /// A connection on the test's own event loop (the server shares it).
 struct Client {
@@ -45,10 +43,6 @@ const QByteArray unauthorized = plain("401 Unauthorized", "no");
 const QByteArray badRequest = plain("400 Bad Request", "bad");
 const QByteArray ok = plain("200 OK", "ok");
 
-QByteArray bodyOf(const QByteArray& response) {
-    return response.mid(response.indexOf("\r\n\r\n") + 4);
-}
-
 Vorlix::Event gatingEvent(const std::string& id, const std::string& tool, const std::string& command,
                           const std::string& cwd = "/home/dev/web") {
     return {.id = id,
@@ -67,21 +61,18 @@ class RemoteApprovalTest : public ::testing::Test {
 protected:
     RemoteApprovalTest() {
         remote.setStore(&store);
-        remote.onDecision = [this](const QString& id, Behavior behavior) {
-            decisions.append({id, behavior});
-            store.resolveRemotely(id, behavior);
-        };
+        remote.onDecision = [this](const QString& id, Behavior behavior) { decisions.append({id, behavior}); };
     }
 
-    std::shared_ptr<GateBox> open(const std::string& id, const std::string& command, const std::string& tool = "Bash") {
-        auto box = std::make_shared<GateBox>();
-        store.openGate(gatingEvent(id, tool, command), box);
-        return box;
+    void open(const std::string& id, const std::string& command) {
+        store.openGate(gatingEvent(id, "Bash", command), std::make_shared<GateBox>());
     }
     QByteArray exchange(const QByteArray& request) { return Client(port).answer(request); }
     QByteArray get(const QString& target) { return exchange("GET " + target.toUtf8() + " HTTP/1.1\r\n\r\n"); }
-    QByteArray post(const QString& target) { return exchange("POST " + target.toUtf8() + " HTTP/1.1\r\n\r\n"); }
-    QByteArray page() { return bodyOf(get("/?t=" + remote.token())); }
+    QByteArray page() {
+        const QByteArray response = get("/?t=" + remote.token());
+        return response.mid(response.indexOf("\r\n\r\n") + 4);
+    }
 
     TempHome home;
     ManualClock clock;
@@ -91,14 +82,23 @@ protected:
     QList<QPair<QString, Behavior>> decisions;
 };
 
+// Whoever sends what, the answer is one of a few fixed ones; only a tokened POST with an id and an action decides.
 TEST_F(RemoteApprovalTest, EveryRequestGetsItsAnswer) {
+    open("ABC", "rm -rf build");
     remote.enable();
     ASSERT_TRUE(remote.enabled()) << remote.lastErrorText().toStdString();
     const QByteArray t = remote.token().toUtf8();
-    const QByteArray page = "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n";
+    // The length counts bytes: the middle dot in the risk line takes two.
+    const QByteArray body = remote.page().toUtf8();
+    ASSERT_TRUE(body.contains("<h1>VORLIX AGENTS</h1>") && body.contains("DESTRUCTIVE   \xC2\xB7 recursive/forced"));
+    const QByteArray page = "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
+                            QByteArray::number(body.size()) +
+                            "\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n" + body;
     const auto get = [](const QByteArray& target) { return "GET " + target + " HTTP/1.1\r\nHost: p\r\n\r\n"; };
+    const auto decide = [](const QByteArray& query) { return "POST /decide?" + query + " HTTP/1.1\r\n\r\n"; };
     // The token anywhere in the target; any method but POST is a page request. Not UTF-8: closed without an answer.
-    // No line end anywhere: the server stops buffering at its limit and answers what it has.
+    // No line end anywhere: the server stops buffering at its limit and answers what it has. Anything but exactly
+    // "allow" denies; late taps and unknown gates are answered and left to the store.
     const std::pair<QByteArray, QByteArray> cases[] = {
         {get("/?t=" + t), page},
         {get("/deep/path?x=1&t=" + t + "&more=1"), page},
@@ -108,61 +108,21 @@ TEST_F(RemoteApprovalTest, EveryRequestGetsItsAnswer) {
         {get("/?t=" + t.toUpper()), unauthorized},
         {get("/?t" + t), unauthorized},
         {"HELLO\r\n\r\n", badRequest},
-        {"POST /decide?t=" + t + "&id=ABC HTTP/1.1\r\n\r\n", badRequest},
-        {"POST /decide?t=" + t + "&a=allow HTTP/1.1\r\n\r\n", badRequest},
-        {"POST /decide?t=" + t + "&id=ABC&a= HTTP/1.1\r\n\r\n", badRequest},
+        {decide("t=" + t + "&id=ABC"), badRequest},
+        {decide("t=" + t + "&a=allow"), badRequest},
+        {decide("t=" + t + "&id=ABC&a="), badRequest},
         {"GET /?t=\xC3\x28 HTTP/1.1\r\n\r\n", ""},
-        {QByteArray(3 * RemoteApproval::maxRequestBytes, 'A'), badRequest}};
-    for (const auto& [request, expected] : cases) {
-        const QByteArray response = exchange(request);
-        if (expected == page)
-            EXPECT_TRUE(response.startsWith(page) && response.contains("<h1>VORLIX AGENTS</h1>")) << request.data();
-        else
-            EXPECT_EQ(response, expected) << request.left(60).toStdString();
-    }
-    EXPECT_TRUE(decisions.isEmpty());
-}
-
-TEST_F(RemoteApprovalTest, DecisionsReachTheirGates) {
-    auto allowed = open("ABC", "npm test");
-    auto denied = open("DEF", "rm -rf build");
-    remote.enable();
-    const QString t = remote.token();
-
-    EXPECT_EQ(post("/decide?id=ABC&a=allow"), unauthorized);
-    EXPECT_EQ(post("/decide?t=" + t + "&id=ABC&a=allow"), ok);
-    // Anything but exactly "allow" denies.
-    EXPECT_EQ(post("/decide?id=DEF&a=yes&t=" + t), ok);
-    // A late tap on a closed gate, and a gate that never existed: answered, nothing happens.
-    EXPECT_EQ(post("/decide?t=" + t + "&id=ABC&a=deny"), ok);
-    EXPECT_EQ(post("/decide?t=" + t + "&id=NOPE&a=allow"), ok);
-
-    ASSERT_TRUE(allowed->decision());
-    EXPECT_EQ(*allowed->decision(), (Vorlix::Decision{Behavior::allow, SessionStore::phoneAllowMessage}));
-    ASSERT_TRUE(denied->decision());
-    EXPECT_EQ(*denied->decision(), (Vorlix::Decision{Behavior::deny, SessionStore::phoneDenyMessage}));
-    EXPECT_TRUE(store.gates().isEmpty());
+        {QByteArray(3 * RemoteApproval::maxRequestBytes, 'A'), badRequest},
+        {decide("id=ABC&a=allow"), unauthorized},
+        {decide("t=" + t + "&id=ABC&a=allow"), ok},
+        {decide("id=DEF&a=yes&t=" + t), ok},
+        {decide("t=" + t + "&id=ABC&a=deny"), ok},
+    };
+    for (const auto& [request, expected] : cases)
+        EXPECT_EQ(exchange(request), expected) << request.left(60).toStdString();
     const QList<QPair<QString, Behavior>> expected{
-        {"ABC", Behavior::allow}, {"DEF", Behavior::deny}, {"ABC", Behavior::deny}, {"NOPE", Behavior::allow}};
+        {"ABC", Behavior::allow}, {"DEF", Behavior::deny}, {"ABC", Behavior::deny}};
     EXPECT_EQ(decisions, expected);
-}
-
-TEST_F(RemoteApprovalTest, HeadersAreExactLengthCountsBytesAndAgentTextIsEscaped) {
-    open("ABC", "rm -rf build");
-    open("DEF", "echo \"<script>alert(1)</script>\" & true", "Bash<b>");
-    remote.enable();
-    const QByteArray response = get("/?t=" + remote.token());
-    const QByteArray body = bodyOf(response);
-    EXPECT_TRUE(response.startsWith("HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
-                                    QByteArray::number(body.size()) +
-                                    "\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n"));
-    // The middle dot in the risk line takes two bytes.
-    EXPECT_TRUE(body.contains("DESTRUCTIVE   \xC2\xB7 recursive/forced delete"));
-    EXPECT_EQ(body, remote.page().toUtf8());
-
-    EXPECT_TRUE(body.contains("<pre>echo &quot;&lt;script&gt;alert(1)&lt;/script&gt;&quot; &amp; true</pre>"));
-    EXPECT_TRUE(body.contains("<span class=\"tool\">Bash&lt;b&gt;</span>"));
-    EXPECT_FALSE(body.contains("<script>alert"));
 }
 
 TEST_F(RemoteApprovalTest, PageFollowsEveryChangeOfGatesSessionsAndToken) {
@@ -213,21 +173,23 @@ TEST(PhonePage, GateIdCannotLeaveItsScriptString) {
 TEST(PhonePage, CardShowsAgentProjectAndFreshRisk) {
     ManualClock clock;
     Session session("s1", Vorlix::Source::kiro, "/work/api/", clock.now());
-    Gate gate("G1", "s1", "Bash", "rm -rf dist", SpriteKind::shell, {Risk::trivial, {"stale"}}, clock.now(),
-              std::make_shared<GateBox>());
+    Gate gate("G1", "s1", "Bash<b>", "rm -rf \"<dist>\" & true", SpriteKind::shell, {Risk::trivial, {"stale"}},
+              clock.now(), std::make_shared<GateBox>());
     std::optional<QString> seenCwd;
     const PhonePage::Assess assess = [&](const QString&, const QString&, const std::optional<QString>& cwd) {
         seenCwd = cwd;
         return RiskVerdict{Risk::critical, {"recursive/forced delete", "a & b"}};
     };
-    EXPECT_TRUE(PhonePage::card(gate, &session, assess)
-                    .startsWith("<div class=\"card\"><div class=\"row\"><b>Kiro CLI</b><span class=\"tool\">Bash</span>"
-                                "</div><div class=\"proj\">api</div><div class=\"risk\" style=\"color:#fa87bf\">"
-                                "DESTRUCTIVE   \u00B7 recursive/forced delete, a &amp; b</div><pre>rm -rf dist</pre>"));
+    EXPECT_TRUE(
+        PhonePage::card(gate, &session, assess)
+            .startsWith("<div class=\"card\"><div class=\"row\"><b>Kiro CLI</b><span class=\"tool\">Bash&lt;b&gt;"
+                        "</span></div><div class=\"proj\">api</div><div class=\"risk\" style=\"color:#fa87bf\">"
+                        "DESTRUCTIVE   \u00B7 recursive/forced delete, a &amp; b</div>"
+                        "<pre>rm -rf &quot;&lt;dist&gt;&quot; &amp; true</pre>"));
     EXPECT_EQ(seenCwd, std::optional<QString>("/work/api/"));
     // Without its session: a plain label, no project, no working directory for the rating.
     EXPECT_TRUE(PhonePage::card(gate, nullptr, assess)
-                    .contains("<b>Agent</b><span class=\"tool\">Bash</span></div>"
+                    .contains("<b>Agent</b><span class=\"tool\">Bash&lt;b&gt;</span></div>"
                               "<div class=\"proj\"></div>"));
     EXPECT_EQ(seenCwd, std::nullopt);
 }
@@ -281,7 +243,6 @@ TEST_F(RemoteApprovalTest, EnableAndDisable) {
     EXPECT_EQ(late.error(), QAbstractSocket::ConnectionRefusedError);
 
     remote.enable();
-    EXPECT_EQ(remote.token().size(), RemoteApproval::tokenLength);
     EXPECT_NE(remote.token(), first);
     EXPECT_EQ(get("/?t=" + first), unauthorized);
 
@@ -340,32 +301,24 @@ TEST_F(RemoteApprovalTest, AFullServerDropsTheConnectionSilentLongest) {
     EXPECT_EQ(talker.answer({}, 300), "(still open) ");
 }
 
-TEST(RemoteApprovalLifetime, ConnectionsCloseWithTheServer) {
-    TempHome home;
-    const quint16 port = freePort();
-    auto remote = std::make_unique<RemoteApproval>(port);
-    remote->enable();
+TEST_F(RemoteApprovalTest, ConnectionsCloseWithTheServer) {
+    auto other = std::make_unique<RemoteApproval>(port);
+    other->enable();
     Client client(port);
-    ASSERT_TRUE(waitUntil([&] { return remote->connectionCount() == 1; }));
-    remote.reset();
+    ASSERT_TRUE(waitUntil([&] { return other->connectionCount() == 1; }));
+    other.reset();
     EXPECT_EQ(client.answer("GET / HTTP/1.1\r\n\r\n"), "");
 }
 
-TEST(RemoteApprovalUrl, ComputerNameWithDashesAndLocal) {
+TEST(QrCode, PairingUrlInTheSmallestVersionAtLevelMWithFinderPatterns) {
     EXPECT_EQ(RemoteApproval::pairingURL("Anna's Laptop 2", 8787, "tok"), "http://Anna's-Laptop-2.local:8787/?t=tok");
     EXPECT_EQ(RemoteApproval::pairingURL("", 9000, "tok"), "http://localhost.local:9000/?t=tok");
-}
-
-TEST(QrCode, SmallestVersionAtLevelMWithFinderPatterns) {
-    // Byte-mode capacity at level M of versions 1 to 10 (ISO/IEC 18004, table 7).
-    const std::vector<int> capacityM{14, 26, 42, 62, 84, 106, 122, 152, 180, 213};
-    for (const int hostLength : {1, 5, 6, 20, 40, 60}) {
+    // Version 4 holds 62 bytes at level M (78 at L, 46 at Q): the smallest code at M, whatever the address.
+    for (const auto& [hostLength, version] : {std::pair(1, 4), {8, 4}, {9, 5}, {60, 7}}) {
         const QByteArray url = RemoteApproval::pairingURL(QString(hostLength, 'h'), 8787, QString(32, 'k')).toUtf8();
         const std::optional<QrCode> code = QrCode::encode(url);
         ASSERT_TRUE(code) << url.toStdString();
-        const auto fits =
-            std::find_if(capacityM.begin(), capacityM.end(), [&](int bytes) { return url.size() <= bytes; });
-        EXPECT_EQ(code->version(), fits - capacityM.begin() + 1) << url.size();
+        EXPECT_EQ(code->version(), version) << url.size();
         ASSERT_EQ(code->width(), 17 + 4 * code->version());
         // Bit 0 of each module is its colour: the top left finder pattern, row by row.
         QString corner;
@@ -388,14 +341,9 @@ TEST(PhonePage, EditCardShowsTheChangeEscaped) {
                                              "<span class=\"add\">+ &lt;i&gt;new &amp; better&lt;/i&gt;</span>"
                                              "<span class=\"ctx\">  same</span></pre>")));
 
-    QString many;
-    for (int i = 0; i < 20; ++i)
-        many += QStringLiteral("line %1\n").arg(i);
-    edit.setChange(FileChange{"/w/a.html", LineDiff::diff({}, many)});
-    const QString card = PhonePage::card(edit, nullptr, {});
-    EXPECT_EQ(card.count("<span class=\"add\">"), LineDiff::maxShown);
-    EXPECT_TRUE(card.contains(QStringLiteral("<span class=\"ctx\">\u2026 8 more lines</span></pre>")));
-
+    edit.setChange(FileChange{"/w/a.html", LineDiff::diff({}, QString("x\n").repeated(20))});
+    EXPECT_TRUE(
+        PhonePage::card(edit, nullptr, {}).contains(QStringLiteral("<span class=\"ctx\">\u2026 8 more lines</span>")));
     const Gate command("C", "s", "Bash", "ls", SpriteKind::shell, {}, {}, std::make_shared<GateBox>());
     EXPECT_FALSE(PhonePage::card(command, nullptr, {}).contains("class=\"diff\""));
 }

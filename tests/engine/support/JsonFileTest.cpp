@@ -51,7 +51,7 @@ const Store stores[] = {
      [](const QString& path, const Clock&) { return !Prefs(path).soundEnabled(); }},
 };
 
-enum class Kind { file, folder, fifo, link };
+enum class Kind { file, huge, folder, fifo, link };
 
 } // namespace
 
@@ -67,6 +67,7 @@ TEST(JsonFileTest, AnythingUnusableIsMovedAsideOnceAndNeverOverwritten) {
         {"a FIFO nobody writes to", Kind::fifo, {}},
         {"a link to /dev/zero", Kind::link, "/dev/zero"},
         {"a link to nowhere", Kind::link, "/nonexistent/file"},
+        {"larger than we read", Kind::huge, {}},
     };
     ManualClock clock;
     for (const Store& store : stores) {
@@ -80,6 +81,8 @@ TEST(JsonFileTest, AnythingUnusableIsMovedAsideOnceAndNeverOverwritten) {
             const QByteArray native = QFile::encodeName(path);
             if (kind == Kind::file)
                 write(path, bytes.isNull() ? store.wrongShape : bytes);
+            else if (kind == Kind::huge)
+                ASSERT_EQ(::truncate(native.constData(), FileIO::maxReadBytes + 1), 0);
             else if (kind == Kind::folder)
                 write(path + "/inside", "keep me");
             else if (kind == Kind::fifo)
@@ -97,6 +100,8 @@ TEST(JsonFileTest, AnythingUnusableIsMovedAsideOnceAndNeverOverwritten) {
                 EXPECT_EQ(read(moved.front() + "/inside"), "keep me");
             else if (kind == Kind::link)
                 EXPECT_EQ(QFileInfo(moved.front()).symLinkTarget(), QString::fromUtf8(bytes));
+            else if (kind == Kind::huge)
+                EXPECT_EQ(QFileInfo(moved.front()).size(), FileIO::maxReadBytes + 1);
             else
                 EXPECT_TRUE(QFileInfo(moved.front()).isSymLink() || mode(moved.front()) != 0);
             ASSERT_EQ(logged.size(), 1) << logged.join('\n').toStdString();
@@ -104,17 +109,6 @@ TEST(JsonFileTest, AnythingUnusableIsMovedAsideOnceAndNeverOverwritten) {
             EXPECT_TRUE(store.holdsChange(path, clock));
         }
     }
-}
-
-TEST(JsonFileTest, LargerThanTheLimitIsSetAside) {
-    TempHome home;
-    write(RuleStore::defaultPath(), "[]");
-    ASSERT_EQ(::truncate(QFile::encodeName(RuleStore::defaultPath()).constData(), FileIO::maxReadBytes + 1), 0);
-    ManualClock clock;
-    EXPECT_TRUE(RuleStore(RuleStore::defaultPath(), clock).rules().isEmpty());
-    EXPECT_EQ(aside(RuleStore::defaultPath()).size(), 1);
-    EXPECT_EQ(FileIO::read(aside(RuleStore::defaultPath()).front()).error,
-              QStringLiteral("larger than %1 bytes").arg(FileIO::maxReadBytes));
 }
 
 // Another local user must not be able to read our files or replace the socket, whatever the umask says.
