@@ -12,22 +12,12 @@ using namespace Vorlix;
 
 TEST(Canonicalize, EveryAgentSpellingLandsOnOneCase) {
     const std::pair<const char*, Canonical> cases[] = {
-        {"PreToolUse", Canonical::preToolUse},
-        {"preToolUse", Canonical::preToolUse},
-        {"pre_tool_use", Canonical::preToolUse},
-        {"PRE_TOOL_USE", Canonical::preToolUse},
-        {"pre__tool__use", Canonical::preToolUse},
-        {"Stop", Canonical::stop},
-        {"SessionStart", Canonical::sessionStart},
-        {"session_end", Canonical::sessionEnd},
-        {"userPromptSubmit", Canonical::userPromptSubmit},
-        {"PostToolUse", Canonical::postToolUse},
-        {"PermissionRequest", Canonical::permissionRequest},
-        {"notification", Canonical::notification},
-        {"unknown", Canonical::other},
-        {"", Canonical::other},
-        {"pre-tool-use", Canonical::other},
-        {"Pre Tool Use", Canonical::other},
+        {"PreToolUse", Canonical::preToolUse},     {"preToolUse", Canonical::preToolUse},
+        {"pre_tool_use", Canonical::preToolUse},   {"PRE_TOOL_USE", Canonical::preToolUse},
+        {"pre__tool__use", Canonical::preToolUse}, {"SessionStart", Canonical::sessionStart},
+        {"session_end", Canonical::sessionEnd},    {"PermissionRequest", Canonical::permissionRequest},
+        {"notification", Canonical::notification}, {"", Canonical::other},
+        {"pre-tool-use", Canonical::other},        {"Pre Tool Use", Canonical::other},
         {"SubagentStop", Canonical::other},
     };
     for (const auto& [raw, expected] : cases)
@@ -57,49 +47,6 @@ TEST(IsGating, OnlyTheListedCombinationsWait) {
     for (const auto& c : cases)
         EXPECT_EQ(isGating(c.source, c.event, c.tool), c.gating)
             << rawValue(c.source) << " " << rawValue(c.event) << " " << c.tool.value_or("-");
-}
-
-TEST(RawValues, ExactCaseSensitiveMatchesOnly) {
-    EXPECT_EQ(sourceFromRaw("codex"), Source::codex);
-    EXPECT_FALSE(sourceFromRaw("Claude"));
-    EXPECT_FALSE(sourceFromRaw(" claude"));
-    EXPECT_EQ(displayName(Source::grok), "Grok Build");
-    EXPECT_EQ(displayName(Source::kiro), "Kiro CLI");
-    EXPECT_FALSE(canonicalFromRaw("PreToolUse"));
-    EXPECT_EQ(canonicalFromRaw("permissionRequest"), Canonical::permissionRequest);
-    EXPECT_FALSE(behaviorFromRaw("Allow"));
-}
-
-TEST(Field, FirstPresentKeyDecidesEvenWhenItIsNotAString) {
-    auto payload = *JSONValue::parse(R"({"hook_event_name":5,"hookEventName":"Stop"})");
-    auto value = field(payload, {"hook_event_name", "hookEventName"});
-    ASSERT_TRUE(value);
-    EXPECT_EQ(value->kind(), JSONValue::Kind::Number);
-    EXPECT_FALSE(value->stringValue());
-    EXPECT_EQ(field(payload, {"missing", "hookEventName"})->stringValue(), "Stop");
-    EXPECT_FALSE(field(*JSONValue::parse("[1,2]"), {"a"}));
-    EXPECT_FALSE(field(*JSONValue::parse(R"("text")"), {"a"}));
-    EXPECT_FALSE(field(*JSONValue::parse("{}"), {"a"}));
-    auto withNull = field(*JSONValue::parse(R"({"a":null})"), {"a"});
-    ASSERT_TRUE(withNull);
-    EXPECT_TRUE(withNull->isNull());
-}
-
-TEST(JSONValue, DecodesEveryKindInOrder) {
-    auto value = JSONValue::parse(R"([1, true, "s", null, {"n": 2.5}])");
-    ASSERT_TRUE(value);
-    const auto& a = value->array();
-    ASSERT_EQ(a.size(), 5u);
-    EXPECT_EQ(a[0].kind(), JSONValue::Kind::Number);
-    EXPECT_EQ(a[1].kind(), JSONValue::Kind::Bool);
-    EXPECT_EQ(a[2].kind(), JSONValue::Kind::String);
-    EXPECT_EQ(a[3].kind(), JSONValue::Kind::Null);
-    EXPECT_EQ(a[4]["n"]->numberValue(), 2.5);
-    EXPECT_FALSE(a[4]["x"]);
-    EXPECT_FALSE((*value)["n"]);
-    EXPECT_FALSE(JSONValue::parse("{"));
-    EXPECT_FALSE(JSONValue::parse(""));
-    EXPECT_FALSE(JSONValue::parse("[1] trailing"));
 }
 
 TEST(JSONValue, PreviewFollowsTheDisplayRules) {
@@ -133,17 +80,21 @@ TEST(JSONValue, NestingBeyondTheLimitIsMalformedButBracketsInStringsDoNotCount) 
     EXPECT_FALSE(JSONValue::parse(std::string(1 << 20, '[')));
 }
 
-TEST(JSONValue, EncodesBackToEquivalentJson) {
-    auto value = JSONValue::parse(R"({"a":[1,2.5,"x",null,false],"b":{"c":-3}})");
-    auto again = JSONValue::parse(value->dump());
-    EXPECT_EQ(nlohmann::json::parse(value->dump()), nlohmann::json::parse(again->dump()));
-    EXPECT_EQ(value->dump(), R"({"a":[1,2.5,"x",null,false],"b":{"c":-3}})");
+TEST(JSONValue, DecodesAndEncodesBackToTheSameJson) {
+    const char* text = R"({"a":[1,2.5,"x",null,false],"b":{"c":-3}})";
+    auto value = JSONValue::parse(text);
+    EXPECT_EQ(value->dump(), text);
+    EXPECT_EQ((*value)["b"]->find("c")->numberValue(), -3);
+    EXPECT_FALSE((*value)["x"]);
+    EXPECT_FALSE((*(*value)["a"])["n"]) << "an array has no members";
+    for (const char* bad : {"{", "", "[1] trailing"})
+        EXPECT_FALSE(JSONValue::parse(bad)) << bad;
     // Copies are whole and independent of the original.
     JSONValue copy(*value);
     JSONValue assigned = JSONValue("x");
     assigned = copy;
     value.reset();
-    EXPECT_EQ(copy.dump(), R"({"a":[1,2.5,"x",null,false],"b":{"c":-3}})");
+    EXPECT_EQ(copy.dump(), text);
     EXPECT_EQ(assigned.dump(), copy.dump());
     // Invalid UTF-8 from an agent is replaced, never thrown on.
     JSONValue bad(std::string("a\xff"));
@@ -176,16 +127,13 @@ Event sampleEvent() {
 }
 } // namespace
 
-TEST(Event, MinimalEventWritesExactlyTheRequiredKeys) {
+TEST(Event, MinimalEventWritesTheRequiredKeysAndEveryFieldRoundTrips) {
     auto json = nlohmann::json::parse(sampleEvent().toLine());
     std::vector<std::string> keys;
     for (const auto& item : json.items())
         keys.push_back(item.key());
     EXPECT_EQ(keys, (std::vector<std::string>{"event", "gating", "id", "rawEvent", "source", "terminal", "ts"}));
     EXPECT_EQ(json["terminal"], nlohmann::json({{"ppid", 42}}));
-}
-
-TEST(Event, RoundTripsEveryField) {
     Event e = sampleEvent();
     e.sessionID = "s";
     e.cwd = "/w";

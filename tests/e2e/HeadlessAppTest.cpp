@@ -72,6 +72,7 @@ std::string slurp(const fs::path& path) {
 }
 } // namespace
 
+// Nothing headless can put a question to a person: a call no rule or policy answers is handed back at once.
 TEST(HeadlessApp, AnswersARealBridgeJournalsItAndCleansUpOnTerm) {
     TempHome home;
     App app(home.path());
@@ -92,6 +93,15 @@ TEST(HeadlessApp, AnswersARealBridgeJournalsItAndCleansUpOnTerm) {
         journal += slurp(file.path());
     EXPECT_NE(journal.find(R"("kind":"auto-allowed")"), std::string::npos) << journal;
     EXPECT_NE(journal.find(R"("detail":"git status")"), std::string::npos);
+
+    const auto handedBack = BridgeProcess::bridge(
+        "claude",
+        R"({"hook_event_name":"PermissionRequest","tool_name":"Bash","session_id":"s1","tool_input":{"command":"rm -rf build"}})",
+        appEnv(home.path()));
+    EXPECT_EQ(handedBack.exitStatus, 0);
+    EXPECT_EQ(handedBack.out + handedBack.err, "");
+    EXPECT_TRUE(app.waitForLog("no panel or phone page can answer; claude asks in its terminal (Bash, session s1)\n"))
+        << app.log;
 
     auto result = app.stop(SIGTERM);
     EXPECT_EQ(result.exitStatus, 0);
@@ -130,28 +140,10 @@ TEST(HeadlessApp, StartsAndAnswersWhateverSitsInPlaceOfItsDataFiles) {
     }
 }
 
-// Nothing headless can put a question to a person: a call no rule or policy answers is handed back at once.
-TEST(HeadlessApp, WithNobodyToAskTheAgentAsksItself) {
-    TempHome home;
-    App app(home.path());
-    ASSERT_TRUE(app.waitForLog("Vorlix Agents up.")) << app.log;
-    const std::string payload =
-        R"({"hook_event_name":"PermissionRequest","tool_name":"Bash","session_id":"s1","tool_input":{"command":"rm -rf build"}})";
-    auto answer = BridgeProcess::bridge("claude", payload, appEnv(home.path()));
-    EXPECT_FALSE(answer.timedOut);
-    EXPECT_EQ(answer.exitStatus, 0);
-    EXPECT_EQ(answer.out + answer.err, "");
-    EXPECT_TRUE(app.waitForLog("Vorlix Agents: no panel or phone page can answer; claude asks in its terminal (Bash, "
-                               "session s1)\n"))
-        << app.log;
-    app.stop(SIGTERM);
-}
-
 TEST(HeadlessApp, CommandLineToolsNeverTakeTheSocket) {
     TempHome home;
     auto assess = BridgeProcess::run({VORLIX_APP_PATH, "assess", "Bash", "rm -rf build"}, "", appEnv(home.path()));
-    EXPECT_EQ(assess.exitStatus, 0);
-    EXPECT_EQ(assess.out, "{\"level\":3,\"reasons\":[\"recursive/forced delete\"]}\n");
+    EXPECT_NE(assess.out.find("recursive/forced delete"), std::string::npos) << assess.out;
 
     auto usage = BridgeProcess::run({VORLIX_APP_PATH, "frobnicate"}, "", appEnv(home.path()));
     EXPECT_EQ(usage.exitStatus, 2);

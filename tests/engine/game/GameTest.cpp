@@ -56,13 +56,7 @@ TEST_F(GameTest, RecordedEntries) {
         {at(tokyo, 5, 10, 4, 59, 59), AuditKind::approved, 1, 1, {"first-blood", "night-owl"}, 1, 0},
         {at(tokyo, 5, 10, 5, 0), AuditKind::approved, 1, 1, {"first-blood"}, 1, 0},
         // 04:59 in Tokyo, still the evening before in UTC.
-        {QDateTime(QDate(2024, 5, 9), QTime(19, 59), QTimeZone::utc()),
-         AuditKind::approved,
-         0,
-         1,
-         {"first-blood", "night-owl"},
-         1,
-         0},
+        {at(QTimeZone::utc(), 5, 9, 19, 59), AuditKind::approved, 0, 1, {"first-blood", "night-owl"}, 1, 0},
         {at(tokyo, 5, 10, 12, 0), AuditKind::denied, 3, 1, {"boss-slayer"}, 0, 1},
         {at(tokyo, 5, 10, 12, 0), AuditKind::denied, 2, 1, {}, 0, 0},
         {at(tokyo, 5, 10, 2, 0), AuditKind::autoAllowed, 0, 1, {}, 0, 0},
@@ -137,16 +131,11 @@ TEST_F(GameTest, CenturyComesOnlyFromAFinishedAgentAndStateSurvivesARestart) {
         EXPECT_EQ(notified, QStringList({"boss-slayer", "century"}));
         EXPECT_EQ(coinCalls, 3);
     }
-    const nlohmann::json saved = readSave();
-    EXPECT_EQ(saved["coins"], 108);
-    EXPECT_EQ(saved["bossesBeaten"], 2);
-    EXPECT_EQ(saved["lastActiveDay"], "2001-01-01");
-    EXPECT_EQ(saved["unlocked"], nlohmann::json({{"boss-slayer", 100.5}, {"century", 100.5}}));
-
+    EXPECT_EQ(readSave(), nlohmann::json::parse(R"({"coins":108,"streak":1,"bestStreak":5,"lastActiveDay":"2001-01-01",
+        "bossesBeaten":2,"unlocked":{"boss-slayer":100.5,"century":100.5}})"));
     Game again(Game::defaultPath(), clock);
-    EXPECT_EQ(again.streak(), 1);
-    EXPECT_EQ(again.bestStreak(), 5);
-    EXPECT_EQ(again.bossesBeaten(), 2);
+    EXPECT_EQ(std::tuple(again.coins(), again.streak(), again.bestStreak(), again.bossesBeaten()),
+              std::tuple(108, 1, 5, 2));
     EXPECT_EQ(again.achievements().at(2).unlockedAt, clock.now());
 }
 
