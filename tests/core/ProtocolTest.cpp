@@ -26,12 +26,7 @@ TEST(Canonicalize, EveryAgentSpellingLandsOnOneCase) {
 
 TEST(IsGating, OnlyTheListedCombinationsWait) {
     const std::string plan = "ExitPlanMode";
-    struct Case {
-        Source source;
-        Canonical event;
-        std::optional<std::string> tool;
-        bool gating;
-    } cases[] = {
+    const std::tuple<Source, Canonical, std::optional<std::string>, bool> cases[] = {
         {Source::claude, Canonical::preToolUse, std::string("Bash"), false},
         {Source::claude, Canonical::preToolUse, std::nullopt, false},
         {Source::claude, Canonical::preToolUse, plan, true},
@@ -44,9 +39,9 @@ TEST(IsGating, OnlyTheListedCombinationsWait) {
         {Source::kiro, Canonical::preToolUse, std::string("Bash"), true},
         {Source::kiro, Canonical::permissionRequest, std::string("Bash"), false},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(isGating(c.source, c.event, c.tool), c.gating)
-            << rawValue(c.source) << " " << rawValue(c.event) << " " << c.tool.value_or("-");
+    for (const auto& [source, event, tool, gating] : cases)
+        EXPECT_EQ(isGating(source, event, tool), gating)
+            << rawValue(source) << " " << rawValue(event) << " " << tool.value_or("-");
 }
 
 TEST(JSONValue, PreviewFollowsTheDisplayRules) {
@@ -55,12 +50,10 @@ TEST(JSONValue, PreviewFollowsTheDisplayRules) {
         {R"({"b":1,"a":2})", "a,b"},
         {R"({})", ""},
         {R"(["ls","-la"])", "ls, -la"},
-        {R"([])", ""},
         {R"({"command":["git","status"]})", "git, status"},
         {R"({"file_path":"/x/y.cpp","content":"..."})", "/x/y.cpp"},
         {R"({"pattern":"TODO","url":"u"})", "TODO"},
         {"5", "5.0"},
-        {"2.5", "2.5"},
         {"-0.1", "-0.1"},
         {"true", "true"},
         {"null", "null"},
@@ -128,12 +121,10 @@ Event sampleEvent() {
 } // namespace
 
 TEST(Event, MinimalEventWritesTheRequiredKeysAndEveryFieldRoundTrips) {
-    auto json = nlohmann::json::parse(sampleEvent().toLine());
-    std::vector<std::string> keys;
-    for (const auto& item : json.items())
-        keys.push_back(item.key());
-    EXPECT_EQ(keys, (std::vector<std::string>{"event", "gating", "id", "rawEvent", "source", "terminal", "ts"}));
-    EXPECT_EQ(json["terminal"], nlohmann::json({{"ppid", 42}}));
+    EXPECT_EQ(
+        nlohmann::json::parse(sampleEvent().toLine()),
+        nlohmann::json::parse(R"({"event":"permissionRequest","gating":true,"id":"ID","rawEvent":"PermissionRequest",)"
+                              R"("source":"codex","terminal":{"ppid":42},"ts":1765000000.25})"));
     Event e = sampleEvent();
     e.sessionID = "s";
     e.cwd = "/w";

@@ -31,8 +31,8 @@ struct BridgeServer : ::testing::Test {
     SessionStore store;
     std::unique_ptr<Server> server;
 
-    void startServer(double gateTimeout = 60) {
-        server = std::make_unique<Server>(&store, gateTimeout);
+    void startServer() {
+        server = std::make_unique<Server>(&store, 60);
         server->start();
     }
     ~BridgeServer() override {

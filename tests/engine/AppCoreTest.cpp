@@ -97,10 +97,8 @@ TEST_F(CoreFixture, AuditWiringFeedsTheJournalAndTheGame) {
     make();
     core->start(false, 0, 32, 0);
     answer("g1", "make", Behavior::allow); // 03:30 local: first blood and night owl
-    EXPECT_TRUE(achievements.contains("first-blood"));
-    EXPECT_TRUE(achievements.contains("night-owl"));
+    EXPECT_EQ(achievements, QStringList({"first-blood", "night-owl"}));
     EXPECT_EQ(core->auditLog().today().size(), 1);
-    EXPECT_EQ(core->game().streak(), 1);
 
     answer("g2", "rm -rf /", Behavior::deny);
     answer("g3", "npm install left-pad", Behavior::deny);
@@ -109,9 +107,7 @@ TEST_F(CoreFixture, AuditWiringFeedsTheJournalAndTheGame) {
     // Full house: four sessions not done when an entry arrives (g1..g3 made three).
     EXPECT_FALSE(achievements.contains("full-house"));
     core->store().apply(event(Canonical::userPromptSubmit, "fourth"));
-    auto post = event(Canonical::postToolUse, "fourth");
-    post.toolName = "Read";
-    core->store().apply(post);
+    core->store().apply(event(Canonical::postToolUse, "fourth"));
     EXPECT_TRUE(achievements.contains("full-house"));
 }
 

@@ -72,12 +72,6 @@ struct ServerFixture : ::testing::Test {
     SessionStore store{clock};
     MainQueue main;
     std::string path = home.path() + "/run/vorlix.sock";
-
-    ServerFixture() {
-        store.assess = [](const QString&, const QString&, const std::optional<QString>&) {
-            return RiskVerdict{Risk::normal, {QStringLiteral("ordinary")}};
-        };
-    }
 };
 } // namespace
 

@@ -89,13 +89,8 @@ TEST(SessionStoreStatics, SpriteForAndShortTool) {
 }
 
 TEST_F(StoreFixture, EventsMoveTheSessionThroughItsStates) {
-    struct Step {
-        Canonical kind;
-        std::optional<std::string> tool;
-        SpriteKind state;
-        const char* activity;
-        qint64 tools;
-    } steps[] = {
+    // The event and its tool; then the sprite, the activity line and the tools counted.
+    const std::tuple<Canonical, std::optional<std::string>, SpriteKind, const char*, qint64> steps[] = {
         {Canonical::sessionStart, std::nullopt, SpriteKind::idle, "Session started", 0},
         {Canonical::userPromptSubmit, std::nullopt, SpriteKind::thinking, "Thinking", 0},
         {Canonical::preToolUse, std::string("Read"), SpriteKind::reading, "Running Read", 0},
@@ -108,12 +103,12 @@ TEST_F(StoreFixture, EventsMoveTheSessionThroughItsStates) {
         {Canonical::stop, std::nullopt, SpriteKind::done, "Done", 2},
         {Canonical::userPromptSubmit, std::nullopt, SpriteKind::thinking, "Thinking", 2},
     };
-    for (const auto& step : steps) {
-        SCOPED_TRACE(std::string(Vorlix::rawValue(step.kind)));
-        store.apply(event(step.kind, std::string("s1"), step.tool));
+    for (const auto& [kind, tool, state, activity, tools] : steps) {
+        SCOPED_TRACE(std::string(Vorlix::rawValue(kind)));
+        store.apply(event(kind, std::string("s1"), tool));
         ASSERT_NE(only(), nullptr);
-        EXPECT_EQ(look(only()), std::pair(step.state, QString(step.activity)));
-        EXPECT_EQ(only()->toolCount(), step.tools);
+        EXPECT_EQ(look(only()), std::pair(state, QString(activity)));
+        EXPECT_EQ(only()->toolCount(), tools);
     }
     ASSERT_EQ(auditedKinds(), QStringList({"tool", "tool"}));
     EXPECT_EQ(audited[0].tool, "mcp__fs__write_file");
