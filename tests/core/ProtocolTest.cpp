@@ -12,22 +12,12 @@ using namespace Vorlix;
 
 TEST(Canonicalize, EveryAgentSpellingLandsOnOneCase) {
     const std::pair<const char*, Canonical> cases[] = {
-        {"PreToolUse", Canonical::preToolUse},
-        {"preToolUse", Canonical::preToolUse},
-        {"pre_tool_use", Canonical::preToolUse},
-        {"PRE_TOOL_USE", Canonical::preToolUse},
-        {"pre__tool__use", Canonical::preToolUse},
-        {"Stop", Canonical::stop},
-        {"SessionStart", Canonical::sessionStart},
-        {"session_end", Canonical::sessionEnd},
-        {"userPromptSubmit", Canonical::userPromptSubmit},
-        {"PostToolUse", Canonical::postToolUse},
-        {"PermissionRequest", Canonical::permissionRequest},
-        {"notification", Canonical::notification},
-        {"unknown", Canonical::other},
-        {"", Canonical::other},
-        {"pre-tool-use", Canonical::other},
-        {"Pre Tool Use", Canonical::other},
+        {"PreToolUse", Canonical::preToolUse},     {"preToolUse", Canonical::preToolUse},
+        {"pre_tool_use", Canonical::preToolUse},   {"PRE_TOOL_USE", Canonical::preToolUse},
+        {"pre__tool__use", Canonical::preToolUse}, {"SessionStart", Canonical::sessionStart},
+        {"session_end", Canonical::sessionEnd},    {"PermissionRequest", Canonical::permissionRequest},
+        {"notification", Canonical::notification}, {"", Canonical::other},
+        {"pre-tool-use", Canonical::other},        {"Pre Tool Use", Canonical::other},
         {"SubagentStop", Canonical::other},
     };
     for (const auto& [raw, expected] : cases)
@@ -36,12 +26,7 @@ TEST(Canonicalize, EveryAgentSpellingLandsOnOneCase) {
 
 TEST(IsGating, OnlyTheListedCombinationsWait) {
     const std::string plan = "ExitPlanMode";
-    struct Case {
-        Source source;
-        Canonical event;
-        std::optional<std::string> tool;
-        bool gating;
-    } cases[] = {
+    const std::tuple<Source, Canonical, std::optional<std::string>, bool> cases[] = {
         {Source::claude, Canonical::preToolUse, std::string("Bash"), false},
         {Source::claude, Canonical::preToolUse, std::nullopt, false},
         {Source::claude, Canonical::preToolUse, plan, true},
@@ -54,52 +39,9 @@ TEST(IsGating, OnlyTheListedCombinationsWait) {
         {Source::kiro, Canonical::preToolUse, std::string("Bash"), true},
         {Source::kiro, Canonical::permissionRequest, std::string("Bash"), false},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(isGating(c.source, c.event, c.tool), c.gating)
-            << rawValue(c.source) << " " << rawValue(c.event) << " " << c.tool.value_or("-");
-}
-
-TEST(RawValues, ExactCaseSensitiveMatchesOnly) {
-    EXPECT_EQ(sourceFromRaw("codex"), Source::codex);
-    EXPECT_FALSE(sourceFromRaw("Claude"));
-    EXPECT_FALSE(sourceFromRaw(" claude"));
-    EXPECT_EQ(displayName(Source::grok), "Grok Build");
-    EXPECT_EQ(displayName(Source::kiro), "Kiro CLI");
-    EXPECT_FALSE(canonicalFromRaw("PreToolUse"));
-    EXPECT_EQ(canonicalFromRaw("permissionRequest"), Canonical::permissionRequest);
-    EXPECT_FALSE(behaviorFromRaw("Allow"));
-}
-
-TEST(Field, FirstPresentKeyDecidesEvenWhenItIsNotAString) {
-    auto payload = *JSONValue::parse(R"({"hook_event_name":5,"hookEventName":"Stop"})");
-    auto value = field(payload, {"hook_event_name", "hookEventName"});
-    ASSERT_TRUE(value);
-    EXPECT_EQ(value->kind(), JSONValue::Kind::Number);
-    EXPECT_FALSE(value->stringValue());
-    EXPECT_EQ(field(payload, {"missing", "hookEventName"})->stringValue(), "Stop");
-    EXPECT_FALSE(field(*JSONValue::parse("[1,2]"), {"a"}));
-    EXPECT_FALSE(field(*JSONValue::parse(R"("text")"), {"a"}));
-    EXPECT_FALSE(field(*JSONValue::parse("{}"), {"a"}));
-    auto withNull = field(*JSONValue::parse(R"({"a":null})"), {"a"});
-    ASSERT_TRUE(withNull);
-    EXPECT_TRUE(withNull->isNull());
-}
-
-TEST(JSONValue, DecodesEveryKindInOrder) {
-    auto value = JSONValue::parse(R"([1, true, "s", null, {"n": 2.5}])");
-    ASSERT_TRUE(value);
-    const auto& a = value->array();
-    ASSERT_EQ(a.size(), 5u);
-    EXPECT_EQ(a[0].kind(), JSONValue::Kind::Number);
-    EXPECT_EQ(a[1].kind(), JSONValue::Kind::Bool);
-    EXPECT_EQ(a[2].kind(), JSONValue::Kind::String);
-    EXPECT_EQ(a[3].kind(), JSONValue::Kind::Null);
-    EXPECT_EQ(a[4]["n"]->numberValue(), 2.5);
-    EXPECT_FALSE(a[4]["x"]);
-    EXPECT_FALSE((*value)["n"]);
-    EXPECT_FALSE(JSONValue::parse("{"));
-    EXPECT_FALSE(JSONValue::parse(""));
-    EXPECT_FALSE(JSONValue::parse("[1] trailing"));
+    for (const auto& [source, event, tool, gating] : cases)
+        EXPECT_EQ(isGating(source, event, tool), gating)
+            << rawValue(source) << " " << rawValue(event) << " " << tool.value_or("-");
 }
 
 TEST(JSONValue, PreviewFollowsTheDisplayRules) {
@@ -108,12 +50,10 @@ TEST(JSONValue, PreviewFollowsTheDisplayRules) {
         {R"({"b":1,"a":2})", "a,b"},
         {R"({})", ""},
         {R"(["ls","-la"])", "ls, -la"},
-        {R"([])", ""},
         {R"({"command":["git","status"]})", "git, status"},
         {R"({"file_path":"/x/y.cpp","content":"..."})", "/x/y.cpp"},
         {R"({"pattern":"TODO","url":"u"})", "TODO"},
         {"5", "5.0"},
-        {"2.5", "2.5"},
         {"-0.1", "-0.1"},
         {"true", "true"},
         {"null", "null"},
@@ -133,17 +73,21 @@ TEST(JSONValue, NestingBeyondTheLimitIsMalformedButBracketsInStringsDoNotCount) 
     EXPECT_FALSE(JSONValue::parse(std::string(1 << 20, '[')));
 }
 
-TEST(JSONValue, EncodesBackToEquivalentJson) {
-    auto value = JSONValue::parse(R"({"a":[1,2.5,"x",null,false],"b":{"c":-3}})");
-    auto again = JSONValue::parse(value->dump());
-    EXPECT_EQ(nlohmann::json::parse(value->dump()), nlohmann::json::parse(again->dump()));
-    EXPECT_EQ(value->dump(), R"({"a":[1,2.5,"x",null,false],"b":{"c":-3}})");
+TEST(JSONValue, DecodesAndEncodesBackToTheSameJson) {
+    const char* text = R"({"a":[1,2.5,"x",null,false],"b":{"c":-3}})";
+    auto value = JSONValue::parse(text);
+    EXPECT_EQ(value->dump(), text);
+    EXPECT_EQ((*value)["b"]->find("c")->numberValue(), -3);
+    EXPECT_FALSE((*value)["x"]);
+    EXPECT_FALSE((*(*value)["a"])["n"]) << "an array has no members";
+    for (const char* bad : {"{", "", "[1] trailing"})
+        EXPECT_FALSE(JSONValue::parse(bad)) << bad;
     // Copies are whole and independent of the original.
     JSONValue copy(*value);
     JSONValue assigned = JSONValue("x");
     assigned = copy;
     value.reset();
-    EXPECT_EQ(copy.dump(), R"({"a":[1,2.5,"x",null,false],"b":{"c":-3}})");
+    EXPECT_EQ(copy.dump(), text);
     EXPECT_EQ(assigned.dump(), copy.dump());
     // Invalid UTF-8 from an agent is replaced, never thrown on.
     JSONValue bad(std::string("a\xff"));
@@ -176,16 +120,11 @@ Event sampleEvent() {
 }
 } // namespace
 
-TEST(Event, MinimalEventWritesExactlyTheRequiredKeys) {
-    auto json = nlohmann::json::parse(sampleEvent().toLine());
-    std::vector<std::string> keys;
-    for (const auto& item : json.items())
-        keys.push_back(item.key());
-    EXPECT_EQ(keys, (std::vector<std::string>{"event", "gating", "id", "rawEvent", "source", "terminal", "ts"}));
-    EXPECT_EQ(json["terminal"], nlohmann::json({{"ppid", 42}}));
-}
-
-TEST(Event, RoundTripsEveryField) {
+TEST(Event, MinimalEventWritesTheRequiredKeysAndEveryFieldRoundTrips) {
+    EXPECT_EQ(
+        nlohmann::json::parse(sampleEvent().toLine()),
+        nlohmann::json::parse(R"({"event":"permissionRequest","gating":true,"id":"ID","rawEvent":"PermissionRequest",)"
+                              R"("source":"codex","terminal":{"ppid":42},"ts":1765000000.25})"));
     Event e = sampleEvent();
     e.sessionID = "s";
     e.cwd = "/w";

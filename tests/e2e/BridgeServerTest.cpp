@@ -25,32 +25,19 @@ BridgeProcess::EnvChanges cleanEnv() {
     return {{"GROK_HOOK_EVENT", std::nullopt}, {"GROK_SESSION_ID", std::nullopt}};
 }
 
-// The bridge's answer on stdout, as JSON, with the decision's behaviour and message pulled out.
-std::pair<std::string, std::string> permissionAnswer(const BridgeProcess::Result& result) {
-    auto json = nlohmann::json::parse(result.out);
-    const auto& decision = json["hookSpecificOutput"]["decision"];
-    return {decision["behavior"].get<std::string>(), decision["message"].get<std::string>()};
-}
-
 // The real bridge against a real Server whose events land on this test's Qt event loop.
 struct BridgeServer : ::testing::Test {
     TempHome home;
     SessionStore store;
     std::unique_ptr<Server> server;
 
-    void startServer(double gateTimeout = 60) {
-        server = std::make_unique<Server>(&store, gateTimeout);
+    void startServer() {
+        server = std::make_unique<Server>(&store, 60);
         server->start();
     }
     ~BridgeServer() override {
         if (server)
             server->shutdown();
-    }
-    // Runs a bridge while the event loop keeps serving the store.
-    BridgeProcess::Result bridge(const std::string& source, const std::string& payload) {
-        Running running;
-        BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", source}, payload, cleanEnv(), running);
-        return finish(running);
     }
     // Collects a started bridge while the event loop keeps serving the store.
     static BridgeProcess::Result finish(Running& running) {
@@ -63,32 +50,29 @@ struct BridgeServer : ::testing::Test {
 };
 } // namespace
 
-TEST_F(BridgeServer, NonGatingEventReachesTheStoreAndTheBridgeGetsNothing) {
-    startServer();
-    auto result = bridge("claude", readFixture("claude/PostToolUse.json"));
-    EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_EQ(result.out + result.err, "");
-    ASSERT_TRUE(waitUntil([&] { return store.sessions().size() == 1; }));
-    EXPECT_EQ(store.sessions().first()->toolCount(), 1);
-    EXPECT_EQ(store.sessions().first()->activity(), "Ran Bash");
-}
-
-// The card shows the question itself; its answer carries no message, so the bridge says its own words.
-TEST_F(BridgeServer, ACardAnswerReachesTheAgent) {
+// A tool event reaches the store and the bridge says nothing. The card shows the question itself; its answer
+// carries no message, so the bridge says its own words.
+TEST_F(BridgeServer, EventsReachTheStoreAndACardAnswerReachesTheAgent) {
     startServer();
     Running running;
+    BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"}, readFixture("claude/PostToolUse.json"), cleanEnv(),
+                         running);
+    const auto tool = finish(running);
+    EXPECT_EQ(tool.exitStatus, 0);
+    EXPECT_EQ(tool.out + tool.err, "");
+    ASSERT_TRUE(waitUntil([&] { return store.sessions().size() == 1; }));
+    EXPECT_EQ(store.sessions().first()->activity(), "Ran Bash");
+
     BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"},
                          readFixture("claude/tools/PermissionRequest-AskUserQuestion.json"), cleanEnv(), running);
     ASSERT_TRUE(waitUntil([&] { return store.gates().size() == 1; }));
     EXPECT_TRUE(store.gates().first()->detail().startsWith("Which database should the service use?\n- PostgreSQL"));
     store.decideOnCard(store.gates().first(), Behavior::allow);
-    const auto card = finish(running);
-    EXPECT_EQ(permissionAnswer(card), (std::pair<std::string, std::string>{"allow", "Approved in Vorlix Agents"}));
-    EXPECT_EQ(store.sessions().first()->state(), SpriteKind::question);
+    const auto decision = nlohmann::json::parse(finish(running).out)["hookSpecificOutput"]["decision"];
+    EXPECT_EQ(decision, nlohmann::json::parse(R"({"behavior":"allow","message":"Approved in Vorlix Agents"})"));
+    EXPECT_EQ(store.sessionWithId("036c509b-e943-4551-b9d1-99ba630c81bd")->state(), SpriteKind::question);
 }
 
-// Answering in the agent's own terminal kills the bridge: the card goes by itself, or, when the person's answer
-// comes first, the answer reaches nobody. Either way nothing is journalled and no cue plays.
 TEST_F(BridgeServer, KilledBridgesLeaveNoGhostGates) {
     std::vector<AuditEntry> audited;
     store.audit = [&](const AuditEntry& entry) { audited.push_back(entry); };
@@ -141,11 +125,8 @@ TEST_F(BridgeServer, AnOrphanedBridgeExitsAndItsGateGoes) {
 
     ::kill(agent.pid, SIGKILL);
     ::waitpid(agent.pid, nullptr, 0);
-    const auto killed = std::chrono::steady_clock::now();
     int status = 0;
     ASSERT_TRUE(waitUntil([&] { return ::waitpid(bridgePid, &status, WNOHANG) == bridgePid; }, 10000));
-    // Half a second between looks at the parent; generous for a sanitizer build on a busy machine.
-    EXPECT_LT(std::chrono::steady_clock::now() - killed, std::chrono::seconds(5));
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_TRUE(waitUntil([&] { return store.gates().isEmpty(); }));
     const auto output = agent.finish();

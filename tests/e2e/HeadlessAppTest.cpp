@@ -66,32 +66,41 @@ struct App {
     }
 };
 
+const std::string gitStatus = R"({"hook_event_name":"PermissionRequest","tool_name":"Bash","session_id":"s1",)"
+                              R"("cwd":"/home/dev/work","tool_input":{"command":"git status"}})";
+
+std::string today() {
+    return QDate::currentDate().toString(Qt::ISODate).toStdString();
+}
+
 std::string slurp(const fs::path& path) {
     std::ifstream in(path);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 } // namespace
 
+// Nothing headless can put a question to a person: a call no rule or policy answers is handed back at once.
 TEST(HeadlessApp, AnswersARealBridgeJournalsItAndCleansUpOnTerm) {
     TempHome home;
     App app(home.path());
-    ASSERT_TRUE(app.waitForLog("Vorlix Agents up. notch=false w=0 h=32 screen=0\n")) << app.log;
-    EXPECT_NE(app.log.find("Vorlix Agents listening on " + home.path() + "/.vorlix-agents/run/vorlix.sock"),
-              std::string::npos);
-
-    const std::string payload =
-        R"({"hook_event_name":"PermissionRequest","tool_name":"Bash","session_id":"s1","cwd":"/home/dev/work","tool_input":{"command":"git status"}})";
-    auto answer = BridgeProcess::bridge("claude", payload, appEnv(home.path()));
+    ASSERT_TRUE(app.waitForLog("Vorlix Agents listening on " + home.path() + "/.vorlix-agents/run/vorlix.sock"))
+        << app.log;
+    auto answer = BridgeProcess::bridge("claude", gitStatus, appEnv(home.path()));
     EXPECT_EQ(answer.exitStatus, 0);
     EXPECT_NE(answer.out.find(R"x("message":"Vorlix Agents: auto-approved (safe)")x"), std::string::npos) << answer.out;
 
-    const fs::path audit = fs::path(home.path()) / ".vorlix-agents/audit";
-    ASSERT_TRUE(fs::exists(audit));
-    std::string journal;
-    for (const auto& file : fs::directory_iterator(audit))
-        journal += slurp(file.path());
+    const std::string journal = slurp(fs::path(home.path()) / ".vorlix-agents/audit" / (today() + ".jsonl"));
     EXPECT_NE(journal.find(R"("kind":"auto-allowed")"), std::string::npos) << journal;
     EXPECT_NE(journal.find(R"("detail":"git status")"), std::string::npos);
+
+    const auto handedBack = BridgeProcess::bridge(
+        "claude",
+        R"({"hook_event_name":"PermissionRequest","tool_name":"Bash","session_id":"s1","tool_input":{"command":"rm -rf build"}})",
+        appEnv(home.path()));
+    EXPECT_EQ(handedBack.exitStatus, 0);
+    EXPECT_EQ(handedBack.out + handedBack.err, "");
+    EXPECT_TRUE(app.waitForLog("no panel or phone page can answer; claude asks in its terminal (Bash, session s1)\n"))
+        << app.log;
 
     auto result = app.stop(SIGTERM);
     EXPECT_EQ(result.exitStatus, 0);
@@ -101,16 +110,13 @@ TEST(HeadlessApp, AnswersARealBridgeJournalsItAndCleansUpOnTerm) {
 // A FIFO or a device in place of a data file once hung the start before the socket opened, so every gate failed
 // open unseen. Each is now set aside and the application answers as usual.
 TEST(HeadlessApp, StartsAndAnswersWhateverSitsInPlaceOfItsDataFiles) {
-    const std::string today = QDate::currentDate().toString(Qt::ISODate).toStdString();
     const std::pair<std::string, bool> cases[] = {
         {".vorlix-agents/data/rules.json", true},
         {".vorlix-agents/data/rules.json", false},
         {".vorlix-agents/data/game.json", true},
         {".config/vorlix-agents/preferences.json", true},
-        {".vorlix-agents/audit/" + today + ".jsonl", true},
+        {".vorlix-agents/audit/" + today() + ".jsonl", true},
     };
-    const std::string payload = R"({"hook_event_name":"PermissionRequest","tool_name":"Bash","session_id":"s1",)"
-                                R"("cwd":"/home/dev/work","tool_input":{"command":"git status"}})";
     for (const auto& [file, fifo] : cases) {
         SCOPED_TRACE(file + (fifo ? " as a FIFO" : " as a link to /dev/zero"));
         TempHome home;
@@ -122,7 +128,7 @@ TEST(HeadlessApp, StartsAndAnswersWhateverSitsInPlaceOfItsDataFiles) {
             fs::create_symlink("/dev/zero", path);
         App app(home.path());
         ASSERT_TRUE(app.waitForLog("Vorlix Agents up.")) << app.log;
-        const auto answer = BridgeProcess::bridge("claude", payload, appEnv(home.path()), 2000);
+        const auto answer = BridgeProcess::bridge("claude", gitStatus, appEnv(home.path()), 2000);
         EXPECT_NE(answer.out.find("auto-approved (safe)"), std::string::npos) << answer.out << app.log;
         EXPECT_NE(app.log.find(path.string() + " is unusable (not a regular file); moved to"), std::string::npos)
             << app.log;
@@ -130,28 +136,10 @@ TEST(HeadlessApp, StartsAndAnswersWhateverSitsInPlaceOfItsDataFiles) {
     }
 }
 
-// Nothing headless can put a question to a person: a call no rule or policy answers is handed back at once.
-TEST(HeadlessApp, WithNobodyToAskTheAgentAsksItself) {
-    TempHome home;
-    App app(home.path());
-    ASSERT_TRUE(app.waitForLog("Vorlix Agents up.")) << app.log;
-    const std::string payload =
-        R"({"hook_event_name":"PermissionRequest","tool_name":"Bash","session_id":"s1","tool_input":{"command":"rm -rf build"}})";
-    auto answer = BridgeProcess::bridge("claude", payload, appEnv(home.path()));
-    EXPECT_FALSE(answer.timedOut);
-    EXPECT_EQ(answer.exitStatus, 0);
-    EXPECT_EQ(answer.out + answer.err, "");
-    EXPECT_TRUE(app.waitForLog("Vorlix Agents: no panel or phone page can answer; claude asks in its terminal (Bash, "
-                               "session s1)\n"))
-        << app.log;
-    app.stop(SIGTERM);
-}
-
 TEST(HeadlessApp, CommandLineToolsNeverTakeTheSocket) {
     TempHome home;
     auto assess = BridgeProcess::run({VORLIX_APP_PATH, "assess", "Bash", "rm -rf build"}, "", appEnv(home.path()));
-    EXPECT_EQ(assess.exitStatus, 0);
-    EXPECT_EQ(assess.out, "{\"level\":3,\"reasons\":[\"recursive/forced delete\"]}\n");
+    EXPECT_NE(assess.out.find("recursive/forced delete"), std::string::npos) << assess.out;
 
     auto usage = BridgeProcess::run({VORLIX_APP_PATH, "frobnicate"}, "", appEnv(home.path()));
     EXPECT_EQ(usage.exitStatus, 2);

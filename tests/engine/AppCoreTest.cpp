@@ -80,28 +80,16 @@ TEST_F(CoreFixture, StartsInOrderAndLogsItsLines) {
     EXPECT_EQ(logged.size(), 4u) << "the body runs once";
 }
 
-TEST_F(CoreFixture, OnlyTheValueOneEnablesThePhoneAndASocketFailureIsOneLineInWords) {
+// Whoever can write to the run folder could answer every gate: no socket there unless it is ours alone.
+// Only the value 1 enables the phone page.
+TEST_F(CoreFixture, NoSocketInARunFolderThatCannotBeMadePrivate) {
+    TestFiles::write(AppPaths::runDir(), "a file where the folder belongs");
     qputenv("VORLIX_REMOTE", "true");
-    // A home too deep for a socket path: the application carries on without a socket.
-    std::string deep = home.path();
-    while (deep.size() < 110)
-        deep += "/deeper";
-    qputenv("HOME", QByteArray::fromStdString(deep));
     make();
     core->start(false, 0, 32, 0);
     qunsetenv("VORLIX_REMOTE");
-    qputenv("HOME", QByteArray::fromStdString(home.path()));
-    EXPECT_FALSE(core->remote().enabled());
-    ASSERT_EQ(logged.size(), 2u);
-    EXPECT_EQ(logged[0], "Vorlix Agents: could not open socket: socket path too long");
-}
-
-// Whoever can write to the run folder could answer every gate: no socket there unless it is ours alone.
-TEST_F(CoreFixture, NoSocketInARunFolderThatCannotBeMadePrivate) {
-    TestFiles::write(AppPaths::runDir(), "a file where the folder belongs");
-    make();
-    core->start(false, 0, 32, 0);
     EXPECT_EQ(core->server(), nullptr);
+    EXPECT_FALSE(core->remote().enabled());
     EXPECT_EQ(logged.at(0), "Vorlix Agents: could not open socket: " + AppPaths::runDir() + " is not a folder");
 }
 
@@ -109,10 +97,8 @@ TEST_F(CoreFixture, AuditWiringFeedsTheJournalAndTheGame) {
     make();
     core->start(false, 0, 32, 0);
     answer("g1", "make", Behavior::allow); // 03:30 local: first blood and night owl
-    EXPECT_TRUE(achievements.contains("first-blood"));
-    EXPECT_TRUE(achievements.contains("night-owl"));
+    EXPECT_EQ(achievements, QStringList({"first-blood", "night-owl"}));
     EXPECT_EQ(core->auditLog().today().size(), 1);
-    EXPECT_EQ(core->game().streak(), 1);
 
     answer("g2", "rm -rf /", Behavior::deny);
     answer("g3", "npm install left-pad", Behavior::deny);
@@ -121,9 +107,7 @@ TEST_F(CoreFixture, AuditWiringFeedsTheJournalAndTheGame) {
     // Full house: four sessions not done when an entry arrives (g1..g3 made three).
     EXPECT_FALSE(achievements.contains("full-house"));
     core->store().apply(event(Canonical::userPromptSubmit, "fourth"));
-    auto post = event(Canonical::postToolUse, "fourth");
-    post.toolName = "Read";
-    core->store().apply(post);
+    core->store().apply(event(Canonical::postToolUse, "fourth"));
     EXPECT_TRUE(achievements.contains("full-house"));
 }
 
@@ -147,19 +131,18 @@ TEST_F(CoreFixture, SilenceStopsCuesButNotAchievements) {
 TEST_F(CoreFixture, RulesAndPolicyAnswerThroughTheWiring) {
     make();
     core->start(false, 0, 32, 0);
-    auto box = std::make_shared<GateBox>();
-    core->store().openGate(gate("p", "s", "git status"), box);
-    EXPECT_EQ(box->decision(), (Vorlix::Decision{Behavior::allow, std::string("Vorlix Agents: auto-approved (safe)")}));
-
+    const auto decide = [&](const std::string& id, const std::string& command) {
+        auto box = std::make_shared<GateBox>();
+        core->store().openGate(gate(id, "s", command), box);
+        return box->decision();
+    };
+    EXPECT_EQ(decide("p", "git status"),
+              (Vorlix::Decision{Behavior::allow, std::string("Vorlix Agents: auto-approved (safe)")}));
     core->prefs().setAutoApproveLevel(-1);
-    box = std::make_shared<GateBox>();
-    core->store().openGate(gate("q", "s", "git status"), box);
-    EXPECT_FALSE(box->decision()) << "ask about everything";
-
+    EXPECT_FALSE(decide("q", "git status")) << "ask about everything";
     core->rules().add("Bash", "make deploy", Behavior::deny);
-    box = std::make_shared<GateBox>();
-    core->store().openGate(gate("r", "s", "make deploy"), box);
-    EXPECT_EQ(box->decision(), (Vorlix::Decision{Behavior::deny, std::string("Vorlix Agents: matched your rule")}));
+    EXPECT_EQ(decide("r", "make deploy"),
+              (Vorlix::Decision{Behavior::deny, std::string("Vorlix Agents: matched your rule")}));
 }
 
 // A person's gate waits only while the panel or a listening phone page can put it to them; otherwise the agent
@@ -182,11 +165,7 @@ TEST_F(CoreFixture, AGateWaitsOnlyWhenSomeoneCanAnswer) {
         core->store().openGate(gate(id, "s", "rm -rf build"), box);
         return core->store().gateWithId(QString::fromStdString(id)) != nullptr && box->isOpen();
     };
-    logged.clear();
     EXPECT_FALSE(opens("nobody"));
-    ASSERT_EQ(logged.size(), 1u);
-    EXPECT_TRUE(logged[0].startsWith("Vorlix Agents: no panel or phone page can answer; claude asks in its terminal"))
-        << logged[0].toStdString();
 
     core->setPanelUp(true);
     EXPECT_TRUE(opens("panel"));
@@ -195,5 +174,4 @@ TEST_F(CoreFixture, AGateWaitsOnlyWhenSomeoneCanAnswer) {
     core->remote().enable();
     ASSERT_TRUE(core->remote().enabled());
     EXPECT_TRUE(opens("phone"));
-    EXPECT_EQ(logged.size(), 1u);
 }

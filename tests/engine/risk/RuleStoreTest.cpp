@@ -79,7 +79,6 @@ TEST_F(RuleStoreTest, ReadsWhatOtherWritersProduceAndRemovesByKey) {
     ASSERT_EQ(store.rules().size(), 1);
     EXPECT_EQ(store.rules().at(0).key, "Bash: npm ci");
     EXPECT_EQ(changes, 1);
-    EXPECT_EQ(RuleStore(m_path, m_clock).rules(), store.rules());
     // A rule no longer there only rewrites the file.
     QFile::remove(m_path);
     store.remove(Rule{"Bash: git log", "allow", QDateTime(), 0});

@@ -54,21 +54,23 @@ struct StoreFixture : ::testing::Test {
         };
     }
     Session* only() { return store.sessions().size() == 1 ? store.sessions().first() : nullptr; }
+    // What the session shows: its sprite and its activity line.
+    static std::pair<SpriteKind, QString> look(const Session* s) { return {s->state(), s->activity()}; }
+    QStringList auditedKinds() const {
+        QStringList kinds;
+        for (const AuditEntry& e : audited)
+            kinds << e.kind;
+        return kinds;
+    }
 };
 } // namespace
 
 TEST(SessionStoreStatics, SpriteForAndShortTool) {
-    const std::pair<const char*, SpriteKind> sprites[] = {
-        {"Task", SpriteKind::question},
-        {"ExitPlanMode", SpriteKind::planReview},
-        {"TodoWrite", SpriteKind::writing},
-        {"WebFetch", SpriteKind::needsApproval},
-        {"Bash", SpriteKind::shell},
-        {"Grep", SpriteKind::reading},
-        {"AskUserQuestion", SpriteKind::question},
-        {"exec_command", SpriteKind::shell},
-        {"MultiEdit", SpriteKind::writing},
-    };
+    using enum SpriteKind;
+    // The names that do not give their family away.
+    const std::pair<const char*, SpriteKind> sprites[] = {{"Task", question},          {"ExitPlanMode", planReview},
+                                                          {"WebFetch", needsApproval}, {"AskUserQuestion", question},
+                                                          {"exec_command", shell},     {"MultiEdit", writing}};
     for (const auto& [tool, kind] : sprites)
         EXPECT_EQ(SessionStore::spriteFor(QString::fromUtf8(tool)), kind) << tool;
 
@@ -81,23 +83,14 @@ TEST(SessionStoreStatics, SpriteForAndShortTool) {
     EXPECT_EQ(SessionStore::shortTool(accented), accented);
     EXPECT_EQ(SessionStore::shortTool(accented + "x"), QString("e\u0301").repeated(15) + QChar(0x2026));
 
-    EXPECT_EQ(Session::elapsedText(59), "59s");
-    EXPECT_EQ(Session::elapsedText(60), "1m 0s");
-    EXPECT_EQ(Session::elapsedText(125), "2m 5s");
-    EXPECT_EQ(Session::elapsedText(3725), "62m 5s");
-    EXPECT_EQ(Session::projectName("/a/b/web/"), "web");
-    EXPECT_EQ(Session::projectName("~"), "~");
-    EXPECT_EQ(Session::projectName("plain"), "plain");
+    EXPECT_EQ(QStringList({Session::elapsedText(59), Session::elapsedText(60), Session::elapsedText(3725)}),
+              QStringList({"59s", "1m 0s", "62m 5s"}));
+    EXPECT_EQ(QStringList({Session::projectName("/a/b/web/"), Session::projectName("~")}), QStringList({"web", "~"}));
 }
 
 TEST_F(StoreFixture, EventsMoveTheSessionThroughItsStates) {
-    struct Step {
-        Canonical kind;
-        std::optional<std::string> tool;
-        SpriteKind state;
-        const char* activity;
-        qint64 tools;
-    } steps[] = {
+    // The event and its tool; then the sprite, the activity line and the tools counted.
+    const std::tuple<Canonical, std::optional<std::string>, SpriteKind, const char*, qint64> steps[] = {
         {Canonical::sessionStart, std::nullopt, SpriteKind::idle, "Session started", 0},
         {Canonical::userPromptSubmit, std::nullopt, SpriteKind::thinking, "Thinking", 0},
         {Canonical::preToolUse, std::string("Read"), SpriteKind::reading, "Running Read", 0},
@@ -110,16 +103,14 @@ TEST_F(StoreFixture, EventsMoveTheSessionThroughItsStates) {
         {Canonical::stop, std::nullopt, SpriteKind::done, "Done", 2},
         {Canonical::userPromptSubmit, std::nullopt, SpriteKind::thinking, "Thinking", 2},
     };
-    for (const auto& step : steps) {
-        SCOPED_TRACE(std::string(Vorlix::rawValue(step.kind)));
-        store.apply(event(step.kind, std::string("s1"), step.tool));
+    for (const auto& [kind, tool, state, activity, tools] : steps) {
+        SCOPED_TRACE(std::string(Vorlix::rawValue(kind)));
+        store.apply(event(kind, std::string("s1"), tool));
         ASSERT_NE(only(), nullptr);
-        EXPECT_EQ(only()->state(), step.state);
-        EXPECT_EQ(only()->activity(), step.activity);
-        EXPECT_EQ(only()->toolCount(), step.tools);
+        EXPECT_EQ(look(only()), std::pair(state, QString(activity)));
+        EXPECT_EQ(only()->toolCount(), tools);
     }
-    ASSERT_EQ(audited.size(), 2u);
-    EXPECT_EQ(audited[0].kind, "tool");
+    ASSERT_EQ(auditedKinds(), QStringList({"tool", "tool"}));
     EXPECT_EQ(audited[0].tool, "mcp__fs__write_file");
     EXPECT_EQ(audited[1].tool, "tool");
     EXPECT_FALSE(audited[1].risk);
@@ -156,11 +147,13 @@ TEST_F(StoreFixture, LookupKeysSessionsAndKeepsTheFirstTerminal) {
     EXPECT_EQ(store.sessionWithId("ghost"), nullptr);
 }
 
-TEST_F(StoreFixture, DoneSessionsArePrunedAfterTwentyFiveQuietSeconds) {
+TEST_F(StoreFixture, DoneSessionsCelebrateOnceAndArePrunedAfterTwentyFiveQuietSeconds) {
     store.apply(event(Canonical::stop, std::string("a")));
-    store.apply(event(Canonical::stop, std::string("b")));
+    store.apply(event(Canonical::stop, std::string("a")));
+    store.apply(event(Canonical::stop, std::string("b"), std::nullopt, Source::kiro));
     store.apply(event(Canonical::userPromptSubmit, std::string("quiet")));
-    EXPECT_EQ(done, 2);
+    EXPECT_EQ(done, 2) << "a repeated stop is not a second finish";
+    EXPECT_EQ(store.celebration(), Source::kiro) << "the latest finish replaces the celebration";
     clock.advance(10);
     store.apply(event(Canonical::userPromptSubmit, std::string("b")));
     clock.advance(15);
@@ -173,14 +166,6 @@ TEST_F(StoreFixture, DoneSessionsArePrunedAfterTwentyFiveQuietSeconds) {
     clock.advance(3600);
     store.refreshContext();
     EXPECT_NE(store.sessionWithId("quiet"), nullptr) << "unfinished sessions are never pruned";
-}
-
-TEST_F(StoreFixture, RepeatedStopAndCelebrationReplacement) {
-    store.apply(event(Canonical::stop, std::string("a"), std::nullopt, Source::claude));
-    store.apply(event(Canonical::stop, std::string("a"), std::nullopt, Source::claude));
-    EXPECT_EQ(done, 1);
-    store.apply(event(Canonical::stop, std::string("b"), std::nullopt, Source::kiro));
-    EXPECT_EQ(store.celebration(), Source::kiro);
     EXPECT_TRUE(waitUntil([&] { return !store.celebration(); }, 5000));
 }
 
@@ -238,11 +223,9 @@ TEST_F(StoreFixture, RuleAnswersBeforeThePolicyAndNeverQueues) {
     store.openGate(gating("g", "s", "Bash", "git status"), box);
     EXPECT_EQ(box->decision(), (Vorlix::Decision{Behavior::deny, std::string("Vorlix Agents: matched your rule")}));
     EXPECT_TRUE(store.gates().isEmpty());
-    EXPECT_EQ(only()->state(), SpriteKind::error);
-    EXPECT_EQ(only()->activity(), "Blocked Bash");
+    EXPECT_EQ(look(only()), std::pair(SpriteKind::error, QString("Blocked Bash")));
     EXPECT_EQ(only()->toolCount(), 0);
-    ASSERT_EQ(audited.size(), 1u);
-    EXPECT_EQ(audited[0].kind, "auto-denied");
+    ASSERT_EQ(auditedKinds(), QStringList{"auto-denied"});
     EXPECT_EQ(audited[0].risk, 0);
     EXPECT_EQ(audited[0].detail, "git status");
     EXPECT_EQ(opened, 0);
@@ -255,18 +238,16 @@ TEST_F(StoreFixture, PolicyApprovesSafeCallsAndCountsTheTool) {
     auto box = std::make_shared<GateBox>();
     store.openGate(gating("g", "s", "Bash", "git status"), box);
     EXPECT_EQ(box->decision(), (Vorlix::Decision{Behavior::allow, std::string("Vorlix Agents: auto-approved (safe)")}));
-    EXPECT_EQ(only()->state(), SpriteKind::shell);
-    EXPECT_EQ(only()->activity(), "Running Bash");
+    EXPECT_EQ(look(only()), std::pair(SpriteKind::shell, QString("Running Bash")));
     EXPECT_EQ(only()->toolCount(), 1);
     EXPECT_EQ(flowed, 1);
-    EXPECT_EQ(audited.at(0).kind, "auto-allowed");
+    EXPECT_EQ(auditedKinds(), QStringList{"auto-allowed"});
 
     auto risky = std::make_shared<GateBox>();
     store.openGate(gating("h", "s", "Bash", "rm -rf build"), risky);
     EXPECT_FALSE(risky->decision());
     EXPECT_EQ(opened, 1);
-    EXPECT_EQ(only()->state(), SpriteKind::needsApproval);
-    EXPECT_EQ(only()->activity(), "Waiting on you");
+    EXPECT_EQ(look(only()), std::pair(SpriteKind::needsApproval, QString("Waiting on you")));
     EXPECT_EQ(store.gates().first()->risk().level, Risk::critical);
     EXPECT_EQ(store.gates().first()->kind(), SpriteKind::shell);
 }
@@ -290,37 +271,29 @@ TEST_F(StoreFixture, ClosingGatesInEveryWay) {
 
     store.resolveRemotely("A2", Behavior::deny);
     EXPECT_EQ(b3->decision(), (Vorlix::Decision{Behavior::deny, std::string("Vorlix Agents: denied from your phone")}));
-    EXPECT_EQ(store.sessionWithId("A")->state(), SpriteKind::error);
-    EXPECT_EQ(store.sessionWithId("A")->activity(), "Blocked Bash");
+    EXPECT_EQ(look(store.sessionWithId("A")), std::pair(SpriteKind::error, QString("Blocked Bash")));
 
     // The server's close after a time-out: no sound, no record, back to thinking.
     store.closeGate(QStringLiteral("B1"));
-    EXPECT_EQ(store.sessionWithId("B")->state(), SpriteKind::thinking);
-    EXPECT_EQ(store.sessionWithId("B")->activity(), "Working");
+    EXPECT_EQ(look(store.sessionWithId("B")), std::pair(SpriteKind::thinking, QString("Working")));
     EXPECT_TRUE(store.gates().isEmpty());
     EXPECT_EQ(closed, (std::vector<Behavior>{Behavior::allow, Behavior::deny}));
-    ASSERT_EQ(audited.size(), 2u);
-    EXPECT_EQ(audited[0].kind, "approved");
-    EXPECT_EQ(audited[1].kind, "denied");
+    ASSERT_EQ(auditedKinds(), QStringList({"approved", "denied"}));
     EXPECT_EQ(audited[1].risk, 3);
     EXPECT_EQ(audited[1].project, "app");
-}
 
-TEST_F(StoreFixture, PhoneAllowAndAGateWhoseSessionEnded) {
-    auto box = std::make_shared<GateBox>();
-    store.openGate(gating("G", "S", "Write", "/w/a.txt"), box);
+    // A phone approval runs the tool; a gate whose session ended still sounds but leaves no record.
+    auto phone = std::make_shared<GateBox>(), late = std::make_shared<GateBox>();
+    store.openGate(gating("G", "S", "Write", "/w/a.txt"), phone);
     store.resolveRemotely("G", Behavior::allow);
-    EXPECT_EQ(box->decision(),
+    EXPECT_EQ(phone->decision(),
               (Vorlix::Decision{Behavior::allow, std::string("Vorlix Agents: approved from your phone")}));
-    EXPECT_EQ(only()->state(), SpriteKind::writing);
-    EXPECT_EQ(only()->activity(), "Running Write");
-
-    auto late = std::make_shared<GateBox>();
+    EXPECT_EQ(look(store.sessionWithId("S")), std::pair(SpriteKind::writing, QString("Running Write")));
     store.openGate(gating("H", "S", "Write", "/w/b.txt"), late);
     store.apply(event(Canonical::sessionEnd, std::string("S")));
     audited.clear();
     closed.clear();
     store.decideOnCard(store.gates().first(), Behavior::deny);
-    EXPECT_EQ(closed, std::vector<Behavior>{Behavior::deny}) << "the sound still plays";
-    EXPECT_TRUE(audited.empty()) << "no record for a session that is gone";
+    EXPECT_EQ(closed, std::vector<Behavior>{Behavior::deny});
+    EXPECT_TRUE(audited.empty());
 }
