@@ -4,6 +4,7 @@
 #include "TempHome.h"
 #include "kit/FlatButton.h"
 #include "panel/NotchPanel.h"
+#include "shell/DesktopShell.h"
 
 #include <QGuiApplication>
 #include <QProcess>
@@ -17,13 +18,14 @@ TEST(PanelXvfbTest, AllowOnThePanelReleasesTheBridge) {
     ASSERT_EQ(QGuiApplication::platformName(), "xcb");
     TempHome home;
     AppCore core;
-    const NotchGeometry geo = NotchGeometry::detect();
-    core.start(geo.hasNotch, geo.notchWidth, geo.notchHeight, geo.screen->geometry().width());
-    NotchPanel panel(core, geo, {}, {});
+    // The shell builds the panel and tells the core a person can answer once it shows.
+    DesktopShell shell(core);
+    shell.settingsOpener = [] {};
+    shell.start();
+    NotchPanel& panel = *shell.panel();
     // Keep the pointer off the island: only the gate may open it.
-    const QRect screen = geo.screen->geometry();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
     panel.pointer = [&] { return screen.bottomLeft(); };
-    panel.show();
     EXPECT_TRUE(waitUntil([&] { return panel.window().isVisible(); }));
 
     Running running;
