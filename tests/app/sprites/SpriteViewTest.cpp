@@ -20,9 +20,8 @@ QImage blankImage(int width, int height) {
 }
 
 void saveArtifact(const QImage& image, const QString& name) {
-    const QString dir = QStringLiteral(VORLIX_BINARY_DIR "/artifacts");
-    QDir().mkpath(dir);
-    image.save(dir + QLatin1Char('/') + name);
+    QDir().mkpath(QStringLiteral(VORLIX_BINARY_DIR "/artifacts"));
+    image.save(QStringLiteral(VORLIX_BINARY_DIR "/artifacts/") + name);
 }
 
 // Cells whose centre disagrees with lit() (the colour when lit, nothing when not), plus gaps left of a centre that
