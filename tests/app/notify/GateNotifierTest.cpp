@@ -1,4 +1,5 @@
 #include "notify/GateNotifier.h"
+#include "../panel/PanelEvents.h"
 #include "BridgeProcess.h"
 #include "EventLoop.h"
 #include "TempHome.h"
@@ -40,10 +41,6 @@ public slots:
         return posted.last().id;
     }
     void CloseNotification(uint id) { closed.append(id); }
-    QString GetServerInformation(QString& vendor, QString& version, QString& spec) {
-        vendor = version = spec = QStringLiteral("test");
-        return QStringLiteral("fake");
-    }
 
 signals:
     void ActionInvoked(uint id, const QString& key);
@@ -103,15 +100,6 @@ struct GateNotifications : ::testing::Test {
     }
 };
 
-std::string permission(const std::string& command) {
-    return nlohmann::json{{"hook_event_name", "PermissionRequest"},
-                          {"tool_name", "Bash"},
-                          {"session_id", "s1"},
-                          {"cwd", "/home/dev/work"},
-                          {"tool_input", {{"command", command}}}}
-        .dump();
-}
-
 // The bridge runs on its own thread while this one serves the store and the bus.
 struct BridgeRun {
     Running running;
@@ -131,7 +119,11 @@ struct BridgeRun {
 };
 
 TEST_F(GateNotifications, AllowOnTheNotificationReleasesTheBridgeAndWithdrawsIt) {
-    BridgeRun run(permission("echo hi > marker.txt"));
+    BridgeRun run(nlohmann::json{{"hook_event_name", "PermissionRequest"},
+                                 {"tool_name", "Bash"},
+                                 {"session_id", "s1"},
+                                 {"tool_input", {{"command", "echo hi > marker.txt"}}}}
+                      .dump());
     ASSERT_TRUE(waitUntil([&] { return fake.posted.size() == 1; }));
     const auto notice = fake.posted.first();
     EXPECT_EQ(notice.summary, QStringLiteral("Claude Code wants to run"));
@@ -147,7 +139,7 @@ TEST_F(GateNotifications, AllowOnTheNotificationReleasesTheBridgeAndWithdrawsIt)
 }
 
 TEST_F(GateNotifications, CriticalGatesOfferOnlyDenyAndCloseWithTheCard) {
-    BridgeRun run(permission("rm -rf build"));
+    const auto box = openPanelGate(store, "s1", "Bash", R"({"command":"rm -rf build"})");
     ASSERT_TRUE(waitUntil([&] { return fake.posted.size() == 1; }));
     const auto notice = fake.posted.first();
     EXPECT_EQ(notice.actions, (QStringList{"deny", "Deny"}));
@@ -160,19 +152,18 @@ TEST_F(GateNotifications, CriticalGatesOfferOnlyDenyAndCloseWithTheCard) {
 
     store.decideOnCard(store.gates().first(), Behavior::deny);
     ASSERT_TRUE(waitUntil([&] { return fake.closed.contains(notice.id); }));
-    ASSERT_TRUE(waitUntil([&] { return run.result.has_value(); }, 30000));
-    EXPECT_EQ(nlohmann::json::parse(run.result->out)["hookSpecificOutput"]["decision"]["behavior"], "deny");
+    ASSERT_TRUE(box->decision());
+    EXPECT_EQ(box->decision()->behavior, Behavior::deny);
 }
 
 TEST_F(GateNotifications, MarkupServersGetEscapedTextAndNoActionsWhenTheyHaveNone) {
     fake.capabilities = {QStringLiteral("body"), QStringLiteral("body-markup")};
     center = std::make_unique<NotificationCenter>(bus.connect(QStringLiteral("client")));
     notifier = std::make_unique<GateNotifier>(store, *center);
-    BridgeRun run(permission("cat a <b> & c"));
+    openPanelGate(store, "s1", "Bash", R"({"command":"cat a <b> & c"})");
     ASSERT_TRUE(waitUntil([&] { return fake.posted.size() == 1; }));
     EXPECT_TRUE(fake.posted.first().actions.isEmpty());
     EXPECT_TRUE(fake.posted.first().body.contains(QStringLiteral("cat a &lt;b&gt; &amp; c")));
-    run.running.kill();
 
     notifier->notifyAchievement({QStringLiteral("night-owl"), QStringLiteral("Night Owl"),
                                  QStringLiteral("Approved a call after midnight."), std::nullopt});

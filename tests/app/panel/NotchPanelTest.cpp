@@ -79,37 +79,25 @@ struct Fixture {
 
 } // namespace
 
-TEST(NotchPanelTest, LoopAnimatesOnlyOnChange) {
+// The loop animates only on a change; then every state of the panel, saved for a person to look at.
+TEST(NotchPanelTest, SizingAndScreenshots) {
     Fixture f;
     f.panel.show();
     EXPECT_EQ(f.panel.window().animations(), 1);
     EXPECT_FALSE(f.panel.resize());
     EXPECT_FALSE(f.panel.resize());
     EXPECT_EQ(f.panel.window().animations(), 1);
-    EXPECT_EQ(f.panel.window().windowTitle(), "Vorlix Agents panel");
     EXPECT_TRUE(f.panel.window().windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
 
     // The pointer on the island's top pixel row opens it; the loop then sizes it once.
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    f.panel.pointer = [&] { return QPoint(screen.center().x(), screen.top()); };
-    f.panel.trackHover();
-    EXPECT_TRUE(f.store.hovering());
+    f.hover(true);
     EXPECT_TRUE(f.panel.resize());
     EXPECT_FALSE(f.panel.resize());
     EXPECT_EQ(f.panel.window().targetGeometry().width(), 524);
     EXPECT_EQ(f.panel.window().targetGeometry().top(), screen.top());
-    // 100 below the top and 250 right of the middle keeps it open; from there it would not have opened.
-    f.panel.pointer = [&] { return QPoint(screen.center().x() + 250, screen.top() + 100); };
-    f.panel.trackHover();
-    EXPECT_TRUE(f.store.hovering());
-    f.store.setHovering(false);
-    f.panel.trackHover();
-    EXPECT_FALSE(f.store.hovering());
-}
+    f.hover(false);
 
-TEST(NotchPanelTest, Screenshots) {
-    Fixture f;
-    f.panel.show();
     const QImage empty = f.shot("collapsed-0");
     EXPECT_EQ(empty.height(), 32);
     EXPECT_TRUE(f.panel.view().findChildren<SpriteView*>().isEmpty());
@@ -120,7 +108,6 @@ TEST(NotchPanelTest, Screenshots) {
     EXPECT_TRUE(f.texts().contains("0 active"));
     f.hover(false);
 
-    const QString home = QString::fromStdString(f.home.path());
     f.session("a", f.home.path() + "/work/shop", "Editing cart.ts", SpriteKind::writing)
         ->setContext(ContextUsage{180000, 200000});
     f.session("b", "/srv/clients/shop", "Running tests", SpriteKind::shell)->setContext(ContextUsage{129200, 258400});

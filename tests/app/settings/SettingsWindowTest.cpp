@@ -28,8 +28,7 @@ TEST(SettingsWindowTest, VorlixTabPicksTheFirstTabOnlyForAnExactTitle) {
         SettingsTab expected;
     } cases[] = {
         {"Activity", SettingsTab::audit}, {"Worktrees", SettingsTab::trees}, {"activity", SettingsTab::agents},
-        {"audit", SettingsTab::agents},   {"Worktree", SettingsTab::agents}, {"", SettingsTab::agents},
-        {nullptr, SettingsTab::agents},
+        {"audit", SettingsTab::agents},   {"", SettingsTab::agents},         {nullptr, SettingsTab::agents},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value ? c.value : "(unset)");
@@ -43,30 +42,17 @@ TEST(SettingsWindowTest, VorlixTabPicksTheFirstTabOnlyForAnExactTitle) {
             EXPECT_EQ(item->selected(), item->tab() == c.expected);
     }
     qunsetenv("VORLIX_TAB");
-}
 
-TEST(SettingsWindowTest, SidebarListsSixTabsAndAClickShowsAFreshPage) {
-    TempHome home;
-    AppCore core;
+    // A click on the sidebar shows that tab's page; showTab, too, takes only an exact title.
     SettingsWindow window(core);
-    EXPECT_EQ(window.size(), QSize(740, 660));
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("Vorlix Agents"));
-    QStringList titles;
-    for (const SidebarItem* item : window.sidebarItems())
-        titles.append(item->text());
-    EXPECT_EQ(titles, QStringList({"Agents", "Rules", "Worktrees", "Scores", "Activity", "Phone"}));
-
     window.show();
     window.sidebarItems()[4]->click();
-    EXPECT_EQ(window.tab(), SettingsTab::audit);
-    auto* audit = qobject_cast<AuditTab*>(window.page());
-    ASSERT_NE(audit, nullptr);
+    EXPECT_NE(qobject_cast<AuditTab*>(window.page()), nullptr);
     EXPECT_TRUE(window.sidebarItems()[4]->selected());
     EXPECT_FALSE(window.sidebarItems()[0]->selected());
-
     window.showTab(QStringLiteral("Phone"));
     EXPECT_NE(qobject_cast<PhoneTab*>(window.page()), nullptr);
-    window.showTab(QStringLiteral("phone")); // not a title: nothing changes
+    window.showTab(QStringLiteral("phone"));
     EXPECT_EQ(window.tab(), SettingsTab::phone);
 }
 

@@ -8,19 +8,15 @@
 
 namespace {
 
-TEST(CueSynth, RendersEachCueToItsLengthWithinFullScale) {
-    const struct {
-        Cue cue;
-        std::size_t samples;
-    } cases[] = {{Cue::launch, 16317}, {Cue::needsApproval, 14550}, {Cue::approved, 5292},
-                 {Cue::denied, 8820},  {Cue::done, 6615},           {Cue::coin, 7938}};
-    for (const auto& c : cases) {
-        const std::vector<float> samples = CueSynth::render(c.cue);
-        EXPECT_EQ(samples.size(), c.samples) << static_cast<int>(c.cue);
+// Every cue is audible yet never clips; only the alert (its noise) differs between renders.
+TEST(CueSynth, CuesStayWithinFullScale) {
+    for (Cue cue : allCues) {
+        const std::vector<float> samples = CueSynth::render(cue);
         const auto [low, high] = std::minmax_element(samples.begin(), samples.end());
         EXPECT_GE(*low, -1.0f);
         EXPECT_LE(*high, 1.0f);
         EXPECT_GT(*high, 0.05f) << "audible";
+        EXPECT_EQ(samples == CueSynth::render(cue), cue != Cue::needsApproval) << static_cast<int>(cue);
     }
     // The alert peaks at 0.55 + 0.35 on its first samples when the noise is at its extreme.
     const std::vector<float> loudest = CueSynth::render(Cue::needsApproval, [] { return 1.0; });
@@ -28,11 +24,6 @@ TEST(CueSynth, RendersEachCueToItsLengthWithinFullScale) {
     // Each blip is followed by 1543 samples of silence, also after the last.
     EXPECT_TRUE(std::all_of(loudest.end() - 1543, loudest.end(), [](float s) { return s == 0.0f; }));
     EXPECT_NE(loudest[3307 + 1543], 0.0f);
-}
-
-TEST(CueSynth, OnlyTheAlertDiffersBetweenRenders) {
-    for (Cue cue : allCues)
-        EXPECT_EQ(CueSynth::render(cue) == CueSynth::render(cue), cue != Cue::needsApproval) << static_cast<int>(cue);
 }
 
 std::vector<float> readFloats(CueDevice& device, qint64 count) {
@@ -73,8 +64,6 @@ TEST(SoundEngine, PlaysOnlyWhileEnabledAndRunning) {
     enabled = true;
     engine.play(Cue::launch);
     EXPECT_TRUE(engine.device().playing());
-    ASSERT_NE(engine.buffer(Cue::coin), nullptr);
-    EXPECT_EQ(engine.buffer(Cue::coin)->size(), 7938u);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "sessions/LineDiff.h"
+#include "BridgeProcess.h"
 #include "sessions/FileChange.h"
 
-#include <QFile>
 #include <gtest/gtest.h>
 
 namespace {
@@ -22,9 +22,7 @@ QString render(const QList<DiffLine>& lines) {
 }
 
 JSONValue payloadInput(const char* name) {
-    QFile file(QStringLiteral(VORLIX_FIXTURES_DIR "/agents/claude/tools/%1").arg(QLatin1String(name)));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
-    const auto payload = JSONValue::parse(file.readAll().toStdString());
+    const auto payload = JSONValue::parse(readFixture("claude/tools/" + std::string(name)));
     EXPECT_TRUE(payload);
     return payload ? *payload->find("tool_input") : JSONValue();
 }

@@ -1,6 +1,7 @@
 #include "worktrees/WorktreeScanner.h"
 #include "EventLoop.h"
 #include "TempHome.h"
+#include "TestFiles.h"
 #include "support/Log.h"
 
 #include <QDir>
@@ -48,11 +49,10 @@ protected:
 
     // Puts a stand-in for git in front of PATH: `body` runs before handing over to the real git.
     void fakeGit(const QByteArray& body) {
-        QDir().mkpath(root + "/fake-bin");
-        QFile script(root + "/fake-bin/git");
-        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\n" + body + "\nexec " + QStandardPaths::findExecutable("git").toUtf8() + " \"$@\"\n");
-        script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+        const QString script = root + "/fake-bin/git";
+        TestFiles::write(script, "#!/bin/sh\n" + body + "\nexec " + QStandardPaths::findExecutable("git").toUtf8() +
+                                     " \"$@\"\n");
+        QFile::setPermissions(script, QFile::permissions(script) | QFileDevice::ExeOwner);
         qputenv("PATH", QFile::encodeName(root) + "/fake-bin:" + m_path);
     }
 
@@ -91,9 +91,7 @@ TEST_F(WorktreeScannerTest, TwoWorktreesOfOneRepositoryAreListedOnceWithTheirOwn
     };
     EXPECT_EQ(scanner.worktrees(), expected);
     EXPECT_EQ(changes, 1); // published only when the list changes
-    QFile log(root + "/git.log");
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    EXPECT_EQ(log.readAll().count("worktree list --porcelain"), 2); // once per repository and scan
+    EXPECT_EQ(TestFiles::read(root + "/git.log").count("worktree list --porcelain"), 2); // once per repository and scan
 }
 
 TEST_F(WorktreeScannerTest, ASessionCountsForTheInnermostWorktreeHoldingItsFolder) {
@@ -138,10 +136,10 @@ TEST_F(WorktreeScannerTest, AHungGitIsKilledWithEverythingItStarted) {
 
     ASSERT_EQ(logged.size(), 1);
     EXPECT_TRUE(logged.first().contains("no answer within 1000 ms")) << logged.first().toStdString();
-    QFile pidFile(root + "/sleeper.pid");
-    ASSERT_TRUE(pidFile.open(QIODevice::ReadOnly));
+    const QByteArray pid = TestFiles::read(root + "/sleeper.pid").trimmed();
+    ASSERT_FALSE(pid.isEmpty());
     // A kill lands asynchronously: wait for the sleeper to be gone, or a zombie its new parent never reaps.
-    const QString stat = "/proc/" + pidFile.readAll().trimmed() + "/stat";
+    const QString stat = "/proc/" + pid + "/stat";
     EXPECT_TRUE(waitUntil([&stat] {
         QFile file(stat);
         return !file.open(QIODevice::ReadOnly) || file.readAll().contains(") Z ");
