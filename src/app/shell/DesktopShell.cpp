@@ -49,21 +49,19 @@ void DesktopShell::start() {
         m_gateNotifier->notifyAchievement(achievement);
     });
 
-    // The panel step: the island hangs from the top of the screen; once it shows, a person can answer gates.
-    const NotchGeometry geo = NotchGeometry::detect();
-    m_panel = std::make_unique<NotchPanel>(
-        m_core, geo, [this] { openSettings(); }, [this] { quit(); });
-    connect(m_panel.get(), &NotchPanel::shown, &m_core, [this] { m_core.setPanelUp(true); });
-    m_panel->show();
-
-    const QScreen* screen = geo.screen != nullptr ? geo.screen : QGuiApplication::primaryScreen();
-    m_core.start(geo.hasNotch, geo.notchWidth, geo.notchHeight, screen != nullptr ? screen->geometry().width() : 0);
+    // The panel step. The island is built on the loop's first turn (see below); a gate that comes in before then
+    // waits in the store, and the panel shows it as it is built.
+    m_geo = NotchGeometry::detect();
+    m_core.setPanelUp(true);
+    const QScreen* screen = m_geo.screen != nullptr ? m_geo.screen : QGuiApplication::primaryScreen();
+    m_core.start(m_geo.hasNotch, m_geo.notchWidth, m_geo.notchHeight,
+                 screen != nullptr ? screen->geometry().width() : 0);
 
     if (opensSettingsAtStart(m_core.installer().agents(), qEnvironmentVariable("VORLIX_SETTINGS")))
         openSettings();
 
-    // The audio output, the tray's menu (the first widget: style and font database) and the session bus
-    // cost more than the whole headless start: they follow on the loop's first turn, once the socket
+    // The panel and the tray's menu (the first widgets: style and font database), the audio output and the
+    // session bus cost more than the whole headless start: they follow on the loop's first turn, once the socket
     // already answers bridges. The start-up cue waits for the output; open gates are picked up.
     QTimer::singleShot(0, this, [this] { startDesktopServices(); });
 }
@@ -71,6 +69,9 @@ void DesktopShell::start() {
 void DesktopShell::startDesktopServices() {
     if (m_gateNotifier)
         return;
+    m_panel = std::make_unique<NotchPanel>(
+        m_core, m_geo, [this] { openSettings(); }, [this] { quit(); });
+    m_panel->show();
     m_sound->start();
     m_notifications = std::make_unique<NotificationCenter>();
     m_gateNotifier = std::make_unique<GateNotifier>(m_core.store(), *m_notifications);

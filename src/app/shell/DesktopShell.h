@@ -1,6 +1,7 @@
 #pragma once
 
 #include "installer/Installer.h"
+#include "panel/NotchGeometry.h"
 
 #include <QObject>
 #include <functional>
@@ -44,7 +45,7 @@ public:
     TrayIcon* tray() { return m_tray.get(); }
     /// Absent, like the tray, until the loop's first turn after start().
     NotificationCenter* notifications() { return m_notifications.get(); }
-    /// The island at the top of the screen; built by start().
+    /// The island at the top of the screen; absent, like the tray, until the loop's first turn after start().
     NotchPanel* panel() { return m_panel.get(); }
 
 signals:
@@ -60,5 +61,6 @@ private:
     std::unique_ptr<NotificationCenter> m_notifications;
     std::unique_ptr<GateNotifier> m_gateNotifier;
     std::unique_ptr<NotchPanel> m_panel;
+    NotchGeometry m_geo;
     bool m_started = false;
 };

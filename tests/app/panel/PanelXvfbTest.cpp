@@ -23,6 +23,7 @@ TEST(PanelXvfbTest, AllowOnThePanelReleasesTheBridge) {
     DesktopShell shell(core);
     shell.settingsOpener = [] {};
     shell.start();
+    ASSERT_TRUE(waitUntil([&] { return shell.panel() != nullptr; }));
     NotchPanel& panel = *shell.panel();
     // Keep the pointer off the island: only the gate may open it.
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
