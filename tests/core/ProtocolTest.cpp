@@ -83,8 +83,7 @@ TEST(JSONValue, DecodesAndEncodesBackToTheSameJson) {
     for (const char* bad : {"{", "", "[1] trailing"})
         EXPECT_FALSE(JSONValue::parse(bad)) << bad;
     // Copies are whole and independent of the original.
-    JSONValue copy(*value);
-    JSONValue assigned = JSONValue("x");
+    JSONValue copy(*value), assigned("x");
     assigned = copy;
     value.reset();
     EXPECT_EQ(copy.dump(), text);
@@ -142,27 +141,21 @@ TEST(Event, MinimalEventWritesTheRequiredKeysAndEveryFieldRoundTrips) {
 
 TEST(Event, DecodingFailsAsAWholeOnAnyBadRequiredField) {
     const auto good = nlohmann::json::parse(sampleEvent().toLine());
-    auto without = [&](const char* key) {
+    for (const char* key : {"id", "source", "event", "rawEvent", "gating", "terminal", "ts"}) {
         auto j = good;
         j.erase(key);
-        return j.dump();
-    };
-    auto with = [&](const char* key, nlohmann::json value) {
+        EXPECT_FALSE(Event::fromLine(j.dump())) << key;
+    }
+    // Members replaced: a wrong type or value fails the whole event, a null optional or an unknown key does not.
+    const auto patched = [&](const char* patch) {
         auto j = good;
-        j[key] = value;
-        return j.dump();
+        j.update(nlohmann::json::parse(patch));
+        return Event::fromLine(j.dump()).has_value();
     };
-    for (const char* key : {"id", "source", "event", "rawEvent", "gating", "terminal", "ts"})
-        EXPECT_FALSE(Event::fromLine(without(key))) << key;
-    EXPECT_FALSE(Event::fromLine(with("event", "PreToolUse")));
-    EXPECT_FALSE(Event::fromLine(with("source", "Claude")));
-    EXPECT_FALSE(Event::fromLine(with("gating", 1)));
-    EXPECT_FALSE(Event::fromLine(with("ts", "now")));
-    EXPECT_FALSE(Event::fromLine(with("cwd", 7)));
-    EXPECT_FALSE(Event::fromLine(with("terminal", nlohmann::json::object())));
-    EXPECT_FALSE(Event::fromLine(with("terminal", {{"ppid", 1}, {"tmuxPane", 3}})));
-    EXPECT_FALSE(Event::fromLine(with("terminal", {{"ppid", 4294967296LL}})));
-    EXPECT_TRUE(Event::fromLine(with("cwd", nullptr)));
-    EXPECT_TRUE(Event::fromLine(with("unknownKey", "ignored")));
+    for (const char* patch :
+         {R"({"event":"PreToolUse"})", R"({"source":"Claude"})", R"({"gating":1})", R"({"ts":"now"})", R"({"cwd":7})",
+          R"({"terminal":{}})", R"({"terminal":{"ppid":1,"tmuxPane":3}})", R"({"terminal":{"ppid":4294967296}})"})
+        EXPECT_FALSE(patched(patch)) << patch;
+    EXPECT_TRUE(patched(R"({"cwd":null,"unknownKey":"ignored"})"));
     EXPECT_FALSE(Event::fromLine("[1,2]"));
 }

@@ -25,8 +25,7 @@ class FakeNotifications final : public QObject {
 public:
     struct Posted {
         uint id;
-        QString summary;
-        QString body;
+        QString summary, body;
         QStringList actions;
     };
     QStringList capabilities{QStringLiteral("actions"), QStringLiteral("body")};
@@ -49,26 +48,10 @@ signals:
 
 namespace {
 
-// A private session bus for one test; nothing reaches the machine's own.
-struct PrivateBus {
-    QProcess daemon;
-    QString address;
-
-    PrivateBus() {
-        daemon.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
-        if (daemon.waitForStarted() && waitUntil([&] { return daemon.canReadLine(); }))
-            address = QString::fromUtf8(daemon.readLine()).trimmed();
-    }
-    ~PrivateBus() {
-        daemon.kill();
-        daemon.waitForFinished();
-    }
-    QDBusConnection connect(const QString& name) { return QDBusConnection::connectToBus(address, name); }
-};
-
 struct GateNotifications : ::testing::Test {
     TempHome home;
-    PrivateBus bus;
+    QProcess bus; // a private session bus for one test; nothing reaches the machine's own
+    QString address;
     FakeNotifications fake;
     SessionStore store;
     std::unique_ptr<Server> server;
@@ -76,12 +59,15 @@ struct GateNotifications : ::testing::Test {
     std::unique_ptr<GateNotifier> notifier;
 
     void SetUp() override {
-        ASSERT_FALSE(bus.address.isEmpty()) << "dbus-daemon did not start";
-        QDBusConnection serverSide = bus.connect(QStringLiteral("server"));
+        bus.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
+        ASSERT_TRUE(bus.waitForStarted() && waitUntil([&] { return bus.canReadLine(); }))
+            << "dbus-daemon did not start";
+        address = QString::fromUtf8(bus.readLine()).trimmed();
+        QDBusConnection serverSide = connect(QStringLiteral("server"));
         ASSERT_TRUE(serverSide.registerService(QStringLiteral("org.freedesktop.Notifications")));
         ASSERT_TRUE(serverSide.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &fake,
                                               QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals));
-        center = std::make_unique<NotificationCenter>(bus.connect(QStringLiteral("client")));
+        center = std::make_unique<NotificationCenter>(connect(QStringLiteral("client")));
         notifier = std::make_unique<GateNotifier>(store, *center);
         server = std::make_unique<Server>(&store, 60);
         server->start();
@@ -90,13 +76,16 @@ struct GateNotifications : ::testing::Test {
         server->shutdown();
         QDBusConnection::disconnectFromBus(QStringLiteral("server"));
         QDBusConnection::disconnectFromBus(QStringLiteral("client"));
+        bus.kill();
+        bus.waitForFinished();
     }
+    QDBusConnection connect(const QString& name) { return QDBusConnection::connectToBus(address, name); }
     void invoke(uint id, const QString& key) {
         QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
                                                          QStringLiteral("org.freedesktop.Notifications"),
                                                          QStringLiteral("ActionInvoked"));
         signal << id << key;
-        QDBusConnection::connectToBus(bus.address, QStringLiteral("server")).send(signal);
+        connect(QStringLiteral("server")).send(signal);
     }
 };
 
@@ -119,11 +108,8 @@ struct BridgeRun {
 };
 
 TEST_F(GateNotifications, AllowOnTheNotificationReleasesTheBridgeAndWithdrawsIt) {
-    BridgeRun run(nlohmann::json{{"hook_event_name", "PermissionRequest"},
-                                 {"tool_name", "Bash"},
-                                 {"session_id", "s1"},
-                                 {"tool_input", {{"command", "echo hi > marker.txt"}}}}
-                      .dump());
+    BridgeRun run(R"({"hook_event_name":"PermissionRequest","tool_name":"Bash","session_id":"s1",)"
+                  R"("tool_input":{"command":"echo hi > marker.txt"}})");
     ASSERT_TRUE(waitUntil([&] { return fake.posted.size() == 1; }));
     const auto notice = fake.posted.first();
     EXPECT_EQ(notice.summary, QStringLiteral("Claude Code wants to run"));
@@ -152,13 +138,12 @@ TEST_F(GateNotifications, CriticalGatesOfferOnlyDenyAndCloseWithTheCard) {
 
     store.decideOnCard(store.gates().first(), Behavior::deny);
     ASSERT_TRUE(waitUntil([&] { return fake.closed.contains(notice.id); }));
-    ASSERT_TRUE(box->decision());
-    EXPECT_EQ(box->decision()->behavior, Behavior::deny);
+    EXPECT_EQ(box->decision(), Vorlix::Decision{Behavior::deny});
 }
 
 TEST_F(GateNotifications, MarkupServersGetEscapedTextAndNoActionsWhenTheyHaveNone) {
     fake.capabilities = {QStringLiteral("body"), QStringLiteral("body-markup")};
-    center = std::make_unique<NotificationCenter>(bus.connect(QStringLiteral("client")));
+    center = std::make_unique<NotificationCenter>(connect(QStringLiteral("client")));
     notifier = std::make_unique<GateNotifier>(store, *center);
     openPanelGate(store, "s1", "Bash", R"({"command":"cat a <b> & c"})");
     ASSERT_TRUE(waitUntil([&] { return fake.posted.size() == 1; }));

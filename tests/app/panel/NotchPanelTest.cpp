@@ -3,10 +3,8 @@
 #include "PanelEvents.h"
 #include "TempHome.h"
 #include "kit/FlatButton.h"
-#include "panel/ScreenSpace.h"
 #include "panel/SessionRow.h"
 #include "panel/TickBox.h"
-#include "sprites/PixelSprite.h"
 #include "sprites/SpriteView.h"
 
 #include <QDir>
@@ -25,7 +23,6 @@ struct Fixture {
     NotchPanel panel{store, NotchGeometry::detect(), {}, clock};
 
     QPoint pointer{0, 900};
-
     Fixture() {
         panel.pointer = [this] { return pointer; };
     }
@@ -104,8 +101,8 @@ TEST(NotchPanelTest, SizingAndScreenshots) {
 
     f.hover(true);
     f.shot("expanded-0");
-    EXPECT_TRUE(f.texts().contains("No agents running"));
-    EXPECT_TRUE(f.texts().contains("0 active"));
+    for (const char* text : {"No agents running", "0 active"})
+        EXPECT_TRUE(f.texts().contains(text)) << text;
     f.hover(false);
 
     f.session("a", f.home.path() + "/work/shop", "Editing cart.ts", SpriteKind::writing)
@@ -120,10 +117,8 @@ TEST(NotchPanelTest, SizingAndScreenshots) {
     f.hover(true);
     f.shot("expanded-list");
     EXPECT_EQ(f.panel.view().findChildren<SessionRow*>().size(), 5);
-    const QStringList texts = f.texts();
-    EXPECT_TRUE(texts.contains("two agents editing shop"));
-    EXPECT_TRUE(texts.contains("5 active"));
-    EXPECT_TRUE(texts.contains("180k / 200k"));
+    for (const char* text : {"two agents editing shop", "5 active", "180k / 200k"})
+        EXPECT_TRUE(f.texts().contains(text)) << text;
     f.hover(false);
 
     openPanelGate(f.store, "a", "Bash", R"({"command":"npm test -- --watch=false"})", f.home.path() + "/work/shop");
@@ -144,8 +139,8 @@ TEST(NotchPanelTest, SizingAndScreenshots) {
         R"j(def load():\n    return read(PATH)"})j";
     openPanelGate(f.store, "a", "Edit", input, f.home.path() + "/work/shop");
     f.shot("card-edit-diff");
-    EXPECT_TRUE(f.texts().contains(QStringLiteral("\u2212 TIMEOUT = 30")));
-    EXPECT_TRUE(f.texts().contains(QStringLiteral("+ BACKOFF = 2.0")));
+    for (const QString& line : {QStringLiteral("\u2212 TIMEOUT = 30"), QStringLiteral("+ BACKOFF = 2.0")})
+        EXPECT_TRUE(f.texts().contains(line)) << line.toStdString();
     f.panel.view().card()->allowButton()->click();
 
     f.store.celebrate(Vorlix::Source::claude);

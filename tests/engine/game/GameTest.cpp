@@ -24,15 +24,13 @@ nlohmann::json readSave() {
     return nlohmann::json::parse(TestFiles::read(Game::defaultPath()).toStdString(), nullptr, false);
 }
 
-class GameTest : public testing::Test {
-protected:
+struct GameTest : testing::Test {
     std::unique_ptr<Game> start() {
         auto game = std::make_unique<Game>(Game::defaultPath(), clock);
         game->onAchievement = [this](const Achievement& a) { notified.append(a.id); };
         game->onCoin = [this] { ++coinCalls; };
         return game;
     }
-
     TempHome home;
     ManualClock clock{at(tokyo, 5, 10, 12, 0), tokyo};
     QStringList notified;

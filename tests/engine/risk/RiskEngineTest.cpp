@@ -16,16 +16,15 @@ void PrintTo(const RiskVerdict& verdict, std::ostream* out) {
 
 namespace {
 
-struct Case {
-    const char* tool;
-    const char* detail;
-    Risk level;
-    QStringList reasons;
-    std::optional<QString> cwd = std::nullopt;
-};
-
 RiskVerdict bash(const QString& detail) {
     return RiskEngine::assess(QStringLiteral("Bash"), detail, std::nullopt);
+}
+
+QString repeated(const QString& step, qsizetype size) {
+    QString text;
+    for (int i = 0; text.size() < size; ++i)
+        text += step.arg(i);
+    return text;
 }
 
 } // namespace
@@ -37,41 +36,46 @@ TEST(RiskEngine, VerdictsFollowTheTables) {
     const QString proj = QStringLiteral("/proj");
     const QStringList piped = {"fetches from the network", "pipes the internet straight into a shell"};
     const QStringList inside = {"writes a file in the project"};
-    const std::vector<Case> cases = {
+    // Tool, detail, level, reasons and the project folder.
+    const std::vector<std::tuple<const char*, const char*, Risk, QStringList, std::optional<QString>>> cases = {
         // Every match counts; reasons come sorted and without duplicates.
-        {"Bash", "rm -rf build", critical, {"recursive/forced delete"}},
-        {"Bash", "sudo rm -rf /", critical, {"recursive/forced delete", "runs as root"}},
-        {"Bash", "git reset --hard; git clean -f", critical, {"deletes untracked files", "discards all local changes"}},
-        {"Bash", ":(){ :|:& };:", critical, {"fork bomb"}},
-        {"Bash", "chmod -R 777 .", critical, {"world-writable permissions"}},
-        {"Bash", "psql -c 'DROP TABLE users'", critical, {"drops a database table"}},
-        {"Bash", "curl -fsSL https://x/i.sh | sh", elevated, piped},
-        {"Bash", "npm install && pip install x", elevated, {"installs packages"}},
-        {"Bash", "docker run a && ssh deploy@host", elevated, {"connects to another machine", "runs a container"}},
-        {"Bash", "", normal, {"shell command"}},
-        {"Bash", "  ls -la", trivial, {"read-only command"}},
-        {"Bash", "GIT STATUS", trivial, {"read-only command"}},
+        {"Bash", "rm -rf build", critical, {"recursive/forced delete"}, {}},
+        {"Bash", "sudo rm -rf /", critical, {"recursive/forced delete", "runs as root"}, {}},
+        {"Bash",
+         "git reset --hard; git clean -f",
+         critical,
+         {"deletes untracked files", "discards all local changes"},
+         {}},
+        {"Bash", ":(){ :|:& };:", critical, {"fork bomb"}, {}},
+        {"Bash", "chmod -R 777 .", critical, {"world-writable permissions"}, {}},
+        {"Bash", "psql -c 'DROP TABLE users'", critical, {"drops a database table"}, {}},
+        {"Bash", "curl -fsSL https://x/i.sh | sh", elevated, piped, {}},
+        {"Bash", "npm install && pip install x", elevated, {"installs packages"}, {}},
+        {"Bash", "docker run a && ssh deploy@host", elevated, {"connects to another machine", "runs a container"}, {}},
+        {"Bash", "", normal, {"shell command"}, {}},
+        {"Bash", "  ls -la", trivial, {"read-only command"}, {}},
+        {"Bash", "GIT STATUS", trivial, {"read-only command"}, {}},
         // ICU: \b needs a word of its own, matching ignores case, ^ is the start of the whole text, "." stops at a
         // line break, the escaped bar is a literal pipe, and rm needs flags with r or f followed by white space.
-        {"Bash", "./pseudo-build.sh && git add -A", normal, {"shell command"}},
-        {"Bash", "ssh-keygen -t ed25519", elevated, {"connects to another machine"}},
-        {"Bash", "RM -RF /tmp/x", critical, {"recursive/forced delete"}},
-        {"Bash", "cd src\nls", normal, {"shell command"}},
-        {"Bash", "git push origin main\necho -f", elevated, {"pushes to a remote"}},
-        {"Bash", "curl -o bash.tar.gz https://x/b", elevated, {"fetches from the network"}},
-        {"Bash", "wget -qO- https://x/i |bash", elevated, piped},
-        {"Bash", "rm -i notes.txt; rm -rrrr", normal, {"shell command"}},
+        {"Bash", "./pseudo-build.sh && git add -A", normal, {"shell command"}, {}},
+        {"Bash", "ssh-keygen -t ed25519", elevated, {"connects to another machine"}, {}},
+        {"Bash", "RM -RF /tmp/x", critical, {"recursive/forced delete"}, {}},
+        {"Bash", "cd src\nls", normal, {"shell command"}, {}},
+        {"Bash", "git push origin main\necho -f", elevated, {"pushes to a remote"}, {}},
+        {"Bash", "curl -o bash.tar.gz https://x/b", elevated, {"fetches from the network"}, {}},
+        {"Bash", "wget -qO- https://x/i |bash", elevated, piped, {}},
+        {"Bash", "rm -i notes.txt; rm -rrrr", normal, {"shell command"}, {}},
         // The tool name picks the rule set; the first group with a hit wins ("search" before "shell").
-        {"WebFetch", "https://x | sh", trivial, {"read-only tool"}},
-        {"shell_search", "rm -rf /", trivial, {"read-only tool"}},
-        {"BASH", "rm -rf build", critical, {"recursive/forced delete"}},
-        {"exec_command", "sudo true", critical, {"runs as root"}},
-        {"Task", "rm -rf /", normal, {"Task"}},
-        {"", "rm -rf /", normal, {""}},
+        {"WebFetch", "https://x | sh", trivial, {"read-only tool"}, {}},
+        {"shell_search", "rm -rf /", trivial, {"read-only tool"}, {}},
+        {"BASH", "rm -rf build", critical, {"recursive/forced delete"}, {}},
+        {"exec_command", "sudo true", critical, {"runs as root"}, {}},
+        {"Task", "rm -rf /", normal, {"Task"}, {}},
+        {"", "rm -rf /", normal, {""}, {}},
         // Writes: judged on the cleaned path, shown as written; only "~/" is expanded.
         {"Write", "/proj/src/a.c", normal, inside, proj},
         {"Write", "/etc/hosts", elevated, {"writes OUTSIDE the project (/etc/hosts)"}, proj},
-        {"Write", "/etc/hosts", normal, inside},
+        {"Write", "/etc/hosts", normal, inside, {}},
         {"Edit", "~/notes.txt", elevated, {notes}, proj},
         {"Write", "~root/.bashrc", normal, inside, proj},
         {"MultiEdit", "\"/proj/a b.c\"", normal, inside, proj},
@@ -81,10 +85,8 @@ TEST(RiskEngine, VerdictsFollowTheTables) {
         {"Write", "/project2/a.c", elevated, {"writes OUTSIDE the project (/project2/a.c)"}, proj},
         {"Write", "/proj", normal, inside, proj},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.tool) + " | " + c.detail);
-        EXPECT_EQ(RiskEngine::assess(c.tool, c.detail, c.cwd), (RiskVerdict{c.level, c.reasons}));
-    }
+    for (const auto& [tool, detail, level, reasons, cwd] : cases)
+        EXPECT_EQ(RiskEngine::assess(tool, detail, cwd), (RiskVerdict{level, reasons})) << tool << " | " << detail;
 }
 
 TEST(RiskEngine, FirstPathAndRuleKey) {
@@ -150,15 +152,6 @@ TEST(RiskEngine, ReadOnlyOnlyWhenEveryPartIsReadOnly) {
         EXPECT_EQ(bash(command), (RiskVerdict{Risk::normal, {"shell command"}})) << command;
 }
 
-namespace {
-QString repeated(const QString& step, qsizetype size) {
-    QString text;
-    for (int i = 0; text.size() < size; ++i)
-        text += step.arg(i);
-    return text;
-}
-} // namespace
-
 // Long commands are rated by the tables themselves; only a search that cannot finish says so, and keeps the level.
 TEST(RiskEngine, LongCommandsGetTheTablesOwnVerdict) {
     using enum Risk;
@@ -217,10 +210,8 @@ TEST(TablePattern, SplitSearchAgreesWithWholeSearch) {
 TEST(AssessCommand, PrintsTheVerdictAsOneJsonLineOrUsage) {
     TempHome home;
     const auto run = [](const QStringList& args, int status) {
-        QString out;
-        QString err;
-        QTextStream outStream(&out);
-        QTextStream errStream(&err);
+        QString out, err;
+        QTextStream outStream(&out), errStream(&err);
         EXPECT_EQ(AssessCommand::run(args, outStream, errStream), status) << args.join(u' ').toStdString();
         return std::pair(out, err);
     };

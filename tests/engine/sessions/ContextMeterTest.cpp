@@ -12,10 +12,6 @@ namespace {
 
 constexpr qint64 limit = 200000;
 
-QByteArray fixture(const char* agent) {
-    return QByteArray::fromStdString(readFixture(agent + std::string("/transcript.jsonl")));
-}
-
 QString writeFile(const TempHome& home, const QByteArray& data) {
     const QString path = QString::fromStdString(home.path()) + "/t.jsonl";
     TestFiles::write(path, data);
@@ -44,23 +40,19 @@ TEST(ContextMeterTest, RealTranscriptsCutAnywhere) {
     TempHome home;
     // Codex keeps its counts in token_count events: the latest call's input against the model's own window.
     // Claude: input 12 + cache read 4200 + cache creation 1500 on each assistant line of the captured session.
-    const ContextUsage claudeUsage{5712, limit}, codexUsage{5000, 258400};
-    struct Transcript {
-        QByteArray data;
-        const char* marker;
-        ContextUsage usage;
-        const char* label;
-        int stride;
-    } transcripts[] = {{fixture("claude"), "\"usage\"", claudeUsage, "5k / 200k", 61},
-                       {fixture("codex"), "\"token_count\"", codexUsage, "5k / 258k", 61}};
-    for (const auto& [data, marker, usage, label, stride] : transcripts) {
+    const std::tuple<const char*, const char*, ContextUsage, const char*> transcripts[] = {
+        {"claude", "\"usage\"", {5712, limit}, "5k / 200k"},
+        {"codex", "\"token_count\"", {5000, 258400}, "5k / 258k"},
+    };
+    for (const auto& [agent, marker, usage, label] : transcripts) {
+        const QByteArray data = QByteArray::fromStdString(readFixture(agent + std::string("/transcript.jsonl")));
         const auto whole = ContextMeter::read(writeFile(home, data), limit);
         ASSERT_EQ(whole, usage);
         EXPECT_EQ(whole->label(), label);
         const qsizetype lastUsage = data.lastIndexOf('\n', data.lastIndexOf(marker)) + 1;
         for (qsizetype at = 0; at < data.size(); ++at) {
             const bool insideCharacter = (static_cast<unsigned char>(data[at]) & 0xC0) == 0x80;
-            if (std::abs(at - lastUsage) > 64 && !insideCharacter && at % stride != 0)
+            if (std::abs(at - lastUsage) > 64 && !insideCharacter && at % 61 != 0)
                 continue;
             ASSERT_EQ(ContextMeter::latestUsage(data.mid(at), at > 0, limit),
                       at <= lastUsage ? std::optional(usage) : std::nullopt)
@@ -79,41 +71,38 @@ TEST(ContextMeterTest, WindowOfALongFile) {
 }
 
 TEST(ContextMeterTest, WhichLinesCount) {
+    const QByteArray five = usageLine(R"({"input_tokens":5})");
     const std::vector<std::tuple<const char*, QByteArray, std::optional<qint64>>> cases = {
         {"sum of the three counts",
          usageLine(
              R"({"input_tokens":1,"cache_read_input_tokens":2,"cache_creation_input_tokens":3,"output_tokens":9})"),
          6},
         {"zero total passed over for an earlier line",
-         usageLine(R"({"input_tokens":9})") + usageLine(R"({"input_tokens":0,"cache_read_input_tokens":0})"), 9},
+         five + usageLine(R"({"input_tokens":0,"cache_read_input_tokens":0})"), 5},
         {"a count given as text is 0", usageLine(R"({"input_tokens":"12","cache_read_input_tokens":5})"), 5},
         {"not objects, usage missing or not an object",
-         usageLine(R"({"input_tokens":4})") + "[1,2]\n\"text\"\n{\"message\":{}}\n{\"message\":{\"usage\":[1]}}\n" +
-             "{\"message\":\"usage\"}\nnot json\n",
-         4},
-        {"empty lines and no final line feed", "\n\n" + usageLine(R"({"input_tokens":3})").chopped(1), 3},
-        {"carriage returns", usageLine(R"({"input_tokens":8})").chopped(1) + "\r\n", 8},
+         five + "[1,2]\n\"text\"\n{\"message\":{}}\n{\"message\":{\"usage\":[1]}}\n{\"message\":\"usage\"}\nnot json\n",
+         5},
+        {"empty lines and no final line feed", "\n\n" + five.chopped(1), 5},
+        {"carriage returns", five.chopped(1) + "\r\n", 5},
         {"a sum past 64 bits is skipped",
-         usageLine(R"({"input_tokens":2})") +
-             usageLine(R"({"input_tokens":9223372036854775807,"cache_read_input_tokens":1})"),
-         2},
+         five + usageLine(R"({"input_tokens":9223372036854775807,"cache_read_input_tokens":1})"), 5},
         {"an unsigned count past 64 bits is 0",
          usageLine(R"({"input_tokens":18446744073709551615,"cache_read_input_tokens":1})"), 1},
         {"nesting past 512 levels is malformed",
-         usageLine(R"({"input_tokens":5})") + R"({"message":{"usage":{"input_tokens":1,"x":)" + QByteArray(600, '[') +
-             QByteArray(600, ']') + "}}}\n",
+         five + R"({"message":{"usage":{"input_tokens":1,"x":)" + QByteArray(600, '[') + QByteArray(600, ']') + "}}}\n",
          5},
-        {"invalid UTF-8 in a whole file", usageLine(R"({"input_tokens":5})") + "{\"a\":\"\xff\"}\n", std::nullopt},
-        {"a cut-off character at the end", usageLine(R"({"input_tokens":5})") + "{\"a\":\"\xe2\x80", std::nullopt},
-        {"a continuation byte first in a whole file", "\x80" + usageLine(R"({"input_tokens":5})"), std::nullopt},
+        {"invalid UTF-8 in a whole file", five + "{\"a\":\"\xff\"}\n", std::nullopt},
+        {"a cut-off character at the end", five + "{\"a\":\"\xe2\x80", std::nullopt},
+        {"a continuation byte first in a whole file", "\x80" + five, std::nullopt},
         {"a token_count event after an older usage line",
-         usageLine(R"({"input_tokens":5})") + tokenCount(R"("last_token_usage":{"input_tokens":77})"), 77},
+         five + tokenCount(R"("last_token_usage":{"input_tokens":77})"), 77},
         {"a token_count of 0 or without last usage is passed over",
-         usageLine(R"({"input_tokens":5})") + tokenCount(R"("total_token_usage":{"input_tokens":9})") +
+         five + tokenCount(R"("total_token_usage":{"input_tokens":9})") +
              tokenCount(R"("last_token_usage":{"input_tokens":0})"),
          5},
         {"only event_msg lines of type token_count",
-         usageLine(R"({"input_tokens":5})") +
+         five +
              R"({"type":"response_item","payload":{"type":"token_count","info":{"last_token_usage":{"input_tokens":8}}}})" +
              "\n",
          5},

@@ -35,12 +35,15 @@ struct StoreFixture : ::testing::Test {
     ManualClock clock;
     SessionStore store{clock};
     std::vector<AuditEntry> audited;
-    int opened = 0;
+    QStringList auditedKinds;
+    int opened = 0, done = 0;
     std::vector<Behavior> closed;
-    int done = 0;
 
     StoreFixture() {
-        store.audit = [this](const AuditEntry& e) { audited.push_back(e); };
+        store.audit = [this](const AuditEntry& e) {
+            audited.push_back(e);
+            auditedKinds << e.kind;
+        };
         store.onGateOpened = [this] { ++opened; };
         store.onGateClosed = [this](Behavior b) { closed.push_back(b); };
         store.onSessionDone = [this] { ++done; };
@@ -56,12 +59,6 @@ struct StoreFixture : ::testing::Test {
     Session* only() { return store.sessions().size() == 1 ? store.sessions().first() : nullptr; }
     // What the session shows: its sprite and its activity line.
     static std::pair<SpriteKind, QString> look(const Session* s) { return {s->state(), s->activity()}; }
-    QStringList auditedKinds() const {
-        QStringList kinds;
-        for (const AuditEntry& e : audited)
-            kinds << e.kind;
-        return kinds;
-    }
 };
 } // namespace
 
@@ -110,7 +107,7 @@ TEST_F(StoreFixture, EventsMoveTheSessionThroughItsStates) {
         EXPECT_EQ(look(only()), std::pair(state, QString(activity)));
         EXPECT_EQ(only()->toolCount(), tools);
     }
-    ASSERT_EQ(auditedKinds(), QStringList({"tool", "tool"}));
+    ASSERT_EQ(auditedKinds, QStringList({"tool", "tool"}));
     EXPECT_EQ(audited[0].tool, "mcp__fs__write_file");
     EXPECT_EQ(audited[1].tool, "tool");
     EXPECT_FALSE(audited[1].risk);
@@ -174,8 +171,7 @@ TEST_F(StoreFixture, RefreshReadsContextOnlyWhenFoundAndChanged) {
     int reads = 0;
     store.readContext = [&](const QString& path, qint64 limit) {
         ++reads;
-        EXPECT_EQ(path, "/t.jsonl");
-        EXPECT_EQ(limit, 200000);
+        EXPECT_EQ(std::pair(path, limit), std::pair(QString("/t.jsonl"), qint64(200000)));
         return next;
     };
     auto e = event(Canonical::sessionStart);
@@ -225,7 +221,7 @@ TEST_F(StoreFixture, RuleAnswersBeforeThePolicyAndNeverQueues) {
     EXPECT_TRUE(store.gates().isEmpty());
     EXPECT_EQ(look(only()), std::pair(SpriteKind::error, QString("Blocked Bash")));
     EXPECT_EQ(only()->toolCount(), 0);
-    ASSERT_EQ(auditedKinds(), QStringList{"auto-denied"});
+    ASSERT_EQ(auditedKinds, QStringList{"auto-denied"});
     EXPECT_EQ(audited[0].risk, 0);
     EXPECT_EQ(audited[0].detail, "git status");
     EXPECT_EQ(opened, 0);
@@ -241,7 +237,7 @@ TEST_F(StoreFixture, PolicyApprovesSafeCallsAndCountsTheTool) {
     EXPECT_EQ(look(only()), std::pair(SpriteKind::shell, QString("Running Bash")));
     EXPECT_EQ(only()->toolCount(), 1);
     EXPECT_EQ(flowed, 1);
-    EXPECT_EQ(auditedKinds(), QStringList{"auto-allowed"});
+    EXPECT_EQ(auditedKinds, QStringList{"auto-allowed"});
 
     auto risky = std::make_shared<GateBox>();
     store.openGate(gating("h", "s", "Bash", "rm -rf build"), risky);
@@ -278,7 +274,7 @@ TEST_F(StoreFixture, ClosingGatesInEveryWay) {
     EXPECT_EQ(look(store.sessionWithId("B")), std::pair(SpriteKind::thinking, QString("Working")));
     EXPECT_TRUE(store.gates().isEmpty());
     EXPECT_EQ(closed, (std::vector<Behavior>{Behavior::allow, Behavior::deny}));
-    ASSERT_EQ(auditedKinds(), QStringList({"approved", "denied"}));
+    ASSERT_EQ(auditedKinds, QStringList({"approved", "denied"}));
     EXPECT_EQ(audited[1].risk, 3);
     EXPECT_EQ(audited[1].project, "app");
 

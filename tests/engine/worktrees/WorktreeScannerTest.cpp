@@ -18,9 +18,8 @@ namespace {
 
 const QDateTime t0 = QDateTime::fromSecsSinceEpoch(1'700'000'000, QTimeZone::utc());
 
-class WorktreeScannerTest : public testing::Test {
-protected:
-    ~WorktreeScannerTest() override { qputenv("PATH", m_path); }
+struct WorktreeScannerTest : testing::Test {
+    ~WorktreeScannerTest() override { qputenv("PATH", pathBefore); }
     static void git(const QString& dir, const QStringList& arguments) {
         QProcess process;
         process.setWorkingDirectory(dir);
@@ -44,7 +43,7 @@ protected:
     }
 
     void session(Vorlix::Source source, const QString& cwd, QDateTime lastSeen = t0) {
-        sessions.append(&m_sessions.emplace_back(QString::number(m_sessions.size()), source, cwd, lastSeen));
+        sessions.append(&ownedSessions.emplace_back(QString::number(ownedSessions.size()), source, cwd, lastSeen));
     }
 
     // Puts a stand-in for git in front of PATH: `body` runs before handing over to the real git.
@@ -53,7 +52,7 @@ protected:
         TestFiles::write(script, "#!/bin/sh\n" + body + "\nexec " + QStandardPaths::findExecutable("git").toUtf8() +
                                      " \"$@\"\n");
         QFile::setPermissions(script, QFile::permissions(script) | QFileDevice::ExeOwner);
-        qputenv("PATH", QFile::encodeName(root) + "/fake-bin:" + m_path);
+        qputenv("PATH", QFile::encodeName(root) + "/fake-bin:" + pathBefore);
     }
 
     QList<Worktree> scan(std::chrono::milliseconds timeout = WorktreeScanner::defaultGitTimeout) {
@@ -65,10 +64,8 @@ protected:
     TempHome home;
     const QString root = QString::fromStdString(home.path());
     QList<Session*> sessions;
-
-private:
-    const QByteArray m_path = qgetenv("PATH");
-    std::deque<Session> m_sessions;
+    const QByteArray pathBefore = qgetenv("PATH");
+    std::deque<Session> ownedSessions;
 };
 
 TEST_F(WorktreeScannerTest, TwoWorktreesOfOneRepositoryAreListedOnceWithTheirOwnAgents) {
