@@ -1,5 +1,5 @@
 #include "AppCore.h"
-#include "../app/panel/PanelEvents.h"
+#include "StoreEvents.h"
 #include "TempHome.h"
 #include "TestFiles.h"
 #include "support/Log.h"

@@ -1,7 +1,7 @@
 #include "notify/GateNotifier.h"
-#include "../panel/PanelEvents.h"
 #include "BridgeProcess.h"
 #include "EventLoop.h"
+#include "StoreEvents.h"
 #include "TempHome.h"
 #include "game/Achievement.h"
 #include "hookserver/Server.h"

@@ -1,5 +1,5 @@
 #include "panel/GateCard.h"
-#include "PanelEvents.h"
+#include "StoreEvents.h"
 #include "TempHome.h"
 #include "kit/FlatButton.h"
 #include "panel/BossBanner.h"

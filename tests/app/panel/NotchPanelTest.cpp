@@ -1,6 +1,6 @@
 #include "panel/NotchPanel.h"
 #include "EventLoop.h"
-#include "PanelEvents.h"
+#include "StoreEvents.h"
 #include "TempHome.h"
 #include "kit/FlatButton.h"
 #include "panel/SessionRow.h"

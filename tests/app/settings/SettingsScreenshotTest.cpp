@@ -1,6 +1,6 @@
-#include "../panel/PanelEvents.h"
 #include "AppCore.h"
 #include "EventLoop.h"
+#include "StoreEvents.h"
 #include "TempHome.h"
 #include "TestFiles.h"
 #include "WidgetProbe.h"

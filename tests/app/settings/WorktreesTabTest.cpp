@@ -1,6 +1,6 @@
 #include "settings/WorktreesTab.h"
-#include "../panel/PanelEvents.h"
 #include "EventLoop.h"
+#include "StoreEvents.h"
 #include "TempHome.h"
 #include "WidgetProbe.h"
 #include "sessions/SessionStore.h"
