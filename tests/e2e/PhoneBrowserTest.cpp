@@ -196,7 +196,7 @@ TEST(PhoneBrowserTest, TapsOnThePageAnswerTheWaitingBridges) {
     for (const auto& [source, command] : {std::pair{"claude", "rm -rf build && git push --force origin main"},
                                           std::pair{"codex", "npm test -- --watch=false"}}) {
         bridges.push_back(startBridge(source, command));
-        ASSERT_TRUE(waitUntil([&] { return store.gates().size() == bridges.size(); }, 30000));
+        ASSERT_TRUE(waitUntil([&] { return std::size_t(store.gates().size()) == bridges.size(); }, 30000));
     }
     const auto session =
         browser.open(QStringLiteral("http://127.0.0.1:%1/?t=%2").arg(remote.port()).arg(remote.token()));
