@@ -1,100 +1,61 @@
+#include "BridgeProcess.h"
+#include "TestFiles.h"
+
 #include <QColor>
 #include <QDir>
 #include <QDirIterator>
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#include <map>
 
 namespace {
 
-struct Installed {
-    QString path;
-    int mode;
-};
-
-// What `cmake --install` lays out under the prefix: the programs, the menu entry, the icons, the metainfo.
-std::vector<Installed> expectedFiles(const QString& prefix) {
-    std::vector<Installed> files = {
-        {prefix + "/bin/VorlixAgents", 0755},
-        {prefix + "/bin/vorlix-bridge", 0755},
-        {prefix + "/share/applications/vorlix-agents.desktop", 0644},
-        {prefix + "/share/icons/hicolor/scalable/apps/vorlix-agents.svg", 0644},
-        {prefix + "/share/metainfo/dev.vorlix.agents.metainfo.xml", 0644},
-    };
-    for (const int size : {16, 32, 48, 128, 256})
-        files.push_back({prefix + QStringLiteral("/share/icons/hicolor/%1x%1/apps/vorlix-agents.png").arg(size), 0644});
-    std::sort(files.begin(), files.end(), [](const Installed& a, const Installed& b) { return a.path < b.path; });
-    return files;
-}
-
-// Every regular file below root, relative to it, with its permission bits.
-std::vector<Installed> filesBelow(const QString& root) {
-    std::vector<Installed> files;
-    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
+// Every file below root (links and all), relative to it, with its permission bits.
+std::map<QString, unsigned> filesBelow(const QString& root) {
+    std::map<QString, unsigned> files;
+    for (QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+         it.hasNext();) {
         const QString path = it.next();
-        struct stat st {};
-        ::lstat(QFile::encodeName(path).constData(), &st);
-        files.push_back({QDir(root).relativeFilePath(path), static_cast<int>(st.st_mode & 07777)});
+        files[QDir(root).relativeFilePath(path)] = TestFiles::mode(path);
     }
-    std::sort(files.begin(), files.end(), [](const Installed& a, const Installed& b) { return a.path < b.path; });
     return files;
 }
 
-QString run(const QString& program, const QStringList& args, const QProcessEnvironment& env = {},
-            int* status = nullptr) {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    if (!env.isEmpty())
-        process.setProcessEnvironment(env);
-    process.start(program, args);
-    process.waitForFinished(300000);
-    if (status != nullptr)
-        *status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return QString::fromUtf8(process.readAll());
+// Runs a tool to its end; its output, both streams, for the failure message.
+std::string run(const std::vector<std::string>& command, int* status, const BridgeProcess::EnvChanges& env = {}) {
+    const BridgeProcess::Result result = BridgeProcess::run(command, {}, env, 300000);
+    *status = result.exitStatus;
+    return result.out + result.err;
 }
 
-class Install : public testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_destDir.isValid());
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DESTDIR", m_destDir.path());
-        int status = 0;
-        const QString out = run("cmake", {"--install", VORLIX_BINARY_DIR, "--prefix", "/usr/local"}, env, &status);
-        ASSERT_EQ(status, 0) << out.toStdString();
-        m_prefix = m_destDir.path() + "/usr/local";
-    }
-
-    QTemporaryDir m_destDir;
-    QString m_prefix;
-};
-
-TEST_F(Install, LaysOutExactlyTheExpectedFilesWithTheirModes) {
-    const auto actual = filesBelow(m_prefix);
-    const auto expected = expectedFiles(QString());
-    ASSERT_EQ(actual.size(), expected.size());
-    for (std::size_t i = 0; i < actual.size(); ++i) {
-        EXPECT_EQ(QLatin1Char('/') + actual[i].path, expected[i].path);
-        EXPECT_EQ(actual[i].mode, expected[i].mode) << actual[i].path.toStdString();
-    }
-}
-
-TEST_F(Install, MenuEntryAndMetainfoPassTheValidators) {
+// One install, looked at whole: the files and their modes, the validators' word, the icons.
+TEST(Install, LaysOutTheExpectedFilesThatPassTheValidatorsAndShowTheCreature) {
+    QTemporaryDir destDir;
     int status = 0;
-    QString out = run("desktop-file-validate", {m_prefix + "/share/applications/vorlix-agents.desktop"}, {}, &status);
-    EXPECT_EQ(status, 0) << out.toStdString();
-    EXPECT_FALSE(out.contains("error")) << out.toStdString();
-    out = run("appstreamcli", {"validate", "--no-net", m_prefix + "/share/metainfo/dev.vorlix.agents.metainfo.xml"}, {},
-              &status);
-    EXPECT_EQ(status, 0) << out.toStdString();
-}
+    std::string out = run({"cmake", "--install", VORLIX_BINARY_DIR, "--prefix", "/usr/local"}, &status,
+                          {{"DESTDIR", destDir.path().toStdString()}});
+    ASSERT_EQ(status, 0) << out;
+    const QString prefix = destDir.path() + "/usr/local";
+    // The programs, the menu entry, the icons, the metainfo, with their modes.
+    std::map<QString, unsigned> expected = {{"bin/VorlixAgents", 0755},
+                                            {"bin/vorlix-bridge", 0755},
+                                            {"share/applications/vorlix-agents.desktop", 0644},
+                                            {"share/icons/hicolor/scalable/apps/vorlix-agents.svg", 0644},
+                                            {"share/metainfo/dev.vorlix.agents.metainfo.xml", 0644}};
+    for (const int size : {16, 32, 48, 128, 256})
+        expected[QStringLiteral("share/icons/hicolor/%1x%1/apps/vorlix-agents.png").arg(size)] = 0644;
+    EXPECT_EQ(filesBelow(prefix), expected);
 
-TEST_F(Install, IconsHaveTheirSizesAndACreatureOnThem) {
+    const std::string share = prefix.toStdString() + "/share";
+    out = run({"desktop-file-validate", share + "/applications/vorlix-agents.desktop"}, &status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_EQ(out.find("error"), std::string::npos) << out;
+    out = run({"appstreamcli", "validate", "--no-net", share + "/metainfo/dev.vorlix.agents.metainfo.xml"}, &status);
+    EXPECT_EQ(status, 0) << out;
+
     for (const int size : {16, 32, 48, 128, 256}) {
-        const QImage icon(m_prefix + QStringLiteral("/share/icons/hicolor/%1x%1/apps/vorlix-agents.png").arg(size));
+        const QImage icon(prefix + QStringLiteral("/share/icons/hicolor/%1x%1/apps/vorlix-agents.png").arg(size));
         ASSERT_EQ(icon.size(), QSize(size, size)) << size;
         // The creature's lit cells stand out in colour against the dark island behind them.
         int coloured = 0;
@@ -103,11 +64,9 @@ TEST_F(Install, IconsHaveTheirSizesAndACreatureOnThem) {
                 coloured += qAlpha(icon.pixel(x, y)) == 255 && QColor::fromRgba(icon.pixel(x, y)).hsvSaturation() > 80;
         EXPECT_GT(coloured, size * size / 20) << size;
     }
-    QFile svg(m_prefix + "/share/icons/hicolor/scalable/apps/vorlix-agents.svg");
-    ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
-    const QByteArray text = svg.readAll();
-    EXPECT_TRUE(text.startsWith("<svg") || text.startsWith("<?xml"));
-    EXPECT_TRUE(text.contains("<path fill=\"#fa87bf\" d=\"M"));
+    const QByteArray svg = TestFiles::read(prefix + "/share/icons/hicolor/scalable/apps/vorlix-agents.svg");
+    EXPECT_TRUE(svg.startsWith("<svg") || svg.startsWith("<?xml"));
+    EXPECT_TRUE(svg.contains("<path fill=\"#fa87bf\" d=\"M"));
 }
 
 } // namespace

@@ -47,9 +47,8 @@ TEST_F(AuditLogTest, RecordsGoToTheFileOfTheirLocalDay) {
     lastOfDay.ts = lastOfDay.ts.addMSecs(999);
     const AuditEntry denied = entry("2026-03-14T08:00:00Z", AuditKind::denied, 3);
     const AuditEntry allowed = entry("2026-03-14T09:26:53Z", AuditKind::autoAllowed, 0);
-    EXPECT_TRUE(log.record(lastOfDay));
-    EXPECT_TRUE(log.record(denied));
-    EXPECT_TRUE(log.record(allowed));
+    for (const AuditEntry& e : {lastOfDay, denied, allowed})
+        EXPECT_TRUE(log.record(e));
     EXPECT_EQ(log.today(), (QList<AuditEntry>{allowed, denied, lastOfDay})) << "memory keeps the fraction";
 
     // Whole seconds, cut rather than rounded into the next day.
@@ -90,8 +89,7 @@ TEST_F(AuditLogTest, DamagedAndCutLinesCostOnlyThemselves) {
         EXPECT_EQ(AuditLog(AppPaths::auditDir(), m_clock).today().size(), loads ? 3 : 2) << name;
     }
     TestFiles::write(dayFile("2026-03-14"), withOffset);
-    ASSERT_EQ(AuditLog(AppPaths::auditDir(), m_clock).today().size(), 1);
-    EXPECT_EQ(AuditLog(AppPaths::auditDir(), m_clock).today().front().ts, at("2026-03-14T09:26:53Z"));
+    EXPECT_EQ(AuditLog(AppPaths::auditDir(), m_clock).today().value(0).ts, at("2026-03-14T09:26:53Z"));
 
     // Appending never replaces the day file, and a line cut off by a crash does not swallow the next record.
     const QByteArray cut = good.left(40);
@@ -118,9 +116,7 @@ TEST_F(AuditLogTest, SomethingElseInPlaceOfTodaysFile) {
     ASSERT_TRUE(QFile::remove(today) && QDir().mkpath(today));
     EXPECT_FALSE(log.record(e));
     // A time that has no internet date-time form is kept in memory only.
-    AuditEntry invalid = e;
-    invalid.ts = QDateTime();
-    EXPECT_FALSE(log.record(invalid));
+    EXPECT_FALSE(log.record(AuditEntry{{}, "claude", "s1", "work", AuditKind::tool, "Bash", "ls", {}}));
     EXPECT_EQ(log.today().size(), 3);
 }
 
@@ -139,13 +135,6 @@ TEST_F(AuditLogTest, TodayKeepsTheNewest500WhileTheFileKeepsAll) {
     EXPECT_EQ(log.today().front().detail, "500");
     EXPECT_EQ(log.today().back().detail, "1");
     EXPECT_EQ(TestFiles::read(dayFile("2026-03-14")).count('\n'), 501);
-
-    // Loading applies no cap; a record then drops one entry, so the list stays long.
-    AuditLog reloaded(AppPaths::auditDir(), m_clock);
-    EXPECT_EQ(reloaded.today().size(), 501);
-    reloaded.record(entry("2026-03-14T12:00:00Z", AuditKind::tool));
-    EXPECT_EQ(reloaded.today().size(), 501);
-    EXPECT_EQ(reloaded.today().back().detail, "1");
 }
 
 TEST_F(AuditLogTest, ScoreboardTrustAndClicksSaved) {
@@ -183,8 +172,7 @@ TEST_F(AuditLogTest, ExportWritesEveryDayOldestFirst) {
     const QByteArray header = "timestamp,agent,project,event,tool,risk,detail";
     ASSERT_FALSE(QFileInfo::exists(AppPaths::home() + "/Desktop"));
     const auto empty = log.exportCSV();
-    ASSERT_TRUE(empty);
-    EXPECT_EQ(*empty, AppPaths::home() + "/Desktop/vorlix-agents-audit.csv");
+    ASSERT_EQ(empty, AppPaths::home() + "/Desktop/vorlix-agents-audit.csv");
     EXPECT_EQ(TestFiles::read(*empty), header);
 
     log.record(entry("2026-03-14T09:26:53Z", AuditKind::denied, 3, "claude", "work", "Bash", "echo \"hi\""));
@@ -222,8 +210,7 @@ TEST_F(AuditLogTest, ExportWritesEveryDayOldestFirst) {
     ASSERT_TRUE(QFile::remove(*path) && QDir().mkpath(*path));
     EXPECT_FALSE(log.exportCSV());
     Log::setSink({});
-    ASSERT_EQ(logged.size(), 1);
-    EXPECT_TRUE(logged.front().startsWith("audit export failed: ")) << logged.front().toStdString();
+    EXPECT_TRUE(logged.size() == 1 && logged[0].startsWith("audit export failed: ")) << logged.join('|').toStdString();
 
     // A journal folder that is a file cannot be listed.
     TestFiles::write(AppPaths::root() + "/not-a-folder", "x");
@@ -234,9 +221,8 @@ TEST(AuditEntryTest, Coding) {
     AuditEntry e = entry("2026-03-14T09:26:53Z", AuditKind::approved, 2, "grok", "\u00fcber", "Edit",
                          "line one\nline \"two\" \\ \U0001F916", "sess-9");
     const auto json = e.toJson();
-    ASSERT_TRUE(json);
-    EXPECT_EQ(*json, R"({"ts":"2026-03-14T09:26:53Z","agent":"grok","sessionID":"sess-9","project":"über",)"
-                     R"("kind":"approved","tool":"Edit","detail":"line one\nline \"two\" \\ 🤖","risk":2})");
+    ASSERT_EQ(json, R"({"ts":"2026-03-14T09:26:53Z","agent":"grok","sessionID":"sess-9","project":"über",)"
+                    R"("kind":"approved","tool":"Edit","detail":"line one\nline \"two\" \\ 🤖","risk":2})");
     EXPECT_EQ(AuditEntry::fromJson(json->toStdString()), e);
     EXPECT_EQ(e.identity(), "1773480413-Edit-sess-9");
     e.ts = e.ts.addMSecs(250);

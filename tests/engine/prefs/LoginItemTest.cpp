@@ -1,18 +1,18 @@
 #include "prefs/LoginItem.h"
+#include "BridgeProcess.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
 
 QString makeExecutable(const QString& folder) {
-    QDir().mkpath(folder);
     const QString path = folder + "/VorlixAgents";
-    QFile::copy("/bin/true", path);
-    QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
+    TestFiles::write(path, "#!/bin/sh\n");
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
     return path;
 }
 
@@ -46,17 +46,10 @@ TEST(LoginItem, EntryPassesTheDesktopFileValidator) {
     QTemporaryDir root;
     for (const QString& command : {QStringLiteral("VorlixAgents"), QStringLiteral("/opt/My Apps/VorlixAgents")}) {
         const QString path = root.path() + "/vorlix-agents.desktop";
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(LoginItem::desktopEntry(command));
-        file.close();
-        QProcess validator;
-        validator.setProcessChannelMode(QProcess::MergedChannels);
-        validator.start("desktop-file-validate", {path});
-        ASSERT_TRUE(validator.waitForFinished(60000));
-        const QString out = QString::fromUtf8(validator.readAll());
-        EXPECT_EQ(validator.exitCode(), 0) << out.toStdString();
-        EXPECT_FALSE(out.contains("error")) << out.toStdString();
+        TestFiles::write(path, LoginItem::desktopEntry(command));
+        const BridgeProcess::Result validator = BridgeProcess::run({"desktop-file-validate", path.toStdString()}, {});
+        EXPECT_EQ(validator.exitStatus, 0) << validator.out << validator.err;
+        EXPECT_EQ((validator.out + validator.err).find("error"), std::string::npos) << validator.out << validator.err;
     }
 }
 

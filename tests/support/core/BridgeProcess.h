@@ -5,14 +5,12 @@
 #include <string>
 #include <vector>
 
-/// Runs the real vorlix-bridge (or any program) as a child: stdin fed, stdout and stderr captured.
+/// Runs the real vorlix-bridge (or any program, looked up on PATH) as a child: stdin fed, stdout and stderr captured.
 class BridgeProcess {
 public:
     struct Result {
         int exitStatus = -1; // -1 when killed by a signal or the time limit
-        int signal = 0;
-        std::string out;
-        std::string err;
+        std::string out, err;
         bool timedOut = false;
     };
 
@@ -32,9 +30,7 @@ public:
 
 /// A child started by BridgeProcess::start.
 struct Running {
-    int pid = -1;
-    int outFD = -1;
-    int errFD = -1;
+    int pid = -1, outFD = -1, errFD = -1;
     BridgeProcess::Result finish(int timeoutMs = 15000);
     void kill();
 };

@@ -14,8 +14,7 @@ LineServer::LineServer(const std::string& path, Responder responder) : m_path(pa
 }
 
 LineServer::~LineServer() {
-    const std::uint64_t one = 1;
-    [[maybe_unused]] ssize_t ignored = ::write(m_wakeFD, &one, sizeof one);
+    ::eventfd_write(m_wakeFD, 1);
     m_thread.join();
     ::close(m_listenFD);
     ::close(m_wakeFD);
@@ -32,21 +31,17 @@ void LineServer::loop() {
         int fd = ::accept(m_listenFD, nullptr, nullptr);
         if (fd < 0)
             continue;
-        std::optional<std::string> line;
         try {
-            line = UnixSocket::readLine(fd);
-        } catch (const UnixSocket::Error&) {
-        }
-        if (line) {
-            auto reply = m_responder(*line);
-            if (reply) {
-                try {
-                    UnixSocket::writeLine(fd, *reply);
-                } catch (const UnixSocket::Error&) {
+            // A reply that cannot be written still leaves its line counted.
+            if (const std::optional<std::string> line = UnixSocket::readLine(fd)) {
+                {
+                    std::lock_guard guard(m_mutex);
+                    m_lines.push_back(*line);
                 }
+                if (const auto reply = m_responder(*line))
+                    UnixSocket::writeLine(fd, *reply);
             }
-            std::lock_guard guard(m_mutex);
-            m_lines.push_back(*line);
+        } catch (const UnixSocket::Error&) {
         }
         ::close(fd);
         m_changed.notify_all();
