@@ -27,7 +27,8 @@ std::string eventLine(int depth) {
     std::string input;
     for (int i = 1; i < depth; ++i)
         input += R"({"k":)";
-    input += "1" + std::string(depth - 1, '}');
+    input += '1';
+    input.append(static_cast<std::size_t>(depth - 1), '}');
     std::string line = event.toLine();
     line.insert(1, R"("toolInput":)" + input + ",");
     return line;

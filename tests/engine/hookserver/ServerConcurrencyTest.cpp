@@ -84,7 +84,8 @@ TEST_F(ServerFixture, GatesAnsweredInReverseOrderReachTheRightConnections) {
     for (int i = 0; i < count; ++i) {
         clients.emplace_back([&, i] {
             int fd = UnixSocket::connect(path);
-            UnixSocket::writeLine(fd, gateLine("G" + std::to_string(i), "s" + std::to_string(i % 7)));
+            UnixSocket::writeLine(fd, gateLine(std::string("G").append(std::to_string(i)),
+                                               std::string("s").append(std::to_string(i % 7))));
             replies[i] = readAll(fd);
             close(fd);
         });
