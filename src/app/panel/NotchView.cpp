@@ -3,6 +3,7 @@
 #include "kit/IconButton.h"
 #include "kit/Palette.h"
 #include "kit/PlainLabel.h"
+#include "kit/RoundedPanel.h"
 #include "kit/Type.h"
 #include "panel/ElidedLine.h"
 #include "panel/GateCard.h"
@@ -18,7 +19,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QPainterPath>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -32,25 +32,6 @@ constexpr int slideDistance = 6;
 // How many responses the transition runs: long enough for the ringing to die out.
 constexpr double springSpan = 1.5;
 constexpr double sidePadding = 18;
-
-/// The collision banner's rounded pink background.
-class Tinted final : public QWidget {
-public:
-    Tinted(QColor fill, double radius, QWidget* parent) : QWidget(parent), m_fill(fill), m_radius(radius) {}
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath path;
-        path.addRoundedRect(QRectF(rect()), m_radius, m_radius);
-        painter.fillPath(path, m_fill);
-    }
-
-private:
-    QColor m_fill;
-    double m_radius;
-};
 
 } // namespace
 
@@ -283,7 +264,7 @@ QWidget* NotchView::buildExpanded() {
     m_banner = new QWidget(column);
     auto* bannerOuter = new QVBoxLayout(m_banner);
     bannerOuter->setContentsMargins(0, 10, 0, 0);
-    auto* bannerFill = new Tinted(Palette::withOpacity(PixelSprite::pink(), 0.12), 8, m_banner);
+    auto* bannerFill = new RoundedPanel(Palette::withOpacity(PixelSprite::pink(), 0.12), 8, m_banner);
     auto* bannerRow = new QHBoxLayout(bannerFill);
     bannerRow->setContentsMargins(11, 7, 11, 7);
     bannerRow->setSpacing(8);

@@ -2,10 +2,10 @@
 
 #include "installer/Installer.h"
 #include "kit/Palette.h"
+#include "kit/RoundedPanel.h"
 #include "kit/Type.h"
 #include "prefs/Prefs.h"
 #include "settings/AgentRow.h"
-#include "settings/RoundedPanel.h"
 #include "settings/SegmentedPicker.h"
 #include "settings/SettingsBlocks.h"
 

@@ -3,10 +3,10 @@
 #include "audit/AuditLog.h"
 #include "kit/FlatButton.h"
 #include "kit/Palette.h"
+#include "kit/RoundedPanel.h"
 #include "kit/Type.h"
 #include "settings/DotView.h"
 #include "settings/ElidedLabel.h"
-#include "settings/RoundedPanel.h"
 #include "settings/SettingsBlocks.h"
 #include "sprites/PixelSprite.h"
 

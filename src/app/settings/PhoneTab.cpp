@@ -2,11 +2,11 @@
 
 #include "kit/FlatButton.h"
 #include "kit/Palette.h"
+#include "kit/RoundedPanel.h"
 #include "kit/Type.h"
 #include "phone/RemoteApproval.h"
 #include "sessions/SessionStore.h"
 #include "settings/QrImage.h"
-#include "settings/RoundedPanel.h"
 #include "settings/SettingsBlocks.h"
 #include "sprites/PixelSprite.h"
 

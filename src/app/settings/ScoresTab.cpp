@@ -2,8 +2,8 @@
 
 #include "game/Game.h"
 #include "kit/Palette.h"
+#include "kit/RoundedPanel.h"
 #include "kit/Type.h"
-#include "settings/RoundedPanel.h"
 #include "settings/SettingsBlocks.h"
 #include "sprites/PixelSprite.h"
 #include "sprites/SpriteView.h"

@@ -2,10 +2,10 @@
 
 #include "kit/FlatButton.h"
 #include "kit/Palette.h"
+#include "kit/RoundedPanel.h"
 #include "kit/Type.h"
 #include "sessions/SessionStore.h"
 #include "settings/ElidedLabel.h"
-#include "settings/RoundedPanel.h"
 #include "settings/SettingsBlocks.h"
 #include "settings/WorktreeScanJob.h"
 #include "sprites/PixelSprite.h"

@@ -1,4 +1,4 @@
-#include "settings/RoundedPanel.h"
+#include "kit/RoundedPanel.h"
 
 #include <QPainter>
 

@@ -3,7 +3,7 @@
 #include <QColor>
 #include <QWidget>
 
-/// A rounded rectangle filled with one colour behind whatever layout it is given; for the list rows and
+/// A rounded rectangle filled with one colour behind whatever layout it is given; for rows, banners and
 /// placeholders whose corner radius and padding differ from a card's.
 class RoundedPanel final : public QWidget {
     Q_OBJECT
