@@ -91,7 +91,7 @@ TabPage* SettingsWindow::makePage(SettingsTab tab) {
     case SettingsTab::rules:
         return new RulesTab(m_core.rules(), m_core.auditLog());
     case SettingsTab::trees:
-        return new WorktreesTab(m_core.store(), m_scanJob);
+        return new WorktreesTab(m_core.store(), m_scanner);
     case SettingsTab::scores:
         return new ScoresTab(m_core.auditLog(), m_core.game());
     case SettingsTab::audit:

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "settings/SettingsTab.h"
-#include "settings/WorktreeScanJob.h"
+#include "worktrees/WorktreeScanner.h"
 
 #include <QList>
 #include <QWidget>
@@ -34,14 +34,14 @@ public:
     SettingsTab tab() const { return m_tab; }
     TabPage* page() const { return m_page; }
     const QList<SidebarItem*>& sidebarItems() const { return m_items; }
-    WorktreeScanJob& scanJob() { return m_scanJob; }
+    WorktreeScanner& scanner() { return m_scanner; }
 
 private:
     QWidget* makeSidebar();
     TabPage* makePage(SettingsTab tab);
 
     AppCore& m_core;
-    WorktreeScanJob m_scanJob;
+    WorktreeScanner m_scanner;
     SettingsTab m_tab;
     QList<SidebarItem*> m_items;
     QScrollArea* m_scroll = nullptr;

@@ -7,16 +7,16 @@
 #include "sessions/SessionStore.h"
 #include "settings/ElidedLabel.h"
 #include "settings/SettingsBlocks.h"
-#include "settings/WorktreeScanJob.h"
 #include "sprites/PixelSprite.h"
 #include "support/AppPaths.h"
+#include "worktrees/WorktreeScanner.h"
 
 #include <QBoxLayout>
 #include <QLabel>
 
-WorktreesTab::WorktreesTab(SessionStore& store, WorktreeScanJob& job, QWidget* parent)
-    : TabPage(parent), m_store(store), m_job(job) {
-    watch(&job, &WorktreeScanJob::runningChanged);
+WorktreesTab::WorktreesTab(SessionStore& store, WorktreeScanner& scanner, QWidget* parent)
+    : TabPage(parent), m_store(store), m_scanner(scanner) {
+    watch(&scanner, &WorktreeScanner::runningChanged);
     rescan();
     rebuild();
 }
@@ -32,7 +32,7 @@ QString WorktreesTab::shortPath(const QString& path, const QString& home) {
 }
 
 void WorktreesTab::rescan() {
-    m_job.start(m_store.sessions());
+    m_scanner.scanInBackground(m_store.sessions());
 }
 
 void WorktreesTab::build(QBoxLayout* column) {
@@ -41,7 +41,7 @@ void WorktreesTab::build(QBoxLayout* column) {
     headerRow->addWidget(SettingsBlocks::sectionTitle(QStringLiteral("Worktrees")), 0, Qt::AlignVCenter);
     headerRow->addStretch(1);
     auto* rescanButton = new FlatButton(QStringLiteral("Rescan"), Qt::white, false, false);
-    rescanButton->setEnabled(!m_job.running());
+    rescanButton->setEnabled(!m_scanner.running());
     connect(rescanButton, &FlatButton::clicked, this, &WorktreesTab::rescan);
     headerRow->addWidget(rescanButton, 0, Qt::AlignVCenter);
     column->addWidget(header);
@@ -51,11 +51,11 @@ void WorktreesTab::build(QBoxLayout* column) {
         "task. Git knows your worktrees but not that an agent is in one; the agent knows its directory but not "
         "that it's a worktree. Vorlix Agents holds both.")));
 
-    if (m_job.running()) {
+    if (m_scanner.running()) {
         column->addWidget(SettingsBlocks::emptyState(QStringLiteral("Scanning\u2026")));
         return;
     }
-    const QList<Worktree>& worktrees = m_job.worktrees();
+    const QList<Worktree>& worktrees = m_scanner.worktrees();
     if (worktrees.isEmpty()) {
         column->addWidget(SettingsBlocks::emptyState(
             QStringLiteral("No worktrees found. Start an agent inside a git repo, then rescan.")));

@@ -3,7 +3,7 @@
 #include "settings/TabPage.h"
 
 class SessionStore;
-class WorktreeScanJob;
+class WorktreeScanner;
 struct Worktree;
 
 /// The git worktrees of the repositories the agents work in, and which agent stands in which.
@@ -13,7 +13,7 @@ class WorktreesTab final : public TabPage {
 
 public:
     /// Starts a scan when none is running, so the tab never claims "none found" without having looked.
-    WorktreesTab(SessionStore& store, WorktreeScanJob& job, QWidget* parent = nullptr);
+    WorktreesTab(SessionStore& store, WorktreeScanner& scanner, QWidget* parent = nullptr);
 
     /// The path with the home folder written "~".
     static QString shortPath(const QString& path, const QString& home);
@@ -26,5 +26,5 @@ private:
     static QWidget* worktreeRow(const Worktree& worktree);
 
     SessionStore& m_store;
-    WorktreeScanJob& m_job;
+    WorktreeScanner& m_scanner;
 };

@@ -7,27 +7,46 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStringDecoder>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <csignal>
 #include <unistd.h>
 
 WorktreeScanner::WorktreeScanner(std::chrono::milliseconds gitTimeout, QObject* parent)
-    : QObject(parent), m_gitTimeout(gitTimeout) {}
+    : QObject(parent), m_gitTimeout(gitTimeout) {
+    connect(&m_watcher, &QFutureWatcher<QList<Worktree>>::finished, this, [this] {
+        setWorktrees(m_watcher.result());
+        emit runningChanged();
+    });
+}
+
+WorktreeScanner::~WorktreeScanner() {
+    m_watcher.waitForFinished();
+}
 
 void WorktreeScanner::scan(const QList<Session*>& sessions) {
+    setWorktrees(find(WorktreeProbe::of(sessions), m_gitTimeout));
+}
+
+void WorktreeScanner::scanInBackground(const QList<Session*>& sessions) {
+    if (running())
+        return;
+    m_watcher.setFuture(QtConcurrent::run(&WorktreeScanner::find, WorktreeProbe::of(sessions), m_gitTimeout));
+    emit runningChanged();
+}
+
+QList<Worktree> WorktreeScanner::find(const QList<WorktreeProbe>& probes, std::chrono::milliseconds gitTimeout) {
     QStringList commonDirs;
     QStringList askedDirs;
-    for (const Session* session : sessions) {
-        if (session == nullptr)
-            continue;
-        const QString& cwd = session->cwd();
+    for (const WorktreeProbe& probe : probes) {
+        const QString& cwd = probe.cwd;
         // "~" or a relative path would be read against the application's own folder.
         if (!QDir::isAbsolutePath(cwd) || askedDirs.contains(cwd))
             continue;
         askedDirs.append(cwd);
-        std::optional<QString> out =
-            run({QStringLiteral("git"), QStringLiteral("-C"), cwd, QStringLiteral("rev-parse"),
-                 QStringLiteral("--path-format=absolute"), QStringLiteral("--git-common-dir")});
+        std::optional<QString> out = run({QStringLiteral("git"), QStringLiteral("-C"), cwd, QStringLiteral("rev-parse"),
+                                          QStringLiteral("--path-format=absolute"), QStringLiteral("--git-common-dir")},
+                                         gitTimeout);
         if (!out)
             continue;
         // Only the line end: a folder name may itself end in a space.
@@ -39,20 +58,20 @@ void WorktreeScanner::scan(const QList<Session*>& sessions) {
 
     QList<Worktree> all;
     for (const QString& dir : commonDirs)
-        all.append(list(dir));
-    markActive(all, sessions);
+        all.append(list(dir, gitTimeout));
+    markActive(all, probes);
     order(all);
-    setWorktrees(all);
+    return all;
 }
 
-void WorktreeScanner::markActive(QList<Worktree>& worktrees, const QList<Session*>& sessions) {
-    for (const Session* session : sessions) {
-        if (session == nullptr || !QDir::isAbsolutePath(session->cwd()))
+void WorktreeScanner::markActive(QList<Worktree>& worktrees, const QList<WorktreeProbe>& probes) {
+    for (const WorktreeProbe& probe : probes) {
+        if (!QDir::isAbsolutePath(probe.cwd))
             continue;
         // Agents report the shell's path, symlinks and all; git prints resolved paths.
-        QStringList forms{session->cwd()};
-        const QString resolved = QFileInfo(session->cwd()).canonicalFilePath();
-        if (!resolved.isEmpty() && resolved != session->cwd())
+        QStringList forms{probe.cwd};
+        const QString resolved = QFileInfo(probe.cwd).canonicalFilePath();
+        if (!resolved.isEmpty() && resolved != probe.cwd)
             forms.append(resolved);
 
         Worktree* home = nullptr;
@@ -65,8 +84,8 @@ void WorktreeScanner::markActive(QList<Worktree>& worktrees, const QList<Session
         }
         if (home == nullptr || home->activeAgent)
             continue;
-        home->activeAgent = QString::fromUtf8(Vorlix::displayName(session->source()));
-        home->lastSeen = session->lastSeen();
+        home->activeAgent = QString::fromUtf8(Vorlix::displayName(probe.source));
+        home->lastSeen = probe.lastSeen;
     }
 }
 
@@ -80,7 +99,7 @@ void WorktreeScanner::order(QList<Worktree>& worktrees) {
     });
 }
 
-std::optional<QString> WorktreeScanner::run(const QStringList& arguments) const {
+std::optional<QString> WorktreeScanner::run(const QStringList& arguments, std::chrono::milliseconds gitTimeout) {
     QProcess process;
     process.setProgram(QStringLiteral("/usr/bin/env"));
     process.setArguments(arguments);
@@ -89,7 +108,7 @@ std::optional<QString> WorktreeScanner::run(const QStringList& arguments) const 
     // Its own process group, so a time-out also ends whatever git started.
     process.setChildProcessModifier([] { ::setpgid(0, 0); });
 
-    const QDeadlineTimer deadline(m_gitTimeout);
+    const QDeadlineTimer deadline(gitTimeout);
     process.start();
     if (!process.waitForStarted(static_cast<int>(std::max<qint64>(deadline.remainingTime(), 0))))
         return std::nullopt;
@@ -100,7 +119,7 @@ std::optional<QString> WorktreeScanner::run(const QStringList& arguments) const 
         process.kill();
         process.waitForFinished(1000);
         Log::line(QStringLiteral("Vorlix Agents: git gave no answer within %1 ms: %2")
-                      .arg(m_gitTimeout.count())
+                      .arg(gitTimeout.count())
                       .arg(arguments.join(QLatin1Char(' '))));
         return std::nullopt;
     }
@@ -114,11 +133,12 @@ std::optional<QString> WorktreeScanner::run(const QStringList& arguments) const 
     return text;
 }
 
-QList<Worktree> WorktreeScanner::list(const QString& commonGitDir) const {
+QList<Worktree> WorktreeScanner::list(const QString& commonGitDir, std::chrono::milliseconds gitTimeout) {
     const QString repoDir = QFileInfo(QDir::cleanPath(commonGitDir)).path();
     const std::optional<QString> out =
         run({QStringLiteral("git"), QStringLiteral("-C"), repoDir, QStringLiteral("worktree"), QStringLiteral("list"),
-             QStringLiteral("--porcelain")});
+             QStringLiteral("--porcelain")},
+            gitTimeout);
     if (!out)
         return {};
     return Worktree::fromPorcelain(*out, Worktree::repoName(commonGitDir));

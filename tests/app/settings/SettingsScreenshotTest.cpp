@@ -6,7 +6,7 @@
 #include "WidgetProbe.h"
 #include "settings/SettingsWindow.h"
 #include "settings/TabPage.h"
-#include "settings/WorktreeScanJob.h"
+#include "worktrees/WorktreeScanner.h"
 
 #include <QDir>
 #include <QProcess>
@@ -91,7 +91,7 @@ TEST(SettingsScreenshotTest, EveryTabWithABusyDay) {
     for (SettingsTab tab : allSettingsTabs) {
         window.showTab(tab);
         if (tab == SettingsTab::trees) {
-            ASSERT_TRUE(waitUntil([&] { return !window.scanJob().running(); }));
+            ASSERT_TRUE(waitUntil([&] { return !window.scanner().running(); }));
         }
         WidgetProbe::settle();
         // What the window shows, and the whole tab as it would scroll.

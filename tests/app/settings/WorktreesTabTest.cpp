@@ -5,7 +5,7 @@
 #include "WidgetProbe.h"
 #include "sessions/SessionStore.h"
 #include "settings/ElidedLabel.h"
-#include "settings/WorktreeScanJob.h"
+#include "worktrees/WorktreeScanner.h"
 
 #include <QDir>
 #include <QProcess>
@@ -47,12 +47,12 @@ TEST(WorktreesTabTest, ScansOffTheMainThreadAndRescanFindsNewWorktrees) {
     ASSERT_TRUE(QDir().mkpath(home + "/src/shop-pay/lib"));
     SessionStore store;
     work(store, "codex-1", home + "/src/shop-pay/lib");
-    WorktreeScanJob job;
-    WorktreesTab tab(store, job);
+    WorktreeScanner scanner;
+    WorktreesTab tab(store, scanner);
     EXPECT_NE(label(&tab, "Scanning\u2026"), nullptr);
     EXPECT_FALSE(button(&tab, "Rescan")->isEnabled());
 
-    ASSERT_TRUE(waitUntil([&] { return !job.running(); }));
+    ASSERT_TRUE(waitUntil([&] { return !scanner.running(); }));
     settle();
     EXPECT_EQ(label(&tab, "Scanning\u2026"), nullptr);
     EXPECT_EQ(paths(&tab), QStringList({"~/src/shop-pay", "~/src/shop"}));
@@ -62,7 +62,7 @@ TEST(WorktreesTabTest, ScansOffTheMainThreadAndRescanFindsNewWorktrees) {
     ASSERT_TRUE(git(repo, {"worktree", "add", "-q", "--detach", home + "/src/shop-try"}));
     work(store, "claude-2", home + "/src/shop-try");
     button(&tab, "Rescan")->click();
-    ASSERT_TRUE(waitUntil([&] { return !job.running(); }));
+    ASSERT_TRUE(waitUntil([&] { return !scanner.running(); }));
     settle();
     EXPECT_EQ(paths(&tab), QStringList({"~/src/shop-try", "~/src/shop-pay", "~/src/shop"}));
     EXPECT_NE(label(&tab, "ACTIVE \u00B7 Claude Code"), nullptr);

@@ -1,3 +1,4 @@
+#include "TestEnvironment.h"
 #include "support/AppIdentity.h"
 
 #include <QApplication>
@@ -5,6 +6,7 @@
 
 // Desktop tests need a widget application; the platform is offscreen unless the test runs under Xvfb.
 int main(int argc, char** argv) {
+    TestEnvironment::isolate();
     // Test discovery runs the program without the tests' environment.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

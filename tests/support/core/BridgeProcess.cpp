@@ -16,12 +16,26 @@
 extern char** environ;
 
 namespace {
-// Environment changes on top of ours, as NAME=value strings.
+// What the bridge reads to name the agent and its terminal: the shell running the tests may have any of it.
+bool agentVariable(const std::string& name) {
+    static const char* const exact[] = {
+        "TMUX",         "TMUX_PANE",           "WEZTERM_PANE", "KITTY_WINDOW_ID", "KITTY_LISTEN_ON",
+        "TERM_PROGRAM", "TERM_PROGRAM_VERSION"};
+    for (const char* candidate : exact)
+        if (name == candidate)
+            return true;
+    return name.rfind("GROK_", 0) == 0;
+}
+
+// Environment changes on top of ours, as NAME=value strings; the agent's and terminal's variables start unset.
 std::vector<std::string> environmentWith(const BridgeProcess::EnvChanges& changes) {
     std::map<std::string, std::optional<std::string>> merged;
     for (char** entry = environ; *entry != nullptr; ++entry)
-        if (const char* eq = std::strchr(*entry, '='))
-            merged[std::string(*entry, static_cast<std::size_t>(eq - *entry))] = std::string(eq + 1);
+        if (const char* eq = std::strchr(*entry, '=')) {
+            std::string name(*entry, static_cast<std::size_t>(eq - *entry));
+            if (!agentVariable(name))
+                merged[name] = std::string(eq + 1);
+        }
     for (const auto& [name, value] : changes)
         merged[name] = value;
     std::vector<std::string> result;

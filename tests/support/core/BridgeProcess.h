@@ -14,7 +14,8 @@ public:
         bool timedOut = false;
     };
 
-    /// Environment changes on top of the test's own; a value of nullopt unsets the variable.
+    /// Environment changes on top of the test's own, from which the agent and terminal variables the bridge reads
+    /// (GROK_*, TMUX*, TERM_PROGRAM, …) are removed first; a value of nullopt unsets the variable.
     using EnvChanges = std::map<std::string, std::optional<std::string>>;
 
     static Result run(const std::vector<std::string>& arguments, const std::string& input, const EnvChanges& env = {},

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 /// A fresh temporary HOME for one test: set on construction, removed and restored on destruction.
-/// XDG variables are cleared so every XDG location derives from the temporary HOME too.
+/// XDG variables are cleared so every XDG location derives from the temporary HOME too, and XDG_RUNTIME_DIR is a
+/// private folder inside it; all are restored on destruction.
 class TempHome {
 public:
     TempHome();
@@ -15,6 +19,5 @@ public:
 
 private:
     std::string m_path;
-    std::string m_oldHome;
-    bool m_hadHome = false;
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
 };

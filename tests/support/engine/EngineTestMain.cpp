@@ -1,3 +1,4 @@
+#include "TestEnvironment.h"
 #include "support/AppIdentity.h"
 
 #include <QCoreApplication>
@@ -5,6 +6,7 @@
 
 // Engine tests run inside a QCoreApplication so timers, queued calls and sockets work as in the application.
 int main(int argc, char** argv) {
+    TestEnvironment::isolate();
     QCoreApplication app(argc, argv);
     AppIdentity::apply();
     ::testing::InitGoogleTest(&argc, argv);
