@@ -107,7 +107,8 @@ int Bridge::run(const std::vector<std::string_view>& arguments) {
 
     if (!awaitReply(connection.fd, parent))
         return 0;
-    auto reply = UnixSocket::readLine(connection.fd);
+    // A peer that never ends its line must not grow the hook without bound: past the cap it fails open.
+    auto reply = UnixSocket::readLine(connection.fd, UnixSocket::maxReplyBytes);
     if (!reply)
         return 0;
     auto decision = Decision::fromLine(*reply);

@@ -24,12 +24,14 @@ const char* kindWords(Error::Kind kind) {
         return "socket path too long";
     case Error::Kind::closed:
         return "connection closed";
+    case Error::Kind::lineTooLong:
+        return "line too long";
     }
     return "connection closed";
 }
 
 bool carriesErrno(Error::Kind kind) {
-    return kind != Error::Kind::pathTooLong && kind != Error::Kind::closed;
+    return kind != Error::Kind::pathTooLong && kind != Error::Kind::closed && kind != Error::Kind::lineTooLong;
 }
 
 // mkdir -p, private whatever the umask: whoever can write to the folder can replace the socket. Failures are
@@ -124,7 +126,7 @@ void writeLine(int fd, std::string_view data) {
     }
 }
 
-std::optional<std::string> readLine(int fd) {
+std::optional<std::string> readLine(int fd, std::size_t maxBytes) {
     std::string line;
     char chunk[4096];
     bool peekable = true;
@@ -145,6 +147,8 @@ std::optional<std::string> readLine(int fd) {
         std::size_t available = static_cast<std::size_t>(n);
         const char* newline = static_cast<const char*>(std::memchr(chunk, '\n', available));
         std::size_t take = newline != nullptr ? static_cast<std::size_t>(newline - chunk) + 1 : available;
+        if (line.size() + take - (newline != nullptr ? 1 : 0) > maxBytes)
+            throw Error(Error::Kind::lineTooLong);
         if (peekable) {
             ssize_t consumed = ::recv(fd, chunk, take, 0);
             if (consumed != static_cast<ssize_t>(take))

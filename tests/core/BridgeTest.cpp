@@ -3,10 +3,14 @@
 #include "LineServer.h"
 #include "Paths.h"
 #include "TempHome.h"
+#include "UnixSocket.h"
 
 #include <condition_variable>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace Vorlix;
 
@@ -118,4 +122,28 @@ TEST(Bridge, NonGatingEventsExitWithoutWaitingForAReply) {
     EXPECT_FALSE(result.timedOut);
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.out + result.err, "");
+}
+
+// A peer that never ends its reply line: the bridge stops reading at the cap and fails open, its memory bounded.
+TEST(Bridge, GivesUpOnAReplyThatNeverEnds) {
+    TempHome home;
+    const int listener = UnixSocket::listen(socketPath(), 4);
+    std::size_t sent = 0;
+    std::thread endless([&] {
+        const int fd = ::accept(listener, nullptr, nullptr);
+        UnixSocket::readLine(fd);
+        const std::string chunk(65536, 'x');
+        for (ssize_t n = 0; n >= 0; sent += std::size_t(std::max<ssize_t>(n, 0)))
+            n = ::send(fd, chunk.data(), chunk.size(), MSG_NOSIGNAL);
+        ::close(fd);
+    });
+    const auto result = BridgeProcess::bridge("claude", permissionRequest, cleanEnv(), 30000);
+    endless.join();
+    ::close(listener);
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.out + result.err, "");
+    // What the socket buffers hold on both sides comes on top of the cap.
+    EXPECT_GT(sent, UnixSocket::maxReplyBytes);
+    EXPECT_LT(sent, UnixSocket::maxReplyBytes + (std::size_t(4) << 20));
 }

@@ -87,6 +87,21 @@ TEST(UnixSocket, ReadLineFraming) {
             close(fds[0]);
         }
     }
+    // A cap on the line's length, its newline not counted: reached is fine, passed throws.
+    for (const std::string bytes : {"abcde\n", "abcdef\n"}) {
+        int pair[2];
+        ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+        ASSERT_EQ(write(pair[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        try {
+            EXPECT_EQ(UnixSocket::readLine(pair[0], 5), bytes.substr(0, 5));
+            EXPECT_EQ(bytes.size(), 6u);
+        } catch (const UnixSocket::Error& e) {
+            EXPECT_EQ(e.kind(), UnixSocket::Error::Kind::lineTooLong);
+            EXPECT_EQ(bytes.size(), 7u);
+        }
+        close(pair[0]);
+        close(pair[1]);
+    }
     // A line far longer than one peeked chunk, arriving in pieces.
     int fds[2];
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);

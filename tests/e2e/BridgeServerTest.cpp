@@ -6,6 +6,7 @@
 #include "audit/AuditEntry.h"
 #include "hookserver/Server.h"
 #include "sessions/SessionStore.h"
+#include "support/Log.h"
 
 #include <QCoreApplication>
 #include <csignal>
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -133,7 +135,9 @@ TEST_F(BridgeServer, AnOrphanedBridgeExitsAndItsGateGoes) {
     EXPECT_EQ(output.out + output.err, "");
 }
 
-TEST_F(BridgeServer, MalformedLinesAndSilentPeersLeaveTheStoreUntouched) {
+TEST_F(BridgeServer, MalformedLinesSilentPeersAndEndlessLinesLeaveTheStoreUntouched) {
+    QStringList logged;
+    Log::setSink([&logged](const QString& text) { logged << text; });
     startServer();
     // Not JSON, not an event, an agent's own event name instead of a canonical one, too deep, not UTF-8.
     const std::string agentName =
@@ -148,8 +152,25 @@ TEST_F(BridgeServer, MalformedLinesAndSilentPeersLeaveTheStoreUntouched) {
     }
     int silent = UnixSocket::connect(Vorlix::socketPath());
     close(silent);
+    // A line that never ends is dropped at the cap: the connection closes while its peer is still writing.
+    const int endless = UnixSocket::connect(Vorlix::socketPath());
+    const std::string chunk(std::size_t(1) << 20, 'x');
+    const std::size_t limit = UnixSocket::maxRequestBytes + (std::size_t(16) << 20);
+    std::size_t sent = 0;
+    while (sent < limit) {
+        const ssize_t n = ::send(endless, chunk.data(), chunk.size(), MSG_NOSIGNAL);
+        if (n < 0)
+            break;
+        sent += std::size_t(n);
+    }
+    close(endless);
+    EXPECT_GE(sent, UnixSocket::maxRequestBytes);
+    EXPECT_LT(sent, limit);
     ASSERT_TRUE(waitUntil([&] { return server->activeConnections() == 0; }));
     QCoreApplication::processEvents();
     EXPECT_TRUE(store.sessions().isEmpty());
     EXPECT_TRUE(store.gates().isEmpty());
+    Log::setSink({});
+    EXPECT_TRUE(logged.contains("Vorlix Agents: dropped a request line longer than 67108864 bytes"))
+        << logged.join('\n').toStdString();
 }

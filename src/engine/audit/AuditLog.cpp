@@ -1,5 +1,7 @@
 #include "audit/AuditLog.h"
 
+#include "audit/LineReader.h"
+
 #include "Source.h"
 #include "support/FileIO.h"
 #include "support/Log.h"
@@ -8,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSaveFile>
 #include <QStandardPaths>
 #include <algorithm>
 #include <cerrno>
@@ -20,20 +23,6 @@
 namespace {
 
 constexpr char csvHeader[] = "timestamp,agent,project,event,tool,risk,detail";
-
-// Calls `each` with every non-empty line of a JSON Lines text.
-template <typename F> void forEachLine(const QByteArray& text, F&& each) {
-    const std::string_view all(text.constData(), static_cast<size_t>(text.size()));
-    size_t start = 0;
-    while (start < all.size()) {
-        size_t end = all.find('\n', start);
-        if (end == std::string_view::npos)
-            end = all.size();
-        if (end > start)
-            each(all.substr(start, end - start));
-        start = end + 1;
-    }
-}
 
 // Appends to the end whatever else the file holds. A file left without a final line feed (a write cut short)
 // gets one first, so the cut line cannot swallow this record too.
@@ -115,20 +104,20 @@ QString AuditLog::dayFilePath(const QDateTime& ts) const {
 
 void AuditLog::load() {
     const QString path = dayFilePath(m_clock.now());
-    const auto file = FileIO::read(path);
-    if (file.status == FileIO::ReadStatus::unreadable) {
-        // A FIFO or a device in its place would swallow every record of the day: start a fresh file instead.
-        const QString moved = FileIO::moveAside(path, m_clock.now());
-        Log::line(QStringLiteral("Vorlix Agents: journal %1 is unusable (%2)%3")
-                      .arg(path, file.error, moved.isEmpty() ? QString() : QStringLiteral("; moved to ") + moved));
-    }
-    if (file.status != FileIO::ReadStatus::ok)
-        return;
-    // Line by line: a damaged line costs only itself, never the good lines around it.
-    forEachLine(file.data, [this](std::string_view line) {
-        if (auto entry = AuditEntry::fromJson(line))
-            m_today.append(std::move(*entry));
-    });
+    // Line by line and uncapped: a damaged line costs only itself, and a big day is still a day. Anything but a
+    // regular file is passed over and left where it is.
+    QString error;
+    const LineReader::Status status = LineReader::forEachLine(
+        path,
+        [this](std::string_view line) {
+            if (auto entry = AuditEntry::fromJson(line))
+                m_today.append(std::move(*entry));
+        },
+        &error);
+    if (status == LineReader::Status::notRegular)
+        Log::line(QStringLiteral("Vorlix Agents: journal %1 is not a regular file; not read").arg(path));
+    else if (status == LineReader::Status::failed)
+        Log::line(QStringLiteral("Vorlix Agents: journal %1 could not be read (%2)").arg(path, error));
     std::reverse(m_today.begin(), m_today.end());
 }
 
@@ -192,39 +181,36 @@ QString AuditLog::exportPath() {
            QLatin1String(exportFileName);
 }
 
-void AuditLog::appendRows(QByteArray& out, const QByteArray& dayFile) {
-    AuditEntry::Raw raw;
-    forEachLine(dayFile, [&out, &raw](std::string_view line) {
-        if (!AuditEntry::readRaw(line, raw))
+void AuditLog::appendRow(QByteArray& out, std::string_view line, AuditEntry::Raw& raw) {
+    if (!AuditEntry::readRaw(line, raw))
+        return;
+    // Lines we wrote pass straight through; another spelling of a moment is written in ours.
+    std::optional<QByteArray> respelled;
+    if (!AuditEntry::isWrittenForm(raw.ts)) {
+        const auto ts = AuditEntry::fromIsoText(raw.ts);
+        respelled = ts ? AuditEntry::isoText(*ts) : std::nullopt;
+        if (!respelled)
             return;
-        // Lines we wrote pass straight through; another spelling of a moment is written in ours.
-        std::optional<QByteArray> respelled;
-        if (!AuditEntry::isWrittenForm(raw.ts)) {
-            const auto ts = AuditEntry::fromIsoText(raw.ts);
-            respelled = ts ? AuditEntry::isoText(*ts) : std::nullopt;
-            if (!respelled)
-                return;
-        }
-        out += '\n';
-        if (respelled)
-            out += *respelled;
-        else
-            out.append(raw.ts.data(), static_cast<qsizetype>(raw.ts.size()));
-        out += ',';
-        appendField(out, raw.agent);
-        out += ',';
-        appendField(out, raw.project);
-        out += ',';
-        appendField(out, raw.kind);
-        out += ',';
-        appendField(out, raw.tool);
-        out += ',';
-        char risk[16];
-        const auto end = std::to_chars(risk, risk + sizeof risk, raw.risk.value_or(-1)).ptr;
-        out.append(risk, end - risk);
-        out += ',';
-        appendQuoted(out, raw.detail);
-    });
+    }
+    out += '\n';
+    if (respelled)
+        out += *respelled;
+    else
+        out.append(raw.ts.data(), static_cast<qsizetype>(raw.ts.size()));
+    out += ',';
+    appendField(out, raw.agent);
+    out += ',';
+    appendField(out, raw.project);
+    out += ',';
+    appendField(out, raw.kind);
+    out += ',';
+    appendField(out, raw.tool);
+    out += ',';
+    char risk[16];
+    const auto end = std::to_chars(risk, risk + sizeof risk, raw.risk.value_or(-1)).ptr;
+    out.append(risk, end - risk);
+    out += ',';
+    appendQuoted(out, raw.detail);
 }
 
 std::optional<QString> AuditLog::exportCSV() const {
@@ -236,28 +222,34 @@ std::optional<QString> AuditLog::exportCSV() const {
     // Text order of "yyyy-MM-dd" is date order.
     std::sort(names.begin(), names.end());
 
-    QStringList paths;
-    qint64 journalSize = 0;
-    for (const QString& name : names) {
-        paths << dir.filePath(name);
-        journalSize += std::max<qint64>(0, QFileInfo(paths.back()).size());
-    }
-    // A row is never longer than the line it comes from, so the journal's size is enough room for all of them.
-    QByteArray out(csvHeader);
-    out.reserve(out.size() + journalSize);
-    for (const QString& path : paths) {
-        const auto file = FileIO::read(path);
-        if (file.status != FileIO::ReadStatus::ok)
-            continue;
-        appendRows(out, file.data);
-    }
-
     const QString path = exportPath();
-    QString error;
     // The desktop folder is the user's: created as usual when missing. The export is as private as the journal.
     QDir().mkpath(QFileInfo(path).absolutePath());
-    if (!FileIO::writeAtomically(path, out, &error, FileIO::Access::owner)) {
-        Log::line(QStringLiteral("audit export failed: ") + error);
+    const bool isNew = !QFileInfo::exists(path);
+    QSaveFile file(path);
+    bool ok = file.open(QIODevice::WriteOnly) &&
+              (!isNew || file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    // Rows go out a batch at a time, each day file read line by line: memory stays small whatever the journal's
+    // size.
+    QByteArray out(csvHeader);
+    AuditEntry::Raw raw; // its buffers serve every line
+    const auto flush = [&] {
+        ok = ok && file.write(out) == out.size();
+        out.clear();
+    };
+    for (const QString& name : std::as_const(names)) {
+        if (!ok)
+            break;
+        LineReader::forEachLine(dir.filePath(name), [&](std::string_view line) {
+            appendRow(out, line, raw);
+            if (out.size() >= qsizetype(LineReader::chunkBytes))
+                flush();
+        });
+    }
+    flush();
+    if (!ok || !file.commit()) {
+        Log::line(QStringLiteral("audit export failed: ") + file.errorString());
+        file.cancelWriting();
         return std::nullopt;
     }
     return path;

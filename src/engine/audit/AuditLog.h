@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 #include <optional>
+#include <string_view>
 
 /// The journal of tool runs and gate decisions: one JSON Lines file per local day, today's records in memory
 /// (newest first) for the settings window, the per-agent scoreboard and the CSV export. Main thread only.
@@ -68,7 +69,7 @@ signals:
 
 private:
     void load();
-    static void appendRows(QByteArray& out, const QByteArray& dayFile);
+    static void appendRow(QByteArray& out, std::string_view line, AuditEntry::Raw& raw);
 
     QString m_folder;
     const Clock& m_clock;

@@ -242,8 +242,12 @@ void Server::handle(int fd, Shared& shared, const QPointer<SessionStore>& store)
 
     std::optional<std::string> line;
     try {
-        line = UnixSocket::readLine(fd);
-    } catch (const UnixSocket::Error&) {
+        line = UnixSocket::readLine(fd, UnixSocket::maxRequestBytes);
+    } catch (const UnixSocket::Error& e) {
+        // Any same-user client can connect: one that never ends its line is dropped at the cap, not buffered.
+        if (e.kind() == UnixSocket::Error::Kind::lineTooLong)
+            Log::line(QStringLiteral("Vorlix Agents: dropped a request line longer than %1 bytes")
+                          .arg(UnixSocket::maxRequestBytes));
         return;
     }
     if (!line)

@@ -4,6 +4,8 @@
 #include "support/Log.h"
 
 #include <QStandardPaths>
+#include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -46,9 +48,20 @@ Prefs::Prefs(QString path, QString autostartFolder, QObject* parent)
         m_soundEnabled = it->get<bool>();
     if (const auto it = object.find("launchAtLogin"); it != object.end() && it->is_boolean())
         m_launchAtLogin = it->get<bool>();
-    // Out of range reads like another type: the default, and the stored value stays as it is.
-    if (const auto level = Vorlix::JsonFields::requiredInt32(object, "autoApproveLevel"))
-        m_autoApproveLevel = *level;
+    // A whole number outside -1…1 (a typo in a hand edit) reads as the nearest level, never as one that lets
+    // elevated or critical calls through; the stored value stays as it is until the person picks a level.
+    if (const auto it = object.find("autoApproveLevel"); it != object.end() && it->is_number_integer()) {
+        const std::int64_t stored =
+            it->is_number_unsigned() && it->get<std::uint64_t>() > INT64_MAX ? INT64_MAX : it->get<std::int64_t>();
+        m_autoApproveLevel = clampLevel(stored);
+        if (stored != m_autoApproveLevel)
+            Log::line(QStringLiteral("Vorlix Agents: %1: autoApproveLevel %2 is outside -1 to 1; using %3")
+                          .arg(m_file.path(), QString::fromStdString(it->dump()), QString::number(m_autoApproveLevel)));
+    }
+}
+
+int Prefs::clampLevel(std::int64_t level) {
+    return static_cast<int>(std::clamp<std::int64_t>(level, -1, 1));
 }
 
 void Prefs::save(const char* key, const nlohmann::json& value) {
@@ -83,7 +96,8 @@ void Prefs::setLaunchAtLogin(bool on) {
         Log::line(QStringLiteral("launch-at-login toggle failed: ") + error);
 }
 
-void Prefs::setAutoApproveLevel(int level) {
+void Prefs::setAutoApproveLevel(int value) {
+    const int level = clampLevel(value);
     if (m_autoApproveLevel != level) {
         m_autoApproveLevel = level;
         emit autoApproveLevelChanged(level);

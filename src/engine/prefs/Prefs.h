@@ -2,6 +2,7 @@
 
 #include "prefs/LoginItem.h"
 #include "support/JsonFile.h"
+#include <cstdint>
 
 #include <QObject>
 #include <QString>
@@ -39,12 +40,13 @@ public:
 
     bool soundEnabled() const { return m_soundEnabled; }
     bool launchAtLogin() const { return m_launchAtLogin; }
-    /// Highest risk rank approved without asking; not clamped (a hand-written 2 stays 2).
+    /// Highest risk rank approved without asking: -1, 0 or 1 (a stored value outside reads as the nearest).
     int autoApproveLevel() const { return m_autoApproveLevel; }
 
     void setSoundEnabled(bool on);
     /// Also registers or unregisters the autostart entry, every time; a failure only logs a line.
     void setLaunchAtLogin(bool on);
+    /// Kept within -1…1.
     void setAutoApproveLevel(int level);
 
 signals:
@@ -54,6 +56,7 @@ signals:
 
 private:
     void save(const char* key, const nlohmann::json& value);
+    static int clampLevel(std::int64_t level);
 
     JsonFile m_file;
     LoginItem m_loginItem;

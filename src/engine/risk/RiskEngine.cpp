@@ -2,6 +2,7 @@
 
 #include "risk/ShellCommand.h"
 #include "risk/TablePattern.h"
+#include "risk/ToolName.h"
 #include "support/AppPaths.h"
 
 #include <QDir>
@@ -87,10 +88,6 @@ bool isReadOnly(const QString& detail, const CompiledTables& compiled) {
     });
 }
 
-bool containsAny(const QString& text, std::initializer_list<QLatin1StringView> needles) {
-    return std::any_of(needles.begin(), needles.end(), [&](QLatin1StringView needle) { return text.contains(needle); });
-}
-
 // A path token is never "~" alone: only "~/…" needs expanding.
 QString expandTilde(const QString& path) {
     if (path.startsWith(QLatin1String("~/")))
@@ -105,21 +102,99 @@ bool isInside(const QString& path, const QString& folder) {
     return path == folder || (path.startsWith(folder) && path.at(folder.size()) == u'/');
 }
 
+// "~", "~/…", "$HOME/…" and "${HOME}/…" in the home folder; a relative path in `dir`. Nothing when the value
+// cannot be known from the text.
+std::optional<QString> resolve(const ShellCommand::Word& word, const std::optional<QString>& dir) {
+    QString path = word.text;
+    for (const char* home : {"${HOME}", "$HOME", "~"}) {
+        const QLatin1StringView prefix(home);
+        if (path == prefix || path.startsWith(prefix + u'/')) {
+            path = AppPaths::home() + path.mid(prefix.size());
+            break;
+        }
+    }
+    if (word.opaque && (path.contains(u'$') || path.contains(u'`')))
+        return std::nullopt;
+    if (!path.startsWith(u'/')) {
+        if (!dir)
+            return std::nullopt;
+        path = *dir + u'/' + path;
+    }
+    return QDir::cleanPath(path);
+}
+
+bool isHarmlessDevice(const QString& path) {
+    return path == QLatin1String("/dev/null") || path == QLatin1String("/dev/stdout") ||
+           path == QLatin1String("/dev/stderr") || path == QLatin1String("/dev/tty") ||
+           path.startsWith(QLatin1String("/dev/fd/"));
+}
+
 } // namespace
 
 RiskVerdict RiskEngine::assess(const QString& tool, const QString& detail, const std::optional<QString>& cwd) {
-    using L = QLatin1StringView;
-    const QString t = tool.toLower();
-    if (containsAny(t, {L("read"), L("grep"), L("glob"), L("search"), L("list"), L("fetch")}))
-        return {Risk::trivial, {QStringLiteral("read-only tool")}};
-    if (containsAny(t, {L("bash"), L("shell"), L("terminal"), L("exec"), L("command")}))
-        return assessCommand(detail);
-    if (containsAny(t, {L("write"), L("edit"), L("create")}))
+    switch (ToolName::kind(tool)) {
+    case ToolName::Kind::network:
+        return {Risk::normal, {QStringLiteral("reaches the network")}};
+    case ToolName::Kind::reads:
+        return assessRead(detail, cwd);
+    case ToolName::Kind::shell:
+        return assessCommand(detail, cwd);
+    case ToolName::Kind::writes:
         return assessWrite(detail, cwd);
+    case ToolName::Kind::other:
+        break;
+    }
     return {Risk::normal, {tool}};
 }
 
-RiskVerdict RiskEngine::assessCommand(const QString& detail) {
+RiskVerdict RiskEngine::assessRead(const QString& detail, const std::optional<QString>& cwd) {
+    const std::optional<QString> path = resolve({detail.trimmed(), false}, cwd);
+    if (path) {
+        const QString home = AppPaths::home();
+        const bool secret = std::any_of(secretStores.begin(), secretStores.end(), [&](std::string_view store) {
+            const QString place = QString::fromLatin1(store.data(), qsizetype(store.size()));
+            return isInside(*path, place.startsWith(u'~') ? home + place.mid(1) : place);
+        });
+        // A .env file in the project is the project's own; anywhere else it is somebody's credentials.
+        const QString name = path->section(u'/', -1);
+        const bool env = (name == QLatin1String(".env") || name.startsWith(QLatin1String(".env."))) &&
+                         !(cwd && isInside(*path, QDir::cleanPath(*cwd)));
+        if (secret || env)
+            return {Risk::elevated, {QStringLiteral("reads a secret")}};
+    }
+    return {Risk::trivial, {QStringLiteral("read-only tool")}};
+}
+
+std::optional<QString> RiskEngine::writesOutside(const QString& detail, const QString& cwd) {
+    const std::optional<QList<ShellCommand::Simple>> commands = ShellCommand::script(detail);
+    if (!commands)
+        return std::nullopt;
+    const QString project = QDir::cleanPath(cwd);
+    // "cd" moves where relative paths land; to somewhere the text does not show, they land anywhere.
+    std::optional<QString> dir = project;
+    for (const ShellCommand::Simple& command : *commands) {
+        if (command.words.value(0) == QLatin1String("cd") || command.words.value(0) == QLatin1String("pushd")) {
+            const qsizetype target = command.words.size() > 1 && command.words[1] == QLatin1String("--") ? 2 : 1;
+            if (command.words.size() <= target)
+                dir = AppPaths::home();
+            else if (command.words[target] == QLatin1String("-"))
+                dir.reset();
+            else
+                dir = resolve({command.words[target], command.opaque[target]}, dir);
+            continue;
+        }
+        for (const ShellCommand::Word& written : ShellCommand::destinations(command)) {
+            const std::optional<QString> path = resolve(written, dir);
+            if (!path)
+                return written.text;
+            if (!isHarmlessDevice(*path) && !isInside(*path, project))
+                return written.text.startsWith(u'/') ? written.text : *path;
+        }
+    }
+    return std::nullopt;
+}
+
+RiskVerdict RiskEngine::assessCommand(const QString& detail, const std::optional<QString>& cwd) {
     const CompiledTables& compiled = tables();
     const std::optional<icu::UnicodeString> text = viewOf(detail);
 
@@ -128,6 +203,10 @@ RiskVerdict RiskEngine::assessCommand(const QString& detail) {
     if (reasons.isEmpty()) {
         level = Risk::elevated;
         reasons = reasonsFrom(elevated, compiled.elevated, text);
+        if (cwd) {
+            if (const std::optional<QString> outside = writesOutside(detail, *cwd))
+                reasons.append(QStringLiteral("writes OUTSIDE the project (") + *outside + u')');
+        }
     }
     if (!reasons.isEmpty()) {
         // The reasons are BMP text, so UTF-16 order is Unicode scalar order.

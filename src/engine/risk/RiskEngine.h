@@ -55,8 +55,13 @@ public:
         uR"(^\s*(ls|pwd|cat|head|tail|grep|rg|find|which|echo|date|whoami|env)\b)",
         uR"(^\s*git\s+(status|log|diff|show|branch|remote|stash list)\b)",
         uR"(^\s*(node|python3?|swift)\s+--version\b)",
-        uR"(^\s*(npm|pnpm|yarn)\s+(ls|list|outdated)\b)",
+        uR"(^\s*(npm|pnpm|yarn)\s+(ls|list)\b)",
     }};
+
+    // Reading inside these (under the home folder unless absolute) hands a credential to whoever reads the answer.
+    static constexpr std::array<std::string_view, 13> secretStores{
+        {"~/.ssh", "~/.gnupg", "~/.aws", "~/.config/gcloud", "~/.azure", "~/.kube", "~/.docker/config.json", "~/.netrc",
+         "~/.git-credentials", "~/.vorlix-agents", "/etc/shadow", "/etc/gshadow", "/etc/sudoers"}};
 
     /// The reason given when a table's search ran out of time: the level stays the row's, its reason is not
     /// claimed.
@@ -69,6 +74,9 @@ public:
     static QString ruleKey(const QString& tool, const QString& detail);
 
 private:
-    static RiskVerdict assessCommand(const QString& detail);
+    static RiskVerdict assessCommand(const QString& detail, const std::optional<QString>& cwd);
     static RiskVerdict assessWrite(const QString& detail, const std::optional<QString>& cwd);
+    static RiskVerdict assessRead(const QString& detail, const std::optional<QString>& cwd);
+    /// The first path the command writes outside the project, as the reason shows it.
+    static std::optional<QString> writesOutside(const QString& detail, const QString& cwd);
 };

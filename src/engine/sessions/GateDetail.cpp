@@ -1,5 +1,7 @@
 #include "sessions/GateDetail.h"
 
+#include "support/VisibleText.h"
+
 #include <QStringList>
 
 namespace {
@@ -12,6 +14,10 @@ QString textOf(const JSONValue* value) {
 } // namespace
 
 QString GateDetail::text(const QString& tool, const std::optional<JSONValue>& input) {
+    return VisibleText::reveal(shown(tool, input));
+}
+
+QString GateDetail::shown(const QString& tool, const std::optional<JSONValue>& input) {
     if (!input)
         return QString();
     if (tool == QLatin1String("AskUserQuestion")) {

@@ -10,8 +10,10 @@ class GateDetail final {
 public:
     /// A question to the user (AskUserQuestion) gives its questions with their options, a plan to approve
     /// (ExitPlanMode) its plan text; any other call the preview of its input, or the empty text without one.
+    /// Bidi controls and line separators are shown as their codes (VisibleText), so the text cannot lie.
     static QString text(const QString& tool, const std::optional<JSONValue>& input);
 
 private:
+    static QString shown(const QString& tool, const std::optional<JSONValue>& input);
     static QString questions(const JSONValue& list);
 };

@@ -1,5 +1,7 @@
 #include "sessions/Session.h"
 
+#include "support/VisibleText.h"
+
 Session::Session(QString id, Vorlix::Source source, QString cwd, QDateTime now, QObject* parent)
     : QObject(parent), m_id(std::move(id)), m_source(source), m_cwd(std::move(cwd)), m_startedAt(now),
       m_lastSeen(std::move(now)) {}
@@ -63,9 +65,10 @@ QString Session::projectName(const QString& cwd) {
     while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
         path.chop(1);
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    // Shown on one line: a folder named with a bidi control or a line break cannot dress up as something else.
     if (slash < 0 || path.size() == 1)
-        return path;
-    return path.mid(slash + 1);
+        return VisibleText::oneLine(path);
+    return VisibleText::oneLine(path.mid(slash + 1));
 }
 
 QString Session::elapsed(const QDateTime& now) const {

@@ -45,23 +45,32 @@ struct Watch {
 // A missing file or wrongly typed values keep the defaults, and loading neither writes nor registers.
 TEST(PrefsTest, StoredValuesAndWrongTypes) {
     TempHome home;
-    const std::tuple<const char*, bool, bool, int> cases[] = {
-        {nullptr, true, false, 0},
-        {R"({"soundEnabled":false,"launchAtLogin":true,"autoApproveLevel":1})", false, true, 1},
-        {R"({"autoApproveLevel":2})", true, false, 2}, // a hand-written 2 is not clamped
-        {R"({"soundEnabled":"no","launchAtLogin":1,"autoApproveLevel":1.5})", true, false, 0},
-        {R"({"soundEnabled":null,"launchAtLogin":"true","autoApproveLevel":"1"})", true, false, 0},
-        {R"({"autoApproveLevel":2.0})", true, false, 0},
-        {R"({"autoApproveLevel":4294967297})", true, false, 0},
-        {R"({"SoundEnabled":false,"nested":{"soundEnabled":false}})", true, false, 0},
+    // The file, the three values read and, for a level outside -1…1, the stored value the one log line names.
+    const std::tuple<const char*, bool, bool, int, const char*> cases[] = {
+        {nullptr, true, false, 0, nullptr},
+        {R"({"soundEnabled":false,"launchAtLogin":true,"autoApproveLevel":1})", false, true, 1, nullptr},
+        {R"({"autoApproveLevel":3})", true, false, 1, "3"},
+        {R"({"autoApproveLevel":-7})", true, false, -1, "-7"},
+        {R"({"autoApproveLevel":18446744073709551615})", true, false, 1, "18446744073709551615"},
+        {R"({"soundEnabled":"no","launchAtLogin":1,"autoApproveLevel":1.5})", true, false, 0, nullptr},
+        {R"({"soundEnabled":null,"launchAtLogin":"true","autoApproveLevel":"1"})", true, false, 0, nullptr},
+        {R"({"autoApproveLevel":2.0})", true, false, 0, nullptr},
+        {R"({"SoundEnabled":false,"nested":{"soundEnabled":false}})", true, false, 0, nullptr},
     };
-    for (const auto& [file, sound, login, level] : cases) {
+    for (const auto& [file, sound, login, level, logged] : cases) {
         SCOPED_TRACE(file ? file : "no file");
         if (file)
             TestFiles::write(configFile(), file);
+        QStringList lines;
+        Log::setSink([&lines](const QString& line) { lines << line; });
         const Prefs prefs;
+        Log::setSink({});
         EXPECT_EQ(std::tuple(prefs.soundEnabled(), prefs.launchAtLogin(), prefs.autoApproveLevel()),
                   std::tuple(sound, login, level));
+        EXPECT_EQ(lines, logged ? QStringList{QStringLiteral("Vorlix Agents: %1: autoApproveLevel %2 is outside -1 to "
+                                                             "1; using %3")
+                                                  .arg(configFile(), logged, QString::number(level))}
+                                : QStringList());
         EXPECT_EQ(TestFiles::read(configFile()), QByteArray(file));
         EXPECT_FALSE(QFileInfo::exists(autostartEntry()));
     }
@@ -102,7 +111,7 @@ TEST(PrefsTest, AssignmentsWriteTheirKeyAndTheAutostartEntry) {
     prefs.setAutoApproveLevel(0);
     prefs.setAutoApproveLevel(2);
     prefs.setLaunchAtLogin(true);
-    EXPECT_EQ(stored(), nlohmann::json::parse(R"({"soundEnabled":false,"autoApproveLevel":2,"launchAtLogin":true})"));
+    EXPECT_EQ(stored(), nlohmann::json::parse(R"({"soundEnabled":false,"autoApproveLevel":1,"launchAtLogin":true})"));
     EXPECT_TRUE(TestFiles::read(autostartEntry())
                     .contains("\nExec=" + QCoreApplication::applicationFilePath().toUtf8() + '\n'));
 
@@ -116,7 +125,7 @@ TEST(PrefsTest, AssignmentsWriteTheirKeyAndTheAutostartEntry) {
     EXPECT_TRUE(watch.lines.isEmpty());
     const Prefs restarted;
     EXPECT_EQ(std::tuple(restarted.soundEnabled(), restarted.launchAtLogin(), restarted.autoApproveLevel()),
-              std::tuple(false, false, 2));
+              std::tuple(false, false, 1));
 }
 
 // Neither a config folder that is a file nor an autostart entry that is a folder stops the application: the value

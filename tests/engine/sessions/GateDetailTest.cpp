@@ -1,5 +1,6 @@
 #include "sessions/GateDetail.h"
 #include "BridgeProcess.h"
+#include "sessions/Session.h"
 
 #include <gtest/gtest.h>
 
@@ -34,7 +35,16 @@ TEST(GateDetail, CardsSayWhatIsAsked) {
         {"ExitPlanMode", json(R"({"plan":42,"x":1})"), "plan,x"},
         {"Bash", json(R"({"command":"make","plan":"not this"})"), "make"},
         {"Bash", std::nullopt, ""},
+        // Characters that reorder or break the text around them are shown as their codes; line breaks stay.
+        {"Bash", json(R"({"command":"echo done \u202e; python3 x > hs.ppa nohtyp\u2028\u200f\u061c\u2066ls\nok"})"),
+         "echo done \u27e8U+202E\u27e9; python3 x > hs.ppa nohtyp\u27e8U+2028\u27e9\u27e8U+200F\u27e9"
+         "\u27e8U+061C\u27e9\u27e8U+2066\u27e9ls\nok"},
+        {"AskUserQuestion", json(R"({"questions":[{"question":"Ship \u2067it?","options":[{"label":"Y\u202ds"}]}]})"),
+         "Ship \u27e8U+2067\u27e9it?\n- Y\u27e8U+202D\u27e9s"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(GateDetail::text(QString::fromUtf8(c.tool), c.input), QString::fromUtf8(c.text)) << c.text;
+    // The project name is one line that cannot pretend to be another.
+    EXPECT_EQ(Session::projectName(QString::fromUtf8("/tmp/\u202eevil\nlive/")),
+              QString::fromUtf8("\u27e8U+202E\u27e9evil\u27e8U+000A\u27e9live"));
 }
