@@ -1,4 +1,5 @@
 #include "settings/AgentsTab.h"
+#include "EventLoop.h"
 #include "TempHome.h"
 #include "TestFiles.h"
 #include "WidgetProbe.h"
@@ -43,7 +44,7 @@ TEST_F(AgentsTabTest, RowsShowEachStatusAndTheirButtonsCallTheInstaller) {
     EXPECT_EQ(textColor(label(&tab, "watching")), PixelSprite::green());
     ASSERT_NE(button(&tab, "Remove"), nullptr);
     // The installer's last word shows at the bottom until it changes.
-    EXPECT_EQ(texts(&tab).last(), QStringLiteral("Installed hooks for claude."));
+    EXPECT_EQ(texts(&tab).last(), QStringLiteral("Installed hooks for Claude Code."));
 
     button(&tab, "Replace Vibe Island")->click();
     settle();
@@ -91,4 +92,19 @@ TEST_F(AgentsTabTest, PickerAndSwitchesWriteThePreferences) {
     settle();
     EXPECT_FALSE(prefs.soundEnabled());
     EXPECT_TRUE(prefs.launchAtLogin());
+}
+
+// An agent only on PATH can be installed; one whose folder appears while the tab is open gets its button at once.
+TEST_F(AgentsTabTest, AgentsOnPathOrWithANewFolderOfferInstall) {
+    const QByteArray oldPath = qgetenv("PATH");
+    put("bin/claude", "#!/bin/sh\n");
+    QFile::setPermissions(home + "/bin/claude", QFile::ReadOwner | QFile::ExeOwner);
+    qputenv("PATH", (home + "/bin").toUtf8());
+    Installer installer(home, QStringLiteral(VORLIX_BRIDGE_PATH));
+    Prefs prefs(home + "/prefs.json", home + "/autostart");
+    AgentsTab tab(installer, prefs);
+    EXPECT_EQ(buttonTitles(&tab), QStringList({"Install"}));
+    QDir().mkpath(home + "/.codex");
+    EXPECT_TRUE(waitUntil([&] { return buttonTitles(&tab) == QStringList({"Install", "Install"}); }));
+    qputenv("PATH", oldPath);
 }
