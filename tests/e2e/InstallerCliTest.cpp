@@ -37,18 +37,14 @@ TEST_F(InstallerCliTest, AFileThatIsNotRegularIsRefusedWithoutBlocking) {
     const std::string refusal =
         "Failed: .claude/settings.json is not a regular file \u2014 refusing to overwrite it.\n";
     ASSERT_EQ(::mkfifo(settings.c_str(), 0600), 0);
-    for (const char* verb : {"install", "uninstall"}) {
-        const BridgeProcess::Result fifo = run({verb, "claude"});
-        EXPECT_EQ(fifo.exitStatus, 1);
-        EXPECT_EQ(fifo.err, refusal);
-        EXPECT_TRUE(fs::is_fifo(settings));
+    for (const bool fifo : {true, false}) {
+        const BridgeProcess::Result result = run({"install", "claude"});
+        EXPECT_EQ(result.exitStatus, 1);
+        EXPECT_EQ(result.err, refusal);
+        EXPECT_TRUE(fifo ? fs::is_fifo(settings) : fs::is_symlink(settings));
+        fs::remove(settings);
+        fs::create_symlink("/dev/zero", settings);
     }
-    fs::remove(settings);
-    fs::create_symlink("/dev/zero", settings);
-    const BridgeProcess::Result zero = run({"install", "claude"});
-    EXPECT_EQ(zero.exitStatus, 1);
-    EXPECT_EQ(zero.err, refusal);
-    EXPECT_TRUE(fs::is_symlink(settings));
     EXPECT_FALSE(fs::exists(at(".vorlix-agents/backups")));
 }
 
@@ -63,10 +59,6 @@ TEST_F(InstallerCliTest, OnlyWhatHappenedIsClaimed) {
          "",
          "Failed: Codex is not on this machine (no ~/.codex, no codex on PATH), so nothing was changed. Add --force "
          "to install its hooks anyway.\n"},
-        {{"uninstall", "grok"},
-         1,
-         "",
-         "Nothing to remove: Grok Build has no hooks of ours in .grok/hooks/vorlix.json.\n"},
         {{"evict", "Vibe Island", "kiro"}, 1, "", "Kiro CLI has no installer: its hooks are set up by hand.\n"},
         {{"install", "--force", "codex"},
          0,
@@ -81,6 +73,7 @@ TEST_F(InstallerCliTest, OnlyWhatHappenedIsClaimed) {
          "grok    Grok Build   not installed on this machine\n",
          ""},
         {{"install", "--force"}, 2, "", ""},
+        {{"install", "--force", "--force", "codex"}, 2, "", ""},
         {{"uninstall", "--force", "codex"}, 2, "", ""},
     };
     for (const auto& c : cases) {
@@ -93,7 +86,6 @@ TEST_F(InstallerCliTest, OnlyWhatHappenedIsClaimed) {
             EXPECT_EQ(result.err, c.err);
         }
     }
-    EXPECT_FALSE(fs::exists(at(".grok")));
 }
 
 } // namespace

@@ -23,7 +23,10 @@ std::optional<Request> parse(QStringList args) {
     if (args.isEmpty())
         return std::nullopt;
     const QString verb = args.first();
-    const bool force = verb == QLatin1String("install") && args.removeAll(QStringLiteral("--force")) == 1;
+    const qsizetype forces = verb == QLatin1String("install") ? args.removeAll(QStringLiteral("--force")) : 0;
+    if (forces > 1)
+        return std::nullopt;
+    const bool force = forces == 1;
     if (verb == QLatin1String("hooks") && args.size() == 1)
         return Request{Verb::hooks, Vorlix::Source::claude, {}};
     if ((verb == QLatin1String("install") || verb == QLatin1String("uninstall")) && args.size() == 2) {

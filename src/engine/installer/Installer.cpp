@@ -32,6 +32,14 @@ constexpr AgentPlace places[] = {
     {Source::grok, ".grok", "grok"},
 };
 
+const AgentPlace* placeOf(Source source) {
+    for (const AgentPlace& place : places) {
+        if (place.id == source)
+            return &place;
+    }
+    return nullptr;
+}
+
 std::string_view view(const QByteArray& bytes) {
     return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
 }
@@ -53,6 +61,11 @@ Installer::Err refuse(const QString& path, const QString& what) {
 
 Installer::Err nothingToDo(const QString& message) {
     return {message, true};
+}
+
+// What uninstall (whose: "ours") and evict (the tool's name) say when nothing of that is in the file.
+QString nothingOf(Source source, const QString& whose, const QString& path) {
+    return QStringLiteral("Nothing to remove: %1 has no hooks of %2 in %3.").arg(nameOf(source), whose, path);
 }
 
 Installer::Err noKiroInstaller() {
@@ -110,22 +123,19 @@ QStringList Installer::watchedPaths() const {
 }
 
 bool Installer::isOnMachine(Source source) const {
-    for (const AgentPlace& place : places) {
-        if (place.id == source)
-            return QFileInfo::exists(absolute(QLatin1String(place.configDir))) ||
-                   !QStandardPaths::findExecutable(QLatin1String(place.program)).isEmpty();
-    }
-    return false;
+    const AgentPlace* place = placeOf(source);
+    return place != nullptr && (QFileInfo::exists(absolute(QLatin1String(place->configDir))) ||
+                                !QStandardPaths::findExecutable(QLatin1String(place->program)).isEmpty());
 }
 
 Installer::MaybeErr Installer::install(Source source, bool force) {
-    if (source == Source::kiro)
+    const AgentPlace* place = placeOf(source);
+    if (place == nullptr)
         return finish(noKiroInstaller(), {});
     if (!force && !isOnMachine(source)) {
-        const AgentPlace& place = places[static_cast<int>(source) - static_cast<int>(Source::claude)];
         return finish(Err{QStringLiteral("%1 is not on this machine (no ~/%2, no %3 on PATH), so nothing was changed. "
                                          "Add --force to install its hooks anyway.")
-                              .arg(nameOf(source), QLatin1String(place.configDir), QLatin1String(place.program))},
+                              .arg(nameOf(source), QLatin1String(place->configDir), QLatin1String(place->program))},
                       {});
     }
     MaybeErr error = stageBridge();
@@ -157,19 +167,19 @@ Installer::MaybeErr Installer::install(Source source, bool force) {
 }
 
 Installer::MaybeErr Installer::uninstall(Source source) {
-    const QString nothing = QStringLiteral("Nothing to remove: %1 has no hooks of ours in %2.");
+    const QString ours = QStringLiteral("ours");
     MaybeErr error;
     switch (source) {
     case Source::claude:
         error = stripHooks(claudeSettings, QString::fromUtf8(HookConfig::ourNeedle), false,
-                           nothing.arg(nameOf(source), claudeSettings));
+                           nothingOf(source, ours, claudeSettings));
         break;
     case Source::codex:
         error = stripHooks(codexHooksFile, QString::fromUtf8(HookConfig::ourNeedle), false,
-                           nothing.arg(nameOf(source), codexHooksFile));
+                           nothingOf(source, ours, codexHooksFile));
         break;
     case Source::grok:
-        error = removeFile(grokOurFile, nothing.arg(nameOf(source), grokOurFile));
+        error = removeFile(grokOurFile, nothingOf(source, ours, grokOurFile));
         break;
     case Source::kiro:
         error = noKiroInstaller();
@@ -181,17 +191,16 @@ Installer::MaybeErr Installer::uninstall(Source source) {
 Installer::MaybeErr Installer::evict(const QString& name, Source from) {
     const QString needle =
         name.toLower().contains(QStringLiteral("vibe")) ? QStringLiteral("vibe-island") : QStringLiteral("island");
-    const QString nothing = QStringLiteral("Nothing to remove: %1 has no hooks of %2 in %3.");
     MaybeErr error;
     switch (from) {
     case Source::claude:
-        error = stripHooks(claudeSettings, needle, true, nothing.arg(nameOf(from), name, claudeSettings));
+        error = stripHooks(claudeSettings, needle, true, nothingOf(from, name, claudeSettings));
         break;
     case Source::codex:
-        error = stripHooks(codexHooksFile, needle, false, nothing.arg(nameOf(from), name, codexHooksFile));
+        error = stripHooks(codexHooksFile, needle, false, nothingOf(from, name, codexHooksFile));
         break;
     case Source::grok:
-        error = removeFile(grokVibeIslandFile, nothing.arg(nameOf(from), name, grokVibeIslandFile));
+        error = removeFile(grokVibeIslandFile, nothingOf(from, name, grokVibeIslandFile));
         break;
     case Source::kiro:
         error = noKiroInstaller();

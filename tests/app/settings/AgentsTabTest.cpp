@@ -25,7 +25,10 @@ struct AgentsTabTest : ::testing::Test {
 } // namespace
 
 TEST_F(AgentsTabTest, RowsShowEachStatusAndTheirButtonsCallTheInstaller) {
-    QDir().mkpath(home + "/.claude");                              // present, not wired
+    const QByteArray path = qgetenv("PATH");
+    put("bin/claude", "#!/bin/sh\n"); // on PATH, never run: no folder yet, but it can be wired
+    QFile::setPermissions(home + "/bin/claude", QFile::ReadOwner | QFile::ExeOwner);
+    qputenv("PATH", (home + "/bin").toUtf8());
     put(".grok/hooks/vibe-island.json", "{}");                     // another tool holds Grok
     Installer installer(home, QStringLiteral(VORLIX_BRIDGE_PATH)); // Codex is absent
     Prefs prefs(home + "/prefs.json", home + "/autostart");
@@ -54,6 +57,10 @@ TEST_F(AgentsTabTest, RowsShowEachStatusAndTheirButtonsCallTheInstaller) {
     button(&tab, "Remove")->click();
     settle();
     EXPECT_EQ(buttonTitles(&tab), QStringList({"Install", "Remove"}));
+    // Codex run for the first time while the tab is open.
+    QDir().mkpath(home + "/.codex");
+    EXPECT_TRUE(waitUntil([&] { return buttonTitles(&tab) == QStringList({"Install", "Install", "Remove"}); }));
+    qputenv("PATH", path);
 }
 
 TEST_F(AgentsTabTest, PickerAndSwitchesWriteThePreferences) {
@@ -92,19 +99,4 @@ TEST_F(AgentsTabTest, PickerAndSwitchesWriteThePreferences) {
     settle();
     EXPECT_FALSE(prefs.soundEnabled());
     EXPECT_TRUE(prefs.launchAtLogin());
-}
-
-// An agent only on PATH can be installed; one whose folder appears while the tab is open gets its button at once.
-TEST_F(AgentsTabTest, AgentsOnPathOrWithANewFolderOfferInstall) {
-    const QByteArray oldPath = qgetenv("PATH");
-    put("bin/claude", "#!/bin/sh\n");
-    QFile::setPermissions(home + "/bin/claude", QFile::ReadOwner | QFile::ExeOwner);
-    qputenv("PATH", (home + "/bin").toUtf8());
-    Installer installer(home, QStringLiteral(VORLIX_BRIDGE_PATH));
-    Prefs prefs(home + "/prefs.json", home + "/autostart");
-    AgentsTab tab(installer, prefs);
-    EXPECT_EQ(buttonTitles(&tab), QStringList({"Install"}));
-    QDir().mkpath(home + "/.codex");
-    EXPECT_TRUE(waitUntil([&] { return buttonTitles(&tab) == QStringList({"Install", "Install"}); }));
-    qputenv("PATH", oldPath);
 }
