@@ -43,7 +43,9 @@ void AgentRow::press(Installer& installer, const Installer::Agent& agent) {
         break;
     case Kind::conflict:
         // The installer's message tells what went wrong; installing over hooks that are still there would not help.
-        if (!installer.evict(agent.status.detail(), agent.id))
+        // Hooks the evict cannot name (known only as "notch") stay, and ours then run beside them.
+        if (const Installer::MaybeErr error = installer.evict(agent.status.detail(), agent.id);
+            !error || error->nothingToDo)
             installer.install(agent.id);
         break;
     case Kind::notFound:

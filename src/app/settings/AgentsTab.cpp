@@ -1,5 +1,6 @@
 #include "settings/AgentsTab.h"
 
+#include "installer/AgentWatcher.h"
 #include "installer/Installer.h"
 #include "kit/Palette.h"
 #include "kit/RoundedPanel.h"
@@ -20,6 +21,8 @@ AgentsTab::AgentsTab(Installer& installer, Prefs& prefs, QWidget* parent)
     watch(&prefs, &Prefs::autoApproveLevelChanged);
     watch(&prefs, &Prefs::soundEnabledChanged);
     watch(&prefs, &Prefs::launchAtLoginChanged);
+    // An agent run for the first time while the tab is open gets its Install button at once.
+    new AgentWatcher(installer, this);
     rebuild();
 }
 

@@ -12,21 +12,26 @@ struct Request {
     Verb verb;
     Vorlix::Source source = Vorlix::Source::claude;
     QString name;
+    bool force = false;
 };
 
 std::optional<Vorlix::Source> sourceArg(const QString& text) {
     return Vorlix::sourceFromRaw(text.toStdString());
 }
 
-std::optional<Request> parse(const QStringList& args) {
+std::optional<Request> parse(QStringList args) {
     if (args.isEmpty())
         return std::nullopt;
-    const QString& verb = args.first();
+    const QString verb = args.first();
+    const qsizetype forces = verb == QLatin1String("install") ? args.removeAll(QStringLiteral("--force")) : 0;
+    if (forces > 1)
+        return std::nullopt;
+    const bool force = forces == 1;
     if (verb == QLatin1String("hooks") && args.size() == 1)
         return Request{Verb::hooks, Vorlix::Source::claude, {}};
     if ((verb == QLatin1String("install") || verb == QLatin1String("uninstall")) && args.size() == 2) {
         if (auto source = sourceArg(args[1]))
-            return Request{verb == QLatin1String("install") ? Verb::install : Verb::uninstall, *source, {}};
+            return Request{verb == QLatin1String("install") ? Verb::install : Verb::uninstall, *source, {}, force};
         return std::nullopt;
     }
     if (verb == QLatin1String("evict") && args.size() == 3 && !args[1].isEmpty()) {
@@ -67,7 +72,7 @@ int HooksCommand::run(const QStringList& args, QTextStream& out, QTextStream& er
         out.flush();
         return 0;
     case Verb::install:
-        failure = installer.install(request->source);
+        failure = installer.install(request->source, request->force);
         break;
     case Verb::uninstall:
         failure = installer.uninstall(request->source);
@@ -84,7 +89,7 @@ int HooksCommand::run(const QStringList& args, QTextStream& out, QTextStream& er
 
 void HooksCommand::printUsage(QTextStream& err) {
     err << "usage: VorlixAgents hooks\n"
-           "       VorlixAgents install claude|codex|grok|kiro\n"
+           "       VorlixAgents install [--force] claude|codex|grok|kiro\n"
            "       VorlixAgents uninstall claude|codex|grok|kiro\n"
            "       VorlixAgents evict NAME claude|codex|grok|kiro   (NAME: \"Vibe Island\" or \"another notch app\")\n";
     err.flush();

@@ -1,65 +1,24 @@
 #include "installer/CodexTrust.h"
 
-#include "installer/HookConfig.h"
-
-#include <optional>
-
-namespace {
-
-// The quoted key that starts `text` (a basic "…" string with its escapes, or a literal '…' one), and what follows.
-std::optional<std::pair<QString, QStringView>> quotedKey(QStringView text) {
-    if (text.isEmpty() || (text.front() != u'"' && text.front() != u'\''))
-        return std::nullopt;
-    const QChar quote = text.front();
-    QString key;
-    for (qsizetype i = 1; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c == quote)
-            return std::pair(key, text.mid(i + 1));
-        if (c == u'\\' && quote == u'"' && i + 1 < text.size()) {
-            ++i;
-            const QChar escaped = text[i];
-            key += escaped == u'n' ? QChar(u'\n') : escaped == u't' ? QChar(u'\t') : escaped;
-            continue;
-        }
-        key += c;
-    }
-    return std::nullopt;
-}
-
-// The key of a `[hooks.state."…"]` header line.
-std::optional<QString> stateTable(QStringView line) {
-    if (!line.startsWith(u'[') || line.startsWith(u"[[") || !line.endsWith(u']'))
-        return std::nullopt;
-    QStringView inside = line.mid(1, line.size() - 2).trimmed();
-    constexpr QStringView prefix = u"hooks.state.";
-    if (!inside.startsWith(prefix))
-        return std::nullopt;
-    auto key = quotedKey(inside.mid(prefix.size()));
-    if (!key || !key->second.trimmed().isEmpty())
-        return std::nullopt;
-    return key->first;
-}
-
-bool holdsTrustedHash(QStringView line) {
-    const qsizetype equals = line.indexOf(u'=');
-    if (equals < 0 || line.left(equals).trimmed() != u"trusted_hash")
-        return false;
-    const auto value = quotedKey(line.mid(equals + 1).trimmed());
-    return value && !value->first.isEmpty();
-}
-
-} // namespace
+#include <toml++/toml.h>
 
 QSet<QString> CodexTrust::trustedKeys(const QByteArray& configToml) {
     QSet<QString> trusted;
-    std::optional<QString> table;
-    for (const QString& raw : QString::fromUtf8(configToml).split(u'\n')) {
-        const QStringView line = QStringView(raw).trimmed();
-        if (line.startsWith(u'['))
-            table = stateTable(line);
-        else if (table && holdsTrustedHash(line))
-            trusted.insert(*table);
+    toml::table config;
+    try {
+        config = toml::parse(std::string_view(configToml.constData(), static_cast<std::size_t>(configToml.size())));
+    } catch (const toml::parse_error&) {
+        return trusted;
+    }
+    const toml::table* state = config["hooks"]["state"].as_table();
+    if (state == nullptr)
+        return trusted;
+    for (const auto& [key, value] : *state) {
+        const toml::table* hook = value.as_table();
+        const std::optional<std::string_view> hash =
+            hook != nullptr ? (*hook)["trusted_hash"].value<std::string_view>() : std::nullopt;
+        if (hash && !hash->empty())
+            trusted.insert(QString::fromUtf8(key.str().data(), static_cast<qsizetype>(key.str().size())));
     }
     return trusted;
 }
@@ -74,7 +33,7 @@ QString CodexTrust::snakeCase(const QString& event) {
     return snake;
 }
 
-QStringList CodexTrust::ourKeys(const QString& hooksPath, const nlohmann::json& hooks) {
+QStringList CodexTrust::ourKeys(const QString& hooksPath, const HookConfig::json& hooks) {
     QStringList keys;
     if (!hooks.is_object())
         return keys;

@@ -1,7 +1,5 @@
 #include "installer/HookConfig.h"
 
-#include "JSONValue.h"
-
 #include <array>
 
 namespace {
@@ -30,7 +28,7 @@ constexpr std::array codexRows{
     HookRow{"PostToolUse", quick, ""},
     HookRow{"SessionStart", quick, nullptr},
     HookRow{"UserPromptSubmit", quick, nullptr},
-    HookRow{"SessionEnd", quick, nullptr},
+    HookRow{"SessionEnd", HookConfig::codexSessionEndTimeout, nullptr},
     HookRow{"Stop", quick, nullptr},
 };
 
@@ -97,7 +95,8 @@ std::string HookConfig::command(std::string_view home, Vorlix::Source source) {
 }
 
 HookConfig::json HookConfig::hookEntry(std::string_view home, Vorlix::Source source, int timeout) {
-    return json{{"type", "command"}, {"timeout", timeout}, {"command", command(home, source)}};
+    // Sorted, as earlier versions wrote them: installing over those leaves the file as it is.
+    return json{{"command", command(home, source)}, {"timeout", timeout}, {"type", "command"}};
 }
 
 HookConfig::json HookConfig::group(std::string_view home, Vorlix::Source source, int timeout,
@@ -224,14 +223,4 @@ bool HookConfig::stripStatusLine(json& root, std::string_view needle) {
         return false;
     root.erase(it);
     return true;
-}
-
-HookConfig::json HookConfig::parse(std::string_view text) {
-    if (JSONValue::nestsTooDeep(text))
-        return json(json::value_t::discarded);
-    return json::parse(text, nullptr, false);
-}
-
-std::string HookConfig::serialize(const json& value) {
-    return value.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }

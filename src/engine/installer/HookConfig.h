@@ -1,8 +1,8 @@
 #pragma once
 
 #include "Source.h"
+#include "installer/JsonShape.h"
 
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,7 +11,7 @@
 /// found in, merged into and stripped from its "hooks" object. No files are touched here.
 class HookConfig final {
 public:
-    using json = nlohmann::json;
+    using json = JsonShape::json;
 
     /// What a hooks object holds: our bridge, and the last other notch tool seen.
     struct Scan {
@@ -23,6 +23,8 @@ public:
     /// Gating hooks may wait a day for a human; every other event gets a few seconds.
     static constexpr int gateTimeout = 86400;
     static constexpr int eventTimeout = 5;
+    /// Codex clamps a longer SessionEnd hook to this and warns about it at every start.
+    static constexpr int codexSessionEndTimeout = 3;
     /// Every command of ours mentions this; nobody else's is expected to.
     static constexpr std::string_view ourNeedle = "vorlix";
 
@@ -49,9 +51,4 @@ public:
     static std::optional<json> strip(json root, std::string_view needle);
     /// Removes a "statusLine" object whose command contains the needle; tells whether it did.
     static bool stripStatusLine(json& root, std::string_view needle);
-
-    /// The parsed text; a discarded value when it is malformed or nested too deep.
-    static json parse(std::string_view text);
-    /// Indented for reading, keys sorted, UTF-8 kept as it is, with a final newline.
-    static std::string serialize(const json& value);
 };

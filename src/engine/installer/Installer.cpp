@@ -1,20 +1,44 @@
 #include "installer/Installer.h"
 
 #include "installer/CodexTrust.h"
+#include "installer/GrokCompat.h"
 #include "support/FileIO.h"
-#include "support/Log.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace {
 
+using Vorlix::Source;
+
 const QString claudeSettings = QStringLiteral(".claude/settings.json");
 const QString codexHooksFile = QStringLiteral(".codex/hooks.json");
+const QString codexConfig = QStringLiteral(".codex/config.toml");
+const QString grokHooksDir = QStringLiteral(".grok/hooks");
 const QString grokOurFile = QStringLiteral(".grok/hooks/vorlix.json");
 const QString grokVibeIslandFile = QStringLiteral(".grok/hooks/vibe-island.json");
 const QString grokConfig = QStringLiteral(".grok/config.toml");
+
+struct AgentPlace {
+    Source id;
+    const char* configDir;
+    const char* program;
+};
+constexpr AgentPlace places[] = {
+    {Source::claude, ".claude", "claude"},
+    {Source::codex, ".codex", "codex"},
+    {Source::grok, ".grok", "grok"},
+};
+
+const AgentPlace* placeOf(Source source) {
+    for (const AgentPlace& place : places) {
+        if (place.id == source)
+            return &place;
+    }
+    return nullptr;
+}
 
 std::string_view view(const QByteArray& bytes) {
     return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
@@ -27,8 +51,25 @@ Installer::MaybeErr makePrivatePath(const QString& dir) {
     return std::nullopt;
 }
 
-QString raw(Vorlix::Source source) {
-    return QString::fromUtf8(Vorlix::rawValue(source));
+QString nameOf(Source source) {
+    return QString::fromUtf8(Vorlix::displayName(source));
+}
+
+Installer::Err refuse(const QString& path, const QString& what) {
+    return {path + what + QStringLiteral(" \u2014 refusing to overwrite it.")};
+}
+
+Installer::Err nothingToDo(const QString& message) {
+    return {message, true};
+}
+
+// What uninstall (whose: "ours") and evict (the tool's name) say when nothing of that is in the file.
+QString nothingOf(Source source, const QString& whose, const QString& path) {
+    return QStringLiteral("Nothing to remove: %1 has no hooks of %2 in %3.").arg(nameOf(source), whose, path);
+}
+
+Installer::Err noKiroInstaller() {
+    return {QStringLiteral("Kiro CLI has no installer: its hooks are set up by hand."), true};
 }
 
 } // namespace
@@ -61,9 +102,8 @@ QString Installer::defaultBridgeSource() {
 }
 
 void Installer::refresh() {
-    using Vorlix::Source;
     const auto row = [](Source id, const char* configDir, Status status) {
-        return Agent{id, QString::fromUtf8(Vorlix::displayName(id)), QString::fromLatin1(configDir), std::move(status)};
+        return Agent{id, nameOf(id), QString::fromLatin1(configDir), std::move(status)};
     };
     QList<Agent> agents{row(Source::claude, ".claude", claudeStatus()), row(Source::codex, ".codex", codexStatus()),
                         row(Source::grok, ".grok", grokStatus())};
@@ -73,91 +113,126 @@ void Installer::refresh() {
     emit agentsChanged();
 }
 
-Installer::MaybeErr Installer::install(Vorlix::Source source) {
+QStringList Installer::watchedPaths() const {
+    QStringList paths{m_home};
+    for (const AgentPlace& place : places)
+        paths << absolute(QLatin1String(place.configDir));
+    for (const QString& file : {claudeSettings, codexHooksFile, codexConfig, grokHooksDir, grokConfig})
+        paths << absolute(file);
+    return paths;
+}
+
+bool Installer::isOnMachine(Source source) const {
+    const AgentPlace* place = placeOf(source);
+    return place != nullptr && (QFileInfo::exists(absolute(QLatin1String(place->configDir))) ||
+                                !QStandardPaths::findExecutable(QLatin1String(place->program)).isEmpty());
+}
+
+Installer::MaybeErr Installer::install(Source source, bool force) {
+    const AgentPlace* place = placeOf(source);
+    if (place == nullptr)
+        return finish(noKiroInstaller(), {});
+    if (!force && !isOnMachine(source)) {
+        return finish(Err{QStringLiteral("%1 is not on this machine (no ~/%2, no %3 on PATH), so nothing was changed. "
+                                         "Add --force to install its hooks anyway.")
+                              .arg(nameOf(source), QLatin1String(place->configDir), QLatin1String(place->program))},
+                      {});
+    }
     MaybeErr error = stageBridge();
+    bool wrote = false;
+    QString done = QStringLiteral("Installed hooks for %1.").arg(nameOf(source));
     if (!error) {
         switch (source) {
-        case Vorlix::Source::claude:
+        case Source::claude:
             error = mergeHooks(claudeSettings, HookConfig::claudeHooks(homeUtf8()));
             break;
-        case Vorlix::Source::codex:
-            error = mergeHooks(codexHooksFile, HookConfig::codexHooks(homeUtf8()));
+        case Source::codex:
+            error = mergeHooks(codexHooksFile, HookConfig::codexHooks(homeUtf8()), &wrote);
+            // Trust is for a hook's exact definition: one we have just written needs it anew.
+            if (!wrote && codexStatus() == Status::installed())
+                done += QStringLiteral(" Codex already trusts them.");
+            else
+                done += QStringLiteral(" Open Codex and trust them in /hooks \u2014 Codex runs no hook until you do.");
             break;
-        case Vorlix::Source::grok:
+        case Source::grok:
             error = writeGrokFile();
+            if (const QString note = error ? QString() : disableGrokClaudeCompat(); !note.isEmpty())
+                done += QLatin1Char(' ') + note;
             break;
-        case Vorlix::Source::kiro:
-            error = Err{QStringLiteral("Kiro adapter isn't wired up yet.")};
+        case Source::kiro:
             break;
         }
     }
-    QString done = QStringLiteral("Installed hooks for %1.").arg(raw(source));
-    if (source == Vorlix::Source::codex)
-        done += QStringLiteral(" Open Codex and trust them in /hooks \u2014 Codex runs no hook until you do.");
     return finish(error, done);
 }
 
-Installer::MaybeErr Installer::uninstall(Vorlix::Source source) {
+Installer::MaybeErr Installer::uninstall(Source source) {
+    const QString ours = QStringLiteral("ours");
     MaybeErr error;
     switch (source) {
-    case Vorlix::Source::claude:
-        error = stripHooks(claudeSettings, QString::fromUtf8(HookConfig::ourNeedle));
+    case Source::claude:
+        error = stripHooks(claudeSettings, QString::fromUtf8(HookConfig::ourNeedle), false,
+                           nothingOf(source, ours, claudeSettings));
         break;
-    case Vorlix::Source::codex:
-        error = stripHooks(codexHooksFile, QString::fromUtf8(HookConfig::ourNeedle));
+    case Source::codex:
+        error = stripHooks(codexHooksFile, QString::fromUtf8(HookConfig::ourNeedle), false,
+                           nothingOf(source, ours, codexHooksFile));
         break;
-    case Vorlix::Source::grok:
-        QFile::remove(absolute(grokOurFile)); // already gone is fine
+    case Source::grok:
+        error = removeFile(grokOurFile, nothingOf(source, ours, grokOurFile));
         break;
-    case Vorlix::Source::kiro:
+    case Source::kiro:
+        error = noKiroInstaller();
         break;
     }
-    return finish(error, QStringLiteral("Removed hooks for %1.").arg(raw(source)));
+    return finish(error, QStringLiteral("Removed hooks for %1.").arg(nameOf(source)));
 }
 
-Installer::MaybeErr Installer::evict(const QString& name, Vorlix::Source from) {
+Installer::MaybeErr Installer::evict(const QString& name, Source from) {
     const QString needle =
         name.toLower().contains(QStringLiteral("vibe")) ? QStringLiteral("vibe-island") : QStringLiteral("island");
     MaybeErr error;
     switch (from) {
-    case Vorlix::Source::claude:
-        error = stripHooks(claudeSettings, needle);
-        if (!error)
-            error = stripStatusLine(claudeSettings, needle);
+    case Source::claude:
+        error = stripHooks(claudeSettings, needle, true, nothingOf(from, name, claudeSettings));
         break;
-    case Vorlix::Source::codex:
-        error = stripHooks(codexHooksFile, needle);
+    case Source::codex:
+        error = stripHooks(codexHooksFile, needle, false, nothingOf(from, name, codexHooksFile));
         break;
-    case Vorlix::Source::grok:
-        QFile::remove(absolute(grokVibeIslandFile));
+    case Source::grok:
+        error = removeFile(grokVibeIslandFile, nothingOf(from, name, grokVibeIslandFile));
         break;
-    case Vorlix::Source::kiro:
+    case Source::kiro:
+        error = noKiroInstaller();
         break;
     }
-    return finish(error, QStringLiteral("Removed %1's hooks from %2.").arg(name, raw(from)));
+    return finish(error, QStringLiteral("Removed %1's hooks from %2.").arg(name, nameOf(from)));
 }
 
 Installer::MaybeErr Installer::finish(MaybeErr error, const QString& done) {
-    setLastMessage(error ? QStringLiteral("Failed: ") + error->description() : done);
+    if (!error)
+        setLastMessage(done);
+    else
+        setLastMessage(error->nothingToDo ? error->description() : QStringLiteral("Failed: ") + error->description());
     refresh();
     return error;
 }
 
 Installer::Status Installer::claudeStatus() const {
-    return jsonHooksStatus(QStringLiteral(".claude"), claudeSettings);
+    return jsonHooksStatus(Source::claude, claudeSettings);
 }
 
 Installer::Status Installer::codexStatus() const {
-    Status status = jsonHooksStatus(QStringLiteral(".codex"), codexHooksFile);
+    Status status = jsonHooksStatus(Source::codex, codexHooksFile);
     if (status.kind() != Status::Kind::installed)
         return status;
     // Codex skips hooks nobody trusted in its /hooks screen, without a word: "installed" would be a lie.
-    const std::optional<HookConfig::json> root = readObject(codexHooksFile);
-    if (!root) // changed since the probe: the next refresh tells
+    Loaded hooks;
+    if (load(codexHooksFile, hooks)) // changed since the probe: the next refresh tells
         return status;
-    const FileIO::ReadResult config = FileIO::read(absolute(QStringLiteral(".codex/config.toml")));
-    const QStringList ours = CodexTrust::ourKeys(absolute(codexHooksFile), root->value("hooks", HookConfig::json()));
-    const QSet<QString> trusted = CodexTrust::trustedKeys(config.data);
+    const QStringList ours =
+        CodexTrust::ourKeys(absolute(codexHooksFile), hooks.json.value.value("hooks", HookConfig::json()));
+    const QSet<QString> trusted = CodexTrust::trustedKeys(FileIO::read(absolute(codexConfig)).data);
     for (const QString& key : ours) {
         if (!trusted.contains(key))
             return Status::awaitingTrust();
@@ -166,7 +241,7 @@ Installer::Status Installer::codexStatus() const {
 }
 
 Installer::Status Installer::grokStatus() const {
-    if (!QFileInfo::exists(absolute(QStringLiteral(".grok"))))
+    if (!isOnMachine(Source::grok))
         return Status::notFound();
     if (QFileInfo::exists(absolute(grokOurFile)))
         return Status::installed();
@@ -175,14 +250,14 @@ Installer::Status Installer::grokStatus() const {
     return Status::notInstalled();
 }
 
-Installer::Status Installer::jsonHooksStatus(const QString& configDir, const QString& file) const {
-    if (!QFileInfo::exists(absolute(configDir)))
+Installer::Status Installer::jsonHooksStatus(Source source, const QString& file) const {
+    if (!isOnMachine(source))
         return Status::notFound();
-    const std::optional<HookConfig::json> root = readObject(file);
-    if (!root)
+    Loaded loaded;
+    if (load(file, loaded) || !loaded.exists)
         return Status::notInstalled();
-    const auto hooks = root->find("hooks");
-    const HookConfig::Scan scan = hooks == root->end() ? HookConfig::Scan{} : HookConfig::scan(*hooks);
+    const auto hooks = loaded.json.value.find("hooks");
+    const HookConfig::Scan scan = hooks == loaded.json.value.end() ? HookConfig::Scan{} : HookConfig::scan(*hooks);
     if (scan.ours)
         return Status::installed();
     if (scan.foreign)
@@ -217,83 +292,110 @@ Installer::MaybeErr Installer::stageBridge() {
     return std::nullopt;
 }
 
-Installer::MaybeErr Installer::mergeHooks(const QString& path, const HookConfig::json& add) {
-    if (MaybeErr error = backup(path))
-        return error;
-    const auto refuse = [&path](const QString& what) {
-        return Err{path + what + QStringLiteral(" \u2014 refusing to overwrite it.")};
-    };
-    HookConfig::json root = HookConfig::json::object();
-    const FileIO::ReadResult file = FileIO::read(absolute(path));
-    if (file.status == FileIO::ReadStatus::unreadable)
-        return refuse(QStringLiteral(" cannot be read (%1)").arg(file.error));
-    if (file.status == FileIO::ReadStatus::ok) {
-        HookConfig::json parsed = HookConfig::parse(view(file.data));
-        if (parsed.is_discarded())
-            return refuse(QStringLiteral(" isn't valid JSON"));
-        if (!parsed.is_object())
-            return refuse(QStringLiteral(": the top level is not an object"));
-        root = std::move(parsed);
-    }
-    std::optional<HookConfig::json> merged = HookConfig::merge(std::move(root), add);
-    if (!merged)
-        return refuse(QStringLiteral(": \"hooks\" is not an object"));
-    return write(*merged, path);
-}
-
-Installer::MaybeErr Installer::writeGrokFile() {
-    if (MaybeErr error = backup(grokOurFile))
-        return error;
-    if (MaybeErr error = write(HookConfig::json{{"hooks", HookConfig::grokHooks(homeUtf8())}}, grokOurFile))
-        return error;
-    disableGrokClaudeCompat();
+Installer::MaybeErr Installer::loadBytes(const QString& path, Loaded& file) const {
+    const QFileInfo info(absolute(path));
+    if (!info.exists() && !info.isSymLink())
+        return std::nullopt;
+    // A FIFO, a device or a folder is not ours to read or replace: reading one could block or never end.
+    if (info.exists() && !info.isFile())
+        return refuse(path, QStringLiteral(" is not a regular file"));
+    FileIO::ReadResult read = FileIO::read(absolute(path));
+    if (read.status != FileIO::ReadStatus::ok)
+        return refuse(path, QStringLiteral(" cannot be read (%1)").arg(read.error));
+    file.exists = true;
+    file.bytes = std::move(read.data);
     return std::nullopt;
 }
 
-void Installer::disableGrokClaudeCompat() {
-    const QString path = absolute(grokConfig);
-    const FileIO::ReadResult file = FileIO::read(path);
-    // A config we cannot read would be replaced by the block alone.
-    if (file.status == FileIO::ReadStatus::unreadable) {
-        Log::line(QStringLiteral("Could not read %1; left it unchanged").arg(path));
-        return;
-    }
-    // Bytes, not text: whatever the file holds is written back exactly.
-    QByteArray text = file.data;
-    if (text.contains("[compat.claude]"))
-        return;
-    if (!text.isEmpty() && !text.endsWith('\n'))
-        text += '\n';
-    text += "\n[compat.claude]\nhooks = false\n";
-    QString error;
-    if (!FileIO::writeAtomically(path, text, &error))
-        Log::line(QStringLiteral("Could not write %1: %2").arg(path, error));
-}
-
-Installer::MaybeErr Installer::stripHooks(const QString& path, const QString& needle) {
-    std::optional<HookConfig::json> root = readObject(path);
-    if (!root)
-        return std::nullopt;
-    // A "hooks" member that is not an object is left alone, like a file that is not JSON.
-    std::optional<HookConfig::json> stripped = HookConfig::strip(std::move(*root), needle.toStdString());
-    if (!stripped)
-        return std::nullopt;
-    if (MaybeErr error = backup(path))
+Installer::MaybeErr Installer::load(const QString& path, Loaded& file) const {
+    if (MaybeErr error = loadBytes(path, file); error || !file.exists)
         return error;
-    return write(*stripped, path);
+    file.json = JsonShape::read(view(file.bytes));
+    if (!file.json.problem.empty())
+        return refuse(path, QLatin1Char(' ') + QString::fromStdString(file.json.problem));
+    if (!file.json.value.is_object())
+        return refuse(path, QStringLiteral(": the top level is not an object"));
+    return std::nullopt;
 }
 
-Installer::MaybeErr Installer::stripStatusLine(const QString& path, const QString& needle) {
-    std::optional<HookConfig::json> root = readObject(path);
-    if (!root || !HookConfig::stripStatusLine(*root, needle.toStdString()))
-        return std::nullopt;
-    return write(*root, path);
+Installer::MaybeErr Installer::mergeHooks(const QString& path, const HookConfig::json& add, bool* wrote) {
+    Loaded file;
+    if (MaybeErr error = load(path, file))
+        return error;
+    HookConfig::json root = file.exists ? file.json.value : HookConfig::json::object();
+    std::optional<HookConfig::json> merged = HookConfig::merge(std::move(root), add);
+    if (!merged)
+        return refuse(path, QStringLiteral(": \"hooks\" is not an object"));
+    return replace(path, file, *merged, wrote);
 }
 
-Installer::MaybeErr Installer::backup(const QString& path) {
-    const QString source = absolute(path);
-    if (!QFileInfo::exists(source))
+Installer::MaybeErr Installer::writeGrokFile() {
+    // The file is ours alone and is replaced whole, in our own shape.
+    Loaded file;
+    if (MaybeErr error = loadBytes(grokOurFile, file))
+        return error;
+    return replace(grokOurFile, file, HookConfig::json{{"hooks", HookConfig::grokHooks(homeUtf8())}});
+}
+
+QString Installer::disableGrokClaudeCompat() {
+    Loaded file;
+    if (MaybeErr error = loadBytes(grokConfig, file))
+        return GrokCompat::leftAlone(error->description());
+    const GrokCompat::Plan plan = GrokCompat::plan(file.bytes);
+    if (!plan.text)
+        return plan.note;
+    QString error;
+    if (!FileIO::writeAtomically(absolute(grokConfig), *plan.text, &error, FileIO::Access::owner))
+        return GrokCompat::leftAlone(QStringLiteral("Could not write %1: %2.").arg(grokConfig, error));
+    return {};
+}
+
+Installer::MaybeErr Installer::stripHooks(const QString& path, const QString& needle, bool statusLine,
+                                          const QString& nothing) {
+    Loaded file;
+    if (MaybeErr error = load(path, file))
+        return error;
+    if (!file.exists)
+        return nothingToDo(nothing);
+    std::optional<HookConfig::json> stripped = HookConfig::strip(file.json.value, needle.toStdString());
+    if (!stripped)
+        return refuse(path, QStringLiteral(": \"hooks\" is not an object"));
+    if (statusLine)
+        HookConfig::stripStatusLine(*stripped, needle.toStdString());
+    if (*stripped == file.json.value)
+        return nothingToDo(nothing);
+    return replace(path, file, *stripped);
+}
+
+Installer::MaybeErr Installer::removeFile(const QString& path, const QString& nothing) {
+    const QFileInfo info(absolute(path));
+    if (!info.exists() && !info.isSymLink())
+        return nothingToDo(nothing);
+    QFile file(absolute(path));
+    if (!file.remove())
+        return Err{QStringLiteral("Could not remove %1: %2").arg(path, file.errorString())};
+    return std::nullopt;
+}
+
+Installer::MaybeErr Installer::replace(const QString& path, const Loaded& file, const HookConfig::json& value,
+                                       bool* wrote) {
+    const QByteArray text = QByteArray::fromStdString(file.json.shape.write(value));
+    if (file.exists && text == file.bytes)
         return std::nullopt;
+    if (wrote != nullptr)
+        *wrote = true;
+    if (file.exists) {
+        if (MaybeErr error = backup(path, file.bytes))
+            return error;
+    }
+    QString error;
+    // A file we create is the agent's to run commands from: nobody else may write it, whatever the umask.
+    if (!FileIO::writeAtomically(absolute(path), text, &error, FileIO::Access::owner))
+        return Err{QStringLiteral("Could not write %1: %2").arg(path, error)};
+    return std::nullopt;
+}
+
+Installer::MaybeErr Installer::backup(const QString& path, const QByteArray& bytes) {
     const QString stamp = m_clock.now().toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH-mm-ss'Z'"));
     const QString folder = absolute(QStringLiteral(".vorlix-agents/backups/") + stamp);
     if (MaybeErr error = makePrivatePath(folder))
@@ -304,28 +406,9 @@ Installer::MaybeErr Installer::backup(const QString& path) {
     // An earlier copy from the same second is kept: it holds the older content.
     if (QFileInfo::exists(target))
         return std::nullopt;
-    QFile file(source);
-    if (!file.copy(target))
-        return Err{QStringLiteral("Could not back up %1 to %2: %3").arg(path, target, file.errorString())};
-    // A copy of someone's settings is as private as the rest of our folder.
-    QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    return std::nullopt;
-}
-
-Installer::MaybeErr Installer::write(const HookConfig::json& root, const QString& path) {
-    const std::string text = HookConfig::serialize(root);
+    // The bytes just read, not a second copy of the file: what is kept is what was replaced.
     QString error;
-    if (!FileIO::writeAtomically(absolute(path), QByteArray::fromStdString(text), &error))
-        return Err{QStringLiteral("Could not write %1: %2").arg(path, error)};
+    if (!FileIO::writeAtomically(target, bytes, &error, FileIO::Access::owner))
+        return Err{QStringLiteral("Could not back up %1 to %2: %3").arg(path, target, error)};
     return std::nullopt;
-}
-
-std::optional<HookConfig::json> Installer::readObject(const QString& path) const {
-    const FileIO::ReadResult file = FileIO::read(absolute(path));
-    if (file.status != FileIO::ReadStatus::ok)
-        return std::nullopt;
-    HookConfig::json parsed = HookConfig::parse(view(file.data));
-    if (!parsed.is_object())
-        return std::nullopt;
-    return parsed;
 }

@@ -8,11 +8,13 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 /// Wires the coding agents on this machine to the bridge and unwires them again, keeping everybody else's
-/// hooks and a backup of every file before it changes. Confined to the main thread; every operation is
-/// synchronous. All relative paths below are under the home directory given at construction.
+/// hooks, the shape of their files and a backup of every file before it changes. Confined to the main thread;
+/// every operation is synchronous, and none can block: an agent's file is read only when it is a regular file,
+/// opened without blocking. All relative paths below are under the home directory given at construction.
 class Installer final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Installer)
@@ -56,6 +58,8 @@ public:
 
     struct Err {
         QString msg;
+        /// Nothing went wrong, there was only nothing to do; the message carries no "Failed: ".
+        bool nothingToDo = false;
         const QString& description() const { return msg; }
     };
     /// Nothing on success.
@@ -75,8 +79,15 @@ public:
 
     /// Re-probes the three agents (Claude Code, Codex, Grok; Kiro has no row).
     void refresh();
-    // Each sets lastMessage, refreshes the rows and returns its failure, if any.
-    MaybeErr install(Vorlix::Source source);
+    /// Where an agent appearing or its files changing shows: the home folder, the agents' folders and files.
+    QStringList watchedPaths() const;
+    /// Whether the agent's folder exists or its program is on PATH.
+    bool isOnMachine(Vorlix::Source source) const;
+
+    // Each sets lastMessage, refreshes the rows and returns its failure, if any; having nothing to do counts as
+    // one, and leaves every file as it was.
+    /// Refuses an agent that is not on this machine unless forced.
+    MaybeErr install(Vorlix::Source source, bool force = false);
     MaybeErr uninstall(Vorlix::Source source);
     /// Removes a foreign tool's hooks ("Vibe Island", "another notch app") from one agent.
     MaybeErr evict(const QString& name, Vorlix::Source from);
@@ -90,22 +101,36 @@ signals:
     void lastMessageChanged();
 
 private:
+    /// An agent's JSON file as read: absent, or its bytes and what they hold.
+    struct Loaded {
+        bool exists = false;
+        QByteArray bytes;
+        JsonShape::Read json;
+    };
+
     QString absolute(const QString& relative) const { return m_home + QLatin1Char('/') + relative; }
     std::string homeUtf8() const { return m_home.toStdString(); }
     void setLastMessage(const QString& message);
     MaybeErr finish(MaybeErr error, const QString& done);
-    Status jsonHooksStatus(const QString& configDir, const QString& file) const;
+    Status jsonHooksStatus(Vorlix::Source source, const QString& file) const;
 
     MaybeErr stageBridge();
-    MaybeErr mergeHooks(const QString& path, const HookConfig::json& add);
+    MaybeErr mergeHooks(const QString& path, const HookConfig::json& add, bool* wrote = nullptr);
     MaybeErr writeGrokFile();
-    MaybeErr stripHooks(const QString& path, const QString& needle);
-    MaybeErr stripStatusLine(const QString& path, const QString& needle);
-    MaybeErr backup(const QString& path);
-    MaybeErr write(const HookConfig::json& root, const QString& path);
-    void disableGrokClaudeCompat();
-    /// The file parsed as a JSON object; absent when missing, unreadable, malformed or another kind of value.
-    std::optional<HookConfig::json> readObject(const QString& path) const;
+    /// Strips entries whose command holds the needle (and a matching status line when asked); `nothing` is the
+    /// message when none did.
+    MaybeErr stripHooks(const QString& path, const QString& needle, bool statusLine, const QString& nothing);
+    MaybeErr removeFile(const QString& path, const QString& nothing);
+    /// Writes the value in the file's shape, after a backup of what was there; an unchanged file is not touched
+    /// (*wrote tells which).
+    MaybeErr replace(const QString& path, const Loaded& file, const HookConfig::json& value, bool* wrote = nullptr);
+    MaybeErr backup(const QString& path, const QByteArray& bytes);
+    /// What Grok's config.toml needs, done where it can be; the note for the person otherwise.
+    QString disableGrokClaudeCompat();
+    /// The file's bytes, read without blocking; an error when it is there but not a regular file or unreadable.
+    MaybeErr loadBytes(const QString& path, Loaded& file) const;
+    /// The same, parsed as a JSON object; also an error when it is not JSON we can keep, or not an object.
+    MaybeErr load(const QString& path, Loaded& file) const;
 
     const QString m_home;
     const QString m_bridgeSource;

@@ -1,4 +1,5 @@
 #include "settings/AgentsTab.h"
+#include "EventLoop.h"
 #include "TempHome.h"
 #include "TestFiles.h"
 #include "WidgetProbe.h"
@@ -24,7 +25,10 @@ struct AgentsTabTest : ::testing::Test {
 } // namespace
 
 TEST_F(AgentsTabTest, RowsShowEachStatusAndTheirButtonsCallTheInstaller) {
-    QDir().mkpath(home + "/.claude");                              // present, not wired
+    const QByteArray path = qgetenv("PATH");
+    put("bin/claude", "#!/bin/sh\n"); // on PATH, never run: no folder yet, but it can be wired
+    QFile::setPermissions(home + "/bin/claude", QFile::ReadOwner | QFile::ExeOwner);
+    qputenv("PATH", (home + "/bin").toUtf8());
     put(".grok/hooks/vibe-island.json", "{}");                     // another tool holds Grok
     Installer installer(home, QStringLiteral(VORLIX_BRIDGE_PATH)); // Codex is absent
     Prefs prefs(home + "/prefs.json", home + "/autostart");
@@ -43,7 +47,7 @@ TEST_F(AgentsTabTest, RowsShowEachStatusAndTheirButtonsCallTheInstaller) {
     EXPECT_EQ(textColor(label(&tab, "watching")), PixelSprite::green());
     ASSERT_NE(button(&tab, "Remove"), nullptr);
     // The installer's last word shows at the bottom until it changes.
-    EXPECT_EQ(texts(&tab).last(), QStringLiteral("Installed hooks for claude."));
+    EXPECT_EQ(texts(&tab).last(), QStringLiteral("Installed hooks for Claude Code."));
 
     button(&tab, "Replace Vibe Island")->click();
     settle();
@@ -53,6 +57,10 @@ TEST_F(AgentsTabTest, RowsShowEachStatusAndTheirButtonsCallTheInstaller) {
     button(&tab, "Remove")->click();
     settle();
     EXPECT_EQ(buttonTitles(&tab), QStringList({"Install", "Remove"}));
+    // Codex run for the first time while the tab is open.
+    QDir().mkpath(home + "/.codex");
+    EXPECT_TRUE(waitUntil([&] { return buttonTitles(&tab) == QStringList({"Install", "Install", "Remove"}); }));
+    qputenv("PATH", path);
 }
 
 TEST_F(AgentsTabTest, PickerAndSwitchesWriteThePreferences) {

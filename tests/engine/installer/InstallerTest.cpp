@@ -1,29 +1,46 @@
 #include "installer/Installer.h"
 #include "BridgeProcess.h"
 #include "Event.h"
+#include "EventLoop.h"
 #include "LineServer.h"
 #include "TempHome.h"
 #include "TestFiles.h"
-#include "cli/HooksCommand.h"
+#include "installer/AgentWatcher.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTextStream>
+#include <functional>
+#include <future>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
-using json = nlohmann::json;
+using json = HookConfig::json;
 using Vorlix::Source;
 using Status = Installer::Status;
 
 namespace {
 
 const QString claudeFile = QStringLiteral(".claude/settings.json");
-const QString firstBackup = QStringLiteral(".vorlix-agents/backups/2026-12-05T16-48-39Z/");
+const QString codexFile = QStringLiteral(".codex/hooks.json");
+const QString backups = QStringLiteral(".vorlix-agents/backups");
+const QString firstBackup = backups + QStringLiteral("/2026-12-05T16-48-39Z/");
 
 using TestFiles::mode;
 using TestFiles::read;
+
+// Runs the call on a thread of its own, so one that blocks fails the test instead of hanging it.
+std::optional<Installer::MaybeErr> within(std::function<Installer::MaybeErr()> call) {
+    auto promise = std::make_shared<std::promise<Installer::MaybeErr>>();
+    std::future<Installer::MaybeErr> result = promise->get_future();
+    std::thread([promise, call = std::move(call)] { promise->set_value(call()); }).detach();
+    if (result.wait_for(std::chrono::seconds(10)) != std::future_status::ready)
+        return std::nullopt;
+    return result.get();
+}
 
 QByteArray fixture(const char* name) {
     return read(QStringLiteral(VORLIX_FIXTURES_DIR "/") + QLatin1String(name));
@@ -35,6 +52,11 @@ protected:
     QString home = QString::fromStdString(temp.path());
     // 18:48:39 at UTC+2: backups are named 2026-12-05T16-48-39Z.
     ManualClock clock{QDateTime(QDate(2026, 12, 5), QTime(18, 48, 39), QTimeZone(2 * 3600))};
+    std::string oldPath = qgetenv("PATH").toStdString();
+
+    // No agent program is on PATH unless a test puts it in <home>/bin.
+    void SetUp() override { setenv("PATH", (temp.path() + "/bin").c_str(), 1); }
+    void TearDown() override { setenv("PATH", oldPath.c_str(), 1); }
 
     std::unique_ptr<Installer> make(const QString& bridge = QStringLiteral(VORLIX_BRIDGE_PATH)) {
         return std::make_unique<Installer>(home, bridge, clock);
@@ -52,9 +74,9 @@ protected:
     }
 };
 
-TEST_F(InstallerTest, InstallAppendsOurGroupsOnceAndUninstallRestoresTheFileAndItsShape) {
-    // The fixture holds foreign groups, odd array elements and numbers that must keep their spelling; it is a
-    // private file reached through a symlink, and stays one.
+TEST_F(InstallerTest, InstallAppendsOurGroupsOnceAndUninstallRestoresTheFile) {
+    // The fixture holds foreign groups and odd array elements; it is a private file reached through a symlink,
+    // and stays one.
     const TestFiles::Umask open(0); // our backups stay private all the same
     const QString target = QStringLiteral("dotfiles/claude.json");
     put(target, fixture("installer/claude-settings.json"));
@@ -64,10 +86,12 @@ TEST_F(InstallerTest, InstallAppendsOurGroupsOnceAndUninstallRestoresTheFileAndI
     const json before = getJson(claudeFile);
     auto installer = make();
     EXPECT_EQ(statusOf(*installer, Source::claude), Status::notInstalled());
-    installer->install(Source::claude);
+    EXPECT_FALSE(installer->install(Source::claude));
     const QByteArray first = get(claudeFile);
-    installer->install(Source::claude);
+    clock.advance(1);
+    EXPECT_FALSE(installer->install(Source::claude));
     EXPECT_EQ(get(claudeFile), first);
+    EXPECT_EQ(installer->lastMessage(), QStringLiteral("Installed hooks for Claude Code."));
     json after = getJson(claudeFile);
     // Each event ends in our group; without it, the file is what it was.
     const json ours = HookConfig::claudeHooks(home.toStdString());
@@ -78,121 +102,302 @@ TEST_F(InstallerTest, InstallAppendsOurGroupsOnceAndUninstallRestoresTheFileAndI
         if (groups.empty())
             after.at("hooks").erase(event);
     }
-    EXPECT_EQ(after.dump(), before.dump());
+    EXPECT_EQ(after, before);
     EXPECT_EQ(mode(at(QStringLiteral(".vorlix-agents/bin/vorlix-bridge"))), 0755u);
     EXPECT_EQ(mode(at(QStringLiteral(".vorlix-agents/bin"))), 0700u);
     EXPECT_EQ(get(QStringLiteral(".vorlix-agents/bin/vorlix-bridge")), read(QStringLiteral(VORLIX_BRIDGE_PATH)));
 
-    // The second backup in the same second is skipped: the copy still holds the file as it was.
-    EXPECT_EQ(QDir(at(QStringLiteral(".vorlix-agents/backups"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
-              QStringList{"2026-12-05T16-48-39Z"});
+    // The unchanged second install took no backup.
+    EXPECT_EQ(QDir(at(backups)).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{"2026-12-05T16-48-39Z"});
     EXPECT_EQ(get(firstBackup + QStringLiteral(".claude_settings.json")), fixture("installer/claude-settings.json"));
     EXPECT_EQ(mode(at(firstBackup + QStringLiteral(".claude_settings.json"))), 0600u);
     EXPECT_EQ(mode(at(firstBackup)), 0700u);
-    clock.advance(1);
-    installer->uninstall(Source::claude);
-    EXPECT_EQ(installer->lastMessage(), QStringLiteral("Removed hooks for claude."));
-    EXPECT_EQ(getJson(claudeFile).dump(), before.dump());
-    EXPECT_EQ(get(QStringLiteral(".vorlix-agents/backups/2026-12-05T16-48-40Z/.claude_settings.json")), first);
+    EXPECT_FALSE(installer->uninstall(Source::claude));
+    EXPECT_EQ(installer->lastMessage(), QStringLiteral("Removed hooks for Claude Code."));
+    EXPECT_EQ(getJson(claudeFile), before);
+    EXPECT_EQ(get(backups + QStringLiteral("/2026-12-05T16-48-40Z/.claude_settings.json")), first);
     EXPECT_TRUE(QFileInfo(at(claudeFile)).isSymLink());
     EXPECT_EQ(mode(at(target)), 0600u);
 
     // Install drops a foreign group that also runs an old copy of ours whole (uninstall alone would keep "say
-    // hi"); with only our hooks left the "hooks" member goes. A file that is gone stays gone.
+    // hi"); with only our hooks left the "hooks" member goes.
     put(claudeFile, R"({"model":"opus","hooks":{"Stop":[{"hooks":[{"command":"say hi"},
         {"command":"'/old/.vorlix-agents/bin/vorlix-bridge' --source claude"}]}]}})");
     installer->install(Source::claude);
     installer->uninstall(Source::claude);
     EXPECT_EQ(getJson(claudeFile), (json{{"model", "opus"}}));
-    QFile::remove(at(claudeFile));
-    installer->uninstall(Source::claude);
-    EXPECT_FALSE(QFileInfo::exists(at(claudeFile)));
 }
 
-// A file we cannot merge into is refused with what is wrong with it, and left as it was.
-TEST_F(InstallerTest, FilesThatAreNotOurKindOfJsonAreRefusedAndLeftAlone) {
-    const std::pair<QByteArray, const char*> cases[] = {
+// Whatever the owner's layout, install then uninstall gives back the same bytes: keys in their order, the same
+// indentation and final newline, every number spelled as it was.
+TEST_F(InstallerTest, AgentFilesKeepTheirShapeAndEveryNumber) {
+    const char* const files[] = {
+        "{\n\t\"zeta\": 123456789012345678901234567890,\n\t\"alpha\": 1.5e-400,\n\t\"mid\": [\n\t\t1e5,\n\t\t1.50,\n"
+        "\t\t-0.0,\n\t\t9007199254740993,\n\t\t{}\n\t]\n}\n",
+        "{\n    \"permissions\": {\n        \"allow\": [\n            \"Bash(ls:*)\"\n        ]\n    },\n"
+        "    \"hooks\": {\n        \"Stop\": [\n            {\n                \"hooks\": [\n                    {\n"
+        "                        \"type\": \"command\",\n                        \"command\": \"say done\"\n"
+        "                    }\n                ]\n            }\n        ]\n    },\n    \"model\": \"opus\"\n}\n",
+        R"({"b":2,"a":{"x":[1,2.5E3,[]]},"c":"café ✓"})",
+        "{\n  \"n\": 1E+2,\n  \"tiny\": 4.9e-324,\n  \"z\": null\n}",
+    };
+    QDir().mkpath(at(QStringLiteral(".claude")));
+    auto installer = make();
+    for (const char* text : files) {
+        SCOPED_TRACE(text);
+        put(claudeFile, text);
+        EXPECT_FALSE(installer->install(Source::claude)) << installer->lastMessage().toStdString();
+        EXPECT_EQ(statusOf(*installer, Source::claude), Status::installed());
+        EXPECT_FALSE(installer->uninstall(Source::claude)) << installer->lastMessage().toStdString();
+        EXPECT_EQ(get(claudeFile).toStdString(), text);
+    }
+}
+
+// Anything but a regular file is refused before it is opened, so nothing can block: the operation runs on a
+// thread of its own and must end in time.
+TEST_F(InstallerTest, FilesThatCannotBeKeptAreRefusedAndLeftAlone) {
+    const std::pair<QByteArray, const char*> texts[] = {
         {"", " isn't valid JSON"},
         {"{\"hooks\": ", " isn't valid JSON"},
         {"[]", ": the top level is not an object"},
         {"{\"hooks\": []}", ": \"hooks\" is not an object"},
-        {"{\"hooks\": null}", ": \"hooks\" is not an object"},
+        {"{\"hooks\": {}, \"big\": -1e400}", " holds the number -1e400, which cannot be written back unchanged"},
     };
-    auto installer = make();
-    for (const auto& [content, what] : cases) {
-        SCOPED_TRACE(content.toStdString());
-        put(claudeFile, content);
-        EXPECT_TRUE(installer->install(Source::claude));
-        EXPECT_EQ(installer->lastMessage(),
-                  QStringLiteral("Failed: .claude/settings.json%1 \u2014 refusing to overwrite it.").arg(what));
+    const auto refusal = [](const char* what) {
+        return QStringLiteral("Failed: .claude/settings.json%1 \u2014 refusing to overwrite it.").arg(what);
+    };
+    const QString path = at(claudeFile);
+    QDir().mkpath(at(QStringLiteral(".claude")));
+    const auto everyOperation = [&](const char* what) {
+        auto installer = make();
+        for (const auto& operation : std::vector<std::function<Installer::MaybeErr()>>{
+                 [&] { return installer->install(Source::claude); },
+                 [&] { return installer->uninstall(Source::claude); },
+                 [&] { return installer->evict(QStringLiteral("Vibe Island"), Source::claude); }}) {
+            const std::optional<Installer::MaybeErr> error = within(operation);
+            ASSERT_TRUE(error) << "blocked:" << what;
+            EXPECT_TRUE(*error);
+            EXPECT_EQ(installer->lastMessage(), refusal(what));
+        }
         EXPECT_EQ(statusOf(*installer, Source::claude), Status::notInstalled());
-        EXPECT_FALSE(installer->uninstall(Source::claude)); // passes such files by quietly
+        EXPECT_FALSE(QFileInfo::exists(at(backups)));
+    };
+    for (const auto& [content, what] : texts) {
+        put(claudeFile, content);
+        everyOperation(what);
         EXPECT_EQ(get(claudeFile), content);
     }
+
+    QFile::remove(path);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    everyOperation(" is not a regular file");
+    QFile::remove(path);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), path));
+    everyOperation(" is not a regular file");
+    QFile::remove(path);
+    ASSERT_TRUE(QDir().mkpath(path));
+    everyOperation(" is not a regular file");
+    EXPECT_TRUE(QFileInfo(path).isDir());
+
     // An event that is not an array holds nothing an agent runs: ours take its place.
+    QDir().rmdir(path);
     put(claudeFile, R"({"hooks": {"PreToolUse": {"matcher": "*"}}, "model": "opus"})");
-    EXPECT_FALSE(installer->install(Source::claude));
+    EXPECT_FALSE(make()->install(Source::claude));
     EXPECT_EQ(getJson(claudeFile).at("hooks").at("PreToolUse"),
               HookConfig::claudeHooks(home.toStdString())["PreToolUse"]);
 }
 
-// Codex runs none of our hooks until the person trusts each one in its /hooks screen, so it is told to.
+// Files we create hold commands the agent runs: only their owner may write them, whatever the umask. A file
+// that was there keeps its mode.
+TEST_F(InstallerTest, FilesWeCreateArePrivateAndOthersKeepTheirMode) {
+    const TestFiles::Umask open(0);
+    for (const char* folder : {".claude", ".codex", ".grok"})
+        QDir().mkpath(at(QLatin1String(folder)));
+    put(codexFile, "{}\n");
+    QFile::setPermissions(at(codexFile), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    auto installer = make();
+    for (Source source : {Source::claude, Source::codex, Source::grok})
+        EXPECT_FALSE(installer->install(source)) << installer->lastMessage().toStdString();
+    for (const char* file : {".claude/settings.json", ".grok/hooks/vorlix.json", ".grok/config.toml"})
+        EXPECT_EQ(mode(at(QLatin1String(file))), 0600u) << file;
+    EXPECT_EQ(mode(at(QStringLiteral(".grok/hooks"))), 0700u);
+    EXPECT_EQ(mode(at(codexFile)), 0644u);
+}
+
+// Codex runs none of our hooks until the person trusts each one in its /hooks screen, however its config.toml
+// spells that.
 TEST_F(InstallerTest, CodexIsInstalledOnlyOnceEveryHookOfOursIsTrusted) {
     const QString config = QStringLiteral(".codex/config.toml");
     const QByteArray asCodexWroteIt = fixture("agents/codex/trust/config.toml").replace("/home/dev", home.toUtf8());
-    const auto table = [this](const char* event) {
-        return QStringLiteral("[hooks.state.\"%1/.codex/hooks.json:%2:0:0\"]\ntrusted_hash = \"sha256:00\"\n")
-            .arg(home, QLatin1String(event))
-            .toUtf8();
+    const QStringList older{"pre_tool_use", "permission_request", "post_tool_use", "session_start", "stop"};
+    const QStringList newer{"user_prompt_submit", "session_end"};
+    const auto spelled = [&](const QStringList& events, const char* pattern, const char* before = "",
+                             const char* after = "") {
+        QByteArray text = before;
+        for (const QString& event : events)
+            text += QString::fromLatin1(pattern).arg(home + QStringLiteral("/.codex/hooks.json:") + event).toUtf8();
+        return text + after;
     };
-    const QByteArray newRows = table("user_prompt_submit") + table("session_end");
+    const QByteArray newRows = spelled(newer, "[hooks.state.\"%1:0:0\"]\ntrusted_hash = \"sha256:00\"\n");
+    const QStringList all = older + newer;
     const std::pair<QByteArray, bool> cases[] = {
         {{}, false},
         {asCodexWroteIt, false}, // trusted before the prompt and session-end rows existed
         {asCodexWroteIt + newRows, true},
         {"model = \"o3\"\n" + asCodexWroteIt + newRows + "[hooks.state.\"other\"]\ntrusted_hash = \"x\"\n", true},
+        {spelled(all, "hooks.state.\"%1:0:0\".trusted_hash = 'sha256:1'\n"), true},
+        {spelled(all, "\"%1:0:0\" = { trusted_hash = \"h\" }\n", "[hooks.\"state\"]\n"), true},
+        {spelled(all, "'%1:0:0' = { trusted_hash = \"h\" }, ", "hooks = { state = { ", "} }\n").replace(", }", " }"),
+         true},
+        {spelled(all, "[hooks.state.'%1:0:0']\ntrusted_hash = \"\"\n"), false},
         {QByteArray(asCodexWroteIt + newRows).replace("trusted_hash = \"sha256:8e4c", "# trusted_hash = \""), false},
         {QByteArray(asCodexWroteIt + newRows).replace(":stop:0:0", ":stop:1:0"), false},
+        {asCodexWroteIt + newRows + "[broken\n", false},
     };
     QDir().mkpath(at(QStringLiteral(".codex")));
     auto installer = make();
+    const QString installed = QStringLiteral("Installed hooks for Codex.");
     EXPECT_FALSE(installer->install(Source::codex));
-    EXPECT_EQ(installer->lastMessage(), QStringLiteral("Installed hooks for codex. Open Codex and trust them in /hooks "
-                                                       "\u2014 Codex runs no hook until you do."));
+    EXPECT_EQ(installer->lastMessage(),
+              installed +
+                  QStringLiteral(" Open Codex and trust them in /hooks \u2014 Codex runs no hook until you do."));
     for (const auto& [content, trusted] : cases) {
         SCOPED_TRACE(content.toStdString());
         put(config, content);
         installer->refresh();
         EXPECT_EQ(statusOf(*installer, Source::codex), trusted ? Status::installed() : Status::awaitingTrust());
     }
+    put(config, asCodexWroteIt + newRows);
+    EXPECT_FALSE(installer->install(Source::codex));
+    EXPECT_EQ(installer->lastMessage(), installed + QStringLiteral(" Codex already trusts them."));
 
-    // What Codex 0.171 trusted, as it wrote it: every row it knew, plus the prompt and session-end rows, built alike.
+    // What Codex 0.171 trusted, as it wrote it, plus the prompt and session-end rows, built alike; Codex clamps a
+    // SessionEnd hook to 3 s and warns at every start when it asks for more.
     json written = HookConfig::codexHooks("/home/dev");
     EXPECT_EQ(written["UserPromptSubmit"], written["SessionStart"]);
-    EXPECT_EQ(written["SessionEnd"], written["SessionStart"]);
-    written.erase("UserPromptSubmit");
-    written.erase("SessionEnd");
-    EXPECT_EQ(written, json::parse(fixture("agents/codex/trust/hooks.json").toStdString()).at("hooks"));
+    EXPECT_LE(written["SessionEnd"][0]["hooks"][0]["timeout"].get<int>(), 3);
+    for (const auto& [event, groups] :
+         json::parse(fixture("agents/codex/trust/hooks.json").toStdString()).at("hooks").items())
+        EXPECT_EQ(written.at(event), groups) << event;
 }
 
-TEST_F(InstallerTest, GrokGetsItsOwnFileAndTheCompatBlockOnce) {
+// Grok also runs Claude Code's hooks unless compat.claude says otherwise; an existing compat.claude, in any
+// spelling, is the person's to change: a second one would make the file invalid.
+TEST_F(InstallerTest, GrokGetsItsOwnFileAndCompatIsSetOnlyWhereItCanBe) {
     const QString config = QStringLiteral(".grok/config.toml");
     const QString ours = QStringLiteral(".grok/hooks/vorlix.json");
-    put(config, "model = \"grok\" # caf\xff"); // no final newline, and bytes that are not UTF-8
+    const QByteArray added = "\n[compat.claude]\nhooks = false\n";
+    const QString leftAlone = QStringLiteral(" Set hooks = false under compat.claude there yourself, or Grok Build "
+                                             "also runs Claude Code's hooks.");
+    const QString already = QStringLiteral(" .grok/config.toml already sets compat.claude, so it was left alone.");
+    const QString inlineCompat =
+        QStringLiteral(" .grok/config.toml sets compat where compat.claude cannot be added, so it was left alone.");
+    const struct {
+        QByteArray before;
+        std::optional<QByteArray> after; // nullopt: left as it was
+        QString note;
+    } cases[] = {
+        {"model = \"grok\" # café", "model = \"grok\" # café\n" + added, {}},
+        {"[compat]\nother = 1\n", "[compat]\nother = 1\n" + added, {}},
+        {"[compat.claude]\nhooks = false\n", std::nullopt, {}},
+        {"compat.claude.hooks = false\n", std::nullopt, {}},
+        {"[compat]\nclaude = { hooks = true }\n", std::nullopt, already + leftAlone},
+        {"[compat.\"claude\"]\nmcp = true\n", std::nullopt, already + leftAlone},
+        {"compat = { other = 1 }\n", std::nullopt, inlineCompat + leftAlone},
+        {"model = \"grok\" # caf\xff\n", std::nullopt,
+         QStringLiteral(" .grok/config.toml isn't valid TOML, so it was left alone.") + leftAlone},
+    };
     auto installer = make();
-    EXPECT_EQ(statusOf(*installer, Source::grok), Status::notInstalled());
-    installer->install(Source::grok);
-    installer->install(Source::grok);
-    EXPECT_EQ(get(config), QByteArray("model = \"grok\" # caf\xff\n\n[compat.claude]\nhooks = false\n"));
+    EXPECT_EQ(statusOf(*installer, Source::grok), Status::notFound());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.before.toStdString());
+        put(config, c.before);
+        EXPECT_FALSE(installer->install(Source::grok));
+        EXPECT_EQ(installer->lastMessage(), QStringLiteral("Installed hooks for Grok Build.") + c.note);
+        EXPECT_EQ(get(config), c.after.value_or(c.before));
+    }
     EXPECT_EQ(getJson(ours), (json{{"hooks", HookConfig::grokHooks(home.toStdString())}}));
-    EXPECT_TRUE(QFileInfo::exists(at(firstBackup + QStringLiteral(".grok_hooks_vorlix.json"))));
+    EXPECT_EQ(statusOf(*installer, Source::grok), Status::installed());
 
-    installer->uninstall(Source::grok);
+    QFile::remove(at(config));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(at(config)).constData(), 0600), 0);
+    EXPECT_FALSE(installer->install(Source::grok));
+    EXPECT_EQ(installer->lastMessage(),
+              QStringLiteral("Installed hooks for Grok Build. .grok/config.toml is not a regular file \u2014 refusing "
+                             "to overwrite it.") +
+                  leftAlone);
+    EXPECT_FALSE(installer->uninstall(Source::grok));
     EXPECT_FALSE(QFileInfo::exists(at(ours)));
-    const QByteArray mentioned = "# [compat.claude] is set elsewhere";
-    put(config, mentioned);
-    installer->install(Source::grok);
-    EXPECT_EQ(get(config), mentioned);
+}
+
+// Nothing is claimed that did not happen, and a file with nothing to remove is neither rewritten nor backed up.
+TEST_F(InstallerTest, NothingToDoIsSaidAndChangesNothing) {
+    put(claudeFile, fixture("installer/claude-notch-tools.json"));
+    put(QStringLiteral(".grok/hooks/vibe-island.json"), "{}");
+    const QByteArray codexHooks = R"({"hooks":{"Stop":[{"hooks":[{"command":"say hi"}]}]}})";
+    put(codexFile, codexHooks);
+    auto installer = make();
+    const QString none = QStringLiteral("Nothing to remove: %1 has no hooks of %2 in %3.");
+    const QString kiro = QStringLiteral("Kiro CLI has no installer: its hooks are set up by hand.");
+    const QString island = QStringLiteral("Vibe Island");
+    const std::pair<std::function<Installer::MaybeErr()>, QString> cases[] = {
+        {[&] { return installer->uninstall(Source::claude); }, none.arg("Claude Code", "ours", claudeFile)},
+        {[&] { return installer->uninstall(Source::codex); }, none.arg("Codex", "ours", codexFile)},
+        {[&] { return installer->evict(island, Source::codex); }, none.arg("Codex", island, codexFile)},
+        {[&] { return installer->uninstall(Source::grok); }, none.arg("Grok Build", "ours", ".grok/hooks/vorlix.json")},
+        {[&] { return installer->uninstall(Source::kiro); }, kiro},
+        {[&] { return installer->evict(island, Source::kiro); }, kiro},
+        {[&] { return installer->install(Source::kiro); }, kiro},
+    };
+    for (const auto& [operation, message] : cases) {
+        const Installer::MaybeErr error = operation();
+        ASSERT_TRUE(error);
+        EXPECT_TRUE(error->nothingToDo);
+        EXPECT_EQ(installer->lastMessage(), message);
+    }
+    EXPECT_EQ(get(codexFile), codexHooks);
+    EXPECT_FALSE(QFileInfo::exists(at(QStringLiteral(".vorlix-agents"))));
+
+    // Each named foreign tool loses only its own hooks; a Grok tool's own file goes whole. "island" catches the
+    // island hook; the one known only by "notch" stays.
+    EXPECT_FALSE(installer->evict(QStringLiteral("Vibe Island"), Source::claude));
+    EXPECT_EQ(installer->lastMessage(), QStringLiteral("Removed Vibe Island's hooks from Claude Code."));
+    const json root = getJson(claudeFile);
+    EXPECT_FALSE(root.contains("statusLine"));
+    EXPECT_FALSE(root.at("hooks").contains("PermissionRequest"));
+    EXPECT_EQ(root.at("hooks").at("Stop").front().at("hooks").size(), 3u);
+    EXPECT_TRUE(installer->evict(QStringLiteral("Vibe Island"), Source::claude));
+    EXPECT_FALSE(installer->evict(QStringLiteral("another notch app"), Source::claude));
+    const json stop = getJson(claudeFile).at("hooks").at("Stop").front().at("hooks");
+    ASSERT_EQ(stop.size(), 2u);
+    EXPECT_EQ(stop[0].at("command"), "/opt/notchy/notch-hook stop");
+    EXPECT_EQ(statusOf(*installer, Source::claude), Status::conflict(QStringLiteral("another notch app")));
+    EXPECT_FALSE(installer->evict(QStringLiteral("Vibe Island"), Source::grok));
+    EXPECT_FALSE(QFileInfo::exists(at(QStringLiteral(".grok/hooks/vibe-island.json"))));
+    EXPECT_EQ(statusOf(*installer, Source::grok), Status::notInstalled());
+}
+
+// An agent is on this machine when its folder exists or its program is on PATH; one that is neither is installed
+// only when forced. An open window learns of a folder that appears.
+TEST_F(InstallerTest, AgentsOnPathOrWithAFolderAreOnThisMachine) {
+    auto installer = make();
+    AgentWatcher watcher(*installer);
+    EXPECT_EQ(statusOf(*installer, Source::claude), Status::notFound());
+    EXPECT_TRUE(installer->install(Source::claude));
+    EXPECT_TRUE(QDir(home).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).isEmpty());
+
+    put(QStringLiteral("bin/codex"), "#!/bin/sh\n");
+    QFile::setPermissions(at(QStringLiteral("bin/codex")), QFile::ReadOwner | QFile::ExeOwner);
+    QDir().mkpath(at(QStringLiteral(".grok")));
+    EXPECT_TRUE(waitUntil([&] { return statusOf(*installer, Source::grok) == Status::notInstalled(); }));
+    installer->refresh(); // a program on PATH is seen at the next refresh
+    EXPECT_EQ(statusOf(*installer, Source::codex), Status::notInstalled());
+    put(claudeFile, R"({"hooks":{"Stop":[{"hooks":[{"command":"island-hook"}]}]}})");
+    EXPECT_TRUE(waitUntil([&] { return statusOf(*installer, Source::claude).kind() == Status::Kind::conflict; }));
+    QDir(at(QStringLiteral(".claude"))).removeRecursively();
+    EXPECT_TRUE(waitUntil([&] { return statusOf(*installer, Source::claude) == Status::notFound(); }));
+    EXPECT_FALSE(installer->install(Source::claude, true));
+    EXPECT_EQ(statusOf(*installer, Source::claude), Status::installed());
 }
 
 TEST_F(InstallerTest, BridgeAndBackupProblemsFailBeforeAnyAgentFileIsTouched) {
@@ -203,7 +408,7 @@ TEST_F(InstallerTest, BridgeAndBackupProblemsFailBeforeAnyAgentFileIsTouched) {
                                           .arg(home + QStringLiteral("/nowhere/vorlix-bridge")));
     EXPECT_FALSE(QFileInfo::exists(at(QStringLiteral(".vorlix-agents"))));
 
-    put(QStringLiteral(".vorlix-agents/backups"), "no backups can go here");
+    put(backups, "no backups can go here");
     EXPECT_TRUE(make()->install(Source::claude));
     QDir(at(QStringLiteral(".vorlix-agents"))).removeRecursively();
     QDir().mkpath(at(QStringLiteral(".vorlix-agents/bin/vorlix-bridge/inside"))); // cannot be replaced
@@ -231,84 +436,6 @@ TEST_F(InstallerTest, QuotedCommandRunsTheBridgeFromAHomeWithAQuoteAndSpaces) {
     ASSERT_EQ(app.lines().size(), 1u);
     const auto event = Vorlix::Event::fromLine(app.lines().front());
     EXPECT_TRUE(event && event->source == Source::claude && event->rawEvent == "PermissionRequest") << app.lines()[0];
-}
-
-// Each named foreign tool loses only its own hooks; a Grok tool's own file goes whole.
-TEST_F(InstallerTest, HooksCommandLineListsEvictsAndInstalls) {
-    put(claudeFile, fixture("installer/claude-notch-tools.json"));
-    put(QStringLiteral(".grok/hooks/vibe-island.json"), "{}");
-    put(QStringLiteral(".codex/hooks.json"), R"({"hooks":{"Stop":[{"hooks":[{"command":"vorlix-bridge"}]}]}})");
-    auto installer = make();
-    QString out, err;
-    QTextStream outStream(&out), errStream(&err);
-    const auto run = [&](const QStringList& args) {
-        out.clear();
-        err.clear();
-        return HooksCommand::run(args, outStream, errStream, *installer);
-    };
-    EXPECT_EQ(run({"hooks"}), 0);
-    EXPECT_EQ(out,
-              QStringLiteral("claude  Claude Code  another notch app owns the hooks\n"
-                             "codex   Codex        installed \u2014 waiting for you to trust it in Codex's /hooks\n"
-                             "grok    Grok Build   Vibe Island owns the hooks\n"));
-    EXPECT_EQ(run({"evict", "Vibe Island", "claude"}), 0);
-    EXPECT_EQ(out, QStringLiteral("Removed Vibe Island's hooks from claude.\n"));
-    const json root = getJson(claudeFile);
-    EXPECT_FALSE(root.contains("statusLine"));
-    EXPECT_FALSE(root.at("hooks").contains("PermissionRequest"));
-    EXPECT_EQ(root.at("hooks").at("Stop").front().at("hooks").size(), 3u);
-    // "island" catches the island hook; the one known only by "notch" stays, and both then run.
-    EXPECT_EQ(run({"evict", "another notch app", "claude"}), 0);
-    const json stop = getJson(claudeFile).at("hooks").at("Stop").front().at("hooks");
-    ASSERT_EQ(stop.size(), 2u);
-    EXPECT_EQ(stop[0].at("command"), "/opt/notchy/notch-hook stop");
-    EXPECT_EQ(statusOf(*installer, Source::claude), Status::conflict(QStringLiteral("another notch app")));
-    EXPECT_EQ(run({"install", "claude"}), 0);
-    EXPECT_EQ(out, QStringLiteral("Installed hooks for claude.\n"));
-    EXPECT_EQ(statusOf(*installer, Source::claude), Status::installed());
-    EXPECT_EQ(run({"evict", "Vibe Island", "grok"}), 0);
-    EXPECT_FALSE(QFileInfo::exists(at(QStringLiteral(".grok/hooks/vibe-island.json"))));
-    EXPECT_EQ(statusOf(*installer, Source::grok), Status::notInstalled());
-    EXPECT_EQ(run({"install", "kiro"}), 1);
-    EXPECT_EQ(err, QStringLiteral("Failed: Kiro adapter isn't wired up yet.\n"));
-
-    for (const QStringList& args : std::vector<QStringList>{
-             {}, {"frob"}, {"hooks", "claude"}, {"install", "Claude"}, {"evict", "claude"}, {"evict", "", "claude"}}) {
-        EXPECT_EQ(run(args), 2) << args.join(' ').toStdString();
-        EXPECT_TRUE(err.startsWith(QStringLiteral("usage: VorlixAgents hooks\n")));
-        EXPECT_TRUE(out.isEmpty());
-    }
-    err.clear(); // the plain form finds the home on its own; no bridge sits beside this test program.
-    EXPECT_EQ(HooksCommand::run({"install", "codex"}, outStream, errStream), 1);
-    EXPECT_TRUE(err.startsWith(QStringLiteral("Failed: vorlix-bridge is missing next to the application")));
-}
-
-json groupOf(const std::vector<std::string>& commands) {
-    json group = {{"hooks", json::array()}};
-    for (const auto& command : commands)
-        group["hooks"].push_back({{"type", "command"}, {"command", command}});
-    return group;
-}
-
-TEST(HookConfigTest, ScanFindsOursAndNamesTheLastForeignTool) {
-    const struct {
-        std::vector<std::string> commands;
-        bool ours;
-        std::optional<std::string> foreign;
-    } cases[] = {
-        {{"/x/vorlix-bridge --source claude"}, true, std::nullopt},
-        {{"~/.vibe-island/bridge"}, false, "Vibe Island"},
-        {{"notch-hook"}, false, "another notch app"},
-        {{"island-thing"}, false, "another notch app"},
-        {{"vibe-island", "notch"}, false, "another notch app"},
-        {{"VORLIX", "Notch"}, false, std::nullopt}, // case-sensitive
-        {{"vibe-island", "vorlix"}, true, "Vibe Island"},
-    };
-    for (const auto& c : cases) {
-        const HookConfig::Scan scan = HookConfig::scan(json{{"Stop", json::array({groupOf(c.commands)})}});
-        EXPECT_EQ(scan.ours, c.ours) << c.commands.front();
-        EXPECT_EQ(scan.foreign, c.foreign) << c.commands.front();
-    }
 }
 
 } // namespace
