@@ -46,6 +46,9 @@ public:
     /// Also registers or unregisters the autostart entry, every time; a failure only logs a line.
     void setLaunchAtLogin(bool on);
     void setAutoApproveLevel(int level);
+    /// Takes the values another reading of the file found, without writing it; registers launch at login when
+    /// that changed. The changes in words ("autoApproveLevel 0 -> 1"), empty when nothing changed.
+    QString adopt(const Prefs& read);
 
 signals:
     void soundEnabledChanged(bool on);
