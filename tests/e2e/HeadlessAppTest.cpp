@@ -172,8 +172,9 @@ TEST(HeadlessApp, CommandLineToolsAnswerLikeUnixToolsAndNeverTakeTheSocket) {
         EXPECT_EQ(result.exitStatus, c.status) << result.err;
         EXPECT_NE(result.out.find(c.out), std::string::npos) << result.out;
         EXPECT_NE(result.err.find(c.err), std::string::npos) << result.err;
-        if (c.status == 2)
+        if (c.status == 2) {
             EXPECT_EQ(result.out, "");
+        }
     }
     EXPECT_EQ(slurp(fs::path(home.path()) / ".config/vorlix-agents/preferences.json"),
               "{\n  \"soundEnabled\": false\n}\n");

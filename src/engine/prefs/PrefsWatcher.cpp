@@ -3,7 +3,6 @@
 #include "prefs/Prefs.h"
 #include "support/Log.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 PrefsWatcher::PrefsWatcher(Prefs& prefs, QObject* parent) : QObject(parent), m_prefs(prefs) {
@@ -18,10 +17,10 @@ PrefsWatcher::PrefsWatcher(Prefs& prefs, QObject* parent) : QObject(parent), m_p
 void PrefsWatcher::watch() {
     const QFileInfo file(m_prefs.path());
     // The folder may not exist yet: a first `config set` creates it, so watch the nearest one that does.
-    QDir folder = file.absoluteDir();
-    while (!folder.exists() && folder.cdUp()) {
-    }
-    QStringList paths{folder.absolutePath()};
+    QString folder = file.absolutePath();
+    while (!QFileInfo(folder).isDir() && folder != QLatin1String("/"))
+        folder = QFileInfo(folder).absolutePath();
+    QStringList paths{folder};
     if (file.exists())
         paths << file.absoluteFilePath();
     const QStringList watched = m_watcher.files() + m_watcher.directories();
