@@ -151,7 +151,6 @@ TEST(HeadlessApp, CommandLineToolsAnswerLikeUnixToolsAndNeverTakeTheSocket) {
         {{VORLIX_APP_PATH, "frobnicate"}, 2, "", "VorlixAgents: unknown command 'frobnicate'\nusage: VorlixAgents"},
         {{VORLIX_APP_PATH, "install", "foo"}, 2, "", "usage: VorlixAgents install AGENT   (AGENT one of claude"},
         {{VORLIX_APP_PATH, "hooks", "now"}, 2, "", "(takes no arguments)"},
-        {{VORLIX_APP_PATH, "assess", "Bash"}, 2, "", "usage: VorlixAgents assess TOOL DETAIL [CWD]"},
         {{VORLIX_APP_PATH, "assess", "Bash", "rm -rf build"}, 0, "recursive/forced delete", ""},
         {{VORLIX_APP_PATH, "config", "set", "autoApproveLevel", "2"}, 2, "", "takes -1, 0 or 1, not '2'"},
         {{VORLIX_APP_PATH, "config", "set", "soundEnabled", "yes"}, 2, "", "takes true or false, not 'yes'"},

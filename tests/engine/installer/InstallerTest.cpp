@@ -248,7 +248,8 @@ TEST_F(InstallerTest, HooksCommandLineListsEvictsAndInstalls) {
     };
     EXPECT_EQ(run({"hooks"}), 0);
     EXPECT_EQ(out,
-              QStringLiteral("claude  Claude Code  another notch app owns the hooks\n"
+              QStringLiteral("Vorlix Agents is not running \u2014 hooks let every call through unanswered\n"
+                             "claude  Claude Code  another notch app owns the hooks\n"
                              "codex   Codex        installed \u2014 waiting for you to trust it in Codex's /hooks\n"
                              "grok    Grok Build   Vibe Island owns the hooks\n"));
     EXPECT_EQ(run({"evict", "Vibe Island", "claude"}), 0);
@@ -275,7 +276,7 @@ TEST_F(InstallerTest, HooksCommandLineListsEvictsAndInstalls) {
     for (const QStringList& args : std::vector<QStringList>{
              {}, {"frob"}, {"hooks", "claude"}, {"install", "Claude"}, {"evict", "claude"}, {"evict", "", "claude"}}) {
         EXPECT_EQ(run(args), 2) << args.join(' ').toStdString();
-        EXPECT_TRUE(err.startsWith(QStringLiteral("usage: VorlixAgents hooks\n")));
+        EXPECT_TRUE(err.startsWith(QStringLiteral("usage: VorlixAgents ")));
         EXPECT_TRUE(out.isEmpty());
     }
     err.clear(); // the plain form finds the home on its own; no bridge sits beside this test program.
