@@ -17,6 +17,11 @@ int CommandLine::run(const QStringList& args, const QString& version, QTextStrea
         out.flush();
         return 0;
     }
+    if (command == QLatin1String("--headless")) {
+        err << "usage: VorlixAgents --headless   (takes no arguments)\n";
+        err.flush();
+        return 2;
+    }
     if (command == QLatin1String("assess"))
         return AssessCommand::run(rest, out, err);
     if (command == QLatin1String("config"))
