@@ -186,19 +186,18 @@ TEST(HeadlessApp, OneInstanceHoldsTheSocketAndBindsAgainWhenItsFileGoes) {
     const fs::path socket = fs::path(home.path()) / ".vorlix-agents/run/vorlix.sock";
     App first(home.path());
     ASSERT_TRUE(first.waitForLog("Vorlix Agents up.")) << first.log;
-    const std::string running = "Vorlix Agents is already running (pid " + std::to_string(first.running.pid) + ")";
+    const std::string pid = std::string("(pid ").append(std::to_string(first.running.pid)).append(")");
 
     const auto second = BridgeProcess::run({VORLIX_APP_PATH, "--headless"}, "", appEnv(home.path()), 20000);
     EXPECT_EQ(second.exitStatus, 1);
-    EXPECT_EQ(second.err, running + "\n");
+    EXPECT_EQ(second.err, std::string("Vorlix Agents is already running ").append(pid).append("\n"));
     const auto hooks = BridgeProcess::run({VORLIX_APP_PATH, "hooks"}, "", appEnv(home.path()));
-    EXPECT_EQ(hooks.out.substr(0, hooks.out.find('\n')),
-              "Vorlix Agents is running (pid " + std::to_string(first.running.pid) + ")");
+    EXPECT_EQ(hooks.out.substr(0, hooks.out.find('\n')), std::string("Vorlix Agents is running ").append(pid));
     EXPECT_NE(BridgeProcess::bridge("claude", gitStatus, appEnv(home.path())).out.find("auto-approved"),
               std::string::npos);
 
     fs::remove(socket);
-    ASSERT_TRUE(first.waitForLog("the socket file was removed or replaced; listening again on " + socket.string()))
+    ASSERT_TRUE(first.waitForLog(std::string("removed or replaced; listening again on ").append(socket.string())))
         << first.log;
     EXPECT_NE(BridgeProcess::bridge("claude", gitStatus, appEnv(home.path())).out.find("auto-approved"),
               std::string::npos);
@@ -207,8 +206,7 @@ TEST(HeadlessApp, OneInstanceHoldsTheSocketAndBindsAgainWhenItsFileGoes) {
     // Something that is no socket is named, never taken for a busy address.
     fs::create_directory(socket);
     App blocked(home.path());
-    EXPECT_TRUE(blocked.waitForLog("could not open socket: " + socket.string() + " is a folder, not a socket"))
-        << blocked.log;
+    EXPECT_TRUE(blocked.waitForLog(socket.string().append(" is a folder, not a socket"))) << blocked.log;
 }
 
 // Whoever edits the file (config set, a text editor), the running application applies it to the next gate.
