@@ -1,4 +1,5 @@
-# The two set-up commands on a fresh Debian 12 machine (as root): `make run` and `make test`.
+# The two set-up commands on a fresh Debian 12 machine (as root): `make run` and `make test`. Building and
+# installing need only the build packages (deps); the tests, benchmarks and fuzzing add their tools (test-deps).
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 RELEASE_DIR := build/release
@@ -12,10 +13,13 @@ PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 60
 CMAKE_COMMON := -G Ninja -Wno-dev
 
-.PHONY: deps build test tsan bench fuzz run clean format-check other-builds ci install deb
+.PHONY: deps test-deps build test tsan bench fuzz run clean format-check other-builds ci install deb
 
 deps:
 	@bash scripts/install-deps.sh
+
+test-deps:
+	@bash scripts/install-deps.sh --test
 
 $(RELEASE_DIR)/build.ninja:
 	cmake -S . -B $(RELEASE_DIR) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLIX_TESTS=OFF
@@ -28,7 +32,7 @@ $(TEST_DIR)/build.ninja:
 		-DVORLIX_WERROR=ON
 
 # Every test, with AddressSanitizer and UndefinedBehaviorSanitizer.
-test: deps $(TEST_DIR)/build.ninja
+test: test-deps $(TEST_DIR)/build.ninja
 	cmake --build $(TEST_DIR) -j $(JOBS)
 	cd $(TEST_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --output-on-failure -j $(JOBS)
@@ -38,11 +42,11 @@ $(TSAN_DIR)/build.ninja:
 		-DVORLIX_WERROR=ON
 
 # The concurrency tests under ThreadSanitizer.
-tsan: deps $(TSAN_DIR)/build.ninja
+tsan: test-deps $(TSAN_DIR)/build.ninja
 	cmake --build $(TSAN_DIR) -j $(JOBS) --target concurrency_tests
 	cd $(TSAN_DIR) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --output-on-failure -L tsan -j $(JOBS)
 
-bench: build
+bench: test-deps build
 	@bash bench/run.sh $(RELEASE_DIR)
 
 $(FUZZ_DIR)/build.ninja:
@@ -50,7 +54,7 @@ $(FUZZ_DIR)/build.ninja:
 		-DVORLIX_FUZZ=ON -DVORLIX_APP=OFF -DVORLIX_TESTS=OFF -DVORLIX_BENCH=OFF
 
 # Each fuzz target for FUZZ_SECONDS seconds, starting from the real agent payloads.
-fuzz: deps $(FUZZ_DIR)/build.ninja
+fuzz: test-deps $(FUZZ_DIR)/build.ninja
 	cmake --build $(FUZZ_DIR) -j $(JOBS)
 	@bash fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
@@ -63,7 +67,8 @@ run: build
 		exec $(RELEASE_DIR)/bin/VorlixAgents; \
 	fi
 
-# Installs both programs, the menu entry, the icons and the metainfo under PREFIX (DESTDIR is honoured).
+# Installs both programs, the menu entry, the icons and the metainfo under PREFIX (DESTDIR is honoured). Needs
+# root only for a PREFIX the user cannot write, or to install missing build packages.
 install: build
 	cmake --install $(RELEASE_DIR) --prefix $(PREFIX)
 
@@ -80,7 +85,7 @@ format-check:
 
 # What a packager runs (a plain Release build, warnings not errors) and the build without any desktop code,
 # which proves the engine needs no Qt Gui.
-other-builds: deps
+other-builds: test-deps
 	cmake -S . -B $(PLAIN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(PLAIN_DIR) -j $(JOBS)
 	cmake -S . -B $(NOGUI_DIR) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Debug -DVORLIX_GUI=OFF -DVORLIX_WERROR=ON -DVORLIX_BENCH=OFF

@@ -1,12 +1,18 @@
 #include "AppCore.h"
-#include "cli/AssessCommand.h"
-#include "cli/HooksCommand.h"
+#include "Paths.h"
+#include "cli/CommandLine.h"
+#include "hookserver/GateLog.h"
+#include "hookserver/InstanceProbe.h"
+#include "phone/PairingAddresses.h"
+#include "phone/TerminalQr.h"
 #include "support/AppIdentity.h"
+#include "support/ControlChannel.h"
 #include "support/QuitSignals.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
-#include <cstdio>
+#include <optional>
+#include <unistd.h>
 
 #ifdef VORLIX_DESKTOP
 #include "notify/NotificationCenter.h"
@@ -19,14 +25,27 @@
 #endif
 
 namespace {
-// Subcommands build only what they need: never a store or a server, which would take the socket away
-// from a running application.
-int runCommand(const QString& command, const QStringList& rest) {
-    QTextStream out(stdout);
+// A second copy must not take the socket over: the first would run on, deaf, and every hook fail open unseen.
+// Returns the exit status when another instance holds the socket.
+std::optional<int> alreadyRunning(bool desktop) {
+    const InstanceProbe::Result there = InstanceProbe::probe(Vorlix::socketPath());
+    if (there.state != InstanceProbe::State::running)
+        return std::nullopt;
+    const QString running = QStringLiteral("Vorlix Agents is already running (pid %1)").arg(there.pid);
     QTextStream err(stderr);
-    if (command == QLatin1String("assess"))
-        return AssessCommand::run(rest, out, err);
-    return HooksCommand::run(QStringList{command} + rest, out, err);
+    if (desktop) {
+        const QString reply = ControlChannel::ask(QStringLiteral("settings"));
+        if (reply == QLatin1String("ok")) {
+            err << running << "; its settings window is open\n";
+            return 0;
+        }
+        if (reply == QLatin1String("no-window")) {
+            err << running << " without a display; stop it to start the desktop application\n";
+            return 1;
+        }
+    }
+    err << running << '\n';
+    return 1;
 }
 
 void connectQuit(QCoreApplication& app, AppCore& core, QuitSignals& quitSignals) {
@@ -34,12 +53,29 @@ void connectQuit(QCoreApplication& app, AppCore& core, QuitSignals& quitSignals)
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &core, [&core] { core.shutdown(); });
 }
 
+// Only the instance that holds the hook socket answers on the control socket.
+void listenForControl(AppCore& core, ControlChannel& control) {
+    if (core.server() != nullptr && core.server()->listenFD() >= 0)
+        control.listen();
+}
+
 int runEngine(QCoreApplication& app) {
+    if (const std::optional<int> status = alreadyRunning(false))
+        return *status;
     AppCore core;
     QuitSignals quitSignals;
     connectQuit(app, core, quitSignals);
+    GateLog gateLog(core.store());
     // Without a display there is no screen to measure: the no-notch values.
     core.start(false, 0, 32, 0);
+    ControlChannel control;
+    listenForControl(core, control);
+    // The first address URL needs no mDNS on the phone's network.
+    if (core.remote().enabled() && ::isatty(STDOUT_FILENO) == 1) {
+        const QStringList urls = PairingAddresses::urls(core.remote());
+        QTextStream out(stdout);
+        out << TerminalQr::render(urls.value(1, urls.first())) << urls.value(1, urls.first()) << '\n';
+    }
     return app.exec();
 }
 
@@ -50,6 +86,8 @@ int runDesktop(int argc, char** argv) {
     NotificationCenter::preventAutolaunch();
     QApplication app(argc, argv);
     AppIdentity::apply();
+    if (const std::optional<int> status = alreadyRunning(true))
+        return *status;
     // A tray application: no window is needed to keep running.
     QApplication::setQuitOnLastWindowClosed(false);
     AppCore core;
@@ -66,18 +104,12 @@ int runDesktop(int argc, char** argv) {
         settings->open();
     };
     shell.start();
+    ControlChannel control;
+    QObject::connect(&control, &ControlChannel::settingsRequested, &app, [&shell] { shell.openSettings(); });
+    listenForControl(core, control);
     return app.exec();
 }
 #endif
-
-void printUsage() {
-    std::fputs("usage: VorlixAgents [--headless]\n"
-               "       VorlixAgents assess TOOL DETAIL [CWD]\n"
-               "       VorlixAgents hooks\n"
-               "       VorlixAgents install|uninstall claude|codex|grok|kiro\n"
-               "       VorlixAgents evict NAME AGENT\n",
-               stderr);
-}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -87,14 +119,10 @@ int main(int argc, char** argv) {
 #endif
     QCoreApplication app(argc, argv);
     AppIdentity::apply();
-    QStringList args = QCoreApplication::arguments().mid(1);
-    if (args.isEmpty() || args.first() == QLatin1String("--headless"))
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.isEmpty() || args == QStringList{QStringLiteral("--headless")})
         return runEngine(app);
-    const QString command = args.takeFirst();
-    static const QStringList commands = {"assess", "hooks", "install", "uninstall", "evict"};
-    if (!commands.contains(command)) {
-        printUsage();
-        return 2;
-    }
-    return runCommand(command, args);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return CommandLine::run(args, QStringLiteral(VORLIX_VERSION), out, err);
 }

@@ -1,5 +1,7 @@
 #include "AppCore.h"
 
+#include "phone/PairingAddresses.h"
+#include "prefs/PrefsWatcher.h"
 #include "risk/AutoApprovePolicy.h"
 #include "support/AppPaths.h"
 #include "support/Log.h"
@@ -22,6 +24,7 @@ AppCore::AppCore(Options options, QObject* parent)
 
 AppCore::~AppCore() {
     // The server's threads hold their own state; stop accepting before the store goes away.
+    m_socketKeeper.reset();
     m_server.reset();
 }
 
@@ -51,6 +54,7 @@ void AppCore::start(bool notch, double notchWidth, double notchHeight, double sc
         return;
     m_started = true;
 
+    m_prefsWatcher = std::make_unique<PrefsWatcher>(*m_prefs);
     m_refreshTimer.setInterval(2000);
     connect(&m_refreshTimer, &QTimer::timeout, m_store.get(), &SessionStore::refreshContext);
     m_refreshTimer.start();
@@ -95,10 +99,7 @@ void AppCore::start(bool notch, double notchWidth, double notchHeight, double sc
         m_remote->enable();
         // A URL for a page nobody serves would send the person to a dead end.
         if (m_remote->enabled()) {
-            Log::line(QStringLiteral("VORLIX_REMOTE_URL ") + m_remote->pairingURL());
-            Log::line(QStringLiteral("Vorlix Agents: the phone page is plain HTTP on every network interface (VPN and "
-                                     "public Wi-Fi included); the token in the URL travels in clear text. Use it only "
-                                     "on a trusted local network."));
+            PairingAddresses::logEnabled(*m_remote);
         } else {
             Log::line(QStringLiteral("Vorlix Agents: phone approvals unavailable: ") + m_remote->lastErrorText());
         }
@@ -120,8 +121,9 @@ void AppCore::start(bool notch, double notchWidth, double notchHeight, double sc
         m_server = std::make_unique<Server>(m_store.get(), m_options.gateTimeout);
         try {
             m_server->start();
-        } catch (const UnixSocket::Error& error) {
-            Log::line(QStringLiteral("Vorlix Agents: could not open socket: ") + QString::fromStdString(error.text()));
+            m_socketKeeper = std::make_unique<SocketKeeper>(*m_server);
+        } catch (const std::exception& error) {
+            Log::line(QStringLiteral("Vorlix Agents: could not open socket: ") + QString::fromUtf8(error.what()));
         }
     }
 
@@ -149,6 +151,7 @@ bool AppCore::surfaceCanAnswer() const {
 }
 
 void AppCore::shutdown() {
+    m_socketKeeper.reset();
     if (m_server)
         m_server->shutdown();
 }

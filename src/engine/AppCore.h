@@ -4,9 +4,11 @@
 #include "game/Achievement.h"
 #include "game/Game.h"
 #include "hookserver/Server.h"
+#include "hookserver/SocketKeeper.h"
 #include "installer/Installer.h"
 #include "phone/RemoteApproval.h"
 #include "prefs/Prefs.h"
+#include "prefs/PrefsWatcher.h"
 #include "risk/RuleStore.h"
 #include "sessions/SessionStore.h"
 
@@ -77,6 +79,8 @@ private:
     std::unique_ptr<RemoteApproval> m_remote;
     std::unique_ptr<Game> m_game;
     std::unique_ptr<Server> m_server;
+    std::unique_ptr<SocketKeeper> m_socketKeeper;
+    std::unique_ptr<PrefsWatcher> m_prefsWatcher;
     QTimer m_refreshTimer;
     bool m_started = false;
     bool m_panelUp = false;

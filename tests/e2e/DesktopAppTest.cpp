@@ -61,6 +61,13 @@ TEST(DesktopApp, StartsAsATrayApplicationAndLeavesNoSocketOnTerm) {
         EXPECT_EQ(measured, c.desktop) << c.name << "\n" << log;
         const fs::path socket = fs::path(home.path()) / ".vorlix-agents/run/vorlix.sock";
         EXPECT_TRUE(fs::exists(socket)) << c.name;
+        // A second desktop start hands over to the running instance instead of taking its socket.
+        const BridgeProcess::Result second = BridgeProcess::run({VORLIX_APP_PATH}, "", env, 30000);
+        EXPECT_EQ(second.exitStatus, c.desktop ? 0 : 1) << c.name << "\n" << second.err;
+        EXPECT_NE(second.err.find(c.desktop ? "; its settings window is open\n" : " without a display;"),
+                  std::string::npos)
+            << c.name << "\n"
+            << second.err;
 
         ::kill(running.pid, SIGTERM);
         const BridgeProcess::Result result = running.finish();

@@ -136,20 +136,104 @@ TEST(HeadlessApp, StartsAndAnswersWhateverSitsInPlaceOfItsDataFiles) {
     }
 }
 
-TEST(HeadlessApp, CommandLineToolsNeverTakeTheSocket) {
+TEST(HeadlessApp, CommandLineToolsAnswerLikeUnixToolsAndNeverTakeTheSocket) {
     TempHome home;
-    auto assess = BridgeProcess::run({VORLIX_APP_PATH, "assess", "Bash", "rm -rf build"}, "", appEnv(home.path()));
-    EXPECT_NE(assess.out.find("recursive/forced delete"), std::string::npos) << assess.out;
-
-    auto usage = BridgeProcess::run({VORLIX_APP_PATH, "frobnicate"}, "", appEnv(home.path()));
-    EXPECT_EQ(usage.exitStatus, 2);
-    EXPECT_NE(usage.err.find("usage:"), std::string::npos);
-
-    fs::create_directories(fs::path(home.path()) / ".claude");
-    auto install = BridgeProcess::run({VORLIX_APP_PATH, "install", "claude"}, "", appEnv(home.path()));
-    EXPECT_EQ(install.exitStatus, 0) << install.err;
-    auto hooks = BridgeProcess::run({VORLIX_APP_PATH, "hooks"}, "", appEnv(home.path()));
-    EXPECT_NE(hooks.out.find("watching"), std::string::npos) << hooks.out;
-    EXPECT_TRUE(fs::exists(fs::path(home.path()) / ".vorlix-agents/bin/vorlix-bridge"));
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string out, err;
+    };
+    const Case cases[] = {
+        {{VORLIX_APP_PATH, "--help"}, 0, "  config set NAME VALUE     change a preference", ""},
+        {{VORLIX_APP_PATH, "help"}, 0, "  evict NAME AGENT ", ""},
+        {{VORLIX_APP_PATH, "-h"}, 0, "usage: VorlixAgents [COMMAND]\n", ""},
+        {{VORLIX_APP_PATH, "--version"}, 0, "VorlixAgents 1.", ""},
+        {{VORLIX_APP_PATH, "frobnicate"}, 2, "", "VorlixAgents: unknown command 'frobnicate'\nusage: VorlixAgents"},
+        {{VORLIX_APP_PATH, "install", "foo"}, 2, "", "usage: VorlixAgents install AGENT   (AGENT one of claude"},
+        {{VORLIX_APP_PATH, "hooks", "now"}, 2, "", "(takes no arguments)"},
+        {{VORLIX_APP_PATH, "assess", "Bash", "rm -rf build"}, 0, "recursive/forced delete", ""},
+        {{VORLIX_APP_PATH, "config", "set", "autoApproveLevel", "2"}, 2, "", "takes -1, 0 or 1, not '2'"},
+        {{VORLIX_APP_PATH, "config", "set", "soundEnabled", "yes"}, 2, "", "takes true or false, not 'yes'"},
+        {{VORLIX_APP_PATH, "config", "set", "volume", "3"}, 2, "", "unknown preference 'volume'"},
+        {{VORLIX_APP_PATH, "config"}, 0, "autoApproveLevel  0      highest risk rank", ""},
+        {{VORLIX_APP_PATH, "config", "set", "soundEnabled", "false"}, 0, "soundEnabled = false\n", ""},
+        {{VORLIX_APP_PATH, "config"}, 0, "soundEnabled      false", ""},
+        {{VORLIX_APP_PATH, "hooks"},
+         0,
+         "Vorlix Agents is not running \u2014 hooks let every call through unanswered\nclaude",
+         ""},
+        {{VORLIX_BRIDGE_PATH, "--version"}, 0, "vorlix-bridge 1.", ""},
+        {{VORLIX_BRIDGE_PATH, "--help"}, 0, "the hook the coding agents run", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[1] + (c.args.size() > 2 ? " " + c.args[2] : ""));
+        const auto result = BridgeProcess::run(c.args, "", appEnv(home.path()));
+        EXPECT_EQ(result.exitStatus, c.status) << result.err;
+        EXPECT_NE(result.out.find(c.out), std::string::npos) << result.out;
+        EXPECT_NE(result.err.find(c.err), std::string::npos) << result.err;
+        if (c.status == 2) {
+            EXPECT_EQ(result.out, "");
+        }
+    }
+    EXPECT_EQ(slurp(fs::path(home.path()) / ".config/vorlix-agents/preferences.json"),
+              "{\n  \"soundEnabled\": false\n}\n");
     EXPECT_FALSE(fs::exists(fs::path(home.path()) / ".vorlix-agents/run"));
+}
+
+// A second copy once took the socket over and left the first one deaf, every hook failing open unseen.
+TEST(HeadlessApp, OneInstanceHoldsTheSocketAndBindsAgainWhenItsFileGoes) {
+    TempHome home;
+    const fs::path socket = fs::path(home.path()) / ".vorlix-agents/run/vorlix.sock";
+    App first(home.path());
+    ASSERT_TRUE(first.waitForLog("Vorlix Agents up.")) << first.log;
+    const std::string pid = std::string("(pid ").append(std::to_string(first.running.pid)).append(")");
+
+    const auto second = BridgeProcess::run({VORLIX_APP_PATH, "--headless"}, "", appEnv(home.path()), 20000);
+    EXPECT_EQ(second.exitStatus, 1);
+    EXPECT_EQ(second.err, std::string("Vorlix Agents is already running ").append(pid).append("\n"));
+    const auto hooks = BridgeProcess::run({VORLIX_APP_PATH, "hooks"}, "", appEnv(home.path()));
+    EXPECT_EQ(hooks.out.substr(0, hooks.out.find('\n')), std::string("Vorlix Agents is running ").append(pid));
+    EXPECT_NE(BridgeProcess::bridge("claude", gitStatus, appEnv(home.path())).out.find("auto-approved"),
+              std::string::npos);
+
+    fs::remove(socket);
+    ASSERT_TRUE(first.waitForLog(std::string("removed or replaced; listening again on ").append(socket.string())))
+        << first.log;
+    EXPECT_NE(BridgeProcess::bridge("claude", gitStatus, appEnv(home.path())).out.find("auto-approved"),
+              std::string::npos);
+    EXPECT_EQ(first.stop(SIGTERM).exitStatus, 0);
+
+    // Something that is no socket is named, never taken for a busy address.
+    fs::create_directory(socket);
+    App blocked(home.path());
+    EXPECT_TRUE(blocked.waitForLog(socket.string().append(" is a folder, not a socket"))) << blocked.log;
+}
+
+// Whoever edits the file (config set, a text editor), the running application applies it to the next gate.
+TEST(HeadlessApp, AppliesPreferenceEditsWithoutARestart) {
+    TempHome home;
+    const fs::path file = fs::path(home.path()) / ".config/vorlix-agents/preferences.json";
+    App app(home.path());
+    ASSERT_TRUE(app.waitForLog("Vorlix Agents up.")) << app.log;
+    const auto approved = [&home] {
+        return BridgeProcess::bridge("claude", gitStatus, appEnv(home.path())).out.find("auto-approved") !=
+               std::string::npos;
+    };
+    EXPECT_TRUE(approved());
+
+    auto set =
+        BridgeProcess::run({VORLIX_APP_PATH, "config", "set", "autoApproveLevel", "-1"}, "", appEnv(home.path()));
+    ASSERT_EQ(set.exitStatus, 0) << set.err;
+    ASSERT_TRUE(app.waitForLog("preferences applied: autoApproveLevel 0 -> -1\n", 5000)) << app.log;
+    EXPECT_FALSE(approved());
+
+    std::ofstream(file) << R"({"autoApproveLevel": 0, "soundEnabled": false})";
+    ASSERT_TRUE(app.waitForLog("preferences applied: soundEnabled true -> false, autoApproveLevel -1 -> 0\n", 5000))
+        << app.log;
+    EXPECT_TRUE(approved());
+
+    std::ofstream(file) << R"({"autoApproveLevel": -1,)";
+    ASSERT_TRUE(app.waitForLog("preferences unchanged; the edited file could not be used", 5000)) << app.log;
+    EXPECT_TRUE(approved());
+    EXPECT_FALSE(fs::exists(file));
 }

@@ -4,10 +4,12 @@
 #include <QColor>
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <map>
+#include <unistd.h>
 
 namespace {
 
@@ -67,6 +69,31 @@ TEST(Install, LaysOutTheExpectedFilesThatPassTheValidatorsAndShowTheCreature) {
     const QByteArray svg = TestFiles::read(prefix + "/share/icons/hicolor/scalable/apps/vorlix-agents.svg");
     EXPECT_TRUE(svg.startsWith("<svg") || svg.startsWith("<?xml"));
     EXPECT_TRUE(svg.contains("<path fill=\"#fa87bf\" d=\"M"));
+}
+
+// Installing needs only the build packages: with a test tool missing, the plain step still passes for a user who
+// is not root, and only the test step asks for root, naming what is missing.
+TEST(Install, DependencyStepNeedsRootOnlyForWhatIsMissing) {
+    QTemporaryDir fakes;
+    const QString query = fakes.filePath("dpkg-query");
+    TestFiles::write(query, "#!/bin/sh\ncase \"$*\" in *chromium*) exit 1;; esac\nexec /usr/bin/dpkg-query \"$@\"\n");
+    QFile::setPermissions(query, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+    QFile::setPermissions(fakes.path(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+    // As an unprivileged user even when the tests run as root.
+    std::vector<std::string> user;
+    if (::geteuid() == 0)
+        user = {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+    const BridgeProcess::EnvChanges path = {{"PATH", fakes.path().toStdString() + ":/usr/bin:/bin:/usr/sbin:/sbin"}};
+    const std::string script = VORLIX_SOURCE_DIR "/scripts/install-deps.sh";
+    int status = 0;
+    std::vector<std::string> command = user;
+    command.insert(command.end(), {"bash", script});
+    EXPECT_EQ(run(command, &status, path), "");
+    EXPECT_EQ(status, 0);
+    command.push_back("--test");
+    EXPECT_NE(run(command, &status, path).find("missing packages: chromium; run as root"), std::string::npos);
+    EXPECT_EQ(status, 1);
 }
 
 } // namespace

@@ -48,7 +48,7 @@ void AgentsTab::build(QBoxLayout* column) {
 
     column->addWidget(SettingsBlocks::sectionTitle(QStringLiteral("Approvals"), 12));
     column->addWidget(SettingsBlocks::intro(
-        QStringLiteral("How much to let flow without asking. Read-only work flowing freely is what makes the notch "
+        QStringLiteral("How much to let flow without asking. Read-only work flowing freely is what lets the panel "
                        "show agents working, instead of stopping you for every command.")));
     auto* approvals = new QWidget;
     QBoxLayout* approvalLayout = SettingsBlocks::column(approvals, 10);

@@ -4,6 +4,7 @@
 #include "kit/Palette.h"
 #include "kit/RoundedPanel.h"
 #include "kit/Type.h"
+#include "phone/PairingAddresses.h"
 #include "phone/RemoteApproval.h"
 #include "sessions/SessionStore.h"
 #include "settings/QrImage.h"
@@ -27,25 +28,33 @@ PhoneTab::PhoneTab(RemoteApproval& remote, QWidget* parent) : TabPage(parent), m
 void PhoneTab::build(QBoxLayout* column) {
     column->addWidget(SettingsBlocks::sectionTitle(QStringLiteral("Approve from your phone")));
     column->addWidget(SettingsBlocks::intro(QStringLiteral(
-        "The bridge already blocks for up to 24 hours waiting on a human \u2014 so answering from somewhere other "
+        "A gate already waits almost 24 hours (86000 s) for a human \u2014 so answering from somewhere other "
         "than your desk costs nothing. Start a long run, walk away, approve from the kitchen.")));
 
     auto* promises = new QWidget;
     QBoxLayout* promiseColumn = SettingsBlocks::column(promises, 11);
     promiseColumn->addWidget(SettingsBlocks::promise(
-        QStringLiteral("lock.fill"), QStringLiteral("Local network only. No cloud, no account, no relay.")));
+        QStringLiteral("lock.fill"),
+        QStringLiteral("Plain HTTP on every network interface of this machine: turn it on only on a "
+                       "trusted network. No cloud, no account, no relay.")));
     promiseColumn->addWidget(
         SettingsBlocks::promise(QStringLiteral("eye.slash.fill"),
                                 QStringLiteral("Off unless you turn it on \u2014 it opens a listening port.")));
     promiseColumn->addWidget(SettingsBlocks::promise(
-        QStringLiteral("qrcode"), QStringLiteral("A fresh token each time. The QR is the only way to get it.")));
+        QStringLiteral("qrcode"),
+        QStringLiteral("A fresh token each time, in the URL shown here and in the log: anyone with it "
+                       "can answer.")));
     column->addWidget(SettingsBlocks::card(promises));
 
     if (m_remote.enabled()) {
         column->addWidget(pairingCard());
     } else {
         auto* enable = new FlatButton(QStringLiteral("Enable phone approvals"), PixelSprite::green(), true, false);
-        connect(enable, &FlatButton::clicked, &m_remote, &RemoteApproval::enable);
+        connect(enable, &FlatButton::clicked, &m_remote, [this] {
+            m_remote.enable();
+            if (m_remote.enabled())
+                PairingAddresses::logEnabled(m_remote);
+        });
         column->addWidget(enable, 0, Qt::AlignLeft);
     }
     if (m_remote.lastError())
@@ -75,7 +84,9 @@ QWidget* PhoneTab::pairingCard() {
     words->addWidget(
         SettingsBlocks::label(QStringLiteral("Scan with your phone's camera"), Type::label(), Palette::text()));
     // A read-only text box, since the address has no spaces to wrap at and the user copies it from here.
-    auto* url = new QPlainTextEdit(m_remote.pairingURL());
+    // Every address, one per line: the .local name needs mDNS on the phone's network, an address does not.
+    const QStringList urls = PairingAddresses::urls(m_remote);
+    auto* url = new QPlainTextEdit(urls.join(QLatin1Char('\n')));
     url->setObjectName(QStringLiteral("pairingURL"));
     url->setReadOnly(true);
     url->setFrameShape(QFrame::NoFrame);
@@ -89,8 +100,8 @@ QWidget* PhoneTab::pairingCard() {
     palette.setColor(QPalette::Text, Palette::text2());
     url->setPalette(palette);
     url->viewport()->setAutoFillBackground(false);
-    // At most three lines.
-    url->setFixedHeight(qCeil(3 * QFontMetricsF(Type::caption()).lineSpacing()) + 2);
+    // Up to two lines per address.
+    url->setFixedHeight(qCeil(2 * urls.size() * QFontMetricsF(Type::caption()).lineSpacing()) + 2);
     words->addWidget(url);
     auto* turnOff = new FlatButton(QStringLiteral("Turn off"), PixelSprite::yellow(), false, false);
     connect(turnOff, &FlatButton::clicked, &m_remote, &RemoteApproval::disable);

@@ -1,5 +1,7 @@
 #include "cli/HooksCommand.h"
 
+#include "Paths.h"
+#include "hookserver/InstanceProbe.h"
 #include "installer/Installer.h"
 
 #include <optional>
@@ -45,7 +47,7 @@ std::optional<Request> parse(QStringList args) {
 
 int HooksCommand::run(const QStringList& args, QTextStream& out, QTextStream& err) {
     if (!parse(args)) {
-        printUsage(err);
+        printUsage(err, args.value(0));
         return 2;
     }
     Installer installer;
@@ -55,12 +57,13 @@ int HooksCommand::run(const QStringList& args, QTextStream& out, QTextStream& er
 int HooksCommand::run(const QStringList& args, QTextStream& out, QTextStream& err, Installer& installer) {
     const std::optional<Request> request = parse(args);
     if (!request) {
-        printUsage(err);
+        printUsage(err, args.value(0));
         return 2;
     }
     Installer::MaybeErr failure;
     switch (request->verb) {
     case Verb::hooks:
+        out << InstanceProbe::statusLine(InstanceProbe::probe(Vorlix::socketPath())) << '\n';
         installer.refresh();
         for (const Installer::Agent& agent : installer.agents()) {
             out << QStringLiteral("%1  %2  %3")
@@ -87,10 +90,13 @@ int HooksCommand::run(const QStringList& args, QTextStream& out, QTextStream& er
     return failure ? 1 : 0;
 }
 
-void HooksCommand::printUsage(QTextStream& err) {
-    err << "usage: VorlixAgents hooks\n"
-           "       VorlixAgents install [--force] claude|codex|grok|kiro\n"
-           "       VorlixAgents uninstall claude|codex|grok|kiro\n"
-           "       VorlixAgents evict NAME claude|codex|grok|kiro   (NAME: \"Vibe Island\" or \"another notch app\")\n";
+void HooksCommand::printUsage(QTextStream& err, const QString& verb) {
+    if (verb == QLatin1String("hooks"))
+        err << "usage: VorlixAgents hooks   (takes no arguments)\n";
+    else if (verb == QLatin1String("evict"))
+        err << "usage: VorlixAgents evict NAME AGENT   (NAME as hooks shows it; AGENT one of claude, codex, grok)\n";
+    else
+        err << "usage: VorlixAgents " << verb << (verb == QLatin1String("install") ? " [--force]" : "")
+            << " AGENT   (AGENT one of claude, codex, grok)\n";
     err.flush();
 }

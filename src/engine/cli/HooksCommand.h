@@ -6,7 +6,7 @@
 class Installer;
 
 /// The installer on the command line, for machines without a display:
-///   hooks                       each agent and the state of its hook
+///   hooks                       whether the application runs, then each agent and the state of its hook
 ///   install [--force] AGENT     AGENT is claude, codex, grok or kiro; --force when it is not on this machine
 ///   uninstall AGENT
 ///   evict NAME AGENT            removes a foreign tool's hooks, NAME as "hooks" shows it
@@ -17,5 +17,6 @@ public:
     static int run(const QStringList& args, QTextStream& out, QTextStream& err);
     /// Same, with the installer given.
     static int run(const QStringList& args, QTextStream& out, QTextStream& err, Installer& installer);
-    static void printUsage(QTextStream& err);
+    /// What `verb` expects.
+    static void printUsage(QTextStream& err, const QString& verb);
 };

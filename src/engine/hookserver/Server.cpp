@@ -3,6 +3,7 @@
 #include "Event.h"
 #include "Paths.h"
 #include "hookserver/GateBox.h"
+#include "hookserver/InstanceProbe.h"
 #include "sessions/SessionStore.h"
 #include "support/Log.h"
 
@@ -108,11 +109,25 @@ Server::~Server() {
 }
 
 void Server::start() {
+    bindAndAccept();
+    Log::line(QStringLiteral("Vorlix Agents listening on ") + QString::fromStdString(m_path));
+}
+
+void Server::bindAndAccept() {
     raiseDescriptorLimit();
     // Without the wake-up descriptor the accept thread could never be stopped: better not to listen at all.
-    m_wakeFD = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_wakeFD < 0)
+        m_wakeFD = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (m_wakeFD < 0)
         throw UnixSocket::Error(UnixSocket::Error::Kind::socketFailed, errno);
+    // Taking over a live socket would leave its application deaf, with every hook failing open unseen.
+    const InstanceProbe::Result there = InstanceProbe::probe(m_path);
+    if (there.state == InstanceProbe::State::running)
+        throw Refused(QStringLiteral("Vorlix Agents is already running (pid %1)").arg(there.pid).toStdString());
+    if (there.state == InstanceProbe::State::blocked)
+        throw Refused((QString::fromStdString(m_path) + QStringLiteral(" is ") + there.what +
+                       QStringLiteral(", not a socket; move it away"))
+                          .toStdString());
     const int fd = UnixSocket::listen(m_path, 32);
     struct stat info {};
     if (::stat(m_path.c_str(), &info) == 0) {
@@ -123,7 +138,21 @@ void Server::start() {
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     m_listenFD = fd;
     m_acceptThread = std::thread([this] { acceptLoop(); });
-    Log::line(QStringLiteral("Vorlix Agents listening on ") + QString::fromStdString(m_path));
+}
+
+bool Server::holdsPath() const {
+    struct stat info {};
+    return m_listenFD.load() >= 0 && ::lstat(m_path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode) &&
+           info.st_dev == m_device && info.st_ino == m_inode;
+}
+
+void Server::rebind() {
+    stopAccepting();
+    closeListenerAndFile();
+    std::uint64_t pending = 0;
+    // The wake-up that stopped the old accept thread must not stop the new one.
+    [[maybe_unused]] ssize_t drained = ::read(m_wakeFD, &pending, sizeof pending);
+    bindAndAccept();
 }
 
 void Server::stopAccepting() {

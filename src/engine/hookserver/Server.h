@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <sys/types.h>
 #include <thread>
@@ -19,6 +20,10 @@ class SessionStore;
 /// store is a task posted to the main thread; a gating connection blocks its own thread on the gate's box.
 class Server final {
 public:
+    class Refused : public std::runtime_error {
+    public:
+        using std::runtime_error::runtime_error;
+    };
     /// Runs a task on the main thread, later.
     using Post = std::function<void(std::function<void()>)>;
 
@@ -31,8 +36,13 @@ public:
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
 
-    /// Listens and starts accepting; throws UnixSocket::Error.
+    /// Listens and starts accepting; throws UnixSocket::Error, or Refused when the path is not ours to take: a
+    /// running application answers there, or something other than a socket sits on it. A stale socket is replaced.
     void start();
+    /// The socket file is still the one we bound (not removed, not replaced).
+    bool holdsPath() const;
+    /// Stops accepting and binds again; held gates keep their connections. Throws like start().
+    void rebind();
     int listenFD() const { return m_listenFD.load(); }
     const std::string& path() const { return m_path; }
     /// On quit: close the listener and delete the socket file, but only if the file is still the one we bound
@@ -55,6 +65,7 @@ private:
     };
     static constexpr int maxIdleWorkers = 16;
 
+    void bindAndAccept();
     void acceptLoop();
     void stopAccepting();
     void closeListenerAndFile();

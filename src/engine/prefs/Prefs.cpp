@@ -104,3 +104,27 @@ void Prefs::setAutoApproveLevel(int value) {
     }
     save("autoApproveLevel", level);
 }
+
+QString Prefs::adopt(const Prefs& read) {
+    QStringList changes;
+    const auto words = [](bool on) { return on ? QStringLiteral("true") : QStringLiteral("false"); };
+    if (read.m_soundEnabled != m_soundEnabled) {
+        changes << QStringLiteral("soundEnabled %1 -> %2").arg(words(m_soundEnabled), words(read.m_soundEnabled));
+        m_soundEnabled = read.m_soundEnabled;
+        emit soundEnabledChanged(m_soundEnabled);
+    }
+    if (read.m_launchAtLogin != m_launchAtLogin) {
+        changes << QStringLiteral("launchAtLogin %1 -> %2").arg(words(m_launchAtLogin), words(read.m_launchAtLogin));
+        m_launchAtLogin = read.m_launchAtLogin;
+        emit launchAtLoginChanged(m_launchAtLogin);
+        QString error;
+        if (!m_loginItem.setRegistered(m_launchAtLogin, &error))
+            Log::line(QStringLiteral("launch-at-login toggle failed: ") + error);
+    }
+    if (read.m_autoApproveLevel != m_autoApproveLevel) {
+        changes << QStringLiteral("autoApproveLevel %1 -> %2").arg(m_autoApproveLevel).arg(read.m_autoApproveLevel);
+        m_autoApproveLevel = read.m_autoApproveLevel;
+        emit autoApproveLevelChanged(m_autoApproveLevel);
+    }
+    return changes.join(QStringLiteral(", "));
+}

@@ -48,6 +48,9 @@ public:
     void setLaunchAtLogin(bool on);
     /// Kept within -1…1.
     void setAutoApproveLevel(int level);
+    /// Takes the values another reading of the file found, without writing it; registers launch at login when
+    /// that changed. The changes in words ("autoApproveLevel 0 -> 1"), empty when nothing changed.
+    QString adopt(const Prefs& read);
 
 signals:
     void soundEnabledChanged(bool on);

@@ -1,9 +1,11 @@
 #include "settings/PhoneTab.h"
 #include "WidgetProbe.h"
+#include "phone/PairingAddresses.h"
 #include "phone/RemoteApproval.h"
 #include "sessions/SessionStore.h"
 #include "settings/QrImage.h"
 #include "sprites/PixelSprite.h"
+#include "support/Log.h"
 
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -28,13 +30,19 @@ TEST(PhoneTabTest, EnableShowsTheCodeAndAddressAndTurnOffHidesThem) {
     EXPECT_EQ(textColor(error), PixelSprite::yellow());
 
     taken.close();
+    QStringList logged;
+    Log::setSink([&logged](const QString& line) { logged << line; });
     button(&tab, "Enable phone approvals")->click();
     settle();
+    Log::setSink({});
     ASSERT_TRUE(remote.enabled());
+    // Turned on here or by VORLIX_REMOTE: the same URL lines and warning.
+    EXPECT_TRUE(logged.contains("VORLIX_REMOTE_URL " + remote.pairingURL())) << logged.join('\n').toStdString();
+    EXPECT_TRUE(logged.last().contains("plain HTTP on every network interface"));
     EXPECT_EQ(buttonTitles(&tab), QStringList({"Turn off"}));
     auto* address = tab.findChild<QPlainTextEdit*>("pairingURL");
     ASSERT_NE(address, nullptr);
-    EXPECT_EQ(address->toPlainText(), remote.pairingURL());
+    EXPECT_EQ(address->toPlainText(), PairingAddresses::urls(remote).join('\n'));
     auto* qr = tab.findChild<QLabel*>("qr");
     ASSERT_NE(qr, nullptr);
     EXPECT_EQ(qr->pixmap().toImage(), QrImage::render(*remote.qrCode(), 150));

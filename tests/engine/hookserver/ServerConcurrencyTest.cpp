@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <deque>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <sys/stat.h>
@@ -107,12 +108,29 @@ TEST_F(ServerFixture, GatesAnsweredInReverseOrderReachTheRightConnections) {
     EXPECT_TRUE(store.gates().isEmpty());
 }
 
-TEST_F(ServerFixture, StartReplacesAStaleFileAndQuitRemovesOnlyOurOwnFile) {
-    close(UnixSocket::listen(path, 1));
+TEST_F(ServerFixture, StartReplacesOnlyAStaleFileAndQuitRemovesOnlyOurOwnFile) {
+    ASSERT_TRUE(std::filesystem::create_directories(path));
     Server first(&store, 60, main.post(), path);
+    EXPECT_THROW(
+        {
+            try {
+                first.start();
+            } catch (const Server::Refused& refused) {
+                EXPECT_EQ(refused.what(), path + " is a folder, not a socket; move it away");
+                throw;
+            }
+        },
+        Server::Refused);
+    rmdir(path.c_str());
+    close(UnixSocket::listen(path, 1));
     first.start();
-    // A second instance takes the path over; the first one's quit must leave the newer file alone.
+    EXPECT_TRUE(first.holdsPath());
+    // A live socket is never taken over: its application would run on, deaf.
     Server second(&store, 60, main.post(), path);
+    EXPECT_THROW(second.start(), Server::Refused);
+    // Once the file is gone a newer one may bind; the first one's quit must leave the newer file alone.
+    unlink(path.c_str());
+    EXPECT_FALSE(first.holdsPath());
     second.start();
     first.shutdown();
     struct stat info {};
