@@ -14,6 +14,7 @@ const char* const PhonePage::styleSheet =
     ".proj{font:11px ui-monospace,monospace;color:#777;margin-top:2px}"
     ".risk{font:11px ui-monospace,monospace;margin-top:8px}"
     "pre{background:#0d0d0e;border-radius:9px;padding:11px;white-space:pre-wrap;overflow-wrap:anywhere;"
+    "word-break:break-all;"
     "font:12px ui-monospace,monospace;color:#ddd;margin:10px 0 14px}"
     ".btns{display:flex;gap:10px}"
     "button{flex:1;padding:14px;border:0;border-radius:11px;font-size:15px;font-weight:600}"
