@@ -1,6 +1,7 @@
 #include "sessions/FileChange.h"
 
 #include <QDir>
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -49,9 +50,15 @@ OldFile readOld(const QString& path) {
     QByteArray bytes;
     OldFile out{std::nullopt, QStringLiteral("the old one cannot be read")};
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-        bytes.resize(FileChange::maxCompared + 1);
+        // One byte more than the limit tells a file that grew past it since stat.
+        const qint64 limit = FileChange::maxCompared + 1;
+        bytes.resize(std::min<qint64>(info.st_size + 1, limit));
         qint64 filled = 0;
         for (;;) {
+            if (filled == bytes.size() && bytes.size() < limit)
+                bytes.resize(std::min<qint64>(bytes.size() * 2, limit));
+            if (filled == bytes.size())
+                break;
             const ssize_t got = ::read(fd, bytes.data() + filled, static_cast<std::size_t>(bytes.size() - filled));
             if (got < 0 && errno == EINTR)
                 continue;
@@ -60,8 +67,6 @@ OldFile readOld(const QString& path) {
             if (got <= 0)
                 break;
             filled += got;
-            if (filled == bytes.size())
-                break;
         }
         if (filled > FileChange::maxCompared)
             out.whyNot = QStringLiteral("the old one is larger than 1 MiB");

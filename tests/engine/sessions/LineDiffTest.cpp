@@ -1,5 +1,6 @@
 #include "sessions/LineDiff.h"
 #include "BridgeProcess.h"
+#include "TestFiles.h"
 #include "sessions/FileChange.h"
 
 #include <QDir>
@@ -146,49 +147,39 @@ TEST(LineDiffTest, FileChangesFromToolInput) {
 // A write is compared with the file on disk; what cannot be compared says why and shows the new content.
 TEST(LineDiffTest, WritesAreComparedWithTheFileOnDisk) {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const auto put = [&](const QString& name, const QByteArray& bytes) {
-        QFile file(dir.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    };
-    put("config.py", "import os\nTIMEOUT = 30\nRETRIES = 3\nprint(TIMEOUT)\n");
-    put("big.log", QByteArray(FileChange::maxCompared + 1, 'x'));
-    put("blob.bin", QByteArray("a\0b", 3));
-    ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
+    const QString old = "import os\nTIMEOUT = 30\nRETRIES = 3\n";
+    TestFiles::write(dir.filePath("config.py"), old.toUtf8());
+    TestFiles::write(dir.filePath("big.log"), QByteArray(FileChange::maxCompared + 1, 'x'));
+    TestFiles::write(dir.filePath("blob.bin"), QByteArray("a\0b", 3));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder") && QFile::link(dir.filePath("loop"), dir.filePath("loop")));
     ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
-    ASSERT_TRUE(QFile::link(dir.filePath("loop"), dir.filePath("loop")));
 
-    const auto write = [&](const QString& path, const QString& content, const QString& cwd = {}) {
-        JSONValue::Object input{{"file_path", JSONValue(path.toStdString())},
-                                {"content", JSONValue(content.toStdString())}};
-        const auto change = FileChange::from("Write", JSONValue(input), cwd);
-        return change ? render(change->lines) : QStringLiteral("(none)");
-    };
-    const QString edited = "import os\nTIMEOUT = 60\nRETRIES = 3\nprint(TIMEOUT)\n";
-    const QString replaced = "~replaces the whole file (1 line); ";
+    const QString edited = "import os\nTIMEOUT = 60\nRETRIES = 3\n";
+    const QString diff = " import os|-TIMEOUT = 30|+TIMEOUT = 60| RETRIES = 3|";
+    const QString whole = "~replaces the whole file (3 lines); ";
+    const QString added = "|+import os|+TIMEOUT = 60|+RETRIES = 3|";
+    // A FIFO is never opened: it would block.
     const struct {
-        QString path, cwd, expected;
+        QString path, cwd, content, expected;
     } cases[] = {
-        {dir.filePath("config.py"), {}, " import os|-TIMEOUT = 30|+TIMEOUT = 60| RETRIES = 3| print(TIMEOUT)|"},
-        {"config.py", dir.path(), " import os|-TIMEOUT = 30|+TIMEOUT = 60| RETRIES = 3| print(TIMEOUT)|"},
-        {"config.py",
+        {dir.filePath("config.py"), {}, edited, diff},
+        {"config.py", dir.path(), edited, diff},
+        {dir.filePath("config.py"),
          {},
-         "~replaces the whole file (4 lines); its folder is not known|+import os|+TIMEOUT = 60|"
-         "+RETRIES = 3|+print(TIMEOUT)|"},
-        {dir.filePath("new/a.py"), {}, "+import os|+TIMEOUT = 60|+RETRIES = 3|+print(TIMEOUT)|"},
+         old,
+         "~writes what the file holds already (3 lines)| import os| TIMEOUT = "
+         "30| RETRIES = 3|"},
+        {"config.py", {}, edited, whole + "its folder is not known" + added},
+        {dir.filePath("big.log"), {}, edited, whole + "the old one is larger than 1 MiB" + added},
+        {dir.filePath("blob.bin"), {}, edited, whole + "the old one is not text" + added},
+        {dir.filePath("folder"), {}, edited, whole + "the old one is not a regular file" + added},
+        {dir.filePath("fifo"), {}, edited, whole + "the old one is not a regular file" + added},
+        {dir.filePath("loop"), {}, edited, whole + "the old one cannot be read" + added},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(write(c.path, edited, c.cwd), c.expected) << c.path.toStdString();
-    EXPECT_EQ(write(dir.filePath("config.py"), "import os\nTIMEOUT = 30\nRETRIES = 3\nprint(TIMEOUT)"),
-              "~writes what the file holds already (4 lines)| import os| TIMEOUT = 30| RETRIES = 3| print(TIMEOUT)|");
-
-    // Too large, not text, not a regular file (a FIFO is never opened: it would block), unreadable.
-    const std::pair<QString, QString> whole[] = {
-        {"big.log", "the old one is larger than 1 MiB"}, {"blob.bin", "the old one is not text"},
-        {"folder", "the old one is not a regular file"}, {"fifo", "the old one is not a regular file"},
-        {"loop", "the old one cannot be read"},
-    };
-    for (const auto& [name, why] : whole)
-        EXPECT_EQ(write(dir.filePath(name), "new"), replaced + why + "|+new|") << name.toStdString();
+    for (const auto& c : cases) {
+        const JSONValue input(JSONValue::Object{{"file_path", JSONValue(c.path.toStdString())},
+                                                {"content", JSONValue(c.content.toStdString())}});
+        const auto change = FileChange::from("Write", input, c.cwd);
+        EXPECT_EQ(change ? render(change->lines) : "(none)", c.expected) << c.path.toStdString();
+    }
 }
