@@ -6,6 +6,11 @@ status=0
 for program in "$build"/bench/bench_*; do
     [ -f "$program" ] && [ -x "$program" ] || continue
     name=$(basename "$program")
+    # The phone page's benchmark drives a real browser.
+    if [ "$name" = bench_phone_refresh ] && ! command -v chromium >/dev/null; then
+        echo "== phone_refresh: skipped (needs chromium; scripts/install-deps.sh installs it)"
+        continue
+    fi
     echo "== ${name#bench_}"
     home=$(mktemp -d /tmp/vb-XXXXXX)
     # The start-up benchmark measures the desktop on a real X server.

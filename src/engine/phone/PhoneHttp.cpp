@@ -10,7 +10,7 @@ QByteArray plain(const char* status, const char* body) {
 }
 } // namespace
 
-QByteArray PhoneHttp::respond(const QByteArray& request, const QString& token, const Page& page, const Decide& decide) {
+QByteArray PhoneHttp::respond(const QByteArray& request, const QString& token, const Site& site) {
     if (request.isEmpty() || !request.isValidUtf8())
         return {};
     const QString text = QString::fromUtf8(request);
@@ -29,11 +29,15 @@ QByteArray PhoneHttp::respond(const QByteArray& request, const QString& token, c
         const std::optional<QString> action = value(QStringLiteral("a"), target);
         if (!id || !action)
             return plain("400 Bad Request", "bad");
-        if (decide)
-            decide(*id, *action == QLatin1String("allow") ? Vorlix::Behavior::allow : Vorlix::Behavior::deny);
+        if (site.decide)
+            site.decide(*id, *action == QLatin1String("allow") ? Vorlix::Behavior::allow : Vorlix::Behavior::deny);
         return plain("200 OK", "ok");
     }
-    return response("200 OK", "text/html; charset=utf-8", page ? page() : QByteArray());
+    const QStringView path = QStringView(target).left(target.indexOf(QLatin1Char('?')));
+    if (path == QLatin1String("/v"))
+        return response("200 OK", "text/plain", QByteArray::number(site.version ? site.version() : 0));
+    const Page& body = path == QLatin1String("/gates") ? site.gates : site.page;
+    return response("200 OK", "text/html; charset=utf-8", body ? body() : QByteArray());
 }
 
 bool PhoneHttp::hasToken(const QString& target, const QString& token) {

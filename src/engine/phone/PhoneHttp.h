@@ -10,13 +10,25 @@
 /// The phone page's HTTP: one request in, one whole response out. Pure; the sockets live in RemoteApproval.
 class PhoneHttp final {
 public:
-    /// The page, as UTF-8.
+    /// A piece of the page, as UTF-8.
     using Page = std::function<QByteArray()>;
     using Decide = std::function<void(const QString& id, Vorlix::Behavior behavior)>;
 
+    /// What the server has to offer; any of them may be unset.
+    struct Site {
+        /// The whole page.
+        Page page;
+        /// The list of gates alone ("/gates").
+        Page gates;
+        /// A number that changes whenever the set of gates does ("/v").
+        std::function<quint64()> version;
+        Decide decide;
+    };
+
     /// The response to a request, or nothing for an empty request or one that is not UTF-8. Only the request
-    /// line is read. A POST carrying the token is a decision, any other method with the token gets the page.
-    static QByteArray respond(const QByteArray& request, const QString& token, const Page& page, const Decide& decide);
+    /// line is read, and every request must carry the token. A POST is a decision whatever its path; any other
+    /// method gets the version at "/v", the list at "/gates" and the page at any other path.
+    static QByteArray respond(const QByteArray& request, const QString& token, const Site& site);
     /// Whether "t=" immediately followed by the token occurs anywhere in the target. An empty token never
     /// matches. Takes the same time wherever the token differs, so response times give no hint of it.
     static bool hasToken(const QString& target, const QString& token);

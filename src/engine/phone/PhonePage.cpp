@@ -13,31 +13,68 @@ const char* const PhonePage::styleSheet =
     ".tool{font:11px ui-monospace,monospace;color:#aaa;background:#232326;padding:3px 8px;border-radius:99px}"
     ".proj{font:11px ui-monospace,monospace;color:#777;margin-top:2px}"
     ".risk{font:11px ui-monospace,monospace;margin-top:8px}"
-    "pre{background:#0d0d0e;border-radius:9px;padding:11px;overflow-x:auto;font:12px ui-monospace,monospace;"
-    "color:#ddd;margin:10px 0 14px}"
+    "pre{background:#0d0d0e;border-radius:9px;padding:11px;white-space:pre-wrap;overflow-wrap:anywhere;"
+    "word-break:break-all;"
+    "font:12px ui-monospace,monospace;color:#ddd;margin:10px 0 14px}"
     ".btns{display:flex;gap:10px}"
     "button{flex:1;padding:14px;border:0;border-radius:11px;font-size:15px;font-weight:600}"
     ".allow{background:#8ce88c;color:#06210a}"
     ".deny{background:#3a1e2a;color:#fa87bf}"
+    // On a risky call the safe answer is the easy one.
+    ".safe .deny{background:#fa87bf;color:#2a0716}"
+    ".safe .allow{background:#232326;color:#8ce88c}"
+    ".more{font:11px ui-monospace,monospace;color:#fad96b;margin-top:6px}"
+    ".refresh{display:block;text-align:center;color:#8ce88c;font:13px ui-monospace,monospace;padding:10px}"
     ".empty{text-align:center;color:#555;margin-top:22vh;font:14px ui-monospace,monospace}"
     ".empty span{color:#333;font-size:12px}"
     ".diff{margin-top:-6px;padding:8px 0}"
     ".diff span{display:block;padding:0 11px;white-space:pre-wrap}"
     ".diff .del{background:rgba(250,135,191,.18)}"
     ".diff .add{background:rgba(140,232,140,.16)}"
-    ".diff .ctx{color:#777}";
+    ".diff .ctx{color:#777}"
+    ".diff .note{color:#fad96b}";
 
 QString PhonePage::html(const QList<Gate*>& gates, const QList<Session*>& sessions, const QString& token,
-                        const Assess& assess) {
+                        const Assess& assess, quint64 version) {
+    const QString list = gateList(gates, sessions, assess);
     QString out;
-    out.reserve(1600 + gates.size() * 900);
+    out.reserve(2600 + list.size());
     out += QStringLiteral("<!doctype html><html><head>"
                           "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">"
-                          "<meta http-equiv=\"refresh\" content=\"3\">"
                           "<title>Vorlix Agents</title><style>");
     out += QLatin1String(styleSheet);
-    out += QStringLiteral("</style></head><body><h1>VORLIX AGENTS</h1>");
-    for (const Gate* gate : gates) {
+    out += QStringLiteral("</style></head><body><h1>VORLIX AGENTS</h1><div id=\"gates\">");
+    out += list;
+    out += QStringLiteral("</div><noscript><a class=\"refresh\" href=\"/?t=") + token.toHtmlEscaped() +
+           QStringLiteral("\">Refresh</a></noscript>");
+    // Only the list is replaced, and the scroll position put back: a reader halfway down a long command stays
+    // there. A failed poll just tries again.
+    out += QStringLiteral("<script>var q='?t=") + scriptString(token) + QStringLiteral("',v='") +
+           QString::number(version) +
+           QStringLiteral("';"
+                          "function g(){fetch('/gates'+q).then(r=>r.ok?r.text():null).then(h=>{if(h===null)return;"
+                          "const y=scrollY;document.getElementById('gates').innerHTML=h;scrollTo(0,y)}).catch(()=>{})}"
+                          "function p(){fetch('/v'+q).then(r=>r.ok?r.text():null).then(t=>{if(t!==null&&t!==v){v=t;"
+                          "g()}}).catch(()=>{}).finally(()=>setTimeout(p,") +
+           QString::number(pollMs) +
+           QStringLiteral("))}"
+                          "setTimeout(p,") +
+           QString::number(pollMs) +
+           QStringLiteral(");"
+                          "function d(id,a){fetch('/decide'+q+'&id='+id+'&a='+a,{method:'POST'}).finally(g)}"
+                          "</script></body></html>");
+    return out;
+}
+
+QString PhonePage::gateList(const QList<Gate*>& gates, const QList<Session*>& sessions, const Assess& assess) {
+    if (gates.isEmpty()) {
+        return QStringLiteral("<div class=\"empty\">Nothing waiting.<br><span>Your agents are getting on with "
+                              "it.</span></div>");
+    }
+    QString out;
+    out.reserve(gates.size() * 900);
+    for (qsizetype i = 0; i < gates.size(); ++i) {
+        const Gate* gate = gates[i];
         const Session* session = nullptr;
         for (const Session* candidate : sessions) {
             if (candidate->id() == gate->sessionID()) {
@@ -45,19 +82,13 @@ QString PhonePage::html(const QList<Gate*>& gates, const QList<Session*>& sessio
                 break;
             }
         }
-        out += card(*gate, session, assess);
+        // The oldest first; it says how many more wait below it.
+        out += card(*gate, session, assess, i == 0 ? gates.size() - 1 : 0);
     }
-    if (gates.isEmpty()) {
-        out += QStringLiteral("<div class=\"empty\">Nothing waiting.<br><span>Your agents are getting on with "
-                              "it.</span></div>");
-    }
-    out += QStringLiteral("<script>function d(id,a){fetch('/decide?t=") + token +
-           QStringLiteral("&id='+id+'&a='+a,{method:'POST'}).finally(()=>location.reload())}</script>"
-                          "</body></html>");
     return out;
 }
 
-QString PhonePage::card(const Gate& gate, const Session* session, const Assess& assess) {
+QString PhonePage::card(const Gate& gate, const Session* session, const Assess& assess, qsizetype moreWaiting) {
     const QString agent =
         session != nullptr ? QString::fromUtf8(Vorlix::displayName(session->source()).data()) : QStringLiteral("Agent");
     const QString project = session != nullptr ? session->project() : QString();
@@ -72,15 +103,20 @@ QString PhonePage::card(const Gate& gate, const Session* session, const Assess& 
 
     QString out;
     out.reserve(640 + detail.size());
-    out += QStringLiteral("<div class=\"card\"><div class=\"row\"><b>") + agent.toHtmlEscaped() +
-           QStringLiteral("</b><span class=\"tool\">") + gate.toolName().toHtmlEscaped() +
-           QStringLiteral("</span></div><div class=\"proj\">") + project.toHtmlEscaped() +
-           QStringLiteral("</div><div class=\"risk\" style=\"color:") + levelColour(verdict.level) +
-           QStringLiteral("\">") + risk + QStringLiteral("</div><pre>") + detail + QStringLiteral("</pre>") +
-           (gate.change() ? diff(*gate.change()) : QString()) +
-           QStringLiteral("<div class=\"btns\"><button class=\"deny\" onclick=\"d('") + id +
-           QStringLiteral("','deny')\">Deny</button><button class=\"allow\" onclick=\"d('") + id +
-           QStringLiteral("','allow')\">Allow</button></div></div>");
+    out +=
+        QStringLiteral("<div class=\"card\"><div class=\"row\"><b>") + agent.toHtmlEscaped() +
+        QStringLiteral("</b><span class=\"tool\">") + gate.toolName().toHtmlEscaped() +
+        QStringLiteral("</span></div>") +
+        (moreWaiting > 0 ? QStringLiteral("<div class=\"more\">+%1 more waiting</div>").arg(moreWaiting) : QString()) +
+        QStringLiteral("<div class=\"proj\">") + project.toHtmlEscaped() +
+        QStringLiteral("</div><div class=\"risk\" style=\"color:") + levelColour(verdict.level) +
+        QStringLiteral("\">") + risk + QStringLiteral("</div><pre>") + detail + QStringLiteral("</pre>") +
+        (gate.change() ? diff(*gate.change()) : QString()) +
+        (verdict.level >= Risk::elevated ? QStringLiteral("<div class=\"btns safe\">")
+                                         : QStringLiteral("<div class=\"btns\">")) +
+        QStringLiteral("<button class=\"deny\" onclick=\"d('") + id +
+        QStringLiteral("','deny')\">Deny</button><button class=\"allow\" onclick=\"d('") + id +
+        QStringLiteral("','allow')\">Allow</button></div></div>");
     return out;
 }
 
@@ -110,6 +146,7 @@ QString PhonePage::diff(const FileChange& change) {
     for (const DiffLine& line : shown.lines) {
         const char* kind = line.kind == DiffLine::Kind::removed ? "del"
                            : line.kind == DiffLine::Kind::added ? "add"
+                           : line.kind == DiffLine::Kind::note  ? "note"
                                                                 : "ctx";
         out += QStringLiteral("<span class=\"") + QLatin1String(kind) + QStringLiteral("\">") +
                shownDetail(LineDiff::marked(line)).toHtmlEscaped() + QStringLiteral("</span>");

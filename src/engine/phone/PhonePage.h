@@ -11,17 +11,25 @@ class Gate;
 class Session;
 struct FileChange;
 
-/// The phone page: one card per open gate with Deny and Allow, reloading itself every 3 seconds. Pure: built
-/// afresh from the gates, the sessions and the token on every request.
+/// The phone page: one card per open gate with Deny and Allow. A small script asks the server once a second for
+/// the version of the set of gates and fetches the list again only when it changed, so the page never reloads
+/// under the reader's thumb; without scripts a Refresh link does. Pure: built from the gates, the sessions, the
+/// token and the version.
 class PhonePage final {
 public:
     /// Rates a gate's call from its tool name, detail and the working directory of its session.
     using Assess =
         std::function<RiskVerdict(const QString& tool, const QString& detail, const std::optional<QString>& cwd)>;
 
+    /// How often the page asks for the version, in milliseconds.
+    static constexpr int pollMs = 1000;
+
     static QString html(const QList<Gate*>& gates, const QList<Session*>& sessions, const QString& token,
-                        const Assess& assess);
-    static QString card(const Gate& gate, const Session* session, const Assess& assess);
+                        const Assess& assess, quint64 version);
+    /// The cards (or the empty state) alone: what the page puts in place when the version changes.
+    static QString gateList(const QList<Gate*>& gates, const QList<Session*>& sessions, const Assess& assess);
+    /// moreWaiting: how many gates wait behind this one, said on the card when there are any.
+    static QString card(const Gate& gate, const Session* session, const Assess& assess, qsizetype moreWaiting = 0);
 
     /// The most of a detail a card shows, in UTF-8 bytes: a command of megabytes would make a page of as many,
     /// built and sent again on every reload.

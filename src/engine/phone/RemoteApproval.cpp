@@ -120,18 +120,23 @@ std::optional<QrCode> RemoteApproval::qrCode() const {
 }
 
 QByteArray RemoteApproval::respond(const QByteArray& request) {
-    return PhoneHttp::respond(
-        request, m_token, [this] { return pageBytes(); }, onDecision);
+    PhoneHttp::Site site;
+    site.page = [this] { return pageBytes(); };
+    site.gates = [this] { return gateListBytes(); };
+    site.version = [this] { return version(); };
+    site.decide = [this](const QString& id, Vorlix::Behavior behavior) {
+        if (onDecision)
+            onDecision(id, behavior);
+    };
+    return PhoneHttp::respond(request, m_token, site);
 }
 
-QString RemoteApproval::page() const {
-    if (!m_store)
-        return PhonePage::html({}, {}, m_token, {});
+std::function<RiskVerdict(const QString&, const QString&, const std::optional<QString>&)>
+RemoteApproval::rater(QHash<QString, RiskVerdict>& rated) const {
     const PhonePage::Assess rate = m_store->assess ? m_store->assess : PhonePage::Assess(&RiskEngine::assess);
-    // Rating is a pure function of its inputs and by far the costliest part of a page, which phones reload every
-    // 3 seconds: each open gate is rated once, and only the ratings of gates still open are kept.
-    QHash<QString, RiskVerdict> rated;
-    const auto assess = [&](const QString& tool, const QString& detail, const std::optional<QString>& cwd) {
+    // Rating is a pure function of its inputs and by far the costliest part of a page: each open gate is rated
+    // once, and only the ratings of gates still open are kept.
+    return [this, rate, &rated](const QString& tool, const QString& detail, const std::optional<QString>& cwd) {
         QString key;
         addField(key, tool);
         addField(key, detail);
@@ -142,12 +147,43 @@ QString RemoteApproval::page() const {
         rated.insert(key, verdict);
         return verdict;
     };
-    QString html = PhonePage::html(m_store->gates(), m_store->sessions(), m_token, assess);
+}
+
+QString RemoteApproval::page() const {
+    const quint64 current = version();
+    if (!m_store)
+        return PhonePage::html({}, {}, m_token, {}, current);
+    QHash<QString, RiskVerdict> rated;
+    QString html = PhonePage::html(m_store->gates(), m_store->sessions(), m_token, rater(rated), current);
     m_verdicts = std::move(rated);
     return html;
 }
 
 QByteArray RemoteApproval::pageBytes() const {
+    refreshVersion();
+    if (m_pageBytes.isEmpty())
+        m_pageBytes = page().toUtf8();
+    return m_pageBytes;
+}
+
+QByteArray RemoteApproval::gateListBytes() const {
+    refreshVersion();
+    if (m_listBytes.isEmpty()) {
+        if (!m_store)
+            return m_listBytes = PhonePage::gateList({}, {}, {}).toUtf8();
+        QHash<QString, RiskVerdict> rated;
+        m_listBytes = PhonePage::gateList(m_store->gates(), m_store->sessions(), rater(rated)).toUtf8();
+        m_verdicts = std::move(rated);
+    }
+    return m_listBytes;
+}
+
+quint64 RemoteApproval::version() const {
+    refreshVersion();
+    return m_version;
+}
+
+void RemoteApproval::refreshVersion() const {
     // Everything the page is made of.
     QString key;
     const auto add = [&key](const QString& field) { addField(key, field); };
@@ -162,11 +198,12 @@ QByteArray RemoteApproval::pageBytes() const {
             add(session ? session->cwd() : QString());
         }
     }
-    if (key != m_pageKey || m_pageBytes.isEmpty()) {
-        m_pageBytes = page().toUtf8();
-        m_pageKey = key;
-    }
-    return m_pageBytes;
+    if (key == m_pageKey && m_version > 0)
+        return;
+    m_pageKey = std::move(key);
+    ++m_version;
+    m_pageBytes.clear();
+    m_listBytes.clear();
 }
 
 std::optional<QString> RemoteApproval::drawToken(const RandomBytes& random) {

@@ -83,6 +83,11 @@ public:
     QString page() const;
     /// The same as UTF-8, built again only when a gate, its session or the token changed.
     QByteArray pageBytes() const;
+    /// The list of gates alone, as UTF-8, cached as the page is.
+    QByteArray gateListBytes() const;
+    /// Goes up by one whenever what the page shows changes, so an open page polls for a number and fetches the
+    /// list only when there is something new.
+    quint64 version() const;
 
     /// A token of tokenLength characters drawn uniformly from the alphabet (out-of-range bytes are rejected, not
     /// folded), or nothing when the source fails.
@@ -123,10 +128,18 @@ private:
     QHash<QTcpSocket*, qint64> m_connections;
     QElapsedTimer m_clock;
     QTimer* m_acceptLater;
+    /// Compares everything the page is made of with what it was; on a change, a new version and no caches.
+    void refreshVersion() const;
+    /// The store's rating through m_verdicts, noting in `rated` each gate it rates.
+    std::function<RiskVerdict(const QString&, const QString&, const std::optional<QString>&)>
+    rater(QHash<QString, RiskVerdict>& rated) const;
+
     // Ratings of the open gates, by tool, detail and working directory.
     mutable QHash<QString, RiskVerdict> m_verdicts;
     mutable QString m_pageKey;
+    mutable quint64 m_version = 0;
     mutable QByteArray m_pageBytes;
+    mutable QByteArray m_listBytes;
     int m_requestTimeoutMs = defaultRequestTimeoutMs;
     int m_idleTimeoutMs = defaultIdleTimeoutMs;
     int m_maxConnections = defaultMaxConnections;

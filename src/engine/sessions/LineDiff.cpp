@@ -67,6 +67,33 @@ bool shortestScript(const QStringList& a, const QStringList& b, qsizetype a0, qs
     return false;
 }
 
+// Pairs each removed line of a run of changes with the added line in the same place of the run.
+QList<DiffLine> interleaved(const QList<DiffLine>& lines) {
+    QList<DiffLine> out;
+    out.reserve(lines.size());
+    for (qsizetype i = 0; i < lines.size();) {
+        if (lines[i].kind != Kind::removed && lines[i].kind != Kind::added) {
+            out.append(lines[i++]);
+            continue;
+        }
+        QList<const DiffLine*> removed;
+        QList<const DiffLine*> added;
+        for (; i < lines.size() && (lines[i].kind == Kind::removed || lines[i].kind == Kind::added); ++i)
+            (lines[i].kind == Kind::removed ? removed : added).append(&lines[i]);
+        for (qsizetype j = 0; j < std::max(removed.size(), added.size()); ++j) {
+            if (j < removed.size())
+                out.append(*removed[j]);
+            if (j < added.size())
+                out.append(*added[j]);
+        }
+    }
+    return out;
+}
+
+bool isChange(const DiffLine& line) {
+    return line.kind == Kind::removed || line.kind == Kind::added;
+}
+
 } // namespace
 
 QStringList LineDiff::splitLines(const QString& text) {
@@ -102,7 +129,7 @@ QList<DiffLine> LineDiff::diff(const QString& oldText, const QString& newText) {
     }
     for (qsizetype i = a.size() - tail; i < a.size(); ++i)
         out.append({Kind::context, a[i]});
-    return out;
+    return interleaved(out);
 }
 
 QList<DiffLine> LineDiff::compact(const QList<DiffLine>& lines) {
@@ -110,15 +137,24 @@ QList<DiffLine> LineDiff::compact(const QList<DiffLine>& lines) {
     std::vector<bool> keep(static_cast<std::size_t>(count), false);
     bool changed = false;
     for (qsizetype i = 0; i < count; ++i) {
-        if (lines[i].kind == Kind::context || lines[i].kind == Kind::gap)
+        if (lines[i].kind == Kind::note)
+            keep[static_cast<std::size_t>(i)] = true;
+        if (!isChange(lines[i]))
             continue;
         changed = true;
         for (qsizetype j = std::max<qsizetype>(0, i - contextLines); j <= std::min(count - 1, i + contextLines); ++j)
             keep[static_cast<std::size_t>(j)] = true;
     }
     // Identical texts: the first few lines say which text it is.
-    if (!changed)
-        return lines.mid(0, contextLines);
+    if (!changed) {
+        QList<DiffLine> out;
+        qsizetype context = 0;
+        for (const DiffLine& line : lines) {
+            if (line.kind == Kind::note || (line.kind == Kind::context && context++ < contextLines))
+                out.append(line);
+        }
+        return out;
+    }
 
     QList<DiffLine> out;
     bool cut = false;
@@ -139,7 +175,13 @@ LineDiff::Shown LineDiff::shown(const QList<DiffLine>& lines) {
     const QList<DiffLine> all = compact(lines);
     if (all.size() <= maxShown)
         return {all, 0};
-    return {all.mid(0, maxShown), all.size() - maxShown};
+    QList<DiffLine> head = all.mid(0, maxShown);
+    // A gap just before the cut stands for nothing that is shown.
+    if (head.last().kind == Kind::gap)
+        head.removeLast();
+    const auto hidden = std::count_if(all.begin() + head.size(), all.end(),
+                                      [](const DiffLine& line) { return line.kind != Kind::gap; });
+    return {head, hidden};
 }
 
 QString LineDiff::marked(const DiffLine& line) {
@@ -150,6 +192,8 @@ QString LineDiff::marked(const DiffLine& line) {
         return QStringLiteral("+ ") + line.text;
     case Kind::gap:
         return QStringLiteral("\u22ef");
+    case Kind::note:
+        return line.text;
     case Kind::context:
         break;
     }

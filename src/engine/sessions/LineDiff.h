@@ -4,11 +4,11 @@
 #include <QString>
 #include <QStringList>
 
-/// One line of a line diff.
+/// One line of a line diff, or a line saying something about the change as a whole.
 struct DiffLine {
-    enum class Kind { context, removed, added, gap };
+    enum class Kind { context, removed, added, gap, note };
     Kind kind = Kind::context;
-    /// The line without its line break; empty for a gap.
+    /// The line without its line break; empty for a gap; the sentence of a note.
     QString text;
 
     bool operator==(const DiffLine&) const = default;
@@ -32,13 +32,16 @@ public:
 
     /// Splits at "\n", "\r\n" or "\r"; a final line break does not start another line; "" has no lines.
     static QStringList splitLines(const QString& text);
-    /// Every line of both texts in order: unchanged, removed and added.
+    /// Every line of both texts in order. Within a run of changes each removed line is followed by the line that
+    /// replaces it (−a +A −b +B, then what is left over), so the new text is never further down than the old.
     static QList<DiffLine> diff(const QString& oldText, const QString& newText);
     /// Unchanged runs cut down to contextLines around each change; a cut between two changes becomes a gap.
+    /// Notes are always kept.
     static QList<DiffLine> compact(const QList<DiffLine>& lines);
-    /// At most maxShown lines of the compact form and how many were left out.
+    /// At most maxShown lines of the compact form; `more` counts the lines of it left out (gaps are not lines).
     static Shown shown(const QList<DiffLine>& lines);
-    /// "− ", "+ ", "  " or "⋯" before the text: how both the card and the phone page mark a line.
+    /// "− ", "+ ", "  " or "⋯" before the text (a note as it is): how both the card and the phone page mark a
+    /// line.
     static QString marked(const DiffLine& line);
     /// "… 7 more lines" ("… 1 more line").
     static QString moreText(qsizetype more);

@@ -70,10 +70,6 @@ protected:
     }
     QByteArray exchange(const QByteArray& request) { return Client(port).answer(request); }
     QByteArray get(const QString& target) { return exchange("GET " + target.toUtf8() + " HTTP/1.1\r\n\r\n"); }
-    QByteArray page() {
-        const QByteArray response = get("/?t=" + remote.token());
-        return response.mid(response.indexOf("\r\n\r\n") + 4);
-    }
 
     TempHome home;
     ManualClock clock;
@@ -84,67 +80,106 @@ protected:
 };
 
 // Whoever sends what, the answer is one of a few fixed ones; only a tokened POST with an id and an action decides.
-TEST_F(RemoteApprovalTest, EveryRequestGetsItsAnswer) {
-    open("ABC", "rm -rf build");
-    remote.enable();
-    ASSERT_TRUE(remote.enabled()) << remote.lastErrorText().toStdString();
-    const QByteArray t = remote.token().toUtf8();
-    // The length counts bytes: the middle dot in the risk line takes two.
-    const QByteArray body = remote.page().toUtf8();
-    ASSERT_TRUE(body.contains("<h1>VORLIX AGENTS</h1>") && body.contains("DESTRUCTIVE   \xC2\xB7 recursive/forced"));
-    const QByteArray page = plain("200 OK", body, "text/html; charset=utf-8");
+TEST(PhoneHttp, EveryRequestGetsItsAnswer) {
+    const QByteArray t = "k3y";
+    QList<QPair<QString, Behavior>> decisions;
+    PhoneHttp::Site site;
+    site.page = [] { return QByteArray("page \xC2\xB7"); };
+    site.gates = [] { return QByteArray("list"); };
+    site.version = [] { return quint64(42); };
+    site.decide = [&](const QString& id, Behavior behavior) { decisions.append({id, behavior}); };
+    // The length counts bytes: the middle dot takes two.
+    const QByteArray page = plain("200 OK", "page \xC2\xB7", "text/html; charset=utf-8");
     const auto get = [](const QByteArray& target) { return "GET " + target + " HTTP/1.1\r\nHost: p\r\n\r\n"; };
     const auto decide = [](const QByteArray& query) { return "POST /decide?" + query + " HTTP/1.1\r\n\r\n"; };
-    // The token anywhere in the target; any method but POST is a page request. Not UTF-8: closed without an answer.
-    // No line end anywhere: the server stops buffering at its limit and answers what it has. Anything but exactly
+    // The token anywhere in the target; any method but POST reads. Not UTF-8: no answer. Anything but exactly
     // "allow" denies; late taps and unknown gates are answered and left to the store.
     const std::pair<QByteArray, QByteArray> cases[] = {
         {get("/?t=" + t), page},
         {get("/deep/path?x=1&t=" + t + "&more=1"), page},
         {"HEAD /?t=" + t + " HTTP/1.1\r\n\r\n", page},
+        {get("/v?t=" + t), plain("200 OK", "42")},
+        {get("/gates?t=" + t), plain("200 OK", "list", "text/html; charset=utf-8")},
+        {get("/v/?t=" + t), page},
         {get("/"), unauthorized},
-        {get("/?t=" + t.chopped(1)), unauthorized},
+        {get("/v"), unauthorized},
+        {get("/gates?t=" + t.chopped(1)), unauthorized},
         {get("/?t=" + t.toUpper()), unauthorized},
         {get("/?t" + t), unauthorized},
         {"HELLO\r\n\r\n", badRequest},
+        {QByteArray(3 * RemoteApproval::maxRequestBytes, 'A'), badRequest},
         {decide("t=" + t + "&id=ABC"), badRequest},
         {decide("t=" + t + "&a=allow"), badRequest},
         {decide("t=" + t + "&id=ABC&a="), badRequest},
         {"GET /?t=\xC3\x28 HTTP/1.1\r\n\r\n", ""},
-        {QByteArray(3 * RemoteApproval::maxRequestBytes, 'A'), badRequest},
+        {"", ""},
         {decide("id=ABC&a=allow"), unauthorized},
         {decide("t=" + t + "&id=ABC&a=allow"), ok},
-        {decide("id=DEF&a=yes&t=" + t), ok},
+        {"POST /v?id=DEF&a=yes&t=" + t + " HTTP/1.1\r\n\r\n", ok},
         {decide("t=" + t + "&id=ABC&a=deny"), ok},
     };
     for (const auto& [request, expected] : cases)
-        EXPECT_EQ(exchange(request), expected) << request.left(60).toStdString();
+        EXPECT_EQ(PhoneHttp::respond(request, t, site), expected) << request.left(60).toStdString();
     const QList<QPair<QString, Behavior>> expected{
         {"ABC", Behavior::allow}, {"DEF", Behavior::deny}, {"ABC", Behavior::deny}};
     EXPECT_EQ(decisions, expected);
+    // An empty token never matches, not even an empty "t=".
+    EXPECT_EQ(PhoneHttp::respond("GET /?t= HTTP/1.1\r\n\r\n", "", site), unauthorized);
 }
 
-TEST_F(RemoteApprovalTest, PageFollowsEveryChangeOfGatesSessionsAndToken) {
+// The wiring: requests over real TCP reach the page, the version and the store's decision callback.
+TEST_F(RemoteApprovalTest, ServesAndDecidesOverTcp) {
+    open("ABC", "rm -rf build");
     remote.enable();
-    EXPECT_TRUE(page().contains("Nothing waiting."));
+    ASSERT_TRUE(remote.enabled()) << remote.lastErrorText().toStdString();
+    const QByteArray t = remote.token().toUtf8();
+    const QByteArray body = remote.page().toUtf8();
+    ASSERT_TRUE(body.contains("<h1>VORLIX AGENTS</h1>") && body.contains("DESTRUCTIVE   \xC2\xB7 recursive/forced"));
+    EXPECT_EQ(get("/?t=" + t), plain("200 OK", body, "text/html; charset=utf-8"));
+    EXPECT_EQ(get("/v?t=" + t), plain("200 OK", QByteArray::number(remote.version())));
+    EXPECT_EQ(exchange("POST /decide?t=" + t + "&id=ABC&a=allow HTTP/1.1\r\n\r\n"), ok);
+    // Not UTF-8: closed without an answer. No line end anywhere: buffering stops at the limit and that is answered.
+    EXPECT_EQ(exchange("GET /?t=\xC3\x28 HTTP/1.1\r\n\r\n"), "");
+    EXPECT_EQ(exchange(QByteArray(3 * RemoteApproval::maxRequestBytes, 'A')), badRequest);
+    EXPECT_EQ(decisions, (QList<QPair<QString, Behavior>>{{"ABC", Behavior::allow}}));
+}
+
+// The version moves exactly when what the page shows does, and the list the page fetches then is the page's own.
+TEST_F(RemoteApprovalTest, VersionFollowsEveryChangeOfGatesSessionsAndToken) {
+    remote.enable();
+    const auto list = [&] { return QString::fromUtf8(remote.gateListBytes()); };
+    quint64 version = remote.version();
+    const auto moved = [&] {
+        const quint64 now = remote.version();
+        const bool changed = now != version;
+        version = now;
+        return changed;
+    };
+    EXPECT_TRUE(list().contains("Nothing waiting."));
+    EXPECT_FALSE(moved());
     open("ABC", "npm test");
-    EXPECT_TRUE(page().contains("<div class=\"proj\">web</div>"));
+    EXPECT_TRUE(moved());
+    EXPECT_TRUE(list().contains("<div class=\"proj\">web</div>"));
+    EXPECT_TRUE(remote.page().contains("<div id=\"gates\">" + list() + "</div>"));
+    EXPECT_FALSE(moved());
 
     // The same session moves to another project with no gate changing: the card follows.
-    Vorlix::Event moved = gatingEvent("E1", "Bash", "", "/home/dev/api");
-    moved.event = Vorlix::Canonical::userPromptSubmit;
-    moved.gating = false;
-    store.apply(moved);
-    EXPECT_TRUE(page().contains("<div class=\"proj\">api</div>"));
-    EXPECT_FALSE(page().contains("<div class=\"proj\">web</div>"));
+    Vorlix::Event movedOn = gatingEvent("E1", "Bash", "", "/home/dev/api");
+    movedOn.event = Vorlix::Canonical::userPromptSubmit;
+    movedOn.gating = false;
+    store.apply(movedOn);
+    EXPECT_TRUE(moved());
+    EXPECT_TRUE(list().contains("<div class=\"proj\">api</div>"));
 
     // A gate answered elsewhere leaves the page (the browser test proves the tap itself).
     store.resolveRemotely("ABC", Behavior::deny);
-    EXPECT_TRUE(page().contains("Nothing waiting."));
+    EXPECT_TRUE(moved());
+    EXPECT_TRUE(list().contains("Nothing waiting."));
 
     remote.disable();
     remote.enable();
-    EXPECT_TRUE(page().contains("fetch('/decide?t=" + remote.token().toUtf8() + "&id="));
+    EXPECT_TRUE(moved());
+    EXPECT_TRUE(remote.page().contains("var q='?t=" + remote.token() + "',v='" + QString::number(version) + "'"));
 }
 
 TEST(PhonePage, GateIdCannotLeaveItsScriptString) {
@@ -189,6 +224,12 @@ TEST(PhonePage, CardShowsAgentProjectFreshRiskAndTheChange) {
                     .contains("<b>Agent</b><span class=\"tool\">Bash&lt;b&gt;</span></div>"
                               "<div class=\"proj\"></div>"));
     EXPECT_EQ(seenCwd, std::nullopt);
+    // A risky call makes Deny the strong button; the oldest card says how many wait behind it.
+    EXPECT_TRUE(PhonePage::card(gate, nullptr, assess).contains("<div class=\"btns safe\"><button class=\"deny\""));
+    EXPECT_TRUE(PhonePage::card(gate, nullptr, assess, 2)
+                    .contains("<span class=\"tool\">Bash&lt;b&gt;</span></div><div class=\"more\">+2 more "
+                              "waiting</div>"));
+    EXPECT_FALSE(PhonePage::card(gate, nullptr, assess).contains("more waiting"));
 
     // An edit's card carries the panel's diff, escaped; a command's card has none.
     Gate edit("E", "s", "Edit", "/w/a.html", SpriteKind::writing, {}, {}, std::make_shared<GateBox>());
@@ -204,6 +245,7 @@ TEST(PhonePage, CardShowsAgentProjectFreshRiskAndTheChange) {
         PhonePage::card(edit, nullptr, {}).contains(QStringLiteral("<span class=\"ctx\">\u2026 8 more lines</span>")));
     const Gate command("C", "s", "Bash", "ls", SpriteKind::shell, {}, {}, std::make_shared<GateBox>());
     EXPECT_FALSE(PhonePage::card(command, nullptr, {}).contains("class=\"diff\""));
+    EXPECT_TRUE(PhonePage::card(command, nullptr, {}).contains("<div class=\"btns\"><button class=\"deny\""));
 }
 
 TEST(PhonePage, LongDetailsAreCutAtWholeCharactersAndSayHowMuchIsLeft) {
@@ -222,7 +264,7 @@ TEST(PhonePage, LongDetailsAreCutAtWholeCharactersAndSayHowMuchIsLeft) {
         EXPECT_EQ(PhonePage::shownDetail(detail), shown) << detail.size();
 }
 
-TEST(PhoneHttp, QueryValuesAreTakenAsWrittenAndEmptyTokensNeverMatch) {
+TEST(PhoneHttp, QueryValuesAreTakenAsWritten) {
     const std::tuple<const char*, const char*, std::optional<QString>> cases[] = {
         {"id", "/decide?t=x&id=ABC&a=allow", "ABC"}, {"id", "/decide?id=first&id=second", "first"},
         {"id", "/decide?id=a%20b+c", "a%20b+c"},     {"a", "/decide?a==allow", "=allow"},
@@ -231,9 +273,6 @@ TEST(PhoneHttp, QueryValuesAreTakenAsWrittenAndEmptyTokensNeverMatch) {
     };
     for (const auto& [key, target, value] : cases)
         EXPECT_EQ(PhoneHttp::value(key, target), value) << target;
-
-    // An empty token never matches, not even an empty "t=".
-    EXPECT_EQ(PhoneHttp::respond("GET /?t= HTTP/1.1\r\n\r\n", "", [] { return "page"; }, {}), unauthorized);
 }
 
 TEST_F(RemoteApprovalTest, EnableAndDisable) {

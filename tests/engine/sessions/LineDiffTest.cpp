@@ -1,8 +1,13 @@
 #include "sessions/LineDiff.h"
 #include "BridgeProcess.h"
+#include "TestFiles.h"
 #include "sessions/FileChange.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -51,6 +56,10 @@ TEST(LineDiffTest, ShortestScripts) {
         {"multi-line change keeps the shared line", "f()\n  x = 1\n  y = 2\nend", "f()\n  x = 3\n  y = 2\n  z\nend",
          " f()|-  x = 1|+  x = 3|   y = 2|+  z| end|"},
         {"blank lines count", "a\n\nb", "a\nb", " a|-| b|"},
+        // Each new line right after the old one it replaces, then what is left over.
+        {"block replaced", "k\na\nb\nk", "k\nA\nB\nk", " k|-a|+A|-b|+B| k|"},
+        {"block shrinks", "a\nb\nc", "A", "-a|+A|-b|-c|"},
+        {"block grows", "x = 1", "x = 2\ny = 3\nz = 4", "-x = 1|+x = 2|+y = 3|+z = 4|"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(render(LineDiff::diff(c.oldText, c.newText)), c.expected) << c.name;
@@ -70,6 +79,13 @@ TEST(LineDiffTest, CompactAndShown) {
     EXPECT_EQ(many.more, 18);
     EXPECT_EQ(LineDiff::moreText(many.more), QStringLiteral("\u2026 18 more lines"));
     EXPECT_EQ(LineDiff::moreText(1), QStringLiteral("\u2026 1 more line"));
+    // Three hunks: the cut falls on the second gap, which goes; the marker counts the third hunk's five lines.
+    QString three = numbered(60);
+    three.replace("line 3\n", "").replace("line 20\n", "").replace("line 40\n", "");
+    const auto cut = LineDiff::shown(LineDiff::diff(numbered(60), three));
+    EXPECT_EQ(render(cut.lines),
+              " line 1| line 2|-line 3| line 4| line 5|~| line 18| line 19|-line 20| line 21| line 22|");
+    EXPECT_EQ(cut.more, 5);
     // Unchanged text shows its first lines rather than nothing.
     EXPECT_EQ(render(LineDiff::shown(LineDiff::diff("a\nb\nc\nd", "a\nb\nc\nd")).lines), " a| b|");
 }
@@ -102,8 +118,9 @@ TEST(LineDiffTest, FileChangesFromToolInput) {
     const auto edit = FileChange::from("Edit", payloadInput("PermissionRequest-Edit.json"));
     ASSERT_TRUE(edit);
     EXPECT_EQ(edit->path, "/home/dev/work/src/config.py");
-    EXPECT_EQ(render(edit->lines), "-TIMEOUT = 30|-RETRIES = 3|+TIMEOUT = 60|+RETRIES = 5|+BACKOFF = 2.0|");
+    EXPECT_EQ(render(edit->lines), "-TIMEOUT = 30|+TIMEOUT = 60|-RETRIES = 3|+RETRIES = 5|+BACKOFF = 2.0|");
 
+    // A new file: every line added.
     const auto write = FileChange::from("Write", payloadInput("PermissionRequest-Write.json"));
     ASSERT_TRUE(write);
     EXPECT_EQ(write->path, "/home/dev/work/notes/plan.md");
@@ -125,4 +142,44 @@ TEST(LineDiffTest, FileChangesFromToolInput) {
     };
     for (const auto& [tool, input] : none)
         EXPECT_FALSE(FileChange::from(tool, *JSONValue::parse(input))) << tool << " " << input;
+}
+
+// A write is compared with the file on disk; what cannot be compared says why and shows the new content.
+TEST(LineDiffTest, WritesAreComparedWithTheFileOnDisk) {
+    QTemporaryDir dir;
+    const QString old = "import os\nTIMEOUT = 30\nRETRIES = 3\n";
+    TestFiles::write(dir.filePath("config.py"), old.toUtf8());
+    TestFiles::write(dir.filePath("big.log"), QByteArray(FileChange::maxCompared + 1, 'x'));
+    TestFiles::write(dir.filePath("blob.bin"), QByteArray("a\0b", 3));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder") && QFile::link(dir.filePath("loop"), dir.filePath("loop")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
+
+    const QString edited = "import os\nTIMEOUT = 60\nRETRIES = 3\n";
+    const QString diff = " import os|-TIMEOUT = 30|+TIMEOUT = 60| RETRIES = 3|";
+    const QString whole = "~replaces the whole file (3 lines); ";
+    const QString added = "|+import os|+TIMEOUT = 60|+RETRIES = 3|";
+    // A FIFO is never opened: it would block.
+    const struct {
+        QString path, cwd, content, expected;
+    } cases[] = {
+        {dir.filePath("config.py"), {}, edited, diff},
+        {"config.py", dir.path(), edited, diff},
+        {dir.filePath("config.py"),
+         {},
+         old,
+         "~writes what the file holds already (3 lines)| import os| TIMEOUT = "
+         "30| RETRIES = 3|"},
+        {"config.py", {}, edited, whole + "its folder is not known" + added},
+        {dir.filePath("big.log"), {}, edited, whole + "the old one is larger than 1 MiB" + added},
+        {dir.filePath("blob.bin"), {}, edited, whole + "the old one is not text" + added},
+        {dir.filePath("folder"), {}, edited, whole + "the old one is not a regular file" + added},
+        {dir.filePath("fifo"), {}, edited, whole + "the old one is not a regular file" + added},
+        {dir.filePath("loop"), {}, edited, whole + "the old one cannot be read" + added},
+    };
+    for (const auto& c : cases) {
+        const JSONValue input(JSONValue::Object{{"file_path", JSONValue(c.path.toStdString())},
+                                                {"content", JSONValue(c.content.toStdString())}});
+        const auto change = FileChange::from("Write", input, c.cwd);
+        EXPECT_EQ(change ? render(change->lines) : "(none)", c.expected) << c.path.toStdString();
+    }
 }
