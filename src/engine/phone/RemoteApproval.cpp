@@ -127,7 +127,11 @@ QByteArray RemoteApproval::respond(const QByteArray& request) {
 QString RemoteApproval::page() const {
     if (!m_store)
         return PhonePage::html({}, {}, m_token, {});
-    const PhonePage::Assess rate = m_store->assess ? m_store->assess : PhonePage::Assess(&RiskEngine::assess);
+    const SessionStore* store = m_store.data();
+    const PhonePage::Assess rate = [store](const QString& tool, const QString& detail,
+                                           const std::optional<QString>& cwd) {
+        return store->assess(tool, detail, cwd);
+    };
     // Rating is a pure function of its inputs and by far the costliest part of a page, which phones reload every
     // 3 seconds: each open gate is rated once, and only the ratings of gates still open are kept.
     QHash<QString, RiskVerdict> rated;

@@ -76,16 +76,18 @@ struct GateNotifications : ::testing::Test {
         server->shutdown();
         QDBusConnection::disconnectFromBus(QStringLiteral("server"));
         QDBusConnection::disconnectFromBus(QStringLiteral("client"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("intruder"));
         bus.kill();
         bus.waitForFinished();
     }
     QDBusConnection connect(const QString& name) { return QDBusConnection::connectToBus(address, name); }
-    void invoke(uint id, const QString& key) {
+    // The signal as the server sends it; any other connection on the bus can send the very same.
+    void invoke(uint id, const QString& key, const QString& from = QStringLiteral("server")) {
         QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
                                                          QStringLiteral("org.freedesktop.Notifications"),
                                                          QStringLiteral("ActionInvoked"));
         signal << id << key;
-        connect(QStringLiteral("server")).send(signal);
+        connect(from).send(signal);
     }
 };
 
@@ -116,6 +118,10 @@ TEST_F(GateNotifications, AllowOnTheNotificationReleasesTheBridgeAndWithdrawsIt)
     EXPECT_TRUE(notice.body.contains(QStringLiteral("echo hi > marker.txt"))) << notice.body.toStdString();
     EXPECT_EQ(notice.actions, (QStringList{"allow", "Allow", "deny", "Deny"}));
 
+    invoke(notice.id, QStringLiteral("deny"), QStringLiteral("intruder"));
+    waitUntil([] { return false; }, 300);
+    ASSERT_EQ(store.gates().size(), 1) << "only the server we posted to answers";
+
     invoke(notice.id, QStringLiteral("allow"));
     ASSERT_TRUE(waitUntil([&] { return run.result.has_value(); }, 30000));
     const auto answer = nlohmann::json::parse(run.result->out);
@@ -136,7 +142,7 @@ TEST_F(GateNotifications, CriticalGatesOfferOnlyDenyAndCloseWithTheCard) {
     waitUntil([] { return false; }, 300);
     ASSERT_EQ(store.gates().size(), 1);
 
-    store.decideOnCard(store.gates().first(), Behavior::deny);
+    store.decide(store.gates().first()->id(), Behavior::deny, SessionStore::Surface::card);
     ASSERT_TRUE(waitUntil([&] { return fake.closed.contains(notice.id); }));
     EXPECT_EQ(box->decision(), Vorlix::Decision{Behavior::deny});
 }

@@ -132,14 +132,14 @@ TEST_F(RemoteApprovalTest, PageFollowsEveryChangeOfGatesSessionsAndToken) {
 
     // The same session moves to another project with no gate changing: the card follows.
     Vorlix::Event moved = gatingEvent("E1", "Bash", "", "/home/dev/api");
-    moved.event = Vorlix::Canonical::userPromptSubmit;
+    moved.event = Vorlix::Canonical::preToolUse;
     moved.gating = false;
     store.apply(moved);
     EXPECT_TRUE(page().contains("<div class=\"proj\">api</div>"));
     EXPECT_FALSE(page().contains("<div class=\"proj\">web</div>"));
 
     // A gate answered elsewhere leaves the page (the browser test proves the tap itself).
-    store.resolveRemotely("ABC", Behavior::deny);
+    store.decide("ABC", Behavior::deny, SessionStore::Surface::phone);
     EXPECT_TRUE(page().contains("Nothing waiting."));
 
     remote.disable();
