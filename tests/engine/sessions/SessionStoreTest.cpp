@@ -35,6 +35,7 @@ Vorlix::Event gating(const std::string& id, const std::string& session, const st
 // store asks and records.
 struct TablePolicy final : GatePolicy {
     std::vector<AuditEntry> audited;
+    QStringList kinds;
     std::optional<Behavior> rule;
     std::optional<int> approveUpTo;
     std::function<std::optional<ContextUsage>(const QString&, qint64)> context;
@@ -52,15 +53,12 @@ struct TablePolicy final : GatePolicy {
     bool autoApproves(const RiskVerdict& verdict) const override {
         return approveUpTo && rank(verdict.level) <= *approveUpTo;
     }
-    void record(const AuditEntry& entry) override { audited.push_back(entry); }
+    void record(const AuditEntry& entry) override {
+        audited.push_back(entry);
+        kinds << entry.kind;
+    }
     std::optional<ContextUsage> readContext(const QString& transcript, qint64 limit) const override {
         return context ? context(transcript, limit) : std::nullopt;
-    }
-    QStringList kinds() const {
-        QStringList out;
-        for (const AuditEntry& entry : audited)
-            out << entry.kind;
-        return out;
     }
 };
 
@@ -128,7 +126,7 @@ TEST_F(StoreFixture, EventsMoveTheSessionThroughItsStates) {
         EXPECT_EQ(look(only()), std::pair(state, QString(activity)));
         EXPECT_EQ(only()->toolCount(), tools);
     }
-    ASSERT_EQ(policy.kinds(), QStringList({"tool", "tool"}));
+    ASSERT_EQ(policy.kinds, QStringList({"tool", "tool"}));
     const auto& audited = policy.audited;
     EXPECT_EQ(audited[0].tool, "mcp__fs__write_file");
     EXPECT_EQ(audited[1].tool, "tool");
@@ -230,32 +228,31 @@ TEST_F(StoreFixture, ConflictsAndActiveGate) {
     EXPECT_EQ(store.activeGate()->gate->id(), "g2");
 }
 
-TEST_F(StoreFixture, RuleAnswersBeforeThePolicyAndNeverQueues) {
-    policy.approveUpTo = 3;
+// A rule answers before the level; neither queues a gate. Only the level's approval counts as a tool run.
+TEST_F(StoreFixture, RulesAndTheLevelAnswerWithoutAQueue) {
+    policy.approveUpTo = 0;
     policy.rule = Behavior::deny;
-    auto box = std::make_shared<GateBox>();
-    store.openGate(gating("g", "s", "Bash", "git status"), box);
-    EXPECT_EQ(box->decision(), (Vorlix::Decision{Behavior::deny, std::string("Vorlix Agents: matched your rule")}));
-    EXPECT_TRUE(store.gates().isEmpty());
+    auto ruled = std::make_shared<GateBox>();
+    store.openGate(gating("g", "s", "Bash", "git status"), ruled);
+    EXPECT_EQ(ruled->decision(), (Vorlix::Decision{Behavior::deny, std::string("Vorlix Agents: matched your rule")}));
     EXPECT_EQ(look(only()), std::pair(SpriteKind::error, QString("Blocked Bash")));
     EXPECT_EQ(only()->toolCount(), 0);
-    ASSERT_EQ(policy.kinds(), QStringList{"auto-denied"});
-    EXPECT_EQ(policy.audited[0].risk, 0);
-    EXPECT_EQ(policy.audited[0].detail, "git status");
-    EXPECT_EQ(opened, 0);
-}
 
-TEST_F(StoreFixture, PolicyApprovesSafeCallsAndCountsTheTool) {
-    policy.approveUpTo = 0;
-    auto box = std::make_shared<GateBox>();
-    store.openGate(gating("g", "s", "Bash", "git status"), box);
-    EXPECT_EQ(box->decision(), (Vorlix::Decision{Behavior::allow, std::string("Vorlix Agents: auto-approved (safe)")}));
+    policy.rule.reset();
+    auto safe = std::make_shared<GateBox>();
+    store.openGate(gating("h", "s", "Bash", "git status"), safe);
+    EXPECT_EQ(safe->decision(),
+              (Vorlix::Decision{Behavior::allow, std::string("Vorlix Agents: auto-approved (safe)")}));
     EXPECT_EQ(look(only()), std::pair(SpriteKind::shell, QString("Running Bash")));
     EXPECT_EQ(only()->toolCount(), 1);
-    EXPECT_EQ(policy.kinds(), QStringList{"auto-allowed"});
+    EXPECT_TRUE(store.gates().isEmpty());
+    EXPECT_EQ(opened, 0);
+    ASSERT_EQ(policy.kinds, QStringList({"auto-denied", "auto-allowed"}));
+    EXPECT_EQ(policy.audited[0].risk, 0);
+    EXPECT_EQ(policy.audited[0].detail, "git status");
 
     auto risky = std::make_shared<GateBox>();
-    store.openGate(gating("h", "s", "Bash", "rm -rf build"), risky);
+    store.openGate(gating("i", "s", "Bash", "rm -rf build"), risky);
     EXPECT_FALSE(risky->decision());
     EXPECT_EQ(opened, 1);
     EXPECT_EQ(look(only()), std::pair(SpriteKind::needsApproval, QString("Waiting on you")));
@@ -290,7 +287,7 @@ TEST_F(StoreFixture, ClosingGatesInEveryWay) {
     EXPECT_EQ(look(store.sessionWithId("B")), std::pair(SpriteKind::thinking, QString("Working")));
     EXPECT_TRUE(store.gates().isEmpty());
     EXPECT_EQ(closed, (std::vector<Behavior>{Behavior::allow, Behavior::deny}));
-    ASSERT_EQ(policy.kinds(), QStringList({"approved", "denied"}));
+    ASSERT_EQ(policy.kinds, QStringList({"approved", "denied"}));
     EXPECT_EQ(policy.audited[1].risk, 3);
     EXPECT_EQ(policy.audited[1].project, "app");
 
@@ -334,7 +331,7 @@ TEST_F(StoreFixture, AGateClosesUnansweredOnceItsSessionMovesOn) {
         SCOPED_TRACE(what);
         auto box = std::make_shared<GateBox>();
         store.openGate(gating(what, "s", "Bash", "make"), box);
-        policy.audited.clear();
+        policy.kinds.clear();
         closed.clear();
         store.apply(moved);
         EXPECT_EQ(store.gateWithId(what) == nullptr, closes);
@@ -345,7 +342,7 @@ TEST_F(StoreFixture, AGateClosesUnansweredOnceItsSessionMovesOn) {
         }
         EXPECT_FALSE(box->decision());
         EXPECT_FALSE(store.decide(what, Behavior::deny, SessionStore::Surface::phone)) << "a late answer is refused";
-        EXPECT_FALSE(policy.kinds().contains("denied") || policy.kinds().contains("approved"));
+        EXPECT_FALSE(policy.kinds.contains("denied") || policy.kinds.contains("approved"));
         EXPECT_TRUE(closed.empty());
     }
 }
