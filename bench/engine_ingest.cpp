@@ -89,12 +89,16 @@ int main(int argc, char** argv) {
 
     const double floorSeconds = floorRun(path);
 
-    SessionStore store;
-    std::vector<double> latencies;
+    struct Latencies final : GatePolicy {
+        std::vector<double> values;
+        void record(const AuditEntry& entry) override {
+            values.push_back(static_cast<double>(nowNs() - entry.detail.toLongLong()) / 1e6);
+        }
+    } policy;
+    std::vector<double>& latencies = policy.values;
     latencies.reserve(total);
-    store.audit = [&](const AuditEntry& entry) {
-        latencies.push_back(static_cast<double>(nowNs() - entry.detail.toLongLong()) / 1e6);
-    };
+    SessionStore store;
+    store.setPolicy(&policy);
     Server server(&store);
     server.start();
     const double seconds = drive(path, [&] {

@@ -225,7 +225,7 @@ int main(int argc, char** argv) {
     remote.setStore(&store);
     // As the application wires it, plus a replacement for every decided gate so the server always holds 50.
     remote.onDecision = [&](const QString& id, Vorlix::Behavior behavior) {
-        store.resolveRemotely(id, behavior);
+        store.decide(id, behavior, SessionStore::Surface::phone);
         const int n = id.mid(5).toInt();
         if (n < heldGates)
             store.openGate(gatingEvent(n + heldGates), boxes[static_cast<std::size_t>(n + heldGates)]);

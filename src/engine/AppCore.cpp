@@ -14,6 +14,7 @@ AppCore::AppCore(QObject* parent) : AppCore(Options{}, parent) {}
 AppCore::AppCore(Options options, QObject* parent)
     : QObject(parent), m_clock(options.clock != nullptr ? *options.clock : Clock::system()), m_options(options) {
     m_store = std::make_unique<SessionStore>(m_clock);
+    m_store->setPolicy(this);
     m_installer = std::make_unique<Installer>();
     m_prefs = std::make_unique<Prefs>();
     m_rules = std::make_unique<RuleStore>(RuleStore::defaultPath(), m_clock);
@@ -26,22 +27,7 @@ AppCore::~AppCore() {
     // The server's threads hold their own state; stop accepting before the store goes away.
     m_socketKeeper.reset();
     m_server.reset();
-}
-
-QString AppCore::cueName(Cue cue) {
-    switch (cue) {
-    case Cue::needsApproval:
-        return QStringLiteral("needsApproval");
-    case Cue::approved:
-        return QStringLiteral("approved");
-    case Cue::denied:
-        return QStringLiteral("denied");
-    case Cue::done:
-        return QStringLiteral("done");
-    case Cue::launch:
-        return QStringLiteral("launch");
-    }
-    return QString();
+    m_store->setPolicy(nullptr);
 }
 
 void AppCore::play(Cue cue) {
@@ -59,41 +45,22 @@ void AppCore::start(bool notch, double notchWidth, double notchHeight, double sc
     connect(&m_refreshTimer, &QTimer::timeout, m_store.get(), &SessionStore::refreshContext);
     m_refreshTimer.start();
 
-    // Every callback holds the core weakly and answers its default once the core is gone.
-    QPointer<AppCore> self(this);
-    SessionStore& store = *m_store;
-    store.onGateOpened = [self] {
-        if (self)
-            self->play(Cue::needsApproval);
-    };
-    store.onGateClosed = [self](Vorlix::Behavior behavior) {
-        if (self)
-            self->play(behavior == Vorlix::Behavior::allow ? Cue::approved : Cue::denied);
-    };
-    store.onSessionDone = [self] {
-        if (!self)
-            return;
-        self->play(Cue::done);
-        self->m_game->agentCompleted();
-    };
-    store.autoDecide = [self](const QString& tool, const QString& detail) -> std::optional<Vorlix::Behavior> {
-        if (!self)
-            return std::nullopt;
-        return self->m_rules->decision(tool, detail);
-    };
-    store.shouldAutoApprove = [self](const RiskVerdict& verdict) {
-        return self && AutoApprovePolicy::allows(self->m_prefs->autoApproveLevel(), verdict);
-    };
-    store.audit = [self](const AuditEntry& entry) {
-        if (self)
-            self->onAudit(entry);
-    };
-    store.surfaceCanAnswer = [self] { return self && self->surfaceCanAnswer(); };
+    connect(m_store.get(), &SessionStore::gateOpened, this, [this] { play(Cue::needsApproval); });
+    connect(m_store.get(), &SessionStore::gateDecided, this, [this](Vorlix::Behavior behavior) {
+        play(behavior == Vorlix::Behavior::allow ? Cue::approved : Cue::denied);
+    });
+    // The cue before the game hears of it: a coin earned may unlock an achievement with a cue of its own.
+    connect(m_store.get(), &SessionStore::sessionDone, this, [this] {
+        play(Cue::done);
+        m_game->agentCompleted();
+    });
 
+    // The phone's callback holds the core weakly and does nothing once the core is gone.
+    QPointer<AppCore> self(this);
     m_remote->setStore(m_store.get());
     m_remote->onDecision = [self](const QString& id, Vorlix::Behavior behavior) {
         if (self)
-            self->m_store->resolveRemotely(id, behavior);
+            self->m_store->decide(id, behavior, SessionStore::Surface::phone);
     };
     if (qEnvironmentVariable("VORLIX_REMOTE") == QLatin1String("1")) {
         m_remote->enable();
@@ -146,8 +113,17 @@ void AppCore::setPanelUp(bool up) {
     m_panelUp = up;
 }
 
-bool AppCore::surfaceCanAnswer() const {
+bool AppCore::personCanAnswer() const {
     return m_panelUp || m_remote->enabled();
+}
+
+std::optional<Vorlix::Behavior> AppCore::ruleDecision(const QString& tool, const QString& detail,
+                                                      const RiskVerdict&) const {
+    return m_rules->decision(tool, detail);
+}
+
+bool AppCore::autoApproves(const RiskVerdict& verdict) const {
+    return AutoApprovePolicy::allows(m_prefs->autoApproveLevel(), verdict);
 }
 
 void AppCore::shutdown() {

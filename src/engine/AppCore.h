@@ -10,7 +10,9 @@
 #include "prefs/Prefs.h"
 #include "prefs/PrefsWatcher.h"
 #include "risk/RuleStore.h"
+#include "sessions/GatePolicy.h"
 #include "sessions/SessionStore.h"
+#include "support/Cue.h"
 
 #include <QObject>
 #include <QTimer>
@@ -18,8 +20,8 @@
 
 /// The application's long-lived objects and every wire between them, shared by the headless mode and the
 /// desktop. The desktop adds sound, windows and notifications by listening to the signals, never by
-/// replacing a callback.
-class AppCore final : public QObject {
+/// replacing a callback. It is the store's gate policy: rules, the auto-approve level, the journal.
+class AppCore final : public QObject, public GatePolicy {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(AppCore)
 
@@ -29,9 +31,6 @@ public:
         quint16 phonePort = RemoteApproval::defaultPort;
         const Clock* clock = nullptr; // the system clock when null
     };
-
-    /// The cues the shell may play; names as the sound engine knows them.
-    enum class Cue { needsApproval, approved, denied, done, launch };
 
     explicit AppCore(QObject* parent = nullptr);
     explicit AppCore(Options options, QObject* parent = nullptr);
@@ -52,17 +51,19 @@ public:
     void setPanelUp(bool up);
     /// The panel is up or the phone page is listening: a person's gate can wait for an answer. Otherwise
     /// such a gate gets no decision at once, so the agent asks in its own terminal instead of hanging.
-    bool surfaceCanAnswer() const;
+    bool personCanAnswer() const override;
+    std::optional<Vorlix::Behavior> ruleDecision(const QString& tool, const QString& detail,
+                                                 const RiskVerdict& verdict) const override;
+    bool autoApproves(const RiskVerdict& verdict) const override;
+    void record(const AuditEntry& entry) override { onAudit(entry); }
     /// On quit: close the listening socket and delete the socket file (when it is still ours).
     void shutdown();
-    /// What the audit callback does with each entry: journal, then the game's checks.
+    /// What becomes of each audit entry: journal, then the game's checks.
     void onAudit(const AuditEntry& entry);
-
-    static QString cueName(Cue cue);
 
 signals:
     /// A cue to play; only emitted while sound is on.
-    void cue(AppCore::Cue cue);
+    void cue(Cue cue);
     /// After the achievement's cue: the desktop posts the notification.
     void achievementUnlocked(const Achievement& achievement);
 

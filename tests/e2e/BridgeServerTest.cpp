@@ -1,7 +1,9 @@
+#include "AppCore.h"
 #include "BridgeProcess.h"
 #include "EventLoop.h"
 #include "Paths.h"
 #include "TempHome.h"
+#include "TestFiles.h"
 #include "UnixSocket.h"
 #include "audit/AuditEntry.h"
 #include "hookserver/Server.h"
@@ -69,17 +71,20 @@ TEST_F(BridgeServer, EventsReachTheStoreAndACardAnswerReachesTheAgent) {
                          readFixture("claude/tools/PermissionRequest-AskUserQuestion.json"), cleanEnv(), running);
     ASSERT_TRUE(waitUntil([&] { return store.gates().size() == 1; }));
     EXPECT_TRUE(store.gates().first()->detail().startsWith("Which database should the service use?\n- PostgreSQL"));
-    store.decideOnCard(store.gates().first(), Behavior::allow);
+    store.decide(store.gates().first()->id(), Behavior::allow, SessionStore::Surface::card);
     const auto decision = nlohmann::json::parse(finish(running).out)["hookSpecificOutput"]["decision"];
     EXPECT_EQ(decision, nlohmann::json::parse(R"({"behavior":"allow","message":"Approved in Vorlix Agents"})"));
     EXPECT_EQ(store.sessionWithId("036c509b-e943-4551-b9d1-99ba630c81bd")->state(), SpriteKind::question);
 }
 
 TEST_F(BridgeServer, KilledBridgesLeaveNoGhostGates) {
-    std::vector<AuditEntry> audited;
-    store.audit = [&](const AuditEntry& entry) { audited.push_back(entry); };
+    struct Journal final : GatePolicy {
+        std::vector<AuditEntry> entries;
+        void record(const AuditEntry& entry) override { entries.push_back(entry); }
+    } journal;
+    store.setPolicy(&journal);
     int cues = 0;
-    store.onGateClosed = [&](Behavior) { ++cues; };
+    QObject::connect(&store, &SessionStore::gateDecided, [&] { ++cues; });
     startServer();
     for (int i = 0; i < 4; ++i) {
         Running running;
@@ -95,16 +100,68 @@ TEST_F(BridgeServer, KilledBridgesLeaveNoGhostGates) {
         for (int waited = 0; server->activeConnections() > 0 && waited < 5000; ++waited)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         ASSERT_EQ(store.gates().size(), 1);
+        const QString id = store.gates().first()->id();
         if (i == 1)
-            store.decideOnCard(store.gates().first(), Behavior::allow);
+            store.decide(id, Behavior::allow, SessionStore::Surface::card);
         else
-            store.resolveRemotely(store.gates().first()->id(), Behavior::deny);
+            store.decide(id, Behavior::deny, SessionStore::Surface::phone);
         EXPECT_TRUE(store.gates().isEmpty());
     }
     QCoreApplication::processEvents();
-    EXPECT_TRUE(audited.empty());
+    EXPECT_TRUE(journal.entries.empty());
     EXPECT_EQ(cues, 0);
     EXPECT_EQ(store.sessions().first()->activity(), "Working");
+}
+
+// The person answered in the agent's own dialog: the card goes, with no word sent, once the agent shows it moved on.
+// Until then the session's other calls leave it open, and a phone's answer after it is refused.
+TEST(StaleGates, CloseWhenTheirSessionMovesOnAndRefuseLateAnswers) {
+    TempHome home;
+    qputenv("VORLIX_REMOTE", "1");
+    AppCore::Options options;
+    options.phonePort = TestFiles::freePort();
+    AppCore core(options);
+    core.start(false, 0, 32, 0);
+    qunsetenv("VORLIX_REMOTE");
+    ASSERT_TRUE(core.remote().enabled());
+    const auto payload = [](const char* file, const char* command) {
+        auto json = nlohmann::json::parse(readFixture(file));
+        if (json.contains("tool_input"))
+            json["tool_input"]["command"] = command;
+        return json.dump();
+    };
+    const auto send = [&](const char* file, const char* command = "rm -rf build") {
+        Running running;
+        BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"}, payload(file, command), cleanEnv(), running);
+        return BridgeServer::finish(running);
+    };
+    for (const char* closer : {"claude/PostToolUse.json", "claude/Stop.json", "claude/UserPromptSubmit.json"}) {
+        SCOPED_TRACE(closer);
+        Running held;
+        BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"},
+                             payload("claude/PermissionRequest.json", "rm -rf build"), cleanEnv(), held);
+        ASSERT_TRUE(waitUntil([&] { return core.store().gates().size() == 1; }));
+        const QString id = core.store().gates().first()->id();
+        send("claude/PreToolUse.json", "ls");
+        send("claude/PostToolUse.json", "ls");
+        QCoreApplication::processEvents();
+        ASSERT_EQ(core.store().gates().size(), 1) << "another call's events leave it open";
+
+        send(closer);
+        ASSERT_TRUE(waitUntil([&] { return core.store().gates().isEmpty(); }));
+        const auto released = BridgeServer::finish(held);
+        EXPECT_EQ(released.exitStatus, 0);
+        EXPECT_EQ(released.out + released.err, "") << "the agent has its answer: nothing to tell it";
+
+        const QByteArray late =
+            "POST /decide?t=" + core.remote().token().toUtf8() + "&id=" + id.toUtf8() + "&a=deny HTTP/1.1\r\n\r\n";
+        core.remote().respond(late);
+    }
+    ASSERT_EQ(core.auditLog().today().size(), 4) << "the tool runs: three of ls, one of the answered call";
+    for (const AuditEntry& entry : core.auditLog().today())
+        EXPECT_EQ(entry.kind, "tool") << "nothing approved or denied";
+    EXPECT_EQ(core.game().bossesBeaten(), 0);
+    core.shutdown();
 }
 
 // An agent that dies leaves its bridge orphaned: the bridge notices, exits silently, and its gate goes with it.

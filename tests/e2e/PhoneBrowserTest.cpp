@@ -52,7 +52,9 @@ TEST(PhoneBrowserTest, WholeCommandsLivePageAndTaps) {
     ASSERT_NO_THROW(server.start());
     RemoteApproval remote(TestFiles::freePort());
     remote.setStore(&store);
-    remote.onDecision = [&store](const QString& id, Vorlix::Behavior behavior) { store.resolveRemotely(id, behavior); };
+    remote.onDecision = [&store](const QString& id, Vorlix::Behavior behavior) {
+        store.decide(id, behavior, SessionStore::Surface::phone);
+    };
     remote.enable();
     ASSERT_TRUE(remote.enabled()) << remote.lastErrorText().toStdString();
     HeadlessBrowser browser;

@@ -18,7 +18,7 @@ struct CoreFixture : ::testing::Test {
                       QTimeZone("Europe/Berlin")};
     std::vector<QString> logged;
     std::unique_ptr<AppCore> core;
-    std::vector<AppCore::Cue> cues;
+    std::vector<Cue> cues;
     QStringList achievements;
 
     ~CoreFixture() override {
@@ -36,7 +36,7 @@ struct CoreFixture : ::testing::Test {
         options.clock = &clock;
         options.phonePort = phonePort != 0 ? phonePort : TestFiles::freePort();
         core = std::make_unique<AppCore>(options);
-        QObject::connect(core.get(), &AppCore::cue, [this](AppCore::Cue c) { cues.push_back(c); });
+        QObject::connect(core.get(), &AppCore::cue, [this](Cue c) { cues.push_back(c); });
         QObject::connect(core.get(), &AppCore::achievementUnlocked,
                          [this](const Achievement& a) { achievements << a.id; });
         core->start(false, 0, 32, 0);
@@ -51,7 +51,7 @@ struct CoreFixture : ::testing::Test {
         core->setPanelUp(true);
         open(session, command);
         ASSERT_EQ(core->store().gates().size(), 1);
-        core->store().decideOnCard(core->store().gates().first(), behavior);
+        core->store().decide(core->store().gates().first()->id(), behavior, SessionStore::Surface::card);
     }
 };
 } // namespace
@@ -68,7 +68,7 @@ TEST_F(CoreFixture, StartsInOrderAndLogsItsLines) {
     EXPECT_TRUE(logged[1].startsWith("Vorlix Agents listening on "));
     EXPECT_EQ(logged[2], "Vorlix Agents up. notch=false w=0 h=32 screen=0");
     EXPECT_TRUE(core->remote().enabled());
-    EXPECT_EQ(cues, std::vector<AppCore::Cue>{AppCore::Cue::launch});
+    EXPECT_EQ(cues, std::vector<Cue>{Cue::launch});
     core->start(false, 0, 32, 0);
     EXPECT_EQ(logged.size(), 3u) << "the body runs once";
 }
@@ -101,14 +101,14 @@ TEST_F(CoreFixture, AuditWiringFeedsTheJournalAndTheGame) {
     apply(Canonical::postToolUse, "fourth");
     EXPECT_TRUE(achievements.contains("full-house"));
     apply(Canonical::stop, "s1");
-    EXPECT_EQ(cues, std::vector<AppCore::Cue>{AppCore::Cue::launch});
+    EXPECT_EQ(cues, std::vector<Cue>{Cue::launch});
 
     core->prefs().setSoundEnabled(true);
     answer("t", "make", Behavior::deny);
     apply(Canonical::userPromptSubmit, "t");
     apply(Canonical::stop, "t");
-    using enum AppCore::Cue;
-    EXPECT_EQ(cues, (std::vector<AppCore::Cue>{launch, needsApproval, denied, done}));
+    using enum Cue;
+    EXPECT_EQ(cues, (std::vector<Cue>{launch, needsApproval, denied, done}));
 }
 
 TEST_F(CoreFixture, RulesAndPolicyAnswerThroughTheWiring) {

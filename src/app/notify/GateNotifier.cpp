@@ -110,5 +110,6 @@ void GateNotifier::onAction(uint id, const QString& key) {
     // Never allow from here what the notification did not offer.
     if (key == allowKey && !actions(*gate).contains(allowKey))
         return;
-    m_store.decideOnCard(gate, key == allowKey ? Vorlix::Behavior::allow : Vorlix::Behavior::deny);
+    m_store.decide(gateId, key == allowKey ? Vorlix::Behavior::allow : Vorlix::Behavior::deny,
+                   SessionStore::Surface::notification);
 }

@@ -1,14 +1,13 @@
 #include "notify/NotificationCenter.h"
 
-#include <QDBusMessage>
+#include "notify/NotificationsInterface.h"
+
+#include <QDBusError>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QFileInfo>
 
 namespace {
-const QString service = QStringLiteral("org.freedesktop.Notifications");
-const QString path = QStringLiteral("/org/freedesktop/Notifications");
-const QString interface = QStringLiteral("org.freedesktop.Notifications");
 const QString appName = QStringLiteral("Vorlix Agents");
 } // namespace
 
@@ -37,27 +36,32 @@ NotificationCenter::NotificationCenter(const QDBusConnection& bus, QObject* pare
         m_capabilitiesKnown = true;
         return;
     }
-    m_bus.connect(service, path, interface, QStringLiteral("ActionInvoked"), this,
-                  SLOT(onActionInvoked(uint, QString)));
-    m_bus.connect(service, path, interface, QStringLiteral("NotificationClosed"), this,
-                  SLOT(onNotificationClosed(uint, uint)));
     fetchCapabilities();
 }
 
 void NotificationCenter::fetchCapabilities() {
-    const QDBusMessage call =
-        QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("GetCapabilities"));
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
+    // Asked by its well-known name, which may start the server; its answer names the server for good.
+    auto* lookup = new NotificationsInterface(NotificationsInterface::wellKnownName(), m_bus, this);
+    auto* watcher = new QDBusPendingCallWatcher(lookup->getCapabilities(), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, lookup](QDBusPendingCallWatcher* finished) {
         finished->deleteLater();
+        lookup->deleteLater();
         const QDBusPendingReply<QStringList> reply = *finished;
         // No server on the bus: nothing to show, nothing waits.
         m_capabilities = reply.isError() ? QStringList() : reply.value();
         m_capabilitiesKnown = true;
+        delete m_server;
+        m_posted.clear();
+        if (!reply.isError()) {
+            m_server = new NotificationsInterface(reply.reply().service(), m_bus, this);
+            connect(m_server, &NotificationsInterface::ActionInvoked, this, &NotificationCenter::onActionInvoked);
+            connect(m_server, &NotificationsInterface::NotificationClosed, this,
+                    &NotificationCenter::onNotificationClosed);
+        }
         auto waiting = std::move(m_waiting);
         m_waiting.clear();
-        for (const auto& [notice, posted] : waiting)
-            send(notice, posted);
+        for (auto& entry : waiting)
+            send(std::move(entry));
     });
 }
 
@@ -67,33 +71,51 @@ void NotificationCenter::notify(Notice notice, std::function<void(uint)> posted)
             posted(0);
         return;
     }
+    Waiting entry{std::move(notice), std::move(posted)};
     if (!m_capabilitiesKnown) {
-        m_waiting.emplace_back(std::move(notice), std::move(posted));
+        m_waiting.push_back(std::move(entry));
         return;
     }
-    send(notice, posted);
+    send(std::move(entry));
 }
 
-void NotificationCenter::send(const Notice& notice, const std::function<void(uint)>& posted) {
+void NotificationCenter::send(Waiting entry) {
+    if (!m_server) {
+        if (entry.posted)
+            entry.posted(0);
+        return;
+    }
+    const Notice& notice = entry.notice;
     const QStringList actions = supports(QStringLiteral("actions")) ? notice.actions : QStringList();
-    QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Notify"));
-    call << appName << uint(0) << QString() << notice.summary << bodyText(notice.body) << actions << notice.hints
-         << qint32(notice.expireMs);
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [posted](QDBusPendingCallWatcher* finished) {
-        finished->deleteLater();
-        const QDBusPendingReply<uint> reply = *finished;
-        if (posted)
-            posted(reply.isError() ? 0 : reply.value());
-    });
+    auto* watcher =
+        new QDBusPendingCallWatcher(m_server->notify(appName, 0, QString(), notice.summary, bodyText(notice.body),
+                                                     actions, notice.hints, notice.expireMs),
+                                    this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, entry = std::move(entry)](QDBusPendingCallWatcher* finished) mutable {
+                finished->deleteLater();
+                const QDBusPendingReply<uint> reply = *finished;
+                const auto error = reply.isError() ? reply.error().type() : QDBusError::NoError;
+                if (error == QDBusError::ServiceUnknown && !entry.retried) {
+                    // The server we knew is gone: find the one that took its place, then try once more.
+                    entry.retried = true;
+                    m_waiting.push_back(std::move(entry));
+                    if (std::exchange(m_capabilitiesKnown, false))
+                        fetchCapabilities();
+                    return;
+                }
+                const uint id = reply.isError() ? 0 : reply.value();
+                if (id != 0)
+                    m_posted.insert(id);
+                if (entry.posted)
+                    entry.posted(id);
+            });
 }
 
 void NotificationCenter::close(uint id) {
-    if (id == 0 || !m_bus.isConnected())
+    if (id == 0 || !m_server || !m_posted.contains(id))
         return;
-    QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("CloseNotification"));
-    call << id;
-    m_bus.asyncCall(call);
+    m_server->closeNotification(id);
 }
 
 QString NotificationCenter::bodyText(const QString& plain) const {
@@ -101,9 +123,11 @@ QString NotificationCenter::bodyText(const QString& plain) const {
 }
 
 void NotificationCenter::onActionInvoked(uint id, const QString& key) {
-    emit actionInvoked(id, key);
+    if (m_posted.contains(id))
+        emit actionInvoked(id, key);
 }
 
 void NotificationCenter::onNotificationClosed(uint id, uint reason) {
-    emit closed(id, reason);
+    if (m_posted.remove(id))
+        emit closed(id, reason);
 }

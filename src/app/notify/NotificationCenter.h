@@ -2,13 +2,18 @@
 
 #include <QDBusConnection>
 #include <QObject>
+#include <QPointer>
+#include <QSet>
 #include <QStringList>
 #include <QVariantMap>
 #include <functional>
 #include <vector>
 
+class NotificationsInterface;
+
 /// The desktop's notification server (org.freedesktop.Notifications). Without a session bus or a server
-/// every call quietly does nothing.
+/// every call quietly does nothing. Signals count only from the server that answered us, and only for the
+/// notifications we posted: any other connection on the bus can emit the same ones.
 class NotificationCenter final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(NotificationCenter)
@@ -45,16 +50,23 @@ signals:
     void actionInvoked(uint id, const QString& key);
     void closed(uint id, uint reason);
 
-private slots:
+private:
+    struct Waiting {
+        Notice notice;
+        std::function<void(uint)> posted;
+        bool retried = false;
+    };
+
+    void fetchCapabilities();
+    void send(Waiting waiting);
     void onActionInvoked(uint id, const QString& key);
     void onNotificationClosed(uint id, uint reason);
-
-private:
-    void fetchCapabilities();
-    void send(const Notice& notice, const std::function<void(uint)>& posted);
 
     QDBusConnection m_bus;
     bool m_capabilitiesKnown = false;
     QStringList m_capabilities;
-    std::vector<std::pair<Notice, std::function<void(uint)>>> m_waiting;
+    // The server by its unique name, once it has answered; absent while there is none.
+    QPointer<NotificationsInterface> m_server;
+    QSet<uint> m_posted;
+    std::vector<Waiting> m_waiting;
 };

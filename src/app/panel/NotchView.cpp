@@ -309,7 +309,7 @@ void NotchView::refreshExpanded() {
         const QPointer<Gate> gate = active->gate;
         auto decide = [this, gate](Vorlix::Behavior behavior) {
             if (gate)
-                m_store.decideOnCard(gate, behavior);
+                m_store.decide(gate->id(), behavior, SessionStore::Surface::card);
         };
         auto teach = [this, gate] {
             if (gate && m_actions.onTeachRule)

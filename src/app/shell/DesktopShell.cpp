@@ -13,24 +13,6 @@
 #include <QScreen>
 #include <QTimer>
 
-namespace {
-Cue toCue(AppCore::Cue cue) {
-    switch (cue) {
-    case AppCore::Cue::needsApproval:
-        return Cue::needsApproval;
-    case AppCore::Cue::approved:
-        return Cue::approved;
-    case AppCore::Cue::denied:
-        return Cue::denied;
-    case AppCore::Cue::done:
-        return Cue::done;
-    case AppCore::Cue::launch:
-        return Cue::launch;
-    }
-    return Cue::launch;
-}
-} // namespace
-
 DesktopShell::DesktopShell(AppCore& core, QObject* parent) : QObject(parent), m_core(core) {
     Prefs& prefs = core.prefs();
     m_sound = std::make_unique<SoundEngine>([&prefs] { return prefs.soundEnabled(); });
@@ -43,7 +25,7 @@ void DesktopShell::start() {
         return;
     m_started = true;
 
-    connect(&m_core, &AppCore::cue, this, [this](AppCore::Cue cue) { m_sound->play(toCue(cue)); });
+    connect(&m_core, &AppCore::cue, m_sound.get(), &SoundEngine::play);
     connect(&m_core, &AppCore::achievementUnlocked, this, [this](const Achievement& achievement) {
         startDesktopServices();
         m_gateNotifier->notifyAchievement(achievement);

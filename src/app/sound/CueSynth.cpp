@@ -107,14 +107,6 @@ std::vector<float> done() {
     return out;
 }
 
-std::vector<float> coin() {
-    std::vector<float> out;
-    const auto count = [](double seconds) { return static_cast<int>(seconds * R); };
-    notes(out, {{988, count(0.05)}, {1319, count(0.13)}}, 0.3,
-          [](int, double t) { return std::exp(-9.0 * t) * std::min(80.0 * t, 1.0); });
-    return out;
-}
-
 } // namespace
 
 std::vector<float> CueSynth::render(Cue cue) {
@@ -133,8 +125,6 @@ std::vector<float> CueSynth::render(Cue cue, const Noise& noise) {
         return denied();
     case Cue::done:
         return done();
-    case Cue::coin:
-        return coin();
     }
     return {};
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sound/Cue.h"
+#include "support/Cue.h"
 
 #include <functional>
 #include <vector>

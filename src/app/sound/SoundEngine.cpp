@@ -1,22 +1,19 @@
 #include "sound/SoundEngine.h"
 
 #include "sound/CueSynth.h"
+#include "sound/SinkOutput.h"
 #include "support/Log.h"
 
-#include <QAudioDevice>
-#include <QAudioFormat>
-#include <QAudioSink>
-#include <QMediaDevices>
-
-SoundEngine::SoundEngine(std::function<bool()> enabled, QObject* parent)
-    : QObject(parent), m_enabled(std::move(enabled)) {
+SoundEngine::SoundEngine(std::function<bool()> enabled, std::unique_ptr<AudioOutput> output, QObject* parent)
+    : QObject(parent), m_enabled(std::move(enabled)),
+      m_output(output ? std::move(output) : std::make_unique<SinkOutput>()) {
     for (Cue cue : allCues)
         m_buffers[cue] = std::make_shared<const std::vector<float>>(CueSynth::render(cue));
 }
 
 SoundEngine::~SoundEngine() {
-    if (m_sink)
-        m_sink->stop();
+    if (m_running)
+        m_output->stop();
 }
 
 void SoundEngine::start() {
@@ -24,28 +21,8 @@ void SoundEngine::start() {
         return;
     m_startAttempted = true;
     const std::optional<Cue> pending = std::exchange(m_pending, std::nullopt);
-    const auto fail = [](const QString& why) {
-        Log::line(QStringLiteral("SoundEngine: could not start audio: ") + why);
-    };
-    const QAudioDevice output = QMediaDevices::defaultAudioOutput();
-    if (output.isNull()) {
-        fail(QStringLiteral("no audio output device"));
-        return;
-    }
-    QAudioFormat format;
-    format.setSampleRate(static_cast<int>(CueSynth::sampleRate));
-    format.setChannelCount(1);
-    format.setSampleFormat(QAudioFormat::Float);
-    if (!output.isFormatSupported(format)) {
-        fail(QStringLiteral("%1 does not take mono float at 44.1 kHz").arg(output.description()));
-        return;
-    }
-    m_sink = std::make_unique<QAudioSink>(output, format);
-    m_sink->setVolume(0.5);
-    m_sink->start(&m_device);
-    if (m_sink->error() != QAudio::NoError) {
-        fail(QStringLiteral("%1 refused the stream (error %2)").arg(output.description()).arg(m_sink->error()));
-        m_sink.reset();
+    if (const auto why = m_output->start(m_device)) {
+        Log::line(QStringLiteral("SoundEngine: could not start audio: ") + *why);
         return;
     }
     m_running = true;

@@ -10,6 +10,7 @@
 #include <QString>
 #include <memory>
 #include <optional>
+#include <string>
 
 /// One question waiting for the user, held in the store's queue until closed.
 class Gate final : public QObject {
@@ -29,6 +30,9 @@ public:
     const QString& sessionID() const { return m_sessionID; }
     const QString& toolName() const { return m_toolName; }
     const QString& detail() const { return m_detail; }
+    /// The call's tool input as compact JSON: the agent's later events name the same call by it.
+    const std::string& input() const { return m_input; }
+    void setInput(std::string input) { m_input = std::move(input); }
     SpriteKind kind() const { return m_kind; }
     const RiskVerdict& risk() const { return m_risk; }
     const QDateTime& openedAt() const { return m_openedAt; }
@@ -48,4 +52,5 @@ private:
     // Shared with the blocked connection thread; lives as long as either holds it.
     const std::shared_ptr<GateBox> m_box;
     std::optional<FileChange> m_change;
+    std::string m_input;
 };

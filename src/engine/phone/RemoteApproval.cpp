@@ -3,7 +3,6 @@
 #include "phone/PhoneHttp.h"
 #include "phone/PhonePage.h"
 #include "phone/QrCode.h"
-#include "risk/RiskEngine.h"
 #include "sessions/SessionStore.h"
 
 #include <QSysInfo>
@@ -133,7 +132,11 @@ QByteArray RemoteApproval::respond(const QByteArray& request) {
 
 std::function<RiskVerdict(const QString&, const QString&, const std::optional<QString>&)>
 RemoteApproval::rater(QHash<QString, RiskVerdict>& rated) const {
-    const PhonePage::Assess rate = m_store->assess ? m_store->assess : PhonePage::Assess(&RiskEngine::assess);
+    const SessionStore* store = m_store.data();
+    const PhonePage::Assess rate = [store](const QString& tool, const QString& detail,
+                                           const std::optional<QString>& cwd) {
+        return store->assess(tool, detail, cwd);
+    };
     // Rating is a pure function of its inputs and by far the costliest part of a page: each open gate is rated
     // once, and only the ratings of gates still open are kept.
     return [this, rate, &rated](const QString& tool, const QString& detail, const std::optional<QString>& cwd) {

@@ -1,7 +1,5 @@
 #include "sessions/SessionStore.h"
 
-#include "risk/RiskEngine.h"
-#include "sessions/ContextMeter.h"
 #include "sessions/GateDetail.h"
 #include "support/Log.h"
 
@@ -20,13 +18,21 @@ QString toQString(const std::optional<std::string>& text, const QString& fallbac
 QString detailOf(const Vorlix::Event& event) {
     return GateDetail::text(event.toolName ? QString::fromStdString(*event.toolName) : QString(), event.toolInput);
 }
+
+// The call's input as compact JSON with sorted keys: equal inputs give equal text.
+std::string inputOf(const Vorlix::Event& event) {
+    return event.toolInput ? event.toolInput->dump() : std::string();
+}
+
+// Agents without a canonical name for it still send their own; it reports the very call as over.
+bool isToolFailure(const Vorlix::Event& event) {
+    return QString::fromStdString(event.rawEvent)
+               .remove(QLatin1Char('_'))
+               .compare(QLatin1String("posttoolusefailure"), Qt::CaseInsensitive) == 0;
+}
 } // namespace
 
 SessionStore::SessionStore(const Clock& clock, QObject* parent) : QObject(parent), m_clock(clock) {
-    assess = [](const QString& tool, const QString& detail, const std::optional<QString>& cwd) {
-        return RiskEngine::assess(tool, detail, cwd);
-    };
-    readContext = [](const QString& transcript, qint64 limit) { return ContextMeter::read(transcript, limit); };
     m_celebrationTask.setSingleShot(true);
     m_celebrationTask.setInterval(celebrationMs);
     connect(&m_celebrationTask, &QTimer::timeout, this, [this] { setCelebration(std::nullopt); });
@@ -43,6 +49,14 @@ Session* SessionStore::sessionWithId(const QString& id) const {
             return session;
     }
     return nullptr;
+}
+
+void SessionStore::setPolicy(GatePolicy* policy) {
+    m_policy = policy != nullptr ? policy : &m_neutralPolicy;
+}
+
+RiskVerdict SessionStore::assess(const QString& tool, const QString& detail, const std::optional<QString>& cwd) const {
+    return m_policy->assess(tool, detail, cwd);
 }
 
 Gate* SessionStore::gateWithId(const QString& id) const {
@@ -138,54 +152,60 @@ void SessionStore::removeSessions(const std::function<bool(Session*)>& predicate
         emit sessionsChanged();
 }
 
+void SessionStore::show(Session* session, SpriteKind state, const QString& activity) {
+    session->setState(state);
+    session->setActivity(activity);
+}
+
+void SessionStore::show(Session* session, CallState state, const std::optional<QString>& tool) {
+    if (!tool) {
+        show(session, SpriteKind::thinking, QStringLiteral("Working"));
+        return;
+    }
+    static const char* const verbs[] = {"Running ", "Ran ", "Blocked "};
+    show(session, state == CallState::blocked ? SpriteKind::error : spriteFor(*tool),
+         QLatin1String(verbs[static_cast<int>(state)]) + shortTool(*tool));
+}
+
 void SessionStore::record(Session* session, const QString& kind, const QString& tool, const QString& detail,
                           std::optional<int> risk) {
-    if (!audit)
-        return;
-    audit(AuditEntry{m_clock.now(), session->agent(), session->id(), session->project(), kind, tool, detail, risk});
+    m_policy->record(
+        AuditEntry{m_clock.now(), session->agent(), session->id(), session->project(), kind, tool, detail, risk});
 }
 
 void SessionStore::apply(const Vorlix::Event& event) {
     Session* s = lookup(event);
     const std::optional<QString> tool =
         event.toolName ? std::optional<QString>(QString::fromStdString(*event.toolName)) : std::nullopt;
+    if (event.event == Canonical::postToolUse || isToolFailure(event)) {
+        const std::string input = inputOf(event);
+        closeMovedOn(s->id(),
+                     [&](const Gate& gate) { return tool && gate.toolName() == *tool && gate.input() == input; });
+    } else if (event.event == Canonical::stop || event.event == Canonical::userPromptSubmit ||
+               event.event == Canonical::sessionEnd) {
+        closeMovedOn(s->id(), [](const Gate&) { return true; });
+    }
     switch (event.event) {
     case Canonical::sessionStart:
-        s->setState(SpriteKind::idle);
-        s->setActivity(QStringLiteral("Session started"));
+        show(s, SpriteKind::idle, QStringLiteral("Session started"));
         break;
     case Canonical::userPromptSubmit:
-        s->setState(SpriteKind::thinking);
-        s->setActivity(QStringLiteral("Thinking"));
+        show(s, SpriteKind::thinking, QStringLiteral("Thinking"));
         break;
     case Canonical::preToolUse:
-        if (tool) {
-            s->setState(spriteFor(*tool));
-            s->setActivity(QStringLiteral("Running ") + shortTool(*tool));
-        } else {
-            s->setState(SpriteKind::thinking);
-            s->setActivity(QStringLiteral("Working"));
-        }
+        show(s, CallState::running, tool);
         break;
     case Canonical::postToolUse:
         s->setToolCount(s->toolCount() + 1);
-        if (tool) {
-            s->setState(spriteFor(*tool));
-            s->setActivity(QStringLiteral("Ran ") + shortTool(*tool));
-        } else {
-            s->setState(SpriteKind::thinking);
-            s->setActivity(QStringLiteral("Working"));
-        }
+        show(s, CallState::ran, tool);
         record(s, QStringLiteral("tool"), tool.value_or(QStringLiteral("tool")), detailOf(event), std::nullopt);
         break;
     case Canonical::stop:
         if (s->state() != SpriteKind::done) {
-            if (onSessionDone)
-                onSessionDone();
+            emit sessionDone(s->source());
             celebrate(s->source());
         }
-        s->setState(SpriteKind::done);
-        s->setActivity(QStringLiteral("Done"));
+        show(s, SpriteKind::done, QStringLiteral("Done"));
         break;
     case Canonical::notification:
         s->setActivity(QStringLiteral("Notification"));
@@ -201,42 +221,47 @@ void SessionStore::apply(const Vorlix::Event& event) {
     }
 }
 
+void SessionStore::closeMovedOn(const QString& sessionID, const std::function<bool(const Gate&)>& answered) {
+    const QList<Gate*> gates = m_gates;
+    for (Gate* gate : gates) {
+        if (gate->sessionID() != sessionID || !answered(*gate))
+            continue;
+        // The agent has its answer already: the waiting bridge is released with nothing to say.
+        gate->box()->leaveToAgent();
+        closeGate(gate, std::nullopt);
+    }
+}
+
 void SessionStore::openGate(const Vorlix::Event& event, std::shared_ptr<GateBox> box) {
     Session* s = lookup(event);
     const QString tool = toQString(event.toolName, QStringLiteral("tool"));
     const QString detail = detailOf(event);
     const std::optional<QString> cwd =
         event.cwd ? std::optional<QString>(QString::fromStdString(*event.cwd)) : std::nullopt;
-    const RiskVerdict verdict = assess(tool, detail, cwd);
+    const RiskVerdict verdict = m_policy->assess(tool, detail, cwd);
 
-    if (autoDecide) {
-        if (const auto behavior = autoDecide(tool, detail)) {
-            if (!box->resolve({*behavior, std::string(ruleMessage)}))
-                return; // its bridge left already
-            const bool allowed = *behavior == Behavior::allow;
-            s->setState(allowed ? spriteFor(tool) : SpriteKind::error);
-            s->setActivity((allowed ? QStringLiteral("Running ") : QStringLiteral("Blocked ")) + shortTool(tool));
-            record(s, allowed ? QStringLiteral("auto-allowed") : QStringLiteral("auto-denied"), tool, detail,
-                   rank(verdict.level));
-            return;
-        }
+    if (const auto behavior = m_policy->ruleDecision(tool, detail, verdict)) {
+        if (!box->resolve({*behavior, std::string(ruleMessage)}))
+            return; // its bridge left already
+        const bool allowed = *behavior == Behavior::allow;
+        show(s, allowed ? CallState::running : CallState::blocked, tool);
+        record(s, allowed ? QStringLiteral("auto-allowed") : QStringLiteral("auto-denied"), tool, detail,
+               rank(verdict.level));
+        return;
     }
 
-    if (shouldAutoApprove && shouldAutoApprove(verdict)) {
+    if (m_policy->autoApproves(verdict)) {
         if (!box->resolve({Behavior::allow, std::string(policyMessage)}))
             return;
-        s->setState(spriteFor(tool));
-        s->setActivity(QStringLiteral("Running ") + shortTool(tool));
+        show(s, CallState::running, tool);
         s->setToolCount(s->toolCount() + 1);
-        if (onWorkFlowed)
-            onWorkFlowed();
         record(s, QStringLiteral("auto-allowed"), tool, detail, rank(verdict.level));
         return;
     }
 
     if (!box->isOpen())
         return;
-    if (surfaceCanAnswer && !surfaceCanAnswer()) {
+    if (!m_policy->personCanAnswer()) {
         // Holding the call would hang the agent until its own time-out: let it ask in its terminal.
         box->leaveToAgent();
         Log::line(QStringLiteral("Vorlix Agents: no panel or phone page can answer; %1 asks in its terminal (%2, "
@@ -245,16 +270,15 @@ void SessionStore::openGate(const Vorlix::Event& event, std::shared_ptr<GateBox>
         return;
     }
 
-    s->setState(SpriteKind::needsApproval);
-    s->setActivity(QStringLiteral("Waiting on you"));
+    show(s, SpriteKind::needsApproval, QStringLiteral("Waiting on you"));
     auto* gate = new Gate(QString::fromStdString(event.id), s->id(), tool, detail, spriteFor(tool), verdict,
                           m_clock.now(), std::move(box), this);
+    gate->setInput(inputOf(event));
     if (event.toolInput)
         gate->setChange(FileChange::from(tool, *event.toolInput));
     m_gates.append(gate);
     emit gatesChanged();
-    if (onGateOpened)
-        onGateOpened();
+    emit gateOpened();
 }
 
 void SessionStore::closeGate(Gate* gate, std::optional<Behavior> behavior) {
@@ -277,8 +301,7 @@ void SessionStore::closeGate(Gate* gate, std::optional<Behavior> behavior) {
 
     Session* session = sessionWithId(sessionID);
     if (behavior) {
-        if (onGateClosed)
-            onGateClosed(*behavior);
+        emit gateDecided(*behavior);
         if (session != nullptr)
             record(session, *behavior == Behavior::allow ? QStringLiteral("approved") : QStringLiteral("denied"),
                    toolName, detail, risk);
@@ -289,43 +312,33 @@ void SessionStore::closeGate(Gate* gate, std::optional<Behavior> behavior) {
         if (other->sessionID() == sessionID)
             return;
     }
-    if (!behavior) {
-        session->setState(SpriteKind::thinking);
-        session->setActivity(QStringLiteral("Working"));
-    } else if (*behavior == Behavior::deny) {
-        session->setState(SpriteKind::error);
-        session->setActivity(QStringLiteral("Blocked ") + shortTool(toolName));
-    } else {
-        session->setState(spriteFor(toolName));
-        session->setActivity(QStringLiteral("Running ") + shortTool(toolName));
-    }
+    if (!behavior)
+        show(session, SpriteKind::thinking, QStringLiteral("Working"));
+    else
+        show(session, *behavior == Behavior::allow ? CallState::running : CallState::blocked, toolName);
 }
 
 void SessionStore::closeGate(const QString& id) {
     closeGate(gateWithId(id), std::nullopt);
 }
 
-void SessionStore::resolveRemotely(const QString& id, Behavior behavior) {
-    Gate* gate = gateWithId(id);
+bool SessionStore::decide(const QString& gateId, Behavior behavior, Surface surface) {
+    Gate* gate = gateWithId(gateId);
     if (gate == nullptr)
-        return;
-    const bool delivered = gate->box()->resolve(
-        {behavior, std::string(behavior == Behavior::allow ? phoneAllowMessage : phoneDenyMessage)});
+        return false;
+    std::optional<std::string> message;
+    if (surface == Surface::phone)
+        message = behavior == Behavior::allow ? phoneAllowMessage : phoneDenyMessage;
+    const bool delivered = gate->box()->resolve({behavior, message});
     closeGate(gate, delivered ? std::optional(behavior) : std::nullopt);
-}
-
-void SessionStore::decideOnCard(Gate* gate, Behavior behavior) {
-    if (gate == nullptr || gateWithId(gate->id()) == nullptr)
-        return;
-    const bool delivered = gate->box()->resolve({behavior, std::nullopt});
-    closeGate(gate, delivered ? std::optional(behavior) : std::nullopt);
+    return delivered;
 }
 
 void SessionStore::refreshContext() {
     for (Session* session : m_sessions) {
-        if (!session->transcriptPath() || !readContext)
+        if (!session->transcriptPath())
             continue;
-        if (auto usage = readContext(*session->transcriptPath(), contextLimit))
+        if (auto usage = m_policy->readContext(*session->transcriptPath(), contextLimit))
             session->setContext(usage);
     }
     const QDateTime now = m_clock.now();

@@ -5,7 +5,7 @@
 #include "audit/AuditEntry.h"
 #include "hookserver/Gate.h"
 #include "risk/Risk.h"
-#include "sessions/ContextUsage.h"
+#include "sessions/GatePolicy.h"
 #include "sessions/Session.h"
 #include "support/Clock.h"
 
@@ -18,6 +18,7 @@
 #include <optional>
 
 /// The live sessions and the queue of open approval gates; every agent event is fed in here, on the main thread.
+/// What it cannot decide alone it asks its GatePolicy; what others react to it says with signals.
 class SessionStore final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(SessionStore)
@@ -29,6 +30,9 @@ public:
         Session* session;
         Gate* gate;
     };
+
+    /// Where a person's decision was made. Only the phone's answer carries a message to the agent.
+    enum class Surface { card, notification, phone };
 
     static constexpr qint64 contextLimit = 200000;
     static constexpr double doneLingerSeconds = 25.0;
@@ -58,15 +62,20 @@ public:
     /// The first gate with its session; absent when there is none or that session is gone.
     std::optional<ActiveGate> activeGate() const;
 
+    /// Every answer defaults to the neutral policy's; the policy must outlive the store or be unset first.
+    void setPolicy(GatePolicy* policy);
+    RiskVerdict assess(const QString& tool, const QString& detail, const std::optional<QString>& cwd) const;
+
+    /// An agent's event. A gate closes unanswered once its session has moved on: the very call's post-tool-use
+    /// (same tool and input), or the session's stop, next prompt or end. Agents run calls side by side, so other
+    /// calls' events leave it open.
     void apply(const Vorlix::Event& event);
     void openGate(const Vorlix::Event& event, std::shared_ptr<GateBox> box);
     /// After the server's wait returned: closes the gate, if still open, without a decision.
     void closeGate(const QString& id);
-    void closeGate(Gate* gate, std::optional<Vorlix::Behavior> behavior);
-    /// A decision from the phone page. A gate whose bridge left meanwhile just goes: no sound, no record.
-    void resolveRemotely(const QString& id, Vorlix::Behavior behavior);
-    /// A decision on the panel's card: no message travels to the agent. Same rule for a bridge that left.
-    void decideOnCard(Gate* gate, Vorlix::Behavior behavior);
+    /// A person's decision from any surface. False when the gate is no longer open (answered, moved on, its bridge
+    /// gone): then nothing is sent, recorded or sounded.
+    bool decide(const QString& gateId, Vorlix::Behavior behavior, Surface surface);
     /// Context refresh and pruning of finished sessions; the shell calls it every 2 s.
     void refreshContext();
     void celebrate(Vorlix::Source source);
@@ -74,37 +83,36 @@ public:
     static SpriteKind spriteFor(const QString& tool);
     static QString shortTool(const QString& name);
 
-    // Set once by the application shell; each is optional.
-    std::function<void()> onGateOpened;
-    std::function<void(Vorlix::Behavior)> onGateClosed;
-    std::function<void()> onSessionDone;
-    std::function<std::optional<Vorlix::Behavior>(const QString& tool, const QString& detail)> autoDecide;
-    std::function<void(const AuditEntry&)> audit;
-    std::function<bool(const RiskVerdict&)> shouldAutoApprove;
-    std::function<void()> onWorkFlowed;
-    /// Whether the panel or the phone page could put a question to the person now. When it says no, a call
-    /// that no rule or policy answered gets no decision, so the agent asks in its own terminal. Unset: yes.
-    std::function<bool()> surfaceCanAnswer;
-
-    // Swappable for tests: how a call is rated and how a transcript is read.
-    std::function<RiskVerdict(const QString& tool, const QString& detail, const std::optional<QString>& cwd)> assess;
-    std::function<std::optional<ContextUsage>(const QString& transcript, qint64 limit)> readContext;
-
 signals:
     void sessionsChanged();
     void gatesChanged();
+    /// A gate now waits for a person.
+    void gateOpened();
+    /// A person's decision reached the agent.
+    void gateDecided(Vorlix::Behavior behavior);
+    /// A session finished its turn (once per turn).
+    void sessionDone(Vorlix::Source source);
     void hoveringChanged();
     void measuredHeightChanged();
     void celebrationChanged();
 
 private:
+    enum class CallState { running, ran, blocked };
+
     Session* lookup(const Vorlix::Event& event);
+    static void show(Session* session, SpriteKind state, const QString& activity);
+    static void show(Session* session, CallState state, const std::optional<QString>& tool);
+    void closeGate(Gate* gate, std::optional<Vorlix::Behavior> behavior);
+    /// Closes, unanswered, the session's gates that match: the agent has answered them itself.
+    void closeMovedOn(const QString& sessionID, const std::function<bool(const Gate&)>& answered);
     void removeSessions(const std::function<bool(Session*)>& predicate);
     void setCelebration(std::optional<Vorlix::Source> source);
     void record(Session* session, const QString& kind, const QString& tool, const QString& detail,
                 std::optional<int> risk);
 
     const Clock& m_clock;
+    GatePolicy m_neutralPolicy;
+    GatePolicy* m_policy = &m_neutralPolicy;
     QList<Session*> m_sessions;
     QList<Gate*> m_gates;
     bool m_hovering = false;

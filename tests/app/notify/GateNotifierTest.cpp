@@ -1,10 +1,7 @@
 #include "notify/GateNotifier.h"
-#include "BridgeProcess.h"
 #include "EventLoop.h"
 #include "StoreEvents.h"
-#include "TempHome.h"
 #include "game/Achievement.h"
-#include "hookserver/Server.h"
 #include "notify/NotificationCenter.h"
 #include "sessions/SessionStore.h"
 
@@ -12,8 +9,6 @@
 #include <QDBusMessage>
 #include <QProcess>
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
-#include <thread>
 
 using Vorlix::Behavior;
 
@@ -49,12 +44,10 @@ signals:
 namespace {
 
 struct GateNotifications : ::testing::Test {
-    TempHome home;
     QProcess bus; // a private session bus for one test; nothing reaches the machine's own
     QString address;
     FakeNotifications fake;
     SessionStore store;
-    std::unique_ptr<Server> server;
     std::unique_ptr<NotificationCenter> center;
     std::unique_ptr<GateNotifier> notifier;
 
@@ -69,57 +62,40 @@ struct GateNotifications : ::testing::Test {
                                               QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals));
         center = std::make_unique<NotificationCenter>(connect(QStringLiteral("client")));
         notifier = std::make_unique<GateNotifier>(store, *center);
-        server = std::make_unique<Server>(&store, 60);
-        server->start();
     }
     void TearDown() override {
-        server->shutdown();
         QDBusConnection::disconnectFromBus(QStringLiteral("server"));
         QDBusConnection::disconnectFromBus(QStringLiteral("client"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("intruder"));
         bus.kill();
         bus.waitForFinished();
     }
     QDBusConnection connect(const QString& name) { return QDBusConnection::connectToBus(address, name); }
-    void invoke(uint id, const QString& key) {
+    // The signal as the server sends it; any other connection on the bus can send the very same.
+    void invoke(uint id, const QString& key, const QString& from = QStringLiteral("server")) {
         QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
                                                          QStringLiteral("org.freedesktop.Notifications"),
                                                          QStringLiteral("ActionInvoked"));
         signal << id << key;
-        connect(QStringLiteral("server")).send(signal);
+        connect(from).send(signal);
     }
 };
 
-// The bridge runs on its own thread while this one serves the store and the bus.
-struct BridgeRun {
-    Running running;
-    std::optional<BridgeProcess::Result> result;
-    std::thread collector;
-
-    explicit BridgeRun(const std::string& payload) {
-        BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"}, payload,
-                             {{"GROK_HOOK_EVENT", std::nullopt}, {"GROK_SESSION_ID", std::nullopt}}, running);
-        collector = std::thread([this] { result = running.finish(30000); });
-    }
-    ~BridgeRun() {
-        if (!result)
-            running.kill();
-        collector.join();
-    }
-};
-
-TEST_F(GateNotifications, AllowOnTheNotificationReleasesTheBridgeAndWithdrawsIt) {
-    BridgeRun run(R"({"hook_event_name":"PermissionRequest","tool_name":"Bash","session_id":"s1",)"
-                  R"("tool_input":{"command":"echo hi > marker.txt"}})");
+TEST_F(GateNotifications, AllowOnTheNotificationAnswersTheGateAndWithdrawsIt) {
+    const auto box = openPanelGate(store, "s1", "Bash", R"({"command":"echo hi > marker.txt"})");
     ASSERT_TRUE(waitUntil([&] { return fake.posted.size() == 1; }));
     const auto notice = fake.posted.first();
     EXPECT_EQ(notice.summary, QStringLiteral("Claude Code wants to run"));
     EXPECT_TRUE(notice.body.contains(QStringLiteral("echo hi > marker.txt"))) << notice.body.toStdString();
     EXPECT_EQ(notice.actions, (QStringList{"allow", "Allow", "deny", "Deny"}));
 
+    invoke(notice.id, QStringLiteral("deny"), QStringLiteral("intruder"));
+    waitUntil([] { return false; }, 300);
+    ASSERT_TRUE(box->isOpen()) << "only the server we posted to answers";
+
     invoke(notice.id, QStringLiteral("allow"));
-    ASSERT_TRUE(waitUntil([&] { return run.result.has_value(); }, 30000));
-    const auto answer = nlohmann::json::parse(run.result->out);
-    EXPECT_EQ(answer["hookSpecificOutput"]["decision"]["behavior"], "allow") << run.result->out;
+    ASSERT_TRUE(waitUntil([&] { return !box->isOpen(); }));
+    EXPECT_EQ(box->decision(), Vorlix::Decision{Behavior::allow});
     EXPECT_TRUE(store.gates().isEmpty());
     ASSERT_TRUE(waitUntil([&] { return fake.closed.contains(notice.id); }));
 }
@@ -136,7 +112,7 @@ TEST_F(GateNotifications, CriticalGatesOfferOnlyDenyAndCloseWithTheCard) {
     waitUntil([] { return false; }, 300);
     ASSERT_EQ(store.gates().size(), 1);
 
-    store.decideOnCard(store.gates().first(), Behavior::deny);
+    store.decide(store.gates().first()->id(), Behavior::deny, SessionStore::Surface::card);
     ASSERT_TRUE(waitUntil([&] { return fake.closed.contains(notice.id); }));
     EXPECT_EQ(box->decision(), Vorlix::Decision{Behavior::deny});
 }

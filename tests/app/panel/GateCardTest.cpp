@@ -96,7 +96,7 @@ TEST(GateCardTest, QueueOrderAndOtherRoutes) {
     // Answered on the phone, or its bridge hung up: the card leaves at once.
     const auto phone = openPanelGate(panel.store, "a", "Bash", R"({"command":"ls /etc"})");
     ASSERT_NE(panel.card(), nullptr);
-    panel.store.resolveRemotely(panel.store.gates().constFirst()->id(), Vorlix::Behavior::allow);
+    panel.store.decide(panel.store.gates().constFirst()->id(), Vorlix::Behavior::allow, SessionStore::Surface::phone);
     EXPECT_EQ(panel.card(), nullptr);
     const auto ghost = openPanelGate(panel.store, "a", "Bash", R"({"command":"ls /usr"})");
     ASSERT_NE(panel.card(), nullptr);

@@ -1,17 +1,47 @@
-#include "sound/CueDevice.h"
 #include "sound/CueSynth.h"
 #include "sound/SoundEngine.h"
 #include "support/Log.h"
 
+#include <QIODevice>
 #include <QStringList>
 #include <gtest/gtest.h>
 
 namespace {
 
+// Stands in for the audio device: pulls samples from the engine's source when the test asks.
+class PullingOutput final : public AudioOutput {
+public:
+    std::optional<QString> failure;
+    QIODevice* source = nullptr;
+
+    std::optional<QString> start(QIODevice& device) override {
+        if (!failure)
+            source = &device;
+        return failure;
+    }
+    void stop() override { source = nullptr; }
+    std::vector<float> pull(std::size_t count) {
+        std::vector<float> out(count, -2.0f);
+        const auto bytes = static_cast<qint64>(count * sizeof(float));
+        EXPECT_EQ(source->read(reinterpret_cast<char*>(out.data()), bytes), bytes);
+        return out;
+    }
+};
+
+std::vector<float> head(const std::vector<float>* samples, std::size_t count) {
+    return {samples->begin(), samples->begin() + static_cast<std::ptrdiff_t>(count)};
+}
+
 // Every cue is audible yet never clips; only the alert (its noise) differs between renders.
 TEST(CueSynth, CuesStayWithinFullScale) {
+    const std::map<Cue, std::size_t> lengths{{Cue::launch, 16317},
+                                             {Cue::needsApproval, 14550},
+                                             {Cue::approved, 5292},
+                                             {Cue::denied, 8820},
+                                             {Cue::done, 6615}};
     for (Cue cue : allCues) {
         const std::vector<float> samples = CueSynth::render(cue);
+        EXPECT_EQ(samples.size(), lengths.at(cue)) << static_cast<int>(cue);
         const auto [low, high] = std::minmax_element(samples.begin(), samples.end());
         EXPECT_GE(*low, -1.0f);
         EXPECT_LE(*high, 1.0f);
@@ -26,44 +56,46 @@ TEST(CueSynth, CuesStayWithinFullScale) {
     EXPECT_NE(loudest[3307 + 1543], 0.0f);
 }
 
-std::vector<float> readFloats(CueDevice& device, qint64 count) {
-    std::vector<float> out(static_cast<std::size_t>(count));
-    EXPECT_EQ(device.read(reinterpret_cast<char*>(out.data()), count * 4), count * 4);
-    return out;
+// What the output pulls: the start-up cue once it runs, a new cue cutting off the playing one, silence when idle
+// (never a stall), nothing while sound is off.
+TEST(SoundEngine, TheOutputPullsTheLatestCueOnlyWhileEnabled) {
+    bool enabled = true;
+    auto owned = std::make_unique<PullingOutput>();
+    PullingOutput& output = *owned;
+    SoundEngine engine([&] { return enabled; }, std::move(owned));
+    const std::vector<float> silence(4, 0.0f);
+
+    engine.play(Cue::launch);
+    engine.start();
+    ASSERT_TRUE(engine.running());
+    EXPECT_EQ(output.pull(4), head(engine.buffer(Cue::launch), 4));
+    engine.play(Cue::approved);
+    const std::vector<float>* approved = engine.buffer(Cue::approved);
+    EXPECT_EQ(output.pull(approved->size()), *approved);
+    EXPECT_EQ(output.pull(4), silence);
+
+    enabled = false;
+    engine.play(Cue::done);
+    EXPECT_EQ(output.pull(4), silence);
+    enabled = true;
+    engine.play(Cue::done);
+    EXPECT_EQ(output.pull(4), head(engine.buffer(Cue::done), 4));
 }
 
-TEST(CueDevice, ANewCueCutsOffThePlayingOneAndSilenceFollows) {
-    CueDevice device;
-    ASSERT_TRUE(device.isReadable());
-    EXPECT_EQ(readFloats(device, 8), std::vector<float>(8, 0.0f)) << "idle is silence, never a stall";
-    device.play(std::make_shared<const std::vector<float>>(std::vector<float>{0.1f, 0.2f, 0.3f, 0.4f}));
-    EXPECT_EQ(readFloats(device, 2), (std::vector<float>{0.1f, 0.2f}));
-    device.play(std::make_shared<const std::vector<float>>(std::vector<float>{-0.5f, -0.6f}));
-    EXPECT_EQ(readFloats(device, 4), (std::vector<float>{-0.5f, -0.6f, 0.0f, 0.0f}));
-    EXPECT_FALSE(device.playing());
-}
-
-// No audio device in CI: one log line, silence, and start-up carries on.
-TEST(SoundEngine, PlaysOnlyWhileEnabledAndRunning) {
+// No audio device: one log line, silence, and start-up carries on.
+TEST(SoundEngine, AnOutputThatCannotStartLeavesItSilent) {
     QStringList lines;
     Log::setSink([&](const QString& line) { lines << line; });
-    bool enabled = true;
-    SoundEngine engine([&] { return enabled; });
+    auto owned = std::make_unique<PullingOutput>();
+    owned->failure = QStringLiteral("no audio output device");
+    PullingOutput& output = *owned;
+    SoundEngine engine([] { return true; }, std::move(owned));
     engine.start();
+    engine.play(Cue::launch);
     Log::setSink({});
-    if (!engine.running()) {
-        ASSERT_EQ(lines.size(), 1);
-        EXPECT_TRUE(lines.front().startsWith(QLatin1String("SoundEngine: could not start audio: ")));
-        engine.play(Cue::launch);
-        EXPECT_FALSE(engine.device().playing());
-        return;
-    }
-    enabled = false;
-    engine.play(Cue::launch);
-    EXPECT_FALSE(engine.device().playing());
-    enabled = true;
-    engine.play(Cue::launch);
-    EXPECT_TRUE(engine.device().playing());
+    EXPECT_FALSE(engine.running());
+    EXPECT_EQ(output.source, nullptr);
+    EXPECT_EQ(lines, QStringList{"SoundEngine: could not start audio: no audio output device"});
 }
 
 } // namespace

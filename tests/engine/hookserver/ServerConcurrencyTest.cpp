@@ -96,7 +96,7 @@ TEST_F(ServerFixture, GatesAnsweredInReverseOrderReachTheRightConnections) {
     for (int i = count - 1; i >= 0; --i) {
         Gate* gate = store.gateWithId(QString("G%1").arg(i));
         ASSERT_NE(gate, nullptr);
-        store.decideOnCard(gate, i % 2 == 0 ? Behavior::allow : Behavior::deny);
+        store.decide(gate->id(), i % 2 == 0 ? Behavior::allow : Behavior::deny, SessionStore::Surface::card);
     }
     for (auto& t : clients)
         t.join();

@@ -165,14 +165,14 @@ TEST_F(RemoteApprovalTest, VersionFollowsEveryChangeOfGatesSessionsAndToken) {
 
     // The same session moves to another project with no gate changing: the card follows.
     Vorlix::Event movedOn = gatingEvent("E1", "Bash", "", "/home/dev/api");
-    movedOn.event = Vorlix::Canonical::userPromptSubmit;
+    movedOn.event = Vorlix::Canonical::preToolUse;
     movedOn.gating = false;
     store.apply(movedOn);
     EXPECT_TRUE(moved());
     EXPECT_TRUE(list().contains("<div class=\"proj\">api</div>"));
 
     // A gate answered elsewhere leaves the page (the browser test proves the tap itself).
-    store.resolveRemotely("ABC", Behavior::deny);
+    store.decide("ABC", Behavior::deny, SessionStore::Surface::phone);
     EXPECT_TRUE(moved());
     EXPECT_TRUE(list().contains("Nothing waiting."));
 

@@ -31,30 +31,49 @@ Vorlix::Event gating(const std::string& id, const std::string& session, const st
     return e;
 }
 
+// Rates everything by a fixed table, so these tests do not depend on the classifier's patterns, and keeps what the
+// store asks and records.
+struct TablePolicy final : GatePolicy {
+    std::vector<AuditEntry> audited;
+    QStringList kinds;
+    std::optional<Behavior> rule;
+    std::optional<int> approveUpTo;
+    std::function<std::optional<ContextUsage>(const QString&, qint64)> context;
+
+    RiskVerdict assess(const QString&, const QString& detail, const std::optional<QString>&) const override {
+        if (detail.contains(QLatin1String("rm -rf")))
+            return RiskVerdict{Risk::critical, {QStringLiteral("recursive/forced delete")}};
+        if (detail.startsWith(QLatin1String("git status")))
+            return RiskVerdict{Risk::trivial, {QStringLiteral("read-only")}};
+        return RiskVerdict{Risk::normal, {QStringLiteral("ordinary")}};
+    }
+    std::optional<Behavior> ruleDecision(const QString&, const QString&, const RiskVerdict&) const override {
+        return rule;
+    }
+    bool autoApproves(const RiskVerdict& verdict) const override {
+        return approveUpTo && rank(verdict.level) <= *approveUpTo;
+    }
+    void record(const AuditEntry& entry) override {
+        audited.push_back(entry);
+        kinds << entry.kind;
+    }
+    std::optional<ContextUsage> readContext(const QString& transcript, qint64 limit) const override {
+        return context ? context(transcript, limit) : std::nullopt;
+    }
+};
+
 struct StoreFixture : ::testing::Test {
     ManualClock clock;
+    TablePolicy policy;
     SessionStore store{clock};
-    std::vector<AuditEntry> audited;
-    QStringList auditedKinds;
     int opened = 0, done = 0;
     std::vector<Behavior> closed;
 
     StoreFixture() {
-        store.audit = [this](const AuditEntry& e) {
-            audited.push_back(e);
-            auditedKinds << e.kind;
-        };
-        store.onGateOpened = [this] { ++opened; };
-        store.onGateClosed = [this](Behavior b) { closed.push_back(b); };
-        store.onSessionDone = [this] { ++done; };
-        // Rate everything by a fixed table so these tests do not depend on the classifier's patterns.
-        store.assess = [](const QString&, const QString& detail, const std::optional<QString>&) {
-            if (detail.contains(QLatin1String("rm -rf")))
-                return RiskVerdict{Risk::critical, {QStringLiteral("recursive/forced delete")}};
-            if (detail.startsWith(QLatin1String("git status")))
-                return RiskVerdict{Risk::trivial, {QStringLiteral("read-only")}};
-            return RiskVerdict{Risk::normal, {QStringLiteral("ordinary")}};
-        };
+        store.setPolicy(&policy);
+        QObject::connect(&store, &SessionStore::gateOpened, [this] { ++opened; });
+        QObject::connect(&store, &SessionStore::gateDecided, [this](Behavior b) { closed.push_back(b); });
+        QObject::connect(&store, &SessionStore::sessionDone, [this] { ++done; });
     }
     Session* only() { return store.sessions().size() == 1 ? store.sessions().first() : nullptr; }
     // What the session shows: its sprite and its activity line.
@@ -107,7 +126,8 @@ TEST_F(StoreFixture, EventsMoveTheSessionThroughItsStates) {
         EXPECT_EQ(look(only()), std::pair(state, QString(activity)));
         EXPECT_EQ(only()->toolCount(), tools);
     }
-    ASSERT_EQ(auditedKinds, QStringList({"tool", "tool"}));
+    ASSERT_EQ(policy.kinds, QStringList({"tool", "tool"}));
+    const auto& audited = policy.audited;
     EXPECT_EQ(audited[0].tool, "mcp__fs__write_file");
     EXPECT_EQ(audited[1].tool, "tool");
     EXPECT_FALSE(audited[1].risk);
@@ -169,7 +189,7 @@ TEST_F(StoreFixture, DoneSessionsCelebrateOnceAndArePrunedAfterTwentyFiveQuietSe
 TEST_F(StoreFixture, RefreshReadsContextOnlyWhenFoundAndChanged) {
     std::optional<ContextUsage> next = ContextUsage{45000, 200000};
     int reads = 0;
-    store.readContext = [&](const QString& path, qint64 limit) {
+    policy.context = [&](const QString& path, qint64 limit) {
         ++reads;
         EXPECT_EQ(std::pair(path, limit), std::pair(QString("/t.jsonl"), qint64(200000)));
         return next;
@@ -204,43 +224,35 @@ TEST_F(StoreFixture, ConflictsAndActiveGate) {
     ASSERT_TRUE(store.activeGate());
     EXPECT_EQ(store.activeGate()->gate->id(), "g1");
     store.apply(event(Canonical::sessionEnd, std::string("X")));
-    EXPECT_FALSE(store.activeGate()) << "later gates are not consulted";
-    EXPECT_EQ(store.gates().size(), 2);
+    ASSERT_TRUE(store.activeGate()) << "the ended session's gate goes with it";
+    EXPECT_EQ(store.activeGate()->gate->id(), "g2");
 }
 
-TEST_F(StoreFixture, RuleAnswersBeforeThePolicyAndNeverQueues) {
-    store.shouldAutoApprove = [](const RiskVerdict&) { return true; };
-    store.autoDecide = [](const QString& tool, const QString&) -> std::optional<Behavior> {
-        if (tool == "Bash")
-            return Behavior::deny;
-        return std::nullopt;
-    };
-    auto box = std::make_shared<GateBox>();
-    store.openGate(gating("g", "s", "Bash", "git status"), box);
-    EXPECT_EQ(box->decision(), (Vorlix::Decision{Behavior::deny, std::string("Vorlix Agents: matched your rule")}));
-    EXPECT_TRUE(store.gates().isEmpty());
+// A rule answers before the level; neither queues a gate. Only the level's approval counts as a tool run.
+TEST_F(StoreFixture, RulesAndTheLevelAnswerWithoutAQueue) {
+    policy.approveUpTo = 0;
+    policy.rule = Behavior::deny;
+    auto ruled = std::make_shared<GateBox>();
+    store.openGate(gating("g", "s", "Bash", "git status"), ruled);
+    EXPECT_EQ(ruled->decision(), (Vorlix::Decision{Behavior::deny, std::string("Vorlix Agents: matched your rule")}));
     EXPECT_EQ(look(only()), std::pair(SpriteKind::error, QString("Blocked Bash")));
     EXPECT_EQ(only()->toolCount(), 0);
-    ASSERT_EQ(auditedKinds, QStringList{"auto-denied"});
-    EXPECT_EQ(audited[0].risk, 0);
-    EXPECT_EQ(audited[0].detail, "git status");
-    EXPECT_EQ(opened, 0);
-}
 
-TEST_F(StoreFixture, PolicyApprovesSafeCallsAndCountsTheTool) {
-    int flowed = 0;
-    store.onWorkFlowed = [&] { ++flowed; };
-    store.shouldAutoApprove = [](const RiskVerdict& v) { return rank(v.level) <= 0; };
-    auto box = std::make_shared<GateBox>();
-    store.openGate(gating("g", "s", "Bash", "git status"), box);
-    EXPECT_EQ(box->decision(), (Vorlix::Decision{Behavior::allow, std::string("Vorlix Agents: auto-approved (safe)")}));
+    policy.rule.reset();
+    auto safe = std::make_shared<GateBox>();
+    store.openGate(gating("h", "s", "Bash", "git status"), safe);
+    EXPECT_EQ(safe->decision(),
+              (Vorlix::Decision{Behavior::allow, std::string("Vorlix Agents: auto-approved (safe)")}));
     EXPECT_EQ(look(only()), std::pair(SpriteKind::shell, QString("Running Bash")));
     EXPECT_EQ(only()->toolCount(), 1);
-    EXPECT_EQ(flowed, 1);
-    EXPECT_EQ(auditedKinds, QStringList{"auto-allowed"});
+    EXPECT_TRUE(store.gates().isEmpty());
+    EXPECT_EQ(opened, 0);
+    ASSERT_EQ(policy.kinds, QStringList({"auto-denied", "auto-allowed"}));
+    EXPECT_EQ(policy.audited[0].risk, 0);
+    EXPECT_EQ(policy.audited[0].detail, "git status");
 
     auto risky = std::make_shared<GateBox>();
-    store.openGate(gating("h", "s", "Bash", "rm -rf build"), risky);
+    store.openGate(gating("i", "s", "Bash", "rm -rf build"), risky);
     EXPECT_FALSE(risky->decision());
     EXPECT_EQ(opened, 1);
     EXPECT_EQ(look(only()), std::pair(SpriteKind::needsApproval, QString("Waiting on you")));
@@ -249,6 +261,7 @@ TEST_F(StoreFixture, PolicyApprovesSafeCallsAndCountsTheTool) {
 }
 
 TEST_F(StoreFixture, ClosingGatesInEveryWay) {
+    using enum SessionStore::Surface;
     auto b1 = std::make_shared<GateBox>(), b2 = std::make_shared<GateBox>(), b3 = std::make_shared<GateBox>();
     store.openGate(gating("A1", "A", "Bash", "make"), b1);
     store.openGate(gating("B1", "B", "Edit", "x.cpp"), b2);
@@ -256,16 +269,16 @@ TEST_F(StoreFixture, ClosingGatesInEveryWay) {
     EXPECT_EQ(store.activeGate()->gate->id(), "A1");
 
     // The card answers A1: no message, A stays waiting because A2 is open, B's gate shows next.
-    store.decideOnCard(store.activeGate()->gate, Behavior::allow);
+    EXPECT_TRUE(store.decide("A1", Behavior::allow, card));
     EXPECT_EQ(b1->decision(), Vorlix::Decision{Behavior::allow});
     EXPECT_EQ(store.sessionWithId("A")->state(), SpriteKind::needsApproval);
     EXPECT_EQ(store.activeGate()->gate->id(), "B1");
 
     // A late phone tap on the answered gate does nothing.
-    store.resolveRemotely("A1", Behavior::deny);
+    EXPECT_FALSE(store.decide("A1", Behavior::deny, phone));
     EXPECT_EQ(b1->decision(), Vorlix::Decision{Behavior::allow});
 
-    store.resolveRemotely("A2", Behavior::deny);
+    EXPECT_TRUE(store.decide("A2", Behavior::deny, phone));
     EXPECT_EQ(b3->decision(), (Vorlix::Decision{Behavior::deny, std::string("Vorlix Agents: denied from your phone")}));
     EXPECT_EQ(look(store.sessionWithId("A")), std::pair(SpriteKind::error, QString("Blocked Bash")));
 
@@ -274,22 +287,62 @@ TEST_F(StoreFixture, ClosingGatesInEveryWay) {
     EXPECT_EQ(look(store.sessionWithId("B")), std::pair(SpriteKind::thinking, QString("Working")));
     EXPECT_TRUE(store.gates().isEmpty());
     EXPECT_EQ(closed, (std::vector<Behavior>{Behavior::allow, Behavior::deny}));
-    ASSERT_EQ(auditedKinds, QStringList({"approved", "denied"}));
-    EXPECT_EQ(audited[1].risk, 3);
-    EXPECT_EQ(audited[1].project, "app");
+    ASSERT_EQ(policy.kinds, QStringList({"approved", "denied"}));
+    EXPECT_EQ(policy.audited[1].risk, 3);
+    EXPECT_EQ(policy.audited[1].project, "app");
 
-    // A phone approval runs the tool; a gate whose session ended still sounds but leaves no record.
-    auto phone = std::make_shared<GateBox>(), late = std::make_shared<GateBox>();
-    store.openGate(gating("G", "S", "Write", "/w/a.txt"), phone);
-    store.resolveRemotely("G", Behavior::allow);
-    EXPECT_EQ(phone->decision(),
+    // A phone approval runs the tool; a notification's answer, like the card's, carries no message.
+    auto phoned = std::make_shared<GateBox>(), noticed = std::make_shared<GateBox>();
+    store.openGate(gating("G", "S", "Write", "/w/a.txt"), phoned);
+    EXPECT_TRUE(store.decide("G", Behavior::allow, phone));
+    EXPECT_EQ(phoned->decision(),
               (Vorlix::Decision{Behavior::allow, std::string("Vorlix Agents: approved from your phone")}));
     EXPECT_EQ(look(store.sessionWithId("S")), std::pair(SpriteKind::writing, QString("Running Write")));
-    store.openGate(gating("H", "S", "Write", "/w/b.txt"), late);
-    store.apply(event(Canonical::sessionEnd, std::string("S")));
-    audited.clear();
-    closed.clear();
-    store.decideOnCard(store.gates().first(), Behavior::deny);
-    EXPECT_EQ(closed, std::vector<Behavior>{Behavior::deny});
-    EXPECT_TRUE(audited.empty());
+    store.openGate(gating("H", "S", "Write", "/w/b.txt"), noticed);
+    EXPECT_TRUE(store.decide("H", Behavior::deny, notification));
+    EXPECT_EQ(noticed->decision(), Vorlix::Decision{Behavior::deny});
+}
+
+// The agent answered in its own terminal: its gate closes unanswered as soon as the session shows it moved on, and
+// stays open for whatever other calls of the session do meanwhile.
+TEST_F(StoreFixture, AGateClosesUnansweredOnceItsSessionMovesOn) {
+    const auto post = [](const char* session, const char* tool, const char* command, const char* raw = "PostToolUse") {
+        auto e = gating("P", session, tool, command);
+        e.gating = false;
+        e.event = Vorlix::canonicalize(raw);
+        e.rawEvent = raw;
+        return e;
+    };
+    const auto plain = [](Canonical kind, const char* session) { return event(kind, std::string(session)); };
+    const std::tuple<const char*, Vorlix::Event, bool> cases[] = {
+        {"its own post-tool-use", post("s", "Bash", "make"), true},
+        {"its own failure", post("s", "Bash", "make", "PostToolUseFailure"), true},
+        {"the session's stop", plain(Canonical::stop, "s"), true},
+        {"the session's next prompt", plain(Canonical::userPromptSubmit, "s"), true},
+        {"the session's end", plain(Canonical::sessionEnd, "s"), true},
+        {"another call's post-tool-use", post("s", "Bash", "make test"), false},
+        {"another tool with the same input", post("s", "Task", "make"), false},
+        {"the same call in another session", post("t", "Bash", "make"), false},
+        {"its own pre-tool-use", post("s", "Bash", "make", "PreToolUse"), false},
+        {"another call's permission request", post("s", "Bash", "ls", "PermissionRequest"), false},
+        {"another session's stop", plain(Canonical::stop, "t"), false},
+    };
+    for (const auto& [what, moved, closes] : cases) {
+        SCOPED_TRACE(what);
+        auto box = std::make_shared<GateBox>();
+        store.openGate(gating(what, "s", "Bash", "make"), box);
+        policy.kinds.clear();
+        closed.clear();
+        store.apply(moved);
+        EXPECT_EQ(store.gateWithId(what) == nullptr, closes);
+        EXPECT_EQ(box->isOpen(), !closes);
+        if (!closes) {
+            store.closeGate(QString::fromUtf8(what));
+            continue;
+        }
+        EXPECT_FALSE(box->decision());
+        EXPECT_FALSE(store.decide(what, Behavior::deny, SessionStore::Surface::phone)) << "a late answer is refused";
+        EXPECT_FALSE(policy.kinds.contains("denied") || policy.kinds.contains("approved"));
+        EXPECT_TRUE(closed.empty());
+    }
 }
