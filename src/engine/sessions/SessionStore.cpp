@@ -27,9 +27,6 @@ SessionStore::SessionStore(const Clock& clock, QObject* parent) : QObject(parent
         return RiskEngine::assess(tool, detail, cwd);
     };
     readContext = [](const QString& transcript, qint64 limit) { return ContextMeter::read(transcript, limit); };
-    m_celebrationTask.setSingleShot(true);
-    m_celebrationTask.setInterval(celebrationMs);
-    connect(&m_celebrationTask, &QTimer::timeout, this, [this] { setCelebration(std::nullopt); });
 }
 
 SessionStore::~SessionStore() {
@@ -51,27 +48,6 @@ Gate* SessionStore::gateWithId(const QString& id) const {
             return gate;
     }
     return nullptr;
-}
-
-void SessionStore::setHovering(bool hovering) {
-    if (m_hovering == hovering)
-        return;
-    m_hovering = hovering;
-    emit hoveringChanged();
-}
-
-void SessionStore::setMeasuredHeight(double height) {
-    if (m_measuredHeight == height)
-        return;
-    m_measuredHeight = height;
-    emit measuredHeightChanged();
-}
-
-void SessionStore::setCelebration(std::optional<Vorlix::Source> source) {
-    if (m_celebration == source)
-        return;
-    m_celebration = source;
-    emit celebrationChanged();
 }
 
 QStringList SessionStore::conflicts() const {
@@ -182,7 +158,7 @@ void SessionStore::apply(const Vorlix::Event& event) {
         if (s->state() != SpriteKind::done) {
             if (onSessionDone)
                 onSessionDone();
-            celebrate(s->source());
+            emit celebrated(s->source());
         }
         s->setState(SpriteKind::done);
         s->setActivity(QStringLiteral("Done"));
@@ -332,11 +308,6 @@ void SessionStore::refreshContext() {
     removeSessions([&](Session* session) {
         return session->state() == SpriteKind::done && session->lastSeen().msecsTo(now) > doneLingerSeconds * 1000;
     });
-}
-
-void SessionStore::celebrate(Vorlix::Source source) {
-    setCelebration(source);
-    m_celebrationTask.start();
 }
 
 SpriteKind SessionStore::spriteFor(const QString& tool) {
