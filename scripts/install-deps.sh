@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git ccache
-  qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6opengl6-dev libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-multimedia-dev libqt6opengl6-dev libgl-dev
   nlohmann-json3-dev libicu-dev libqrencode-dev libtomlplusplus-dev
   fonts-noto-color-emoji
   dpkg-dev file

@@ -5,8 +5,8 @@
 
 #include <QPainter>
 
-IconButton::IconButton(QString system, QColor tint, QWidget* parent)
-    : HoverButton(parent), m_system(std::move(system)), m_tint(std::move(tint)) {
+IconButton::IconButton(QString name, QColor tint, QWidget* parent)
+    : HoverButton(parent), m_name(std::move(name)), m_tint(std::move(tint)) {
     setFixedSize(26, 26);
 }
 
@@ -26,6 +26,6 @@ void IconButton::paintEvent(QPaintEvent*) {
     painter.setPen(Qt::NoPen);
     painter.setBrush(background(hoverProgress()));
     painter.drawRoundedRect(QRectF(rect()), 7, 7);
-    const QPixmap symbol = SymbolImage::pixmap(m_system, 12, symbolColor(hoverProgress()), devicePixelRatioF());
+    const QPixmap symbol = SymbolImage::pixmap(m_name, 12, symbolColor(hoverProgress()), devicePixelRatioF());
     painter.drawPixmap(QPointF((width() - 12) / 2.0, (height() - 12) / 2.0), symbol);
 }

@@ -10,9 +10,9 @@ class IconButton final : public HoverButton {
     Q_DISABLE_COPY_MOVE(IconButton)
 
 public:
-    IconButton(QString system, QColor tint, QWidget* parent = nullptr);
+    IconButton(QString name, QColor tint, QWidget* parent = nullptr);
 
-    const QString& system() const { return m_system; }
+    const QString& name() const { return m_name; }
     QColor tint() const { return m_tint; }
     QColor background(double progress) const;
     /// The symbol's colour: the tint, fully opaque while hovered.
@@ -24,6 +24,6 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QString m_system;
+    QString m_name;
     QColor m_tint;
 };

@@ -1,6 +1,33 @@
 #include "kit/Palette.h"
 
+#include "kit/SessionStatus.h"
+
 #include <algorithm>
+
+QColor Palette::risk(Risk level) {
+    switch (level) {
+    case Risk::trivial:
+    case Risk::normal:
+        return positive();
+    case Risk::elevated:
+        return caution();
+    case Risk::critical:
+        break;
+    }
+    return danger();
+}
+
+QColor Palette::state(SpriteKind kind) {
+    switch (SessionStatus::of(kind)) {
+    case SessionStatus::Status::active:
+        return accent();
+    case SessionStatus::Status::completed:
+        return positive();
+    case SessionStatus::Status::needsYou:
+        return caution();
+    }
+    return accent();
+}
 
 QColor Palette::mix(const QColor& a, const QColor& b, double amount) {
     const float k = static_cast<float>(std::clamp(amount, 0.0, 1.0));

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "risk/Risk.h"
+#include "sessions/SpriteKind.h"
+
 #include <QColor>
 
-/// The dark, flat colours every panel and window shares. There is no light variant.
+/// The dark, flat colours every panel and window shares, by what they mean. There is no light variant.
 class Palette final {
 public:
     static QColor bg() { return QColor::fromRgbF(0.09f, 0.09f, 0.10f); }
@@ -13,6 +16,19 @@ public:
     static QColor text() { return QColor::fromRgbF(1, 1, 1, 0.95f); }
     static QColor text2() { return QColor::fromRgbF(1, 1, 1, 0.60f); }
     static QColor text3() { return QColor::fromRgbF(1, 1, 1, 0.38f); }
+
+    /// Safe, allowed, finished, on.
+    static QColor positive() { return QColor(140, 232, 140); }
+    /// Worth a look: a raised risk, a person awaited, a context nearly full.
+    static QColor caution() { return QColor(250, 217, 107); }
+    /// Destructive or refused: a critical risk, a denial, a collision.
+    static QColor danger() { return accent(); }
+    /// The app's own pink: working sessions, highlights, the quit button.
+    static QColor accent() { return QColor(250, 135, 191); }
+    /// Trivial and normal read as safe, elevated as caution, critical as danger.
+    static QColor risk(Risk level);
+    /// The tint of a session in this activity: working, finished, or waiting for the person.
+    static QColor state(SpriteKind kind);
 
     /// The colour with its opacity multiplied by a factor.
     static QColor withOpacity(QColor color, double factor) {

@@ -1,4 +1,5 @@
 #include "kit/PlainLabel.h"
+#include "kit/Palette.h"
 
 #include <QLabel>
 

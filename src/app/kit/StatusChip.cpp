@@ -1,8 +1,8 @@
 #include "kit/StatusChip.h"
 
 #include "kit/Palette.h"
+#include "kit/SessionStatus.h"
 #include "kit/Type.h"
-#include "sprites/PixelSprite.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -35,15 +35,15 @@ void StatusChip::setKind(SpriteKind kind) {
 }
 
 QString StatusChip::text() const {
-    return PixelSprite::statusLabel(m_kind).toUpper();
+    return SessionStatus::label(m_kind).toUpper();
 }
 
 QColor StatusChip::textColor() const {
-    return PixelSprite::tint(m_kind);
+    return Palette::state(m_kind);
 }
 
 QColor StatusChip::capsuleColor() const {
-    return Palette::withOpacity(PixelSprite::tint(m_kind), 0.16);
+    return Palette::withOpacity(Palette::state(m_kind), 0.16);
 }
 
 QSize StatusChip::sizeHint() const {

@@ -1,5 +1,6 @@
 #include "panel/BossBanner.h"
 
+#include "kit/Metrics.h"
 #include "kit/Palette.h"
 #include "kit/Type.h"
 #include "sprites/PixelSprite.h"
@@ -37,7 +38,7 @@ bool BossBanner::on() const {
 }
 
 QSize BossBanner::sizeHint() const {
-    return {300, QFontMetrics(titleFont()).height() + 16};
+    return {300, QFontMetrics(titleFont()).height() + 2 * Metrics::gap};
 }
 
 // Wake exactly at the next half second, so every banner flips together and nothing wakes in between.
@@ -63,13 +64,13 @@ void BossBanner::paintEvent(QPaintEvent*) {
     const bool lit = on();
     QPainterPath outline;
     outline.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 9, 9);
-    painter.fillPath(outline, Palette::withOpacity(PixelSprite::pink(), lit ? 0.22 : 0.12));
-    painter.setPen(QPen(Palette::withOpacity(PixelSprite::pink(), lit ? 0.70 : 0.35), 1));
+    painter.fillPath(outline, Palette::withOpacity(Palette::danger(), lit ? 0.22 : 0.12));
+    painter.setPen(QPen(Palette::withOpacity(Palette::danger(), lit ? 0.70 : 0.35), 1));
     painter.drawPath(outline);
 
-    const QRect inner = rect().adjusted(12, 8, -12, -8);
+    const QRect inner = rect().adjusted(Metrics::wideGap, Metrics::gap, -Metrics::wideGap, -Metrics::gap);
     painter.setFont(titleFont());
-    painter.setPen(PixelSprite::pink());
+    painter.setPen(Palette::danger());
     painter.drawText(inner, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("\u26a0 BOSS FIGHT"));
     painter.setFont(Type::mono(10, QFont::Bold));
     painter.setPen(Palette::text2());

@@ -1,6 +1,6 @@
 #include "panel/ContextBar.h"
 
-#include "sprites/PixelSprite.h"
+#include "kit/Palette.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -29,7 +29,7 @@ int ContextBar::litCells(double fraction, int segments) {
 QColor ContextBar::cellColor(int index, double fraction, int segments) {
     if (index >= litCells(fraction, segments))
         return QColor::fromRgbF(1, 1, 1, 0.10f);
-    return fraction > warmAbove ? PixelSprite::yellow() : PixelSprite::pink();
+    return fraction > warmAbove ? Palette::caution() : Palette::accent();
 }
 
 void ContextBar::paintEvent(QPaintEvent*) {
@@ -43,4 +43,11 @@ void ContextBar::paintEvent(QPaintEvent*) {
         path.addRoundedRect(QRectF(i * (cell + gap), 0, cell, 6), 2, 2);
         painter.fillPath(path, cellColor(i, m_fraction, segments));
     }
+}
+
+void ContextBar::setFraction(double fraction) {
+    if (fraction == m_fraction)
+        return;
+    m_fraction = fraction;
+    update();
 }

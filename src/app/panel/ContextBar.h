@@ -17,6 +17,7 @@ public:
     explicit ContextBar(double fraction, QWidget* parent = nullptr);
 
     double fraction() const { return m_fraction; }
+    void setFraction(double fraction);
     /// 0 without a window to measure against, otherwise the share capped at 1.
     static double fractionOf(const ContextUsage& usage);
     /// Nearly full: the label and the lit cells turn yellow.

@@ -2,7 +2,6 @@
 
 #include "kit/Palette.h"
 #include "kit/Type.h"
-#include "sprites/PixelSprite.h"
 
 #include <QFontMetricsF>
 #include <QLabel>
@@ -39,7 +38,7 @@ QLabel* lineLabel(const QString& text, const QColor& color, const QColor& backgr
 } // namespace
 
 DetailBox::DetailBox(const QString& detail, const std::optional<FileChange>& change, QColor fill, QWidget* parent)
-    : QScrollArea(parent), m_fill(fill) {
+    : QScrollArea(parent) {
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -53,6 +52,12 @@ DetailBox::DetailBox(const QString& detail, const std::optional<FileChange>& cha
                        "QScrollBar::add-line:vertical,QScrollBar::sub-line:vertical{height:0}"
                        "QScrollBar::add-page:vertical,QScrollBar::sub-page:vertical{background:transparent}"));
 
+    setContent(detail, change, fill);
+}
+
+void DetailBox::setContent(const QString& detail, const std::optional<FileChange>& change, QColor fill) {
+    m_fill = fill;
+    // The lines are the detail's own; a new detail gets new lines, the box stays.
     auto* content = new QWidget(this);
     content->setAutoFillBackground(false);
     auto* column = new QVBoxLayout(content);
@@ -65,9 +70,9 @@ DetailBox::DetailBox(const QString& detail, const std::optional<FileChange>& cha
             QColor color = Palette::text();
             QColor background = Qt::transparent;
             if (line.kind == DiffLine::Kind::removed)
-                background = Palette::withOpacity(PixelSprite::pink(), 0.18);
+                background = Palette::withOpacity(Palette::danger(), 0.18);
             else if (line.kind == DiffLine::Kind::added)
-                background = Palette::withOpacity(PixelSprite::green(), 0.16);
+                background = Palette::withOpacity(Palette::positive(), 0.16);
             else
                 color = Palette::text3();
             column->addWidget(lineLabel(LineDiff::marked(line), color, background, content));
@@ -76,10 +81,12 @@ DetailBox::DetailBox(const QString& detail, const std::optional<FileChange>& cha
             column->addWidget(lineLabel(LineDiff::moreText(shown.more), Palette::text3(), Qt::transparent, content));
     }
     column->addStretch();
-    setWidget(content);
+    setWidget(content); // deletes the previous lines
     // setWidget turns the background filling on; the box paints its own rounded fill.
     content->setAutoFillBackground(false);
     setFixedHeight(heightFor(shownText(detail, change)));
+    verticalScrollBar()->setValue(0);
+    viewport()->update();
 }
 
 QString DetailBox::shownText(const QString& detail, const std::optional<FileChange>& change) {

@@ -17,6 +17,8 @@ public:
     static constexpr int maxLines = 4;
 
     DetailBox(const QString& detail, const std::optional<FileChange>& change, QColor fill, QWidget* parent = nullptr);
+    /// Shows another detail in place.
+    void setContent(const QString& detail, const std::optional<FileChange>& change, QColor fill);
 
     /// What the box shows, one string: the detail ("(no arguments)" when empty), then the marked diff lines.
     static QString shownText(const QString& detail, const std::optional<FileChange>& change);

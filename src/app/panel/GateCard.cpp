@@ -1,101 +1,87 @@
 #include "panel/GateCard.h"
 
+#include "kit/Dot.h"
 #include "kit/FlatButton.h"
+#include "kit/Metrics.h"
 #include "kit/Palette.h"
 #include "kit/PlainLabel.h"
+#include "kit/TickBox.h"
+#include "kit/ToolCapsule.h"
 #include "kit/Type.h"
 #include "panel/BossBanner.h"
 #include "panel/DetailBox.h"
-#include "panel/TickBox.h"
-#include "panel/ToolCapsule.h"
 #include "risk/RiskEngine.h"
-#include "sprites/PixelSprite.h"
 #include "sprites/SpriteView.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QVBoxLayout>
 
 namespace {
 
-class RiskDot final : public QWidget {
-public:
-    RiskDot(QColor color, QWidget* parent) : QWidget(parent), m_color(color) { setFixedSize(7, 7); }
+constexpr int sectionGap = 13;
+constexpr int spriteSize = 28;
+constexpr int bossSpriteSize = 34;
+constexpr int riskDot = 7;
 
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(m_color);
-        painter.drawEllipse(QRectF(0, 0, 7, 7));
-    }
-
-private:
-    QColor m_color;
-};
+QFont riskFont() {
+    QFont font = Type::mono(11, QFont::Bold);
+    font.setLetterSpacing(QFont::AbsoluteSpacing, 0.6);
+    return font;
+}
 
 } // namespace
 
-GateCard::GateCard(const Session& session, Gate& gate, Decide decide, std::function<void()> teachRule,
-                   const Clock& clock, QWidget* parent)
-    : QWidget(parent), m_gateId(gate.id()), m_decide(std::move(decide)), m_teachRule(std::move(teachRule)) {
-    const Risk level = gate.risk().level;
-    const bool critical = level == Risk::critical;
+GateCard::GateCard(Decide decide, TeachRule teachRule, const Clock& clock, QWidget* parent)
+    : QWidget(parent), m_decide(std::move(decide)), m_teachRule(std::move(teachRule)) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(13);
+    column->setSpacing(sectionGap);
 
-    if (critical)
-        column->addWidget(new BossBanner(clock, this));
+    m_banner = new BossBanner(clock, this);
+    column->addWidget(m_banner);
 
     auto* title = new QHBoxLayout;
-    title->setSpacing(12);
-    title->addWidget(new SpriteView(critical ? SpriteKind::error : gate.kind(), session.source(), critical ? 34 : 28,
-                                    std::nullopt, clock, this));
+    title->setSpacing(Metrics::wideGap);
+    m_sprite = new SpriteView(SpriteKind::needsApproval, Vorlix::Source::claude, spriteSize, std::nullopt, clock, this);
+    title->addWidget(m_sprite);
     auto* who = new QVBoxLayout;
-    who->setSpacing(3);
-    who->addWidget(PlainLabel::make(QString::fromUtf8(Vorlix::displayName(session.source())), Type::label(),
-                                    Palette::text(), this));
-    who->addWidget(PlainLabel::make(QStringLiteral("needs approval \u00b7 ") + session.project(), Type::caption(),
-                                    PixelSprite::yellow(), this));
+    who->setSpacing(Metrics::lineGap);
+    m_agent = PlainLabel::make(QString(), Type::label(), Palette::text(), this);
+    m_project = PlainLabel::make(QString(), Type::caption(), Palette::caution(), this);
+    who->addWidget(m_agent);
+    who->addWidget(m_project);
     title->addLayout(who);
     title->addStretch();
-    title->addWidget(new ToolCapsule(gate.toolName(), this), 0, Qt::AlignVCenter);
+    m_tool = new ToolCapsule(QString(), this);
+    title->addWidget(m_tool, 0, Qt::AlignVCenter);
     column->addLayout(title);
 
     auto* risk = new QHBoxLayout;
-    risk->setSpacing(7);
-    risk->addWidget(new RiskDot(riskColor(level), this), 0, Qt::AlignVCenter);
-    QFont riskFont = Type::mono(11, QFont::Bold);
-    riskFont.setLetterSpacing(QFont::AbsoluteSpacing, 0.6);
-    risk->addWidget(PlainLabel::make(riskLabel(level), riskFont, riskColor(level), this));
-    if (!gate.risk().reasons.isEmpty()) {
-        auto* reasons = PlainLabel::make(gate.risk().reasons.join(QStringLiteral(" \u00b7 ")), Type::caption(),
-                                         Palette::text3(), this);
-        reasons->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-        risk->addWidget(reasons, 1);
-    } else {
-        risk->addStretch();
-    }
+    risk->setSpacing(Metrics::tightGap);
+    m_riskDot = new Dot(riskDot, Palette::positive(), this);
+    risk->addWidget(m_riskDot, 0, Qt::AlignVCenter);
+    m_riskLabel = PlainLabel::make(QString(), riskFont(), Palette::positive(), this);
+    risk->addWidget(m_riskLabel);
+    m_reasons = PlainLabel::make(QString(), Type::caption(), Palette::text3(), this);
+    m_reasons->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    risk->addWidget(m_reasons, 1);
+    // Without reasons the risk line keeps its words at the left, as a stretch would.
+    m_noReasons = new QWidget(this);
+    m_noReasons->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Minimum);
+    risk->addWidget(m_noReasons, 1);
     column->addLayout(risk);
 
-    column->addWidget(new DetailBox(gate.detail(), gate.change(),
-                                    critical ? Palette::withOpacity(PixelSprite::pink(), 0.10) : Palette::card(),
-                                    this));
+    m_detail = new DetailBox(QString(), std::nullopt, Palette::card(), this);
+    column->addWidget(m_detail);
 
-    if (offersRule(level)) {
-        m_alwaysAllow =
-            new TickBox(QStringLiteral("Always allow \"%1\"").arg(RiskEngine::ruleKey(gate.toolName(), gate.detail())),
-                        PixelSprite::green(), this);
-        column->addWidget(m_alwaysAllow);
-    }
+    m_alwaysAllow = new TickBox(QString(), Palette::positive(), this);
+    column->addWidget(m_alwaysAllow);
 
     auto* buttons = new QHBoxLayout;
-    buttons->setSpacing(12);
-    m_deny = new FlatButton(QStringLiteral("Deny"), PixelSprite::pink(), false, true, this);
-    m_allow = new FlatButton(QStringLiteral("Allow"), PixelSprite::green(), true, true, this);
+    buttons->setSpacing(Metrics::wideGap);
+    m_deny = new FlatButton(QStringLiteral("Deny"), Palette::danger(), false, true, this);
+    m_allow = new FlatButton(QStringLiteral("Allow"), Palette::positive(), true, true, this);
     buttons->addWidget(m_deny, 1);
     buttons->addWidget(m_allow, 1);
     column->addLayout(buttons);
@@ -104,30 +90,54 @@ GateCard::GateCard(const Session& session, Gate& gate, Decide decide, std::funct
     connect(m_allow, &QAbstractButton::clicked, this, [this] { answer(Vorlix::Behavior::allow); });
 }
 
+void GateCard::setGate(const Session& session, Gate& gate) {
+    if (m_gate == &gate && m_gateId == gate.id())
+        return;
+    m_gate = &gate;
+    m_gateId = gate.id();
+    m_answered = false;
+
+    const Risk level = gate.risk().level;
+    const bool critical = level == Risk::critical;
+    m_banner->setVisible(critical);
+    m_sprite->setKind(critical ? SpriteKind::error : gate.kind());
+    m_sprite->setAgent(session.source());
+    m_sprite->setSize(critical ? bossSpriteSize : spriteSize);
+    m_agent->setText(QString::fromUtf8(Vorlix::displayName(session.source())));
+    m_project->setText(QStringLiteral("needs approval \u00b7 ") + session.project());
+    m_tool->setText(gate.toolName());
+
+    m_riskDot->setColor(Palette::risk(level));
+    m_riskLabel->setText(riskLabel(level));
+    PlainLabel::style(m_riskLabel, riskFont(), Palette::risk(level));
+    m_reasons->setText(gate.risk().reasons.join(QStringLiteral(" \u00b7 ")));
+    m_reasons->setVisible(!gate.risk().reasons.isEmpty());
+    m_noReasons->setVisible(gate.risk().reasons.isEmpty());
+
+    m_detail->setContent(gate.detail(), gate.change(),
+                         critical ? Palette::withOpacity(Palette::danger(), 0.10) : Palette::card());
+
+    m_alwaysAllow->setChecked(false);
+    m_alwaysAllow->setVisible(offersRule(level));
+    m_alwaysAllow->setText(
+        QStringLiteral("Always allow \"%1\"").arg(RiskEngine::ruleKey(gate.toolName(), gate.detail())));
+}
+
+TickBox* GateCard::alwaysAllowBox() const {
+    return m_alwaysAllow->isHidden() ? nullptr : m_alwaysAllow;
+}
+
 bool GateCard::offersRule(Risk level) {
     return level == Risk::trivial || level == Risk::normal;
 }
 
-QColor GateCard::riskColor(Risk level) {
-    switch (level) {
-    case Risk::trivial:
-    case Risk::normal:
-        return PixelSprite::green();
-    case Risk::elevated:
-        return PixelSprite::yellow();
-    case Risk::critical:
-        break;
-    }
-    return PixelSprite::pink();
-}
-
-// A second click while the store removes this card must not answer again.
+// A second click while the store removes this gate must not answer again.
 void GateCard::answer(Vorlix::Behavior behavior) {
-    if (m_answered)
+    if (m_answered || !m_gate)
         return;
     m_answered = true;
-    if (behavior == Vorlix::Behavior::allow && m_alwaysAllow && m_alwaysAllow->isChecked() && m_teachRule)
-        m_teachRule();
-    if (m_decide)
-        m_decide(behavior);
+    if (behavior == Vorlix::Behavior::allow && alwaysAllowBox() && m_alwaysAllow->isChecked() && m_teachRule)
+        m_teachRule(*m_gate);
+    if (m_decide && m_gate)
+        m_decide(*m_gate, behavior);
 }

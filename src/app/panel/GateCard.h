@@ -6,44 +6,64 @@
 #include "sessions/Session.h"
 #include "support/Clock.h"
 
-#include <QColor>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
 
+class BossBanner;
+class DetailBox;
+class Dot;
 class FlatButton;
+class QLabel;
+class SpriteView;
 class TickBox;
+class ToolCapsule;
 
 /// The approval card for the oldest waiting request: who asks, how risky it is, what exactly, and the answers.
+/// Built once; each gate it is given updates it in place.
 class GateCard final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(GateCard)
 
 public:
-    using Decide = std::function<void(Vorlix::Behavior)>;
+    using Decide = std::function<void(Gate&, Vorlix::Behavior)>;
+    using TeachRule = std::function<void(const Gate&)>;
 
     /// teachRule runs before decide(allow) when "always allow" is ticked.
-    GateCard(const Session& session, Gate& gate, Decide decide, std::function<void()> teachRule,
-             const Clock& clock = Clock::system(), QWidget* parent = nullptr);
+    GateCard(Decide decide, TeachRule teachRule, const Clock& clock = Clock::system(), QWidget* parent = nullptr);
 
+    /// Shows this gate; a gate other than the one on show starts unticked and unanswered.
+    void setGate(const Session& session, Gate& gate);
+    /// The gate on show; empty once it is gone.
     QString gateId() const { return m_gateId; }
     /// Only trivial and normal requests may become rules.
     static bool offersRule(Risk level);
-    static QColor riskColor(Risk level);
 
     FlatButton* allowButton() const { return m_allow; }
     FlatButton* denyButton() const { return m_deny; }
     /// Absent for elevated and critical requests.
-    TickBox* alwaysAllowBox() const { return m_alwaysAllow; }
+    TickBox* alwaysAllowBox() const;
 
 private:
     void answer(Vorlix::Behavior behavior);
 
-    const QString m_gateId;
     Decide m_decide;
-    std::function<void()> m_teachRule;
+    TeachRule m_teachRule;
+    QPointer<Gate> m_gate;
+    QString m_gateId;
+    bool m_answered = false;
+
+    BossBanner* m_banner = nullptr;
+    SpriteView* m_sprite = nullptr;
+    QLabel* m_agent = nullptr;
+    QLabel* m_project = nullptr;
+    ToolCapsule* m_tool = nullptr;
+    Dot* m_riskDot = nullptr;
+    QLabel* m_riskLabel = nullptr;
+    QLabel* m_reasons = nullptr;
+    QWidget* m_noReasons = nullptr;
+    DetailBox* m_detail = nullptr;
+    TickBox* m_alwaysAllow = nullptr;
     FlatButton* m_allow = nullptr;
     FlatButton* m_deny = nullptr;
-    TickBox* m_alwaysAllow = nullptr;
-    bool m_answered = false;
 };

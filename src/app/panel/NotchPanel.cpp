@@ -9,7 +9,8 @@
 
 NotchPanel::NotchPanel(SessionStore& store, const NotchGeometry& geo, NotchView::Actions actions, const Clock& clock,
                        QObject* parent)
-    : QObject(parent), m_store(store), m_geo(geo), m_view(new NotchView(store, geo, std::move(actions), clock)),
+    : QObject(parent), m_store(store), m_geo(geo), m_island(store),
+      m_view(new NotchView(store, m_island, geo, std::move(actions), clock)),
       m_window(std::make_unique<NotchWindow>(m_view)) {
     pointer = [] { return QCursor::pos(); };
     m_tick.setInterval(tickMs);
@@ -36,10 +37,6 @@ void NotchPanel::show() {
     emit shown();
 }
 
-bool NotchPanel::expanded() const {
-    return m_store.activeGate().has_value() || m_store.hovering() || m_store.celebration().has_value();
-}
-
 QString NotchPanel::firstActivity() const {
     return m_store.sessions().isEmpty() ? QString() : m_store.sessions().constFirst()->activity();
 }
@@ -57,15 +54,13 @@ void NotchPanel::trackHover() {
     if (primary == nullptr)
         return;
     const QRectF hot =
-        PanelLayout::hotArea(m_store.hovering(), m_store.sessions().size(), firstActivity(), m_geo, screenFrame());
-    const bool inside = PanelLayout::contains(hot, ScreenSpace(primary->geometry()).pointer(pointer()));
-    if (inside != m_store.hovering())
-        m_store.setHovering(inside);
+        PanelLayout::hotArea(m_island.hovering(), m_store.sessions().size(), firstActivity(), m_geo, screenFrame());
+    m_island.setHovering(PanelLayout::contains(hot, ScreenSpace(primary->geometry()).pointer(pointer())));
 }
 
 bool NotchPanel::resize() {
-    const PanelLayout::Target target =
-        PanelLayout::target(expanded(), m_store.sessions().size(), firstActivity(), m_geo, m_store.measuredHeight());
+    const PanelLayout::Target target = PanelLayout::target(m_island.open(), m_store.sessions().size(), firstActivity(),
+                                                           m_geo, m_island.measuredHeight());
     if (target == m_last)
         return false;
     m_last = target;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "panel/IslandState.h"
 #include "panel/NotchGeometry.h"
 #include "panel/NotchView.h"
 #include "panel/NotchWindow.h"
@@ -36,6 +37,7 @@ public:
     /// Hands the window a new frame when the wanted size or notch offset changed; true when it did.
     bool resize();
 
+    IslandState& island() { return m_island; }
     NotchWindow& window() { return *m_window; }
     NotchView& view() { return *m_view; }
     /// The pointer in Qt's global coordinates; tests put it where they want.
@@ -46,12 +48,12 @@ signals:
     void shown();
 
 private:
-    bool expanded() const;
     QString firstActivity() const;
     QRectF screenFrame() const;
 
     SessionStore& m_store;
     const NotchGeometry m_geo;
+    IslandState m_island;
     NotchView* m_view;
     std::unique_ptr<NotchWindow> m_window;
     PanelLayout::Target m_last{{0, 0}, std::nullopt};

@@ -1,23 +1,12 @@
 #include "panel/NotchView.h"
 
-#include "kit/IconButton.h"
-#include "kit/Palette.h"
-#include "kit/PlainLabel.h"
-#include "kit/RoundedPanel.h"
-#include "kit/Type.h"
-#include "panel/ElidedLine.h"
-#include "panel/GateCard.h"
+#include "kit/Metrics.h"
+#include "panel/CollapsedRow.h"
 #include "panel/IslandShape.h"
 #include "panel/PanelLayout.h"
-#include "panel/SessionRow.h"
 #include "panel/VictoryLap.h"
-#include "sprites/PixelSprite.h"
-#include "sprites/SpriteView.h"
-#include "support/AppPaths.h"
 
 #include <QGraphicsOpacityEffect>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QPainter>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -31,18 +20,42 @@ constexpr double springDamping = 0.82;
 constexpr int slideDistance = 6;
 // How many responses the transition runs: long enough for the ringing to die out.
 constexpr double springSpan = 1.5;
-constexpr double sidePadding = 18;
+
+// A part shown or hidden in place resizes its parents through posted layout requests; to measure now, lay out
+// children first, so each parent sees its children's new sizes.
+void settleLayouts(QWidget* widget) {
+    for (QWidget* child : widget->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (!child->isHidden())
+            settleLayouts(child);
+    }
+    if (widget->layout() != nullptr)
+        widget->layout()->activate();
+}
 
 } // namespace
 
-NotchView::NotchView(SessionStore& store, const NotchGeometry& geo, Actions actions, const Clock& clock,
-                     QWidget* parent)
-    : QWidget(parent), m_store(store), m_geo(geo), m_actions(std::move(actions)), m_clock(clock),
-      m_home(AppPaths::home()) {
+NotchView::NotchView(SessionStore& store, IslandState& island, const NotchGeometry& geo, Actions actions,
+                     const Clock& clock, QWidget* parent)
+    : QWidget(parent), m_store(store), m_island(island), m_geo(geo) {
     setAttribute(Qt::WA_TranslucentBackground);
-    m_contentLayout = new QVBoxLayout(this);
-    m_contentLayout->setContentsMargins(0, 0, 0, 0);
-    m_contentLayout->setSpacing(0);
+    m_layout = new QVBoxLayout(this);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_layout->setSpacing(0);
+
+    m_collapsed = new CollapsedRow(geo, clock, this);
+    m_expanded = new ExpandedPane(store, geo, std::move(actions), clock, this);
+    m_lapPane = new QWidget(this);
+    m_lapPane->setFixedWidth(static_cast<int>(PanelLayout::contentWidth));
+    auto* lapColumn = new QVBoxLayout(m_lapPane);
+    lapColumn->setContentsMargins(Metrics::islandPadding, 0, Metrics::islandPadding, Metrics::gap);
+    lapColumn->setSpacing(0);
+    lapColumn->addSpacing(static_cast<int>(geo.hasNotch ? geo.notchHeight : Metrics::gap));
+    m_lap = new VictoryLap(Vorlix::Source::claude, clock, {}, m_lapPane);
+    lapColumn->addWidget(m_lap);
+    for (QWidget* pane : {static_cast<QWidget*>(m_collapsed), static_cast<QWidget*>(m_expanded), m_lapPane}) {
+        pane->hide();
+        m_layout->addWidget(pane, 0, Qt::AlignTop | Qt::AlignHCenter);
+    }
 
     m_transition.setDuration(static_cast<int>(springSpan * springResponse * 1000));
     m_transition.setStartValue(0.0);
@@ -52,34 +65,24 @@ NotchView::NotchView(SessionStore& store, const NotchGeometry& geo, Actions acti
     m_transition.setEasingCurve(curve);
     connect(&m_transition, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
         const double v = value.toDouble();
-        if (m_content == nullptr)
-            return;
-        if (auto* effect = qobject_cast<QGraphicsOpacityEffect*>(m_content->graphicsEffect()))
+        if (auto* effect = qobject_cast<QGraphicsOpacityEffect*>(paneFor(m_mode)->graphicsEffect()))
             effect->setOpacity(std::clamp(v, 0.0, 1.0));
-        m_contentLayout->setContentsMargins(0, std::max(0, static_cast<int>(std::lround((1 - v) * slideDistance))), 0,
-                                            0);
+        m_layout->setContentsMargins(0, std::max(0, static_cast<int>(std::lround((1 - v) * slideDistance))), 0, 0);
     });
     // The effect renders the content off screen: only while it moves.
     connect(&m_transition, &QVariantAnimation::finished, this, [this] {
-        if (m_content != nullptr)
-            m_content->setGraphicsEffect(nullptr);
-        m_contentLayout->setContentsMargins(0, 0, 0, 0);
-    });
-
-    m_elapsedTick.setInterval(1000);
-    connect(&m_elapsedTick, &QTimer::timeout, this, [this] {
-        for (SessionRow* row : std::as_const(m_rows))
-            row->refreshElapsed();
+        paneFor(m_mode)->setGraphicsEffect(nullptr);
+        m_layout->setContentsMargins(0, 0, 0, 0);
     });
 
     connect(&m_store, &SessionStore::sessionsChanged, this, [this] {
         watchSessions();
-        scheduleRebuild();
+        scheduleRefresh();
     });
-    for (auto signal : {&SessionStore::gatesChanged, &SessionStore::hoveringChanged, &SessionStore::celebrationChanged})
-        connect(&m_store, signal, this, &NotchView::scheduleRebuild);
+    connect(&m_store, &SessionStore::gatesChanged, this, &NotchView::scheduleRefresh);
+    connect(&m_island, &IslandState::changed, this, &NotchView::scheduleRefresh);
     watchSessions();
-    rebuild();
+    refresh();
 }
 
 double NotchView::spring(double progress) {
@@ -93,20 +96,33 @@ double NotchView::spring(double progress) {
     return progress >= 1 ? 1.0 : x;
 }
 
-void NotchView::startTransition() {
-    if (m_content == nullptr)
-        return;
-    m_transition.stop();
-    auto* effect = new QGraphicsOpacityEffect(m_content);
-    effect->setOpacity(0);
-    m_content->setGraphicsEffect(effect);
-    m_transition.start();
+GateCard* NotchView::card() const {
+    return m_mode == Mode::expanded ? m_expanded->card() : nullptr;
 }
 
-NotchView::Mode NotchView::modeFor(bool activeGate, bool hovering, bool celebrating) {
-    if (activeGate || hovering)
-        return Mode::expanded;
-    return celebrating ? Mode::lap : Mode::collapsed;
+VictoryLap* NotchView::lap() const {
+    return m_mode == Mode::lap ? m_lap : nullptr;
+}
+
+QWidget* NotchView::paneFor(Mode mode) const {
+    switch (mode) {
+    case Mode::expanded:
+        return m_expanded;
+    case Mode::lap:
+        return m_lapPane;
+    case Mode::collapsed:
+        break;
+    }
+    return m_collapsed;
+}
+
+void NotchView::startTransition() {
+    m_transition.stop();
+    QWidget* pane = paneFor(m_mode);
+    auto* effect = new QGraphicsOpacityEffect(pane);
+    effect->setOpacity(0);
+    pane->setGraphicsEffect(effect);
+    m_transition.start();
 }
 
 void NotchView::watchSessions() {
@@ -119,46 +135,48 @@ void NotchView::watchSessions() {
         m_watched.append(session);
         for (auto signal : {&Session::stateChanged, &Session::activityChanged, &Session::toolCountChanged,
                             &Session::contextChanged, &Session::cwdChanged})
-            connect(session, signal, this, &NotchView::scheduleRebuild);
+            connect(session, signal, this, &NotchView::scheduleRefresh);
     }
 }
 
-void NotchView::scheduleRebuild() {
-    if (m_rebuildPending)
+void NotchView::scheduleRefresh() {
+    if (m_refreshPending)
         return;
-    m_rebuildPending = true;
-    QMetaObject::invokeMethod(this, &NotchView::rebuild, Qt::QueuedConnection);
+    m_refreshPending = true;
+    QMetaObject::invokeMethod(this, &NotchView::refresh, Qt::QueuedConnection);
 }
 
-void NotchView::rebuildNow() {
-    if (m_rebuildPending)
-        rebuild();
+void NotchView::refreshNow() {
+    if (m_refreshPending)
+        refresh();
 }
 
-void NotchView::rebuild() {
-    m_rebuildPending = false;
-    const Mode next = modeFor(m_store.activeGate().has_value(), m_store.hovering(), m_store.celebration().has_value());
-    const bool modeChanged = next != m_mode || m_content == nullptr;
+void NotchView::refresh() {
+    m_refreshPending = false;
+    const Mode next = m_island.mode();
+    const bool modeChanged = next != m_mode || !m_shown;
+    const std::optional<Vorlix::Source> lapAgent = m_island.lap();
+    const bool newLap = next == Mode::lap && lapAgent && (modeChanged || lapAgent != m_lap->agent());
+    if (modeChanged) {
+        m_transition.stop();
+        paneFor(m_mode)->setGraphicsEffect(nullptr);
+        paneFor(m_mode)->hide();
+    }
     m_mode = next;
+    m_shown = true;
     switch (next) {
     case Mode::collapsed:
-        clearContent();
-        install(buildCollapsed());
-        break;
-    case Mode::lap:
-        if (modeChanged || m_lapAgent != m_store.celebration()) {
-            clearContent();
-            install(buildLap(*m_store.celebration()));
-        }
+        m_collapsed->setSessions(m_store.sessions());
         break;
     case Mode::expanded:
-        if (modeChanged) {
-            clearContent();
-            install(buildExpanded());
-        }
-        refreshExpanded();
+        m_expanded->refresh();
+        break;
+    case Mode::lap:
+        if (newLap)
+            m_lap->restart(*lapAgent);
         break;
     }
+    paneFor(next)->show();
     if (modeChanged || m_store.sessions().size() != m_shownSessions)
         startTransition();
     m_shownSessions = m_store.sessions().size();
@@ -166,202 +184,16 @@ void NotchView::rebuild() {
     reportHeight();
 }
 
-void NotchView::clearContent() {
-    if (m_content != nullptr) {
-        m_content->hide();
-        m_content->deleteLater();
-        m_content = nullptr;
-    }
-    m_count = nullptr;
-    m_banner = nullptr;
-    m_bannerText = nullptr;
-    m_body = nullptr;
-    m_bodyWidget = nullptr;
-    m_card = nullptr;
-    m_rows.clear();
-    m_elapsedTick.stop();
-    m_lapAgent.reset();
-}
-
-void NotchView::install(QWidget* content) {
-    m_content = content;
-    m_contentLayout->addWidget(content, 0, Qt::AlignTop | Qt::AlignHCenter);
-    content->show();
-}
-
-// Sprites end just left of the notch and the activity starts just right of it, both inside the ears the panel was
-// sized for, so the row fits the island on screens with and without a notch.
-QWidget* NotchView::buildCollapsed() {
-    const QList<Session*>& sessions = m_store.sessions();
-    const double left = PanelLayout::leftEar(sessions.size());
-    const QString activity = sessions.isEmpty() ? QString() : sessions.constFirst()->activity();
-    const double right = PanelLayout::rightEar(activity);
-
-    auto* row = new QWidget(this);
-    row->setFixedSize(static_cast<int>(std::ceil(left + m_geo.notchWidth + right + 16)),
-                      static_cast<int>(m_geo.notchHeight));
-    auto* line = new QHBoxLayout(row);
-    line->setContentsMargins(8, 0, 8, 0);
-    line->setSpacing(0);
-
-    auto* ear = new QWidget(row);
-    ear->setFixedWidth(static_cast<int>(left));
-    auto* sprites = new QHBoxLayout(ear);
-    sprites->setContentsMargins(0, 0, 6, 0);
-    sprites->setSpacing(static_cast<int>(PanelLayout::spriteGap));
-    sprites->addStretch();
-    for (qsizetype i = 0; i < std::min<qsizetype>(4, sessions.size()); ++i)
-        sprites->addWidget(new SpriteView(sessions[i]->state(), sessions[i]->source(), PanelLayout::spriteSize,
-                                          std::nullopt, m_clock, ear),
-                           0, Qt::AlignVCenter);
-    line->addWidget(ear);
-    line->addSpacing(static_cast<int>(m_geo.notchWidth));
-
-    auto* text = new ElidedLine(activity, Type::mono(11, QFont::Medium), Palette::text2(), Qt::ElideRight, row);
-    text->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    auto* rightEar = new QWidget(row);
-    auto* rightLine = new QHBoxLayout(rightEar);
-    rightLine->setContentsMargins(12, 0, 0, 0);
-    rightLine->addWidget(text);
-    line->addWidget(rightEar, 1);
-    return row;
-}
-
-QWidget* NotchView::buildExpanded() {
-    auto* column = new QWidget(this);
-    column->setFixedWidth(static_cast<int>(PanelLayout::contentWidth));
-    auto* layout = new QVBoxLayout(column);
-    layout->setContentsMargins(static_cast<int>(sidePadding), 0, static_cast<int>(sidePadding),
-                               static_cast<int>(sidePadding));
-    layout->setSpacing(0);
-    layout->addSpacing(static_cast<int>(m_geo.hasNotch ? m_geo.notchHeight : 8));
-
-    auto* header = new QHBoxLayout;
-    header->setSpacing(8);
-    QFont section = Type::section();
-    section.setLetterSpacing(QFont::AbsoluteSpacing, 1.6);
-    header->addWidget(PlainLabel::make(QStringLiteral("VORLIX AGENTS"), section, Palette::text3(), column));
-    m_count = PlainLabel::make(QString(), Type::mono(11, QFont::Normal), Palette::text3(), column);
-    header->addWidget(m_count);
-    header->addStretch();
-    auto* settings = new IconButton(QStringLiteral("gearshape.fill"), Palette::text2(), column);
-    auto* quit = new IconButton(QStringLiteral("power"), PixelSprite::pink(), column);
-    settings->setToolTip(QStringLiteral("Settings"));
-    quit->setToolTip(QStringLiteral("Quit Vorlix Agents"));
-    connect(settings, &QAbstractButton::clicked, this, [this] {
-        if (m_actions.onSettings)
-            m_actions.onSettings();
-    });
-    connect(quit, &QAbstractButton::clicked, this, [this] {
-        if (m_actions.onQuit)
-            m_actions.onQuit();
-    });
-    header->addWidget(settings);
-    header->addWidget(quit);
-    layout->addSpacing(10);
-    layout->addLayout(header);
-
-    m_banner = new QWidget(column);
-    auto* bannerOuter = new QVBoxLayout(m_banner);
-    bannerOuter->setContentsMargins(0, 10, 0, 0);
-    auto* bannerFill = new RoundedPanel(Palette::withOpacity(PixelSprite::pink(), 0.12), 8, m_banner);
-    auto* bannerRow = new QHBoxLayout(bannerFill);
-    bannerRow->setContentsMargins(11, 7, 11, 7);
-    bannerRow->setSpacing(8);
-    bannerRow->addWidget(PlainLabel::make(QStringLiteral("\u26a0 COLLISION"), Type::mono(10, QFont::Bold),
-                                          PixelSprite::pink(), bannerFill));
-    m_bannerText = PlainLabel::make(QString(), Type::caption(), Palette::text2(), bannerFill);
-    m_bannerText->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    bannerRow->addWidget(m_bannerText, 1);
-    bannerOuter->addWidget(bannerFill);
-    layout->addWidget(m_banner);
-
-    m_body = new QVBoxLayout;
-    m_body->setContentsMargins(0, 0, 0, 0);
-    layout->addLayout(m_body);
-    return column;
-}
-
-void NotchView::refreshExpanded() {
-    m_count->setText(QStringLiteral("%1 active").arg(m_store.sessions().size()));
-    const QStringList conflicts = m_store.conflicts();
-    m_banner->setVisible(!conflicts.isEmpty());
-    if (!conflicts.isEmpty())
-        m_bannerText->setText(QStringLiteral("two agents editing ") + conflicts.constFirst());
-
-    const auto active = m_store.activeGate();
-    // The card keeps its state (the tick) while its gate stays the active one.
-    if (active && m_card && m_card->gateId() == active->gate->id())
-        return;
-    if (m_bodyWidget != nullptr) {
-        m_bodyWidget->hide();
-        m_bodyWidget->deleteLater();
-    }
-    m_card = nullptr;
-    m_rows.clear();
-    m_elapsedTick.stop();
-
-    auto* holder = new QWidget(m_content);
-    auto* column = new QVBoxLayout(holder);
-    column->setContentsMargins(0, active ? 12 : 10, 0, 0);
-    column->setSpacing(8);
-    if (active) {
-        const QPointer<Gate> gate = active->gate;
-        auto decide = [this, gate](Vorlix::Behavior behavior) {
-            if (gate)
-                m_store.decide(gate->id(), behavior, SessionStore::Surface::card);
-        };
-        auto teach = [this, gate] {
-            if (gate && m_actions.onTeachRule)
-                m_actions.onTeachRule(*gate);
-        };
-        m_card = new GateCard(*active->session, *active->gate, decide, teach, m_clock, holder);
-        column->addWidget(m_card);
-    } else if (m_store.sessions().isEmpty()) {
-        auto* none = PlainLabel::make(QStringLiteral("No agents running"), Type::caption(), Palette::text3(), holder);
-        none->setAlignment(Qt::AlignCenter);
-        column->addSpacing(18);
-        column->addWidget(none);
-        column->addSpacing(18);
-    } else {
-        for (Session* session : m_store.sessions()) {
-            auto* row = new SessionRow(*session, m_home, m_clock, holder);
-            m_rows.append(row);
-            column->addWidget(row);
-        }
-        m_elapsedTick.start();
-    }
-    m_bodyWidget = holder;
-    m_body->addWidget(holder);
-    holder->show();
-}
-
-QWidget* NotchView::buildLap(Vorlix::Source agent) {
-    m_lapAgent = agent;
-    auto* column = new QWidget(this);
-    column->setFixedWidth(static_cast<int>(PanelLayout::contentWidth));
-    auto* layout = new QVBoxLayout(column);
-    layout->setContentsMargins(static_cast<int>(sidePadding), 0, static_cast<int>(sidePadding), 8);
-    layout->setSpacing(0);
-    layout->addSpacing(static_cast<int>(m_geo.hasNotch ? m_geo.notchHeight : 8));
-    m_lap = new VictoryLap(agent, m_clock, {}, column);
-    layout->addWidget(m_lap);
-    return column;
-}
-
-// The window sizes the expanded island from this; one hop later, so the store never changes mid-layout.
+// The window sizes the open island from this; one hop later, so nothing changes mid-layout.
 void NotchView::reportHeight() {
-    if (m_mode == Mode::collapsed || m_content == nullptr)
+    if (m_mode == Mode::collapsed)
         return;
-    m_content->adjustSize();
-    const double height = m_content->sizeHint().height();
+    QWidget* pane = paneFor(m_mode);
+    settleLayouts(pane);
+    pane->adjustSize();
+    const double height = pane->sizeHint().height();
     QMetaObject::invokeMethod(
-        this,
-        [this, height] {
-            if (m_store.measuredHeight() != height)
-                m_store.setMeasuredHeight(height);
-        },
-        Qt::QueuedConnection);
+        this, [this, height] { m_island.setMeasuredHeight(height); }, Qt::QueuedConnection);
 }
 
 void NotchView::paintEvent(QPaintEvent*) {

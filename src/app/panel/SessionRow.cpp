@@ -1,14 +1,15 @@
 #include "panel/SessionRow.h"
 
 #include "kit/Card.h"
+#include "kit/ElidedLabel.h"
+#include "kit/Metrics.h"
 #include "kit/Palette.h"
 #include "kit/PlainLabel.h"
 #include "kit/StatusChip.h"
+#include "kit/TildePath.h"
 #include "kit/Type.h"
 #include "panel/ContextBar.h"
-#include "panel/ElidedLine.h"
 #include "panel/PanelLayout.h"
-#include "sprites/PixelSprite.h"
 #include "sprites/SpriteView.h"
 
 #include <QHBoxLayout>
@@ -17,84 +18,84 @@
 
 namespace {
 
-constexpr double innerWidth = PanelLayout::contentWidth - 2 * 18;
-constexpr int padding = 11;
+constexpr double innerWidth = PanelLayout::contentWidth - 2 * Metrics::islandPadding;
+constexpr int spriteSize = 26;
+constexpr int rowGap = 9;
 
 } // namespace
 
 SessionRow::SessionRow(const Session& session, const QString& home, const Clock& clock, QWidget* parent)
-    : QWidget(parent), m_session(&session), m_clock(clock) {
+    : QWidget(parent), m_session(&session), m_home(home), m_clock(clock) {
     auto* content = new QWidget;
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(9);
+    column->setSpacing(rowGap);
 
     auto* top = new QHBoxLayout;
-    top->setSpacing(12);
-    top->addWidget(new SpriteView(session.state(), session.source(), 26, std::nullopt, clock, content), 0,
-                   Qt::AlignVCenter);
+    top->setSpacing(Metrics::wideGap);
+    m_sprite = new SpriteView(session.state(), session.source(), spriteSize, std::nullopt, clock, content);
+    top->addWidget(m_sprite, 0, Qt::AlignVCenter);
     auto* who = new QVBoxLayout;
-    who->setSpacing(3);
+    who->setSpacing(Metrics::lineGap);
     auto* nameRow = new QHBoxLayout;
-    nameRow->setSpacing(7);
-    nameRow->addWidget(PlainLabel::make(QString::fromUtf8(Vorlix::displayName(session.source())), Type::label(),
-                                        Palette::text(), content));
-    nameRow->addWidget(new StatusChip(session.state(), content), 0, Qt::AlignVCenter);
+    nameRow->setSpacing(Metrics::tightGap);
+    m_name = PlainLabel::make(QString(), Type::label(), Palette::text(), content);
+    nameRow->addWidget(m_name);
+    m_chip = new StatusChip(session.state(), content);
+    nameRow->addWidget(m_chip, 0, Qt::AlignVCenter);
     nameRow->addStretch();
     who->addLayout(nameRow);
-    auto* folder =
-        new ElidedLine(tildePath(session.cwd(), home), Type::caption(), Palette::text3(), Qt::ElideLeft, content);
-    folder->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    who->addWidget(folder);
+    m_folder = new ElidedLabel(QString(), Qt::ElideLeft, content);
+    PlainLabel::style(m_folder, Type::caption(), Palette::text3());
+    m_folder->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    who->addWidget(m_folder);
     top->addLayout(who, 1);
 
     auto* numbers = new QVBoxLayout;
-    numbers->setSpacing(3);
-    m_elapsed =
-        PlainLabel::make(session.elapsed(clock.now()), Type::mono(12, QFont::Normal), Palette::text2(), content);
+    numbers->setSpacing(Metrics::lineGap);
+    m_elapsed = PlainLabel::make(QString(), Type::mono(12, QFont::Normal), Palette::text2(), content);
     numbers->addWidget(m_elapsed, 0, Qt::AlignRight);
-    numbers->addWidget(PlainLabel::make(QStringLiteral("%1 tools").arg(session.toolCount()),
-                                        Type::mono(11, QFont::Normal), Palette::text3(), content),
-                       0, Qt::AlignRight);
+    m_tools = PlainLabel::make(QString(), Type::mono(11, QFont::Normal), Palette::text3(), content);
+    numbers->addWidget(m_tools, 0, Qt::AlignRight);
     top->addLayout(numbers);
     column->addLayout(top);
 
-    if (const auto& usage = session.context()) {
-        auto* context = new QHBoxLayout;
-        context->setSpacing(9);
-        context->addWidget(new ContextBar(ContextBar::fractionOf(*usage), content), 1, Qt::AlignVCenter);
-        context->addWidget(PlainLabel::make(usage->label(), Type::mono(11, QFont::Normal),
-                                            ContextBar::nearlyFull(*usage) ? PixelSprite::yellow() : Palette::text3(),
-                                            content));
-        column->addLayout(context);
-    }
+    m_context = new QWidget(content);
+    auto* context = new QHBoxLayout(m_context);
+    context->setContentsMargins(0, 0, 0, 0);
+    context->setSpacing(rowGap);
+    m_contextBar = new ContextBar(0, m_context);
+    context->addWidget(m_contextBar, 1, Qt::AlignVCenter);
+    m_contextLabel = PlainLabel::make(QString(), Type::mono(11, QFont::Normal), Palette::text3(), m_context);
+    context->addWidget(m_contextLabel);
+    column->addWidget(m_context);
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     // The card keeps its content at the content's own width; the row's numbers belong at the right edge.
-    content->setMinimumWidth(static_cast<int>(innerWidth) - 2 * padding);
-    outer->addWidget(new Card(Palette::cardOnBlack(), padding, content, this));
+    content->setMinimumWidth(static_cast<int>(innerWidth) - 2 * Metrics::cardPadding);
+    outer->addWidget(new Card(Palette::cardOnBlack(), Metrics::cardPadding, content, this));
+    refresh();
 }
 
-QString SessionRow::tildePath(const QString& path, const QString& home) {
-    QString base = home;
-    while (base.size() > 1 && base.endsWith(QLatin1Char('/')))
-        base.chop(1);
-    // Replacing "/" everywhere would turn every separator into "~".
-    if (base.isEmpty() || base == QLatin1String("/"))
-        return path;
-    QString out;
-    qsizetype from = 0;
-    for (qsizetype at = path.indexOf(base); at >= 0; at = path.indexOf(base, at + 1)) {
-        const qsizetype end = at + base.size();
-        const bool wholeEnd = end == path.size() || path[end] == QLatin1Char('/');
-        const bool wholeStart = at == 0 || path[at - 1].isSpace();
-        if (at < from || !wholeEnd || !wholeStart)
-            continue;
-        out += path.mid(from, at - from) + QLatin1Char('~');
-        from = end;
+void SessionRow::refresh() {
+    if (!m_session)
+        return;
+    m_sprite->setKind(m_session->state());
+    m_sprite->setAgent(m_session->source());
+    m_name->setText(QString::fromUtf8(Vorlix::displayName(m_session->source())));
+    m_chip->setKind(m_session->state());
+    m_folder->setFullText(TildePath::shorten(m_session->cwd(), m_home));
+    m_tools->setText(QStringLiteral("%1 tools").arg(m_session->toolCount()));
+    const auto& usage = m_session->context();
+    m_context->setVisible(usage.has_value());
+    if (usage) {
+        m_contextBar->setFraction(ContextBar::fractionOf(*usage));
+        m_contextLabel->setText(usage->label());
+        PlainLabel::style(m_contextLabel, Type::mono(11, QFont::Normal),
+                          ContextBar::nearlyFull(*usage) ? Palette::caution() : Palette::text3());
     }
-    return out + path.mid(from);
+    refreshElapsed();
 }
 
 void SessionRow::refreshElapsed() {

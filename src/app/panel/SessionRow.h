@@ -6,7 +6,11 @@
 #include <QPointer>
 #include <QWidget>
 
+class ContextBar;
+class ElidedLabel;
 class QLabel;
+class SpriteView;
+class StatusChip;
 
 /// One live session in the expanded list: creature, agent, status, folder, running time, tools, context.
 class SessionRow final : public QWidget {
@@ -17,14 +21,24 @@ public:
     SessionRow(const Session& session, const QString& home, const Clock& clock = Clock::system(),
                QWidget* parent = nullptr);
 
-    /// The home folder shown as "~" wherever it stands as whole path components.
-    static QString tildePath(const QString& path, const QString& home);
+    const Session* session() const { return m_session; }
+    /// Shows the session as it is now; the list calls it when the session changes.
+    void refresh();
     /// The running time again; the list calls it once a second while it is shown.
     void refreshElapsed();
 
 private:
-    // The store may drop the session a moment before the list is rebuilt.
+    // The store may drop the session a moment before the list catches up.
     QPointer<const Session> m_session;
+    const QString m_home;
     const Clock& m_clock;
+    SpriteView* m_sprite = nullptr;
+    QLabel* m_name = nullptr;
+    StatusChip* m_chip = nullptr;
+    ElidedLabel* m_folder = nullptr;
     QLabel* m_elapsed = nullptr;
+    QLabel* m_tools = nullptr;
+    QWidget* m_context = nullptr;
+    ContextBar* m_contextBar = nullptr;
+    QLabel* m_contextLabel = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "panel/VictoryLap.h"
 
+#include "kit/Palette.h"
 #include "sprites/PixelSprite.h"
 #include "sprites/SpriteView.h"
 
@@ -25,7 +26,7 @@ QList<VictoryLap::Spark> VictoryLap::sparksAt(double p, double canvasHeight, con
     if (params.sparks < 2)
         return sparks;
     const double travel = params.width - params.creature;
-    const QColor colors[] = {PixelSprite::green(), PixelSprite::yellow(), PixelSprite::pink()};
+    const QColor colors[] = {Palette::positive(), Palette::caution(), Palette::accent()};
     for (int i = 0; i < params.sparks; ++i) {
         const double f = static_cast<double>(i) / (params.sparks - 1);
         const double age = p - f;
@@ -60,6 +61,13 @@ double VictoryLap::elapsed() const {
     return m_start.isValid() ? static_cast<double>(m_start.msecsTo(m_clock.now())) / 1000.0 : 0.0;
 }
 
+void VictoryLap::restart(Vorlix::Source agent) {
+    m_agent = agent;
+    m_start = m_clock.now();
+    m_frames.start();
+    update();
+}
+
 void VictoryLap::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (m_start.isValid())
@@ -84,5 +92,5 @@ void VictoryLap::paintEvent(QPaintEvent*) {
     const QPointF offset = creatureOffset(p, m_params);
     painter.translate(offset.x(), (height - m_params.creature) / 2 + offset.y());
     SpriteView::draw(painter, QSizeF(m_params.creature, m_params.creature), SpriteKind::done, m_agent,
-                     PixelSprite::tint(SpriteKind::done), PixelSprite::secondsSinceReference(m_clock.now()));
+                     Palette::state(SpriteKind::done), PixelSprite::secondsSinceReference(m_clock.now()));
 }

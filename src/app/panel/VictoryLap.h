@@ -48,6 +48,8 @@ public:
                QWidget* parent = nullptr);
 
     Vorlix::Source agent() const { return m_agent; }
+    /// Runs again from the start, for this agent.
+    void restart(Vorlix::Source agent);
     /// Whether it is still redrawing: false before it is shown and once the run is over.
     bool playing() const { return m_frames.isActive(); }
     double elapsed() const;
@@ -60,7 +62,7 @@ protected:
 
 private:
     const Clock& m_clock;
-    const Vorlix::Source m_agent;
+    Vorlix::Source m_agent;
     const Params m_params;
     QDateTime m_start;
     QTimer m_frames;

@@ -4,7 +4,6 @@
 #include "kit/Palette.h"
 #include "kit/Type.h"
 #include "settings/SettingsBlocks.h"
-#include "sprites/PixelSprite.h"
 #include "sprites/SpriteView.h"
 
 #include <QBoxLayout>
@@ -15,19 +14,19 @@ using Kind = Installer::Status::Kind;
 AgentRow::Look AgentRow::look(const Installer::Status& status) {
     switch (status.kind()) {
     case Kind::installed:
-        return {SpriteKind::done, PixelSprite::green(), Action{QStringLiteral("Remove"), Qt::white, false}};
+        return {SpriteKind::done, Palette::positive(), Action{QStringLiteral("Remove"), Qt::white, false}};
     case Kind::awaitingTrust:
         // Our hooks are in place; the person still has to trust them in Codex before any of them runs.
-        return {SpriteKind::needsApproval, PixelSprite::yellow(), Action{QStringLiteral("Remove"), Qt::white, false}};
+        return {SpriteKind::needsApproval, Palette::caution(), Action{QStringLiteral("Remove"), Qt::white, false}};
     case Kind::notInstalled:
-        return {SpriteKind::thinking, Palette::text3(), Action{QStringLiteral("Install"), PixelSprite::green(), true}};
+        return {SpriteKind::thinking, Palette::text3(), Action{QStringLiteral("Install"), Palette::positive(), true}};
     case Kind::notFound:
         return {SpriteKind::idle, Palette::text3(), std::nullopt};
     case Kind::conflict:
-        return {SpriteKind::error, PixelSprite::yellow(),
-                Action{QStringLiteral("Replace ") + status.detail(), PixelSprite::yellow(), true}};
+        return {SpriteKind::error, Palette::caution(),
+                Action{QStringLiteral("Replace ") + status.detail(), Palette::caution(), true}};
     case Kind::unsupported:
-        return {SpriteKind::question, PixelSprite::yellow(), std::nullopt};
+        return {SpriteKind::question, Palette::caution(), std::nullopt};
     }
     return {SpriteKind::idle, Palette::text3(), std::nullopt};
 }
@@ -64,15 +63,20 @@ QWidget* AgentRow::make(Installer& installer, const Installer::Agent& agent) {
     words->setSpacing(3);
     const QColor nameColor = agent.status.kind() == Kind::notFound ? Palette::text3() : Palette::text();
     words->addWidget(SettingsBlocks::label(agent.name, Type::label(), nameColor));
-    words->addWidget(SettingsBlocks::label(agent.status.statusText(), Type::caption(), shown.statusColor));
+    QLabel* status = SettingsBlocks::label(agent.status.statusText(), Type::caption(), shown.statusColor);
+    status->setObjectName(QStringLiteral("status"));
+    words->addWidget(status);
     row->addLayout(words);
     row->addStretch(1);
 
     if (shown.action) {
         auto* button = new FlatButton(shown.action->title, shown.action->tint, shown.action->filled, false);
+        button->setObjectName(QStringLiteral("action"));
         // The row is rebuilt when the installer's list changes, so the agent is copied, not referenced.
         QObject::connect(button, &FlatButton::clicked, content, [&installer, agent] { press(installer, agent); });
         row->addWidget(button, 0, Qt::AlignVCenter);
     }
-    return SettingsBlocks::card(content);
+    QWidget* card = SettingsBlocks::card(content);
+    card->setObjectName(QString::fromUtf8(Vorlix::rawValue(agent.id)));
+    return card;
 }

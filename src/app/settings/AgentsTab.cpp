@@ -4,10 +4,10 @@
 #include "installer/Installer.h"
 #include "kit/Palette.h"
 #include "kit/RoundedPanel.h"
+#include "kit/SegmentedPicker.h"
 #include "kit/Type.h"
 #include "prefs/Prefs.h"
 #include "settings/AgentRow.h"
-#include "settings/SegmentedPicker.h"
 #include "settings/SettingsBlocks.h"
 
 #include <QBoxLayout>
@@ -57,12 +57,14 @@ void AgentsTab::build(QBoxLayout* column) {
         titles.append(QString::fromUtf8(level.label));
     auto* picker = new SegmentedPicker(titles);
     picker->setAccessibleName(QStringLiteral("Auto-approve"));
+    picker->setObjectName(QStringLiteral("autoApprove"));
     picker->setCurrent(segmentFor(m_prefs.autoApproveLevel()));
     connect(picker, &SegmentedPicker::chosen, this,
             [this](int index) { m_prefs.setAutoApproveLevel(Prefs::levels()[static_cast<std::size_t>(index)].value); });
     approvalLayout->addWidget(picker);
     QLabel* description =
         SettingsBlocks::label(Prefs::levelDescription(m_prefs.autoApproveLevel()), Type::caption(), Palette::text3());
+    description->setObjectName(QStringLiteral("levelDescription"));
     description->setWordWrap(true);
     approvalLayout->addWidget(description);
     column->addWidget(SettingsBlocks::card(approvals));
@@ -70,17 +72,19 @@ void AgentsTab::build(QBoxLayout* column) {
     column->addWidget(SettingsBlocks::sectionTitle(QStringLiteral("Behaviour"), 12));
     auto* behaviour = new QWidget;
     QBoxLayout* behaviourLayout = SettingsBlocks::column(behaviour, 0);
-    behaviourLayout->addWidget(SettingsBlocks::toggleRow(
-        QStringLiteral("Sound alerts"), QStringLiteral("8-bit glitch cue when an agent needs you."),
-        m_prefs.soundEnabled(), [this](bool on) { m_prefs.setSoundEnabled(on); }));
+    behaviourLayout->addWidget(SettingsBlocks::toggleRow(QStringLiteral("soundEnabled"), QStringLiteral("Sound alerts"),
+                                                         QStringLiteral("8-bit glitch cue when an agent needs you."),
+                                                         m_prefs.soundEnabled(),
+                                                         [this](bool on) { m_prefs.setSoundEnabled(on); }));
     behaviourLayout->addSpacing(12);
     auto* divider = new RoundedPanel(Palette::hairline(), 0);
     divider->setFixedHeight(1);
     behaviourLayout->addWidget(divider);
     behaviourLayout->addSpacing(12);
-    behaviourLayout->addWidget(SettingsBlocks::toggleRow(
-        QStringLiteral("Launch at login"), QStringLiteral("Start Vorlix Agents automatically."),
-        m_prefs.launchAtLogin(), [this](bool on) { m_prefs.setLaunchAtLogin(on); }));
+    behaviourLayout->addWidget(
+        SettingsBlocks::toggleRow(QStringLiteral("launchAtLogin"), QStringLiteral("Launch at login"),
+                                  QStringLiteral("Start Vorlix Agents automatically."), m_prefs.launchAtLogin(),
+                                  [this](bool on) { m_prefs.setLaunchAtLogin(on); }));
     column->addWidget(SettingsBlocks::card(behaviour));
 
     if (!m_installer.lastMessage().isEmpty()) {
@@ -88,6 +92,7 @@ void AgentsTab::build(QBoxLayout* column) {
         QBoxLayout* layout = SettingsBlocks::column(panel, 0);
         layout->setContentsMargins(12, 12, 12, 12);
         QLabel* message = SettingsBlocks::label(m_installer.lastMessage(), Type::caption(), Palette::text2());
+        message->setObjectName(QStringLiteral("installerMessage"));
         message->setWordWrap(true);
         layout->addWidget(message);
         column->addWidget(panel);

@@ -1,14 +1,13 @@
 #include "settings/AuditTab.h"
 
 #include "audit/AuditLog.h"
+#include "kit/Dot.h"
+#include "kit/ElidedLabel.h"
 #include "kit/FlatButton.h"
 #include "kit/Palette.h"
 #include "kit/RoundedPanel.h"
 #include "kit/Type.h"
-#include "settings/DotView.h"
-#include "settings/ElidedLabel.h"
 #include "settings/SettingsBlocks.h"
-#include "sprites/PixelSprite.h"
 
 #include <QBoxLayout>
 #include <QFileInfo>
@@ -21,12 +20,12 @@ AuditTab::AuditTab(AuditLog& audit, QWidget* parent) : TabPage(parent), m_audit(
 
 QColor AuditTab::dot(const AuditEntry& entry) {
     if (entry.kind.contains(QLatin1String("denied")))
-        return PixelSprite::yellow();
+        return Palette::caution();
     if (entry.kind.startsWith(QLatin1String("auto")))
-        return Palette::withOpacity(PixelSprite::green(), 0.6);
+        return Palette::withOpacity(Palette::positive(), 0.6);
     if (entry.kind == AuditKind::tool)
-        return Palette::withOpacity(PixelSprite::pink(), 0.7);
-    return PixelSprite::green();
+        return Palette::withOpacity(Palette::accent(), 0.7);
+    return Palette::positive();
 }
 
 QString AuditTab::time(const AuditEntry& entry) {
@@ -47,6 +46,7 @@ void AuditTab::build(QBoxLayout* column) {
     headerRow->addWidget(SettingsBlocks::sectionTitle(QStringLiteral("What your agents did")), 0, Qt::AlignVCenter);
     headerRow->addStretch(1);
     auto* exportButton = new FlatButton(QStringLiteral("Export CSV"), Qt::white, false, false);
+    exportButton->setObjectName(QStringLiteral("export"));
     connect(exportButton, &FlatButton::clicked, this, &AuditTab::exportCSV);
     headerRow->addWidget(exportButton, 0, Qt::AlignVCenter);
     column->addWidget(header);
@@ -54,9 +54,12 @@ void AuditTab::build(QBoxLayout* column) {
     column->addWidget(SettingsBlocks::intro(QStringLiteral(
         "Every tool call and every decision, appended to disk as it happens. Useful when you walk away mid-run "
         "\u2014 and it's what you hand someone who asks whether agents can be trusted against production.")));
-    if (!m_exported.isEmpty())
-        column->addWidget(SettingsBlocks::label(QStringLiteral("Saved %1 to your Desktop.").arg(m_exported),
-                                                Type::caption(), PixelSprite::green()));
+    if (!m_exported.isEmpty()) {
+        QLabel* saved = SettingsBlocks::label(QStringLiteral("Saved %1 to your Desktop.").arg(m_exported),
+                                              Type::caption(), Palette::positive());
+        saved->setObjectName(QStringLiteral("exported"));
+        column->addWidget(saved);
+    }
 
     const QList<AuditEntry>& today = m_audit.today();
     if (today.isEmpty()) {
@@ -82,7 +85,7 @@ QWidget* AuditTab::entryRow(const AuditEntry& entry) {
     const QColor color = dot(entry);
     auto* dotColumn = new QVBoxLayout;
     dotColumn->setContentsMargins(0, 4, 0, 0);
-    dotColumn->addWidget(new DotView(7, color));
+    dotColumn->addWidget(new Dot(7, color));
     dotColumn->addStretch(1);
     row->addLayout(dotColumn);
 
@@ -93,9 +96,11 @@ QWidget* AuditTab::entryRow(const AuditEntry& entry) {
     headline->addWidget(SettingsBlocks::label(AuditLog::displayName(entry.agent), Type::body(), Palette::text()), 0,
                         Qt::AlignVCenter);
     headline->addWidget(SettingsBlocks::label(entry.tool, Type::caption(), Palette::text2()), 0, Qt::AlignVCenter);
-    if (entry.kind != AuditKind::tool)
-        headline->addWidget(SettingsBlocks::label(entry.kind.toUpper(), Type::mono(9, QFont::Bold), color), 0,
-                            Qt::AlignVCenter);
+    if (entry.kind != AuditKind::tool) {
+        QLabel* kind = SettingsBlocks::label(entry.kind.toUpper(), Type::mono(9, QFont::Bold), color);
+        kind->setObjectName(QStringLiteral("kind"));
+        headline->addWidget(kind, 0, Qt::AlignVCenter);
+    }
     headline->addStretch(1);
     words->addLayout(headline);
     if (!entry.detail.isEmpty())

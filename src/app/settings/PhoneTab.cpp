@@ -9,7 +9,6 @@
 #include "sessions/SessionStore.h"
 #include "settings/QrImage.h"
 #include "settings/SettingsBlocks.h"
-#include "sprites/PixelSprite.h"
 
 #include <QBoxLayout>
 #include <QLabel>
@@ -34,14 +33,13 @@ void PhoneTab::build(QBoxLayout* column) {
     auto* promises = new QWidget;
     QBoxLayout* promiseColumn = SettingsBlocks::column(promises, 11);
     promiseColumn->addWidget(SettingsBlocks::promise(
-        QStringLiteral("lock.fill"),
+        QStringLiteral("changes-prevent"),
         QStringLiteral("Plain HTTP on every network interface of this machine: turn it on only on a "
                        "trusted network. No cloud, no account, no relay.")));
-    promiseColumn->addWidget(
-        SettingsBlocks::promise(QStringLiteral("eye.slash.fill"),
-                                QStringLiteral("Off unless you turn it on \u2014 it opens a listening port.")));
     promiseColumn->addWidget(SettingsBlocks::promise(
-        QStringLiteral("qrcode"),
+        QStringLiteral("view-hidden"), QStringLiteral("Off unless you turn it on \u2014 it opens a listening port.")));
+    promiseColumn->addWidget(SettingsBlocks::promise(
+        QStringLiteral("view-barcode-qr"),
         QStringLiteral("A fresh token each time, in the URL shown here and in the log: anyone with it "
                        "can answer.")));
     column->addWidget(SettingsBlocks::card(promises));
@@ -49,7 +47,8 @@ void PhoneTab::build(QBoxLayout* column) {
     if (m_remote.enabled()) {
         column->addWidget(pairingCard());
     } else {
-        auto* enable = new FlatButton(QStringLiteral("Enable phone approvals"), PixelSprite::green(), true, false);
+        auto* enable = new FlatButton(QStringLiteral("Enable phone approvals"), Palette::positive(), true, false);
+        enable->setObjectName(QStringLiteral("enable"));
         connect(enable, &FlatButton::clicked, &m_remote, [this] {
             m_remote.enable();
             if (m_remote.enabled())
@@ -57,8 +56,11 @@ void PhoneTab::build(QBoxLayout* column) {
         });
         column->addWidget(enable, 0, Qt::AlignLeft);
     }
-    if (m_remote.lastError())
-        column->addWidget(SettingsBlocks::label(*m_remote.lastError(), Type::caption(), PixelSprite::yellow()));
+    if (m_remote.lastError()) {
+        QLabel* error = SettingsBlocks::label(*m_remote.lastError(), Type::caption(), Palette::caution());
+        error->setObjectName(QStringLiteral("error"));
+        column->addWidget(error);
+    }
 }
 
 QWidget* PhoneTab::pairingCard() {
@@ -103,7 +105,8 @@ QWidget* PhoneTab::pairingCard() {
     // Up to two lines per address.
     url->setFixedHeight(qCeil(2 * urls.size() * QFontMetricsF(Type::caption()).lineSpacing()) + 2);
     words->addWidget(url);
-    auto* turnOff = new FlatButton(QStringLiteral("Turn off"), PixelSprite::yellow(), false, false);
+    auto* turnOff = new FlatButton(QStringLiteral("Turn off"), Palette::caution(), false, false);
+    turnOff->setObjectName(QStringLiteral("turnOff"));
     connect(turnOff, &FlatButton::clicked, &m_remote, &RemoteApproval::disable);
     words->addWidget(turnOff, 0, Qt::AlignLeft);
     words->addStretch(1);

@@ -1,13 +1,12 @@
 #include "settings/RulesTab.h"
 
 #include "audit/AuditLog.h"
+#include "kit/Dot.h"
 #include "kit/FlatButton.h"
 #include "kit/Palette.h"
 #include "kit/Type.h"
 #include "risk/RuleStore.h"
-#include "settings/DotView.h"
 #include "settings/SettingsBlocks.h"
-#include "sprites/PixelSprite.h"
 
 #include <QBoxLayout>
 #include <QLabel>
@@ -32,9 +31,9 @@ void RulesTab::build(QBoxLayout* column) {
 
     auto* saved = new QWidget;
     QBoxLayout* savedRow = SettingsBlocks::row(saved, 14);
-    savedRow->addWidget(
-        SettingsBlocks::label(QString::number(m_audit.clicksSaved()), Type::big(), PixelSprite::green()), 0,
-        Qt::AlignVCenter);
+    QLabel* clicks = SettingsBlocks::label(QString::number(m_audit.clicksSaved()), Type::big(), Palette::positive());
+    clicks->setObjectName(QStringLiteral("clicksSaved"));
+    savedRow->addWidget(clicks, 0, Qt::AlignVCenter);
     QLabel* words =
         SettingsBlocks::label(QStringLiteral("clicks you didn't have to make today"), Type::body(), Palette::text2());
     words->setWordWrap(true);
@@ -57,7 +56,7 @@ QWidget* RulesTab::ruleRow(const Rule& rule) {
     auto* content = new QWidget;
     QBoxLayout* row = SettingsBlocks::row(content, 12);
     const bool allows = rule.behavior == QLatin1String("allow");
-    row->addWidget(new DotView(8, allows ? PixelSprite::green() : PixelSprite::yellow()), 0, Qt::AlignVCenter);
+    row->addWidget(new Dot(8, allows ? Palette::positive() : Palette::caution()), 0, Qt::AlignVCenter);
     QBoxLayout* words = new QVBoxLayout;
     words->setSpacing(3);
     QLabel* key = SettingsBlocks::label(rule.key, Type::bodyMono(), Palette::text());
@@ -67,6 +66,7 @@ QWidget* RulesTab::ruleRow(const Rule& rule) {
     words->addWidget(SettingsBlocks::label(firedText(rule), Type::caption(), Palette::text3()));
     row->addLayout(words, 1);
     auto* forget = new FlatButton(QStringLiteral("Forget"), Qt::white, false, false);
+    forget->setObjectName(QStringLiteral("forget"));
     // Copied: the store's list may change before the click is handled.
     connect(forget, &FlatButton::clicked, this, [this, rule] { m_rules.remove(rule); });
     row->addWidget(forget, 0, Qt::AlignVCenter);

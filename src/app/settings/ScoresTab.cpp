@@ -5,7 +5,6 @@
 #include "kit/RoundedPanel.h"
 #include "kit/Type.h"
 #include "settings/SettingsBlocks.h"
-#include "sprites/PixelSprite.h"
 #include "sprites/SpriteView.h"
 
 #include <QBoxLayout>
@@ -25,11 +24,11 @@ ScoresTab::ScoresTab(AuditLog& audit, Game& game, QWidget* parent) : TabPage(par
 QColor ScoresTab::trustColor(const AuditLog::Score& score) {
     const qint64 requests = score.approved + score.denied;
     if (requests == 0)
-        return PixelSprite::green();
+        return Palette::positive();
     const double share = static_cast<double>(score.approved) / static_cast<double>(requests);
     if (share > 0.8)
-        return PixelSprite::green();
-    return share > 0.5 ? PixelSprite::yellow() : PixelSprite::pink();
+        return Palette::positive();
+    return share > 0.5 ? Palette::caution() : Palette::accent();
 }
 
 QString ScoresTab::summary(const AuditLog::Score& score) {
@@ -79,10 +78,10 @@ QWidget* ScoresTab::gameCard() const {
         QString value;
         QColor color;
     } stats[] = {
-        {"COINS", QString::number(m_game.coins()), PixelSprite::yellow()},
-        {"STREAK", QString::number(m_game.streak()) + QLatin1Char('d'), PixelSprite::green()},
+        {"COINS", QString::number(m_game.coins()), Palette::caution()},
+        {"STREAK", QString::number(m_game.streak()) + QLatin1Char('d'), Palette::positive()},
         {"BEST", QString::number(m_game.bestStreak()) + QLatin1Char('d'), Palette::text2()},
-        {"BOSSES", QString::number(m_game.bossesBeaten()), PixelSprite::pink()},
+        {"BOSSES", QString::number(m_game.bossesBeaten()), Palette::accent()},
     };
     bool first = true;
     for (const auto& stat : stats) {
@@ -92,7 +91,9 @@ QWidget* ScoresTab::gameCard() const {
             row->addWidget(divider, 0, Qt::AlignVCenter);
         }
         first = false;
-        row->addWidget(SettingsBlocks::vorlixStat(QString::fromLatin1(stat.label), stat.value, stat.color), 1);
+        QWidget* shown = SettingsBlocks::vorlixStat(QString::fromLatin1(stat.label), stat.value, stat.color);
+        shown->setObjectName(QString::fromLatin1(stat.label).toLower());
+        row->addWidget(shown, 1);
     }
     return SettingsBlocks::card(content);
 }
@@ -123,9 +124,11 @@ QWidget* ScoresTab::achievementRow(const Achievement& achievement) {
     detail->setWordWrap(true);
     words->addWidget(detail);
     row->addLayout(words, 1);
-    if (unlocked)
-        row->addWidget(SettingsBlocks::label(QStringLiteral("done"), Type::caption(), PixelSprite::green()), 0,
-                       Qt::AlignVCenter);
+    if (unlocked) {
+        QLabel* done = SettingsBlocks::label(QStringLiteral("done"), Type::caption(), Palette::positive());
+        done->setObjectName(QStringLiteral("unlocked"));
+        row->addWidget(done, 0, Qt::AlignVCenter);
+    }
     return panel;
 }
 
@@ -133,7 +136,7 @@ QWidget* ScoresTab::scoreRow(const AuditLog::Score& score, int position) {
     auto* content = new QWidget;
     QBoxLayout* row = SettingsBlocks::row(content, 13);
     QLabel* place = SettingsBlocks::label(QStringLiteral("#%1").arg(position), Type::mono(15, QFont::Bold),
-                                          position == 1 ? PixelSprite::yellow() : Palette::text3());
+                                          position == 1 ? Palette::caution() : Palette::text3());
     place->setFixedWidth(30);
     row->addWidget(place, 0, Qt::AlignVCenter);
     const Vorlix::Source agent = Vorlix::sourceFromRaw(score.agent.toStdString()).value_or(Vorlix::Source::claude);
@@ -147,12 +150,17 @@ QWidget* ScoresTab::scoreRow(const AuditLog::Score& score, int position) {
     words->addWidget(line);
     row->addLayout(words, 1);
 
-    row->addWidget(
-        SettingsBlocks::stat(QStringLiteral("trust"), QStringLiteral("%1%").arg(score.trust()), trustColor(score)), 0,
-        Qt::AlignVCenter);
-    if (score.risky >= 1)
-        row->addWidget(
-            SettingsBlocks::stat(QStringLiteral("risky"), QString::number(score.risky), PixelSprite::yellow()), 0,
-            Qt::AlignVCenter);
-    return SettingsBlocks::card(content);
+    QWidget* trust =
+        SettingsBlocks::stat(QStringLiteral("trust"), QStringLiteral("%1%").arg(score.trust()), trustColor(score));
+    trust->setObjectName(QStringLiteral("trust"));
+    row->addWidget(trust, 0, Qt::AlignVCenter);
+    if (score.risky >= 1) {
+        QWidget* risky =
+            SettingsBlocks::stat(QStringLiteral("risky"), QString::number(score.risky), Palette::caution());
+        risky->setObjectName(QStringLiteral("risky"));
+        row->addWidget(risky, 0, Qt::AlignVCenter);
+    }
+    QWidget* card = SettingsBlocks::card(content);
+    card->setObjectName(score.agent);
+    return card;
 }

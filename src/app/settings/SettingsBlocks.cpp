@@ -4,10 +4,9 @@
 #include "kit/Palette.h"
 #include "kit/PlainLabel.h"
 #include "kit/RoundedPanel.h"
+#include "kit/SymbolView.h"
+#include "kit/ToggleSwitch.h"
 #include "kit/Type.h"
-#include "settings/SymbolView.h"
-#include "settings/ToggleSwitch.h"
-#include "sprites/PixelSprite.h"
 
 #include <QBoxLayout>
 #include <QLabel>
@@ -50,7 +49,7 @@ QWidget* SettingsBlocks::emptyState(const QString& text) {
     return panel;
 }
 
-QWidget* SettingsBlocks::toggleRow(const QString& title, const QString& detail, bool isOn,
+QWidget* SettingsBlocks::toggleRow(const QString& name, const QString& title, const QString& detail, bool isOn,
                                    std::function<void(bool)> onChange) {
     auto* widget = new QWidget;
     QBoxLayout* layout = row(widget, 8);
@@ -60,8 +59,9 @@ QWidget* SettingsBlocks::toggleRow(const QString& title, const QString& detail, 
     words->addWidget(label(detail, Type::caption(), Palette::text3()));
     layout->addLayout(words);
     layout->addStretch(1);
-    auto* toggle = new ToggleSwitch(PixelSprite::green());
+    auto* toggle = new ToggleSwitch(Palette::positive());
     toggle->setAccessibleName(title);
+    toggle->setObjectName(name);
     toggle->setChecked(isOn);
     QObject::connect(toggle, &ToggleSwitch::toggled, widget,
                      [onChange = std::move(onChange)](bool on) { onChange(on); });
@@ -72,7 +72,7 @@ QWidget* SettingsBlocks::toggleRow(const QString& title, const QString& detail, 
 QWidget* SettingsBlocks::promise(const QString& symbol, const QString& text) {
     auto* widget = new QWidget;
     QBoxLayout* layout = row(widget, 11);
-    layout->addWidget(new SymbolView(symbol, 12, 18, Palette::withOpacity(PixelSprite::green(), 0.85)), 0,
+    layout->addWidget(new SymbolView(symbol, 12, 18, Palette::withOpacity(Palette::positive(), 0.85)), 0,
                       Qt::AlignVCenter);
     layout->addWidget(label(text, Type::body(), Palette::text2()), 0, Qt::AlignVCenter);
     layout->addStretch(1);

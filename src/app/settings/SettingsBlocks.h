@@ -25,7 +25,7 @@ public:
     /// The placeholder of an empty list, on a rounded card.
     static QWidget* emptyState(const QString& text);
     /// Title and detail, then a tinted switch bound to the value; onChange runs with each flip.
-    static QWidget* toggleRow(const QString& title, const QString& detail, bool isOn,
+    static QWidget* toggleRow(const QString& name, const QString& title, const QString& detail, bool isOn,
                               std::function<void(bool)> onChange);
     /// A symbol in green and a line of text.
     static QWidget* promise(const QString& symbol, const QString& text);

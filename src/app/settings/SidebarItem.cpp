@@ -33,15 +33,15 @@ QString SidebarItem::symbol(SettingsTab tab) {
     case SettingsTab::agents:
         return QStringLiteral("cpu");
     case SettingsTab::rules:
-        return QStringLiteral("checkmark.shield");
+        return QStringLiteral("security-high");
     case SettingsTab::trees:
-        return QStringLiteral("arrow.triangle.branch");
+        return QStringLiteral("vcs-branch");
     case SettingsTab::scores:
-        return QStringLiteral("trophy");
+        return QStringLiteral("starred");
     case SettingsTab::audit:
-        return QStringLiteral("list.bullet.rectangle");
+        return QStringLiteral("view-list");
     case SettingsTab::phone:
-        return QStringLiteral("iphone");
+        return QStringLiteral("phone");
     }
     return {};
 }

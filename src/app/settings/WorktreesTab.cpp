@@ -1,13 +1,13 @@
 #include "settings/WorktreesTab.h"
 
+#include "kit/ElidedLabel.h"
 #include "kit/FlatButton.h"
 #include "kit/Palette.h"
 #include "kit/RoundedPanel.h"
+#include "kit/TildePath.h"
 #include "kit/Type.h"
 #include "sessions/SessionStore.h"
-#include "settings/ElidedLabel.h"
 #include "settings/SettingsBlocks.h"
-#include "sprites/PixelSprite.h"
 #include "support/AppPaths.h"
 #include "worktrees/WorktreeScanner.h"
 
@@ -19,16 +19,6 @@ WorktreesTab::WorktreesTab(SessionStore& store, WorktreeScanner& scanner, QWidge
     watch(&scanner, &WorktreeScanner::runningChanged);
     rescan();
     rebuild();
-}
-
-QString WorktreesTab::shortPath(const QString& path, const QString& home) {
-    if (home.isEmpty() || home == QLatin1String("/"))
-        return path;
-    if (path == home)
-        return QStringLiteral("~");
-    if (path.startsWith(home + QLatin1Char('/')))
-        return QLatin1Char('~') + path.mid(home.size());
-    return path;
 }
 
 void WorktreesTab::rescan() {
@@ -79,17 +69,17 @@ QWidget* WorktreesTab::worktreeRow(const Worktree& worktree) {
     headline->addWidget(SettingsBlocks::label(worktree.repo, Type::caption(), Palette::text2()), 0, Qt::AlignVCenter);
     headline->addStretch(1);
     words->addLayout(headline);
-    words->addWidget(SettingsBlocks::style(new ElidedLabel(shortPath(worktree.path, AppPaths::home())), Type::caption(),
-                                           Palette::text3()));
+    words->addWidget(SettingsBlocks::style(new ElidedLabel(TildePath::shorten(worktree.path, AppPaths::home())),
+                                           Type::caption(), Palette::text3()));
     row->addLayout(words, 1);
     if (worktree.activeAgent) {
-        auto* chip = new RoundedPanel(Palette::withOpacity(PixelSprite::green(), 0.16), 9);
+        auto* chip = new RoundedPanel(Palette::withOpacity(Palette::positive(), 0.16), 9);
         QBoxLayout* chipLayout = SettingsBlocks::row(chip, 0);
         chipLayout->setContentsMargins(8, 3, 8, 3);
         QFont font = Type::mono(9, QFont::Bold);
         font.setLetterSpacing(QFont::AbsoluteSpacing, 0.7);
-        chipLayout->addWidget(SettingsBlocks::label(QStringLiteral("ACTIVE \u00B7 ") + *worktree.activeAgent, font,
-                                                    PixelSprite::green()));
+        chipLayout->addWidget(
+            SettingsBlocks::label(QStringLiteral("ACTIVE \u00B7 ") + *worktree.activeAgent, font, Palette::positive()));
         row->addWidget(chip, 0, Qt::AlignVCenter);
     }
     return SettingsBlocks::card(content);

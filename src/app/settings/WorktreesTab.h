@@ -15,8 +15,6 @@ public:
     /// Starts a scan when none is running, so the tab never claims "none found" without having looked.
     WorktreesTab(SessionStore& store, WorktreeScanner& scanner, QWidget* parent = nullptr);
 
-    /// The path with the home folder written "~".
-    static QString shortPath(const QString& path, const QString& home);
     void rescan();
 
 protected:

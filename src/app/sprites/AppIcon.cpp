@@ -1,5 +1,6 @@
 #include "sprites/AppIcon.h"
 
+#include "kit/Palette.h"
 #include "sprites/PixelSprite.h"
 
 #include <QPainter>
@@ -43,7 +44,7 @@ QImage AppIcon::render(int size) {
     painter.setBrush(island);
     painter.drawRoundedRect(QRectF(0, 0, size, size), size * cornerShare, size * cornerShare);
     painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setBrush(PixelSprite::pink());
+    painter.setBrush(Palette::accent());
     for (int r = 0; r < PixelSprite::grid; ++r) {
         for (int c = 0; c < PixelSprite::grid; ++c) {
             if (litCell(r, c))
@@ -80,7 +81,7 @@ QByteArray AppIcon::svg() {
                         .arg(at.cell);
         }
     }
-    out += QStringLiteral("<path fill=\"%1\" d=\"%2\"/>\n").arg(PixelSprite::pink().name(), path).toUtf8();
+    out += QStringLiteral("<path fill=\"%1\" d=\"%2\"/>\n").arg(Palette::accent().name(), path).toUtf8();
     out += "</svg>\n";
     return out;
 }

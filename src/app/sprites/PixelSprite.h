@@ -10,12 +10,9 @@
 #include <array>
 #include <vector>
 
-/// The creatures as intensity tables, the lighting rule with its ordered dither, and what each activity
-/// means to the person watching (status, label, tint).
+/// The creatures as intensity tables and the lighting rule with its ordered dither.
 class PixelSprite final {
 public:
-    enum class Status { active, completed, needsYou };
-
     static constexpr int grid = 16;
     using Frame = std::array<std::array<double, grid>, grid>;
     using Frames = std::vector<Frame>;
@@ -37,12 +34,4 @@ public:
     static double nextFrameBoundary(SpriteKind kind, double t);
     /// Seconds since 2001-01-01 00:00:00 UTC, the clock every sprite animates against.
     static double secondsSinceReference(const QDateTime& time);
-
-    static Status status(SpriteKind kind);
-    static QString statusLabel(SpriteKind kind);
-    static QColor tint(SpriteKind kind);
-
-    static QColor green() { return QColor(140, 232, 140); }
-    static QColor yellow() { return QColor(250, 217, 107); }
-    static QColor pink() { return QColor(250, 135, 191); }
 };

@@ -1,5 +1,6 @@
 #include "sprites/SpriteView.h"
 
+#include "kit/Palette.h"
 #include "sprites/PixelSprite.h"
 #include "support/Clock.h"
 
@@ -48,7 +49,7 @@ void SpriteView::setColor(std::optional<QColor> color) {
 }
 
 QColor SpriteView::fillColor() const {
-    return m_color.value_or(PixelSprite::tint(m_kind));
+    return m_color.value_or(Palette::state(m_kind));
 }
 
 int SpriteView::pendingRepaintMs() const {

@@ -33,9 +33,6 @@ bool isToolFailure(const Vorlix::Event& event) {
 } // namespace
 
 SessionStore::SessionStore(const Clock& clock, QObject* parent) : QObject(parent), m_clock(clock) {
-    m_celebrationTask.setSingleShot(true);
-    m_celebrationTask.setInterval(celebrationMs);
-    connect(&m_celebrationTask, &QTimer::timeout, this, [this] { setCelebration(std::nullopt); });
 }
 
 SessionStore::~SessionStore() {
@@ -65,27 +62,6 @@ Gate* SessionStore::gateWithId(const QString& id) const {
             return gate;
     }
     return nullptr;
-}
-
-void SessionStore::setHovering(bool hovering) {
-    if (m_hovering == hovering)
-        return;
-    m_hovering = hovering;
-    emit hoveringChanged();
-}
-
-void SessionStore::setMeasuredHeight(double height) {
-    if (m_measuredHeight == height)
-        return;
-    m_measuredHeight = height;
-    emit measuredHeightChanged();
-}
-
-void SessionStore::setCelebration(std::optional<Vorlix::Source> source) {
-    if (m_celebration == source)
-        return;
-    m_celebration = source;
-    emit celebrationChanged();
 }
 
 QStringList SessionStore::conflicts() const {
@@ -203,7 +179,6 @@ void SessionStore::apply(const Vorlix::Event& event) {
     case Canonical::stop:
         if (s->state() != SpriteKind::done) {
             emit sessionDone(s->source());
-            celebrate(s->source());
         }
         show(s, SpriteKind::done, QStringLiteral("Done"));
         break;
@@ -345,11 +320,6 @@ void SessionStore::refreshContext() {
     removeSessions([&](Session* session) {
         return session->state() == SpriteKind::done && session->lastSeen().msecsTo(now) > doneLingerSeconds * 1000;
     });
-}
-
-void SessionStore::celebrate(Vorlix::Source source) {
-    setCelebration(source);
-    m_celebrationTask.start();
 }
 
 SpriteKind SessionStore::spriteFor(const QString& tool) {

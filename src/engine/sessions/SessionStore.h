@@ -22,8 +22,6 @@
 class SessionStore final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(SessionStore)
-    Q_PROPERTY(bool hovering READ hovering WRITE setHovering NOTIFY hoveringChanged)
-    Q_PROPERTY(double measuredHeight READ measuredHeight WRITE setMeasuredHeight NOTIFY measuredHeightChanged)
 
 public:
     struct ActiveGate {
@@ -36,7 +34,6 @@ public:
 
     static constexpr qint64 contextLimit = 200000;
     static constexpr double doneLingerSeconds = 25.0;
-    static constexpr int celebrationMs = 1600;
 
     static constexpr const char* ruleMessage = "Vorlix Agents: matched your rule";
     static constexpr const char* policyMessage = "Vorlix Agents: auto-approved (safe)";
@@ -50,12 +47,6 @@ public:
     const QList<Gate*>& gates() const { return m_gates; }
     Session* sessionWithId(const QString& id) const;
     Gate* gateWithId(const QString& id) const;
-
-    bool hovering() const { return m_hovering; }
-    void setHovering(bool hovering);
-    double measuredHeight() const { return m_measuredHeight; }
-    void setMeasuredHeight(double height);
-    std::optional<Vorlix::Source> celebration() const { return m_celebration; }
 
     /// Project names shared by two or more sessions that are not done, sorted, each once.
     QStringList conflicts() const;
@@ -78,7 +69,6 @@ public:
     bool decide(const QString& gateId, Vorlix::Behavior behavior, Surface surface);
     /// Context refresh and pruning of finished sessions; the shell calls it every 2 s.
     void refreshContext();
-    void celebrate(Vorlix::Source source);
 
     static SpriteKind spriteFor(const QString& tool);
     static QString shortTool(const QString& name);
@@ -90,11 +80,8 @@ signals:
     void gateOpened();
     /// A person's decision reached the agent.
     void gateDecided(Vorlix::Behavior behavior);
-    /// A session finished its turn (once per turn).
+    /// A session finished its turn (once per turn); the panel runs its victory lap.
     void sessionDone(Vorlix::Source source);
-    void hoveringChanged();
-    void measuredHeightChanged();
-    void celebrationChanged();
 
 private:
     enum class CallState { running, ran, blocked };
@@ -106,7 +93,6 @@ private:
     /// Closes, unanswered, the session's gates that match: the agent has answered them itself.
     void closeMovedOn(const QString& sessionID, const std::function<bool(const Gate&)>& answered);
     void removeSessions(const std::function<bool(Session*)>& predicate);
-    void setCelebration(std::optional<Vorlix::Source> source);
     void record(Session* session, const QString& kind, const QString& tool, const QString& detail,
                 std::optional<int> risk);
 
@@ -115,8 +101,4 @@ private:
     GatePolicy* m_policy = &m_neutralPolicy;
     QList<Session*> m_sessions;
     QList<Gate*> m_gates;
-    bool m_hovering = false;
-    double m_measuredHeight = 0;
-    std::optional<Vorlix::Source> m_celebration;
-    QTimer m_celebrationTask;
 };

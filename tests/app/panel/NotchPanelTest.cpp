@@ -3,8 +3,9 @@
 #include "StoreEvents.h"
 #include "TempHome.h"
 #include "kit/FlatButton.h"
+#include "kit/TickBox.h"
+#include "panel/GateCard.h"
 #include "panel/SessionRow.h"
-#include "panel/TickBox.h"
 #include "sprites/SpriteView.h"
 
 #include <QDir>
@@ -32,7 +33,7 @@ struct Fixture {
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
         pointer = on ? QPoint(screen.center().x(), screen.top()) : QPoint(screen.left(), screen.bottom());
         panel.trackHover();
-        ASSERT_EQ(store.hovering(), on);
+        ASSERT_EQ(panel.island().hovering(), on);
     }
 
     Session* session(const std::string& id, const std::string& cwd, const QString& activity, SpriteKind state) {
@@ -46,7 +47,7 @@ struct Fixture {
     // Lays the island out for the store's state as the loop would, the measured height included.
     void settle() {
         for (int i = 0; i < 3; ++i) {
-            panel.view().rebuildNow();
+            panel.view().refreshNow();
             QCoreApplication::processEvents();
             panel.resize();
         }
@@ -63,6 +64,12 @@ struct Fixture {
         QDir().mkpath(dir);
         EXPECT_TRUE(image.save(dir + QStringLiteral("/panel-") + name + QStringLiteral(".png"))) << name.toStdString();
         return image;
+    }
+
+    qsizetype visibleSprites() {
+        const auto sprites = panel.view().findChildren<SpriteView*>();
+        return std::count_if(sprites.begin(), sprites.end(),
+                             [&](const SpriteView* sprite) { return sprite->isVisibleTo(&panel.view()); });
     }
 
     QStringList texts() {
@@ -97,7 +104,7 @@ TEST(NotchPanelTest, SizingAndScreenshots) {
 
     const QImage empty = f.shot("collapsed-0");
     EXPECT_EQ(empty.height(), 32);
-    EXPECT_TRUE(f.panel.view().findChildren<SpriteView*>().isEmpty());
+    EXPECT_EQ(f.visibleSprites(), 0);
 
     f.hover(true);
     f.shot("expanded-0");
@@ -112,7 +119,7 @@ TEST(NotchPanelTest, SizingAndScreenshots) {
     f.session("d", "/tmp/scratch", "Done", SpriteKind::done);
     f.session("e", "/tmp/other", "Waiting", SpriteKind::question);
     f.shot("collapsed-5");
-    EXPECT_EQ(f.panel.view().findChildren<SpriteView*>().size(), 4);
+    EXPECT_EQ(f.visibleSprites(), 4);
 
     f.hover(true);
     f.shot("expanded-list");
@@ -122,7 +129,7 @@ TEST(NotchPanelTest, SizingAndScreenshots) {
     f.hover(false);
 
     openPanelGate(f.store, "a", "Bash", R"({"command":"npm test -- --watch=false"})", f.home.path() + "/work/shop");
-    f.panel.view().rebuildNow();
+    f.panel.view().refreshNow();
     // A trivial-or-normal request offers the rule; tick it for the picture.
     f.panel.view().card()->alwaysAllowBox()->setChecked(true);
     f.shot("card-normal");
@@ -143,9 +150,11 @@ TEST(NotchPanelTest, SizingAndScreenshots) {
         EXPECT_TRUE(f.texts().contains(line)) << line.toStdString();
     f.panel.view().card()->allowButton()->click();
 
-    f.store.celebrate(Vorlix::Source::claude);
+    // A finish runs the lap, then the island closes again.
+    f.store.apply(panelEvent("a", Vorlix::Canonical::stop, "", ""));
     f.settle();
     ASSERT_NE(f.panel.view().lap(), nullptr);
     f.clock.advance(0.75);
     f.shot("victory-lap");
+    EXPECT_TRUE(waitUntil([&] { return !f.panel.island().open(); }, 5000));
 }

@@ -1,10 +1,9 @@
+#include "kit/Palette.h"
+#include "kit/TildePath.h"
 #include "panel/ContextBar.h"
 #include "panel/DetailBox.h"
 #include "panel/NotchView.h"
-#include "panel/SessionRow.h"
 #include "panel/VictoryLap.h"
-#include "settings/WorktreesTab.h"
-#include "sprites/PixelSprite.h"
 
 #include <gtest/gtest.h>
 
@@ -53,8 +52,8 @@ TEST(PanelPartsTest, ContextBarCells) {
         EXPECT_EQ(ContextBar::nearlyFull(c.usage), c.warm) << c.usage.label().toStdString();
         for (int i = 0; i < ContextBar::segments; ++i) {
             const QColor expected = i >= c.lit ? QColor::fromRgbF(1, 1, 1, 0.10f)
-                                    : c.warm   ? PixelSprite::yellow()
-                                               : PixelSprite::pink();
+                                    : c.warm   ? Palette::caution()
+                                               : Palette::accent();
             EXPECT_EQ(ContextBar::cellColor(i, fraction, ContextBar::segments), expected) << i;
         }
     }
@@ -84,7 +83,7 @@ TEST(PanelPartsTest, LapPositions) {
     // The first spark: fresh and green, its high square lifted by its freshness.
     const auto first = VictoryLap::sparksAt(0.01, 40, lap);
     ASSERT_EQ(first.size(), 1);
-    EXPECT_EQ(first[0].color, PixelSprite::green());
+    EXPECT_EQ(first[0].color, Palette::positive());
     EXPECT_NEAR(first[0].high.y(), 20 - 5 * (1 - 0.01 / 0.3), 1e-9);
     // It lives for 0.3 of the run; a single spark has no place on the track and never shows.
     EXPECT_EQ(VictoryLap::sparksAt(0.299, 40, lap).constFirst().index, 0);
@@ -107,13 +106,8 @@ TEST(PanelPartsTest, HomeAsTilde) {
         {"/tmp/x", "/", "/tmp/x"},
         {"", "/home/dev", ""},
     };
-    // The session row and the worktree list shorten alike; only the row forgives a home with a trailing slash.
-    for (const auto& c : cases) {
-        EXPECT_EQ(SessionRow::tildePath(c.path, c.home), c.shown) << c.path.toStdString();
-        if (!c.home.endsWith('/') || c.home == "/") {
-            EXPECT_EQ(WorktreesTab::shortPath(c.path, c.home), c.shown) << c.path.toStdString();
-        }
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(TildePath::shorten(c.path, c.home), c.shown) << c.path.toStdString();
 }
 
 // The view's transitions: start at rest, overshoot a little once (damping 0.82), end exactly in place.

@@ -3,6 +3,7 @@
 #include "EventLoop.h"
 #include "TempHome.h"
 #include "kit/FlatButton.h"
+#include "panel/GateCard.h"
 #include "panel/NotchPanel.h"
 #include "shell/DesktopShell.h"
 

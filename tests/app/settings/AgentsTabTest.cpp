@@ -4,10 +4,9 @@
 #include "TestFiles.h"
 #include "WidgetProbe.h"
 #include "installer/Installer.h"
+#include "kit/SegmentedPicker.h"
+#include "kit/ToggleSwitch.h"
 #include "prefs/Prefs.h"
-#include "settings/SegmentedPicker.h"
-#include "settings/ToggleSwitch.h"
-#include "sprites/PixelSprite.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,6 +23,7 @@ struct AgentsTabTest : ::testing::Test {
 };
 } // namespace
 
+// Each row offers what its status allows, and its button drives the installer.
 TEST_F(AgentsTabTest, RowsShowEachStatusAndTheirButtonsCallTheInstaller) {
     const QByteArray path = qgetenv("PATH");
     put("bin/claude", "#!/bin/sh\n"); // on PATH, never run: no folder yet, but it can be wired
@@ -33,33 +33,41 @@ TEST_F(AgentsTabTest, RowsShowEachStatusAndTheirButtonsCallTheInstaller) {
     Installer installer(home, QStringLiteral(VORLIX_BRIDGE_PATH)); // Codex is absent
     Prefs prefs(home + "/prefs.json", home + "/autostart");
     AgentsTab tab(installer, prefs);
+    const auto status = [&](Vorlix::Source id) -> Installer::Status {
+        for (const Installer::Agent& agent : installer.agents())
+            if (agent.id == id)
+                return agent.status;
+        return {Installer::Status::Kind::notFound, {}};
+    };
+    const auto kind = [&](Vorlix::Source id) { return status(id).kind(); };
+    const auto press = [&](const char* agent) {
+        FlatButton* action = named<FlatButton>(&tab, "action", agent);
+        ASSERT_NE(action, nullptr) << agent;
+        action->click();
+        settle();
+    };
+    for (const Installer::Agent& agent : installer.agents()) {
+        const QString row = QString::fromUtf8(Vorlix::rawValue(agent.id));
+        EXPECT_EQ(named<QLabel>(&tab, "status", row)->text(), agent.status.statusText()) << row.toStdString();
+    }
+    EXPECT_EQ(named(&tab, "action", "codex"), nullptr) << "nothing to do for an agent not on this machine";
 
-    for (const char* status : {"hooks not installed", "not installed on this machine", "Vibe Island owns the hooks"})
-        EXPECT_NE(label(&tab, status), nullptr) << status;
-    // Another tool's hooks stand out; an agent not on this machine is dimmed.
-    EXPECT_EQ(textColor(label(&tab, "Vibe Island owns the hooks")), PixelSprite::yellow());
-    EXPECT_EQ(textColor(label(&tab, "Codex")), Palette::text3());
-    EXPECT_EQ(buttonTitles(&tab), QStringList({"Install", "Replace Vibe Island"}));
-
-    button(&tab, "Install")->click();
-    settle();
-    ASSERT_NE(label(&tab, "watching"), nullptr);
-    EXPECT_EQ(textColor(label(&tab, "watching")), PixelSprite::green());
-    ASSERT_NE(button(&tab, "Remove"), nullptr);
+    press("claude");
+    EXPECT_EQ(kind(Vorlix::Source::claude), Installer::Status::Kind::installed);
+    EXPECT_EQ(named<QLabel>(&tab, "status", "claude")->text(), status(Vorlix::Source::claude).statusText());
     // The installer's last word shows at the bottom until it changes.
-    EXPECT_EQ(texts(&tab).last(), QStringLiteral("Installed hooks for Claude Code."));
+    EXPECT_EQ(named<QLabel>(&tab, "installerMessage")->text(), installer.lastMessage());
+    EXPECT_EQ(installer.lastMessage(), QStringLiteral("Installed hooks for Claude Code."));
 
-    button(&tab, "Replace Vibe Island")->click();
-    settle();
+    press("grok");
     EXPECT_FALSE(QFile::exists(home + "/.grok/hooks/vibe-island.json"));
-    EXPECT_EQ(buttonTitles(&tab), QStringList({"Remove", "Remove"}));
+    EXPECT_EQ(kind(Vorlix::Source::grok), Installer::Status::Kind::installed);
 
-    button(&tab, "Remove")->click();
-    settle();
-    EXPECT_EQ(buttonTitles(&tab), QStringList({"Install", "Remove"}));
+    press("claude");
+    EXPECT_EQ(kind(Vorlix::Source::claude), Installer::Status::Kind::notInstalled);
     // Codex run for the first time while the tab is open.
     QDir().mkpath(home + "/.codex");
-    EXPECT_TRUE(waitUntil([&] { return buttonTitles(&tab) == QStringList({"Install", "Install", "Remove"}); }));
+    EXPECT_TRUE(waitUntil([&] { return named(&tab, "action", "codex") != nullptr; }));
     qputenv("PATH", path);
 }
 
@@ -69,10 +77,10 @@ TEST_F(AgentsTabTest, PickerAndSwitchesWriteThePreferences) {
     put("prefs.json", R"({"autoApproveLevel": 2})");
     Prefs prefs(home + "/prefs.json", home + "/autostart");
     AgentsTab tab(installer, prefs);
-    auto* picker = tab.findChild<SegmentedPicker*>();
+    auto* picker = named<SegmentedPicker>(&tab, "autoApprove");
     ASSERT_NE(picker, nullptr);
     EXPECT_EQ(picker->current(), 1);
-    EXPECT_NE(label(&tab, Prefs::levelDescription(0)), nullptr);
+    EXPECT_EQ(named<QLabel>(&tab, "levelDescription")->text(), Prefs::levelDescription(0));
 
     const struct {
         int segment;
@@ -80,22 +88,20 @@ TEST_F(AgentsTabTest, PickerAndSwitchesWriteThePreferences) {
     } choices[] = {{0, -1}, {2, 1}, {1, 0}};
     for (const auto& choice : choices) {
         SCOPED_TRACE(choice.segment);
-        picker = tab.findChild<SegmentedPicker*>();
+        picker = named<SegmentedPicker>(&tab, "autoApprove");
         const QPoint centre = picker->segmentRect(choice.segment).center();
         QMouseEvent release(QEvent::MouseButtonRelease, centre, picker->mapToGlobal(centre), Qt::LeftButton,
                             Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(picker, &release);
         settle();
         EXPECT_EQ(prefs.autoApproveLevel(), choice.level);
-        EXPECT_NE(label(&tab, Prefs::levelDescription(choice.level)), nullptr);
+        EXPECT_EQ(named<QLabel>(&tab, "levelDescription")->text(), Prefs::levelDescription(choice.level));
     }
 
-    const QList<ToggleSwitch*> switches = tab.findChildren<ToggleSwitch*>();
-    ASSERT_EQ(switches.size(), 2);
-    EXPECT_TRUE(switches[0]->isChecked());
-    EXPECT_FALSE(switches[1]->isChecked());
-    switches[0]->click();
-    switches[1]->click();
+    EXPECT_TRUE(named<ToggleSwitch>(&tab, "soundEnabled")->isChecked());
+    EXPECT_FALSE(named<ToggleSwitch>(&tab, "launchAtLogin")->isChecked());
+    named<ToggleSwitch>(&tab, "soundEnabled")->click();
+    named<ToggleSwitch>(&tab, "launchAtLogin")->click();
     settle();
     EXPECT_FALSE(prefs.soundEnabled());
     EXPECT_TRUE(prefs.launchAtLogin());

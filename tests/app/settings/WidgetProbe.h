@@ -1,7 +1,6 @@
 #pragma once
 
 #include "kit/FlatButton.h"
-#include "kit/Palette.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>
@@ -9,7 +8,7 @@
 #include <QStringList>
 #include <QWidget>
 
-// Reading a built tab the way a person does: by the words on it and the buttons they can press.
+// Reading a built tab: its parts by their object names, and the words on them where the words are data.
 namespace WidgetProbe {
 
 /// Lets queued rebuilds run.
@@ -33,13 +32,6 @@ inline QLabel* label(const QWidget* root, const QString& text) {
     return nullptr;
 }
 
-inline QStringList buttonTitles(const QWidget* root) {
-    QStringList out;
-    for (const FlatButton* button : root->findChildren<FlatButton*>())
-        out.append(button->text());
-    return out;
-}
-
 inline FlatButton* button(const QWidget* root, const QString& title) {
     for (FlatButton* button : root->findChildren<FlatButton*>())
         if (button->text() == title)
@@ -47,8 +39,10 @@ inline FlatButton* button(const QWidget* root, const QString& title) {
     return nullptr;
 }
 
-inline QColor textColor(const QLabel* label) {
-    return label->palette().color(QPalette::WindowText);
+/// The child of that object name inside the child of the given name, or the tab itself.
+template <typename T = QWidget> T* named(const QWidget* root, const QString& name, const QString& inside = QString()) {
+    const QWidget* scope = inside.isEmpty() ? root : root->findChild<QWidget*>(inside);
+    return scope != nullptr ? scope->findChild<T*>(name) : nullptr;
 }
 
 } // namespace WidgetProbe

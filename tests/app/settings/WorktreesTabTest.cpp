@@ -3,8 +3,8 @@
 #include "StoreEvents.h"
 #include "TempHome.h"
 #include "WidgetProbe.h"
+#include "kit/ElidedLabel.h"
 #include "sessions/SessionStore.h"
-#include "settings/ElidedLabel.h"
 #include "worktrees/WorktreeScanner.h"
 
 #include <QDir>

@@ -1,4 +1,5 @@
 #include "sprites/SpriteView.h"
+#include "kit/Palette.h"
 #include "sprites/MenuBarIcon.h"
 #include "sprites/PixelSprite.h"
 #include "support/Clock.h"
@@ -51,7 +52,7 @@ TEST(SpriteView, PaintsExactlyTheLitCellsOfEveryCreatureAndFrame) {
                 SpriteView view(kind, agent, 320, std::nullopt, clock);
                 QImage image = blankImage(320, 320);
                 view.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-                EXPECT_EQ(mismatches(image, 20, 3.2, kind, agent, t, PixelSprite::tint(kind)), 0)
+                EXPECT_EQ(mismatches(image, 20, 3.2, kind, agent, t, Palette::state(kind)), 0)
                     << PixelSprite::key(agent, kind).toStdString() << " frame " << frame;
                 if (agent == Source::claude && kind == SpriteKind::needsApproval)
                     saveArtifact(image, QStringLiteral("sprite-claude-needsApproval-%1.png").arg(frame));

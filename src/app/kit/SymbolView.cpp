@@ -1,4 +1,4 @@
-#include "settings/SymbolView.h"
+#include "kit/SymbolView.h"
 
 #include "kit/SymbolImage.h"
 

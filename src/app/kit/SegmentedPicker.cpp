@@ -1,4 +1,4 @@
-#include "settings/SegmentedPicker.h"
+#include "kit/SegmentedPicker.h"
 
 #include "kit/Palette.h"
 

@@ -1,4 +1,4 @@
-#include "panel/TickBox.h"
+#include "kit/TickBox.h"
 
 #include "kit/Palette.h"
 #include "kit/Type.h"

@@ -1,13 +1,17 @@
-#include "settings/ElidedLabel.h"
+#include "kit/ElidedLabel.h"
 
 #include <QResizeEvent>
 
-ElidedLabel::ElidedLabel(const QString& text, QWidget* parent) : QLabel(parent), m_fullText(text) {
+ElidedLabel::ElidedLabel(const QString& text, Qt::TextElideMode mode, QWidget* parent) : QLabel(parent), m_mode(mode) {
     setTextFormat(Qt::PlainText);
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    // One line: line feeds in a detail would otherwise break it anyway.
+    setFullText(text);
+}
+
+void ElidedLabel::setFullText(const QString& text) {
+    m_fullText = text;
     m_fullText.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    setText(m_fullText);
+    elide();
 }
 
 QSize ElidedLabel::minimumSizeHint() const {
@@ -20,5 +24,5 @@ void ElidedLabel::resizeEvent(QResizeEvent* event) {
 }
 
 void ElidedLabel::elide() {
-    setText(fontMetrics().elidedText(m_fullText, Qt::ElideRight, width()));
+    setText(fontMetrics().elidedText(m_fullText, m_mode, width()));
 }

@@ -1,4 +1,4 @@
-#include "settings/ToggleSwitch.h"
+#include "kit/ToggleSwitch.h"
 
 #include <QPainter>
 

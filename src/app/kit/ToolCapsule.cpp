@@ -1,4 +1,4 @@
-#include "panel/ToolCapsule.h"
+#include "kit/ToolCapsule.h"
 
 #include "kit/Palette.h"
 #include "kit/Type.h"
@@ -10,6 +10,14 @@
 ToolCapsule::ToolCapsule(QString text, QWidget* parent) : QWidget(parent), m_text(std::move(text)) {
     setFont(Type::mono(11, QFont::Medium));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void ToolCapsule::setText(const QString& text) {
+    if (text == m_text)
+        return;
+    m_text = text;
+    updateGeometry();
+    update();
 }
 
 QSize ToolCapsule::sizeHint() const {
