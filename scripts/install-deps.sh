@@ -5,10 +5,10 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6opengl6-dev libgl-dev
-  nlohmann-json3-dev libicu-dev libqrencode-dev
+  nlohmann-json3-dev libicu-dev libqrencode-dev libxcb1-dev
   googletest libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
-  xvfb xauth dbus xdotool
+  xvfb xauth dbus xdotool tmux xterm openbox
   chromium
   fonts-dejavu-core fonts-noto-color-emoji
   ccache

@@ -157,5 +157,13 @@ TEST(Event, DecodingFailsAsAWholeOnAnyBadRequiredField) {
           R"({"terminal":{}})", R"({"terminal":{"ppid":1,"tmuxPane":3}})", R"({"terminal":{"ppid":4294967296}})"})
         EXPECT_FALSE(patched(patch)) << patch;
     EXPECT_TRUE(patched(R"({"cwd":null,"unknownKey":"ignored"})"));
+    // Lines stay readable both ways: an older bridge's terminal lacks the socket facts, a newer one may add facts.
+    EXPECT_FALSE(Event::fromLine(good.dump())->terminal.tmuxSocket);
+    auto newer = good;
+    newer["terminal"] = {{"ppid", 7}, {"tmuxSocket", "/tmp/s"}, {"kittyListenOn", "unix:@k"}, {"laterFact", {1}}};
+    const auto read = Event::fromLine(newer.dump());
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->terminal.tmuxSocket, "/tmp/s");
+    EXPECT_EQ(read->terminal.kittyListenOn, "unix:@k");
     EXPECT_FALSE(Event::fromLine("[1,2]"));
 }
