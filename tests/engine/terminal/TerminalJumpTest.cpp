@@ -1,0 +1,118 @@
+#include "terminal/TerminalJump.h"
+#include "EventLoop.h"
+#include "TempHome.h"
+#include "TmuxServer.h"
+#include "terminal/ProcessTree.h"
+
+#include <QFile>
+#include <QProcess>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+Vorlix::TerminalContext inTmux(const TmuxServer& tmux, const QString& pane) {
+    Vorlix::TerminalContext context;
+    context.tmuxPane = pane.toStdString();
+    context.tmuxSocket = tmux.socket().toStdString();
+    context.ppid = tmux.format(pane, QStringLiteral("#{pane_pid}")).toInt();
+    return context;
+}
+} // namespace
+
+// A real tmux server: the pane's window and pane become current, and the client used last is moved to its session;
+// the window raiser is then asked for the client's process before the agent's (whose ancestors end at the server).
+TEST(TerminalJump, BringsATmuxPaneForwardInItsClient) {
+    TempHome home;
+    TmuxServer tmux(QString::fromStdString(home.path()) + QStringLiteral("/tmux.sock"));
+    const QString target = tmux.newSession(QStringLiteral("a"));
+    const QString sibling = tmux.add(target, true);
+    const QString later = tmux.add(QStringLiteral("a"));
+    tmux.newSession(QStringLiteral("b"));
+    ASSERT_FALSE(later.isEmpty());
+    ASSERT_EQ(tmux.format(QStringLiteral("a"), QStringLiteral("#{pane_id}")), later);
+
+    std::vector<std::vector<pid_t>> asked;
+    const TerminalJump jump([&](const std::vector<pid_t>& lineage) {
+        asked.push_back(lineage);
+        return false;
+    });
+    // No client: the pane is current in its session, but nobody sees it.
+    const auto unseen = jump.go(inTmux(tmux, target));
+    EXPECT_FALSE(unseen.ok);
+    EXPECT_EQ(unseen.message, TerminalJump::cantBringForward());
+    EXPECT_EQ(tmux.format(QStringLiteral("a"), QStringLiteral("#{pane_id}")), target);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].front(), inTmux(tmux, target).ppid);
+
+    // A client on the other session, in a terminal of its own.
+    tmux.run({QStringLiteral("select-window"), QStringLiteral("-t"), later});
+    QProcess client;
+    client.setProgram(QStringLiteral("script"));
+    client.setArguments(
+        {QStringLiteral("-qfec"), tmux.attach(QStringLiteral("b")).join(u' '), QStringLiteral("/dev/null")});
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TERM"), QStringLiteral("xterm"));
+    client.setProcessEnvironment(environment);
+    client.start();
+    ASSERT_TRUE(waitUntil([&] { return tmux.clients(QStringLiteral("#{session_name}")) == QStringList{"b"}; }));
+    const pid_t clientPid = tmux.clients(QStringLiteral("#{client_pid}")).value(0).toInt();
+
+    asked.clear();
+    const auto jumped = jump.go(inTmux(tmux, target));
+    EXPECT_TRUE(jumped.ok);
+    EXPECT_TRUE(jumped.message.isEmpty());
+    EXPECT_EQ(tmux.clients(QStringLiteral("#{session_name}")), QStringList{"a"});
+    EXPECT_EQ(tmux.format(QStringLiteral("a"), QStringLiteral("#{pane_id}")), target);
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].front(), clientPid);
+    EXPECT_EQ(asked[1].front(), inTmux(tmux, target).ppid);
+
+    // A client already on the session stays there; only the pane changes.
+    EXPECT_TRUE(jump.go(inTmux(tmux, sibling)).ok);
+    EXPECT_EQ(tmux.clients(QStringLiteral("#{session_name}")), QStringList{"a"});
+    EXPECT_EQ(tmux.format(QStringLiteral("a"), QStringLiteral("#{pane_id}")), sibling);
+    client.kill();
+    client.waitForFinished();
+}
+
+TEST(TerminalJump, SaysSoWhenNothingCanBeBroughtForward) {
+    TempHome home;
+    Vorlix::TerminalContext gone;
+    gone.tmuxPane = "%999";
+    gone.tmuxSocket = home.path() + "/no-server.sock";
+    // Neither program is installed here; an attempt must not count as shown.
+    gone.weztermPane = "3";
+    gone.kittyWindowID = "1";
+    gone.kittyListenOn = "unix:" + home.path() + "/kitty.sock";
+    gone.ppid = getpid();
+    bool asked = false;
+    const TerminalJump jump([&](const std::vector<pid_t>& lineage) {
+        asked = !lineage.empty() && lineage.front() == getpid();
+        return false;
+    });
+    for (const auto& context : {std::optional<Vorlix::TerminalContext>{}, std::optional(gone)}) {
+        const auto result = jump.go(context);
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.message, "Can't bring this terminal forward here");
+    }
+    EXPECT_TRUE(asked);
+    EXPECT_FALSE(TerminalJump().go(gone).ok);
+}
+
+// Parents come from /proc/<pid>/stat, whose process name may hold blanks and parentheses.
+TEST(ProcessTree, ReadsParentsPastAwkwardProcessNames) {
+    TempHome home;
+    const QString odd = QString::fromStdString(home.path()) + QStringLiteral("/a) b (c");
+    ASSERT_TRUE(QFile::copy(QStringLiteral("/bin/sleep"), odd));
+    QProcess child;
+    child.start(odd, {QStringLiteral("30")});
+    ASSERT_TRUE(child.waitForStarted());
+    const auto pid = static_cast<pid_t>(child.processId());
+    const auto lineage = ProcessTree::lineage(pid);
+    ASSERT_GE(lineage.size(), 2u);
+    EXPECT_EQ(lineage[0], pid);
+    EXPECT_EQ(std::vector<pid_t>(lineage.begin() + 1, lineage.end()), ProcessTree::lineage(getpid()));
+    child.kill();
+    child.waitForFinished();
+    EXPECT_FALSE(ProcessTree::parentOf(pid));
+}
