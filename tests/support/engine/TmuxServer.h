@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QDir>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QString>
 #include <QStringList>
 
@@ -10,45 +8,47 @@
 class TmuxServer final {
 public:
     explicit TmuxServer(QString socket) : m_socket(std::move(socket)) {}
-    ~TmuxServer() { run({QStringLiteral("kill-server")}); }
+    ~TmuxServer() { run(QStringLiteral("kill-server")); }
     TmuxServer(const TmuxServer&) = delete;
     TmuxServer& operator=(const TmuxServer&) = delete;
 
     const QString& socket() const { return m_socket; }
 
-    /// The command's standard output, trimmed; empty when it failed.
-    QString run(const QStringList& command) const {
+    /// Runs a command given as blank-separated words, then `last` as one argument; its output, trimmed, or nothing
+    /// when it failed.
+    QString run(const QString& words, const QString& last = {}) const {
+        QStringList arguments = prefix() + words.split(u' ');
+        if (!last.isEmpty())
+            arguments << last;
         QProcess tmux;
-        tmux.start(QStringLiteral("tmux"), arguments() + command);
+        tmux.start(QStringLiteral("tmux"), arguments);
         tmux.waitForFinished(5000);
         return tmux.exitCode() == 0 ? QString::fromUtf8(tmux.readAllStandardOutput()).trimmed() : QString();
     }
     QString format(const QString& target, const QString& format) const {
-        return run({QStringLiteral("display-message"), QStringLiteral("-p"), QStringLiteral("-t"), target, format});
+        return run(QStringLiteral("display-message -p -t ") + target, format);
     }
-    /// A detached session whose first pane sleeps; returns the pane's id.
+    /// A detached session whose pane sleeps; returns the pane's id.
     QString newSession(const QString& name) const {
-        return run({QStringLiteral("new-session"), QStringLiteral("-d"), QStringLiteral("-P"), QStringLiteral("-F"),
-                    QStringLiteral("#{pane_id}"), QStringLiteral("-s"), name, QStringLiteral("-x"),
-                    QStringLiteral("80"), QStringLiteral("-y"), QStringLiteral("24"), sleeper});
+        return run(QStringLiteral("new-session -d -P -F #{pane_id} -x 80 -y 24 -s ") + name, sleeper);
     }
-    /// A new window (or, with split, a new pane of the current window) that sleeps; returns the pane's id.
+    /// A new window (or, with split, a new pane beside the target) that sleeps; returns the pane's id.
     QString add(const QString& target, bool split = false) const {
-        return run({split ? QStringLiteral("split-window") : QStringLiteral("new-window"), QStringLiteral("-P"),
-                    QStringLiteral("-F"), QStringLiteral("#{pane_id}"), QStringLiteral("-t"), target, sleeper});
+        return run((split ? QStringLiteral("split-window") : QStringLiteral("new-window")) +
+                       QStringLiteral(" -P -F #{pane_id} -t ") + target,
+                   sleeper);
     }
-    /// Program and arguments that attach a client to a session.
+    /// The command line of a client attached to a session.
     QStringList attach(const QString& session) const {
-        return QStringList{QStandardPaths::findExecutable(QStringLiteral("tmux"))} + arguments() +
+        return QStringList{QStringLiteral("tmux")} + prefix() +
                QStringList{QStringLiteral("attach-session"), QStringLiteral("-t"), session};
     }
     QStringList clients(const QString& format) const {
-        return run({QStringLiteral("list-clients"), QStringLiteral("-F"), format})
-            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        return run(QStringLiteral("list-clients -F"), format).split(u'\n', Qt::SkipEmptyParts);
     }
 
 private:
-    QStringList arguments() const {
+    QStringList prefix() const {
         return {QStringLiteral("-S"), m_socket, QStringLiteral("-f"), QStringLiteral("/dev/null")};
     }
 
