@@ -79,13 +79,12 @@ TEST(Bridge, AnswersOrFailsOpenSilently) {
 TEST(Bridge, SendsAWellFormedEventWithTerminalFacts) {
     TempHome home;
     LineServer server(socketPath(), [](const std::string&) { return std::nullopt; });
-    auto result = BridgeProcess::bridge(
-        "codex", readFixture("codex/PostToolUse.json"),
-        cleanEnv({{"TMUX_PANE", ""},
-                  {"TERM_PROGRAM", "tmux"},
-                  {"KITTY_WINDOW_ID", std::nullopt},
-                  {"TMUX", "/tmp/tmux-1000/default,4242,3"},
-                  {"KITTY_LISTEN_ON", std::nullopt}}));
+    auto result = BridgeProcess::bridge("codex", readFixture("codex/PostToolUse.json"),
+                                        cleanEnv({{"TMUX_PANE", ""},
+                                                  {"TERM_PROGRAM", "tmux"},
+                                                  {"KITTY_WINDOW_ID", std::nullopt},
+                                                  {"TMUX", "/tmp/tmux-1000/default,4242,3"},
+                                                  {"KITTY_LISTEN_ON", std::nullopt}}));
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.out + result.err, "");
     ASSERT_TRUE(server.waitForLines(1));
