@@ -91,12 +91,12 @@ std::optional<pid_t> pidOf(const Connection& x, xcb_window_t window, xcb_atom_t 
 }
 
 // The server's current time: the stamp of a property change on a window of our own.
-xcb_timestamp_t serverTime(const Connection& x, xcb_atom_t property) {
+xcb_timestamp_t serverTime(const Connection& x) {
     const xcb_window_t window = xcb_generate_id(x.get());
     const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_create_window(x.get(), XCB_COPY_FROM_PARENT, window, x.root(), -1, -1, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
                       XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
-    xcb_change_property(x.get(), XCB_PROP_MODE_APPEND, window, property, XCB_ATOM_STRING, 8, 0, nullptr);
+    xcb_change_property(x.get(), XCB_PROP_MODE_APPEND, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 0, nullptr);
     xcb_flush(x.get());
     xcb_timestamp_t time = XCB_CURRENT_TIME;
     if (auto* event = x.waitFor(steady_clock::now() + 500ms, [&](xcb_generic_event_t* e) {
@@ -150,7 +150,7 @@ bool X11WindowActivator::activate(const std::vector<pid_t>& lineage) {
     // Listen on the root before asking, so the manager's answer cannot slip past.
     const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(x.get(), x.root(), XCB_CW_EVENT_MASK, &mask);
-    const xcb_timestamp_t time = serverTime(x, active);
+    const xcb_timestamp_t time = serverTime(x);
     const auto isActive = [&] {
         const auto now = x.values(x.root(), active, XCB_ATOM_WINDOW, 1);
         return !now.empty() && now.front() == target;
