@@ -18,11 +18,6 @@ std::unique_ptr<QProcess> start(const QStringList& command) {
     return process;
 }
 
-void stop(QProcess& process) {
-    process.kill();
-    process.waitForFinished();
-}
-
 // A scalable font: Xvfb has no bitmap fonts for xterm's default.
 QStringList xterm(const QStringList& command) {
     return QStringList{QStringLiteral("xterm"), QStringLiteral("-fa"), QStringLiteral("DejaVu Sans Mono"),
@@ -35,8 +30,8 @@ bool activeIs(const QProcess& process) {
 }
 } // namespace
 
-// A real xterm under openbox: the window around the agent's process, and the one around the tmux client that shows
-// the agent's pane, become the active window; a process without a window says so and changes nothing.
+// A real xterm under openbox: the window around the agent's process, and the one around the tmux client that is made
+// to show the agent's pane, become the active window; a process without a window says so and changes nothing.
 TEST(GoToTerminal, ActivatesTheTerminalWindowUnderARealWindowManager) {
     TempHome home;
     const QString dir = QString::fromStdString(home.path());
@@ -55,33 +50,43 @@ TEST(GoToTerminal, ActivatesTheTerminalWindowUnderARealWindowManager) {
     Vorlix::TerminalContext agent;
     agent.ppid = file.readAll().trimmed().toInt();
 
+    // The agent's pane is in the first window of session a; the client shows session b.
     TmuxServer tmux(dir + QStringLiteral("/tmux.sock"));
     const QString pane = tmux.newSession(QStringLiteral("a"));
+    const QString later = tmux.add(QStringLiteral("a"));
     tmux.newSession(QStringLiteral("b"));
     auto client = start(xterm(tmux.attach(QStringLiteral("b"))));
     ASSERT_TRUE(activeIs(*client));
-    ASSERT_TRUE(waitUntil([&] { return tmux.clients(QStringLiteral("#{session_name}")) == QStringList{"b"}; }));
+    const auto shown = [&] { return tmux.clients(QStringLiteral("#{session_name}")); };
+    ASSERT_TRUE(waitUntil([&] { return shown() == QStringList{"b"}; }));
 
     const auto toShell = GoToTerminal::go(agent);
     EXPECT_TRUE(toShell.ok) << toShell.message.toStdString();
     EXPECT_EQ(X11WindowActivator::activeProcess(), shell->processId());
 
-    Vorlix::TerminalContext inTmux;
-    inTmux.tmuxPane = pane.toStdString();
-    inTmux.tmuxSocket = tmux.socket().toStdString();
-    inTmux.ppid = tmux.format(pane, QStringLiteral("#{pane_pid}")).toInt();
-    const auto toTmux = GoToTerminal::go(inTmux);
-    EXPECT_TRUE(toTmux.ok) << toTmux.message.toStdString();
-    EXPECT_EQ(X11WindowActivator::activeProcess(), client->processId());
-    EXPECT_EQ(tmux.clients(QStringLiteral("#{session_name}")), QStringList{"a"});
+    // The client is moved to the pane's session, its window raised; a client already there stays.
+    for (const QString& target : {pane, later}) {
+        Vorlix::TerminalContext inTmux;
+        inTmux.tmuxPane = target.toStdString();
+        inTmux.tmuxSocket = tmux.socket().toStdString();
+        inTmux.ppid = tmux.format(target, QStringLiteral("#{pane_pid}")).toInt();
+        const auto toTmux = GoToTerminal::go(inTmux);
+        EXPECT_TRUE(toTmux.ok) << toTmux.message.toStdString();
+        EXPECT_EQ(X11WindowActivator::activeProcess(), client->processId());
+        EXPECT_EQ(shown(), QStringList{"a"});
+        EXPECT_EQ(tmux.format(QStringLiteral("a"), QStringLiteral("#{pane_id}")), target);
+        GoToTerminal::go(agent);
+    }
 
     Vorlix::TerminalContext windowless;
     windowless.ppid = getpid();
     const auto nowhere = GoToTerminal::go(windowless);
     EXPECT_FALSE(nowhere.ok);
     EXPECT_EQ(nowhere.message, "Can't bring this terminal forward here");
-    EXPECT_EQ(X11WindowActivator::activeProcess(), client->processId());
+    EXPECT_EQ(X11WindowActivator::activeProcess(), shell->processId());
 
-    for (auto* process : {client.get(), shell.get(), wm.get()})
-        stop(*process);
+    for (auto* process : {client.get(), shell.get(), wm.get()}) {
+        process->kill();
+        process->waitForFinished();
+    }
 }
