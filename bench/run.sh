@@ -13,9 +13,9 @@ for program in "$build"/bench/bench_*; do
     fi
     echo "== ${name#bench_}"
     home=$(mktemp -d /tmp/vb-XXXXXX)
-    # The start-up benchmark measures the desktop on a real X server.
+    # The start-up and terminal benchmarks measure the desktop on a real X server.
     wrap=()
-    [ "$name" = bench_app_start ] && wrap=(xvfb-run -a -s "-screen 0 1280x800x24")
+    case "$name" in bench_app_start|bench_terminal_jump) wrap=(xvfb-run -a -s "-screen 0 1280x800x24") ;; esac
     if ! HOME="$home" XDG_CONFIG_HOME= QT_QPA_PLATFORM=offscreen "${wrap[@]}" "$program"; then
         echo "${name#bench_}: FAILED"
         status=1

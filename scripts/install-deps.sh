@@ -6,14 +6,14 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git ccache
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-multimedia-dev libqt6opengl6-dev libgl-dev
-  nlohmann-json3-dev libicu-dev libqrencode-dev libtomlplusplus-dev
+  nlohmann-json3-dev libicu-dev libqrencode-dev libtomlplusplus-dev libxcb1-dev
   fonts-noto-color-emoji
   dpkg-dev file
 )
 test_packages=(
   googletest libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
-  xvfb xauth dbus xdotool
+  xvfb xauth dbus xdotool tmux xterm openbox
   chromium
   fonts-dejavu-core
   desktop-file-utils appstream

@@ -21,6 +21,7 @@ constexpr std::pair<const char*, Member> members[] = {
     {"termProgram", &TerminalContext::termProgram},     {"itermSessionID", &TerminalContext::itermSessionID},
     {"termSessionID", &TerminalContext::termSessionID}, {"tmuxPane", &TerminalContext::tmuxPane},
     {"weztermPane", &TerminalContext::weztermPane},     {"kittyWindowID", &TerminalContext::kittyWindowID},
+    {"tmuxSocket", &TerminalContext::tmuxSocket},       {"kittyListenOn", &TerminalContext::kittyListenOn},
 };
 } // namespace
 
@@ -33,6 +34,10 @@ TerminalContext TerminalContext::current() {
     context.weztermPane = env("WEZTERM_PANE");
     context.kittyWindowID = env("KITTY_WINDOW_ID");
     context.ppid = static_cast<std::int32_t>(getppid());
+    // TMUX is "socket,server pid,session"; a socket path holding a comma cannot be told apart, as for tmux itself.
+    if (auto tmux = env("TMUX"); tmux && !tmux->empty() && tmux->front() != ',')
+        context.tmuxSocket = tmux->substr(0, tmux->find(','));
+    context.kittyListenOn = env("KITTY_LISTEN_ON");
     return context;
 }
 

@@ -16,6 +16,10 @@ struct TerminalContext {
     std::optional<std::string> weztermPane;
     std::optional<std::string> kittyWindowID;
     std::int32_t ppid = 0;
+    /// The tmux server's socket: the first comma-separated part of the agent's `TMUX`.
+    std::optional<std::string> tmuxSocket;
+    /// Where kitty listens for remote control (`KITTY_LISTEN_ON`).
+    std::optional<std::string> kittyListenOn;
 
     /// Filled from this process's environment and parent process id.
     static TerminalContext current();

@@ -83,9 +83,12 @@ TEST(Bridge, AnswersOrFailsOpenSilently) {
 TEST(Bridge, SendsAWellFormedEventWithTerminalFacts) {
     TempHome home;
     LineServer server(socketPath(), [](const std::string&) { return std::nullopt; });
-    auto result = BridgeProcess::bridge(
-        "codex", readFixture("codex/PostToolUse.json"),
-        cleanEnv({{"TMUX_PANE", ""}, {"TERM_PROGRAM", "tmux"}, {"KITTY_WINDOW_ID", std::nullopt}}));
+    auto result = BridgeProcess::bridge("codex", readFixture("codex/PostToolUse.json"),
+                                        cleanEnv({{"TMUX_PANE", ""},
+                                                  {"TERM_PROGRAM", "tmux"},
+                                                  {"KITTY_WINDOW_ID", std::nullopt},
+                                                  {"TMUX", "/tmp/tmux-1000/default,4242,3"},
+                                                  {"KITTY_LISTEN_ON", std::nullopt}}));
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.out + result.err, "");
     ASSERT_TRUE(server.waitForLines(1));
@@ -96,6 +99,8 @@ TEST(Bridge, SendsAWellFormedEventWithTerminalFacts) {
     EXPECT_EQ(event->terminal.tmuxPane, "");
     EXPECT_EQ(event->terminal.termProgram, "tmux");
     EXPECT_FALSE(event->terminal.kittyWindowID);
+    EXPECT_EQ(event->terminal.tmuxSocket, "/tmp/tmux-1000/default");
+    EXPECT_FALSE(event->terminal.kittyListenOn);
     EXPECT_EQ(event->terminal.ppid, getpid());
     EXPECT_EQ(event->id.size(), 36u);
     EXPECT_EQ(event->id[14], '4');

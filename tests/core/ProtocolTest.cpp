@@ -132,10 +132,11 @@ TEST(Event, MinimalEventWritesTheRequiredKeysAndEveryFieldRoundTrips) {
     e.transcriptPath = "/t.jsonl";
     e.terminal.tmuxPane = "";
     e.terminal.termProgram = "tmux";
+    e.terminal.tmuxSocket = "/tmp/tmux-0/default";
     auto back = Event::fromLine(e.toLine());
     ASSERT_TRUE(back);
     EXPECT_EQ(back->toLine(), e.toLine());
-    EXPECT_EQ(back->terminal.tmuxPane, "");
+    EXPECT_EQ(back->terminal, e.terminal);
     EXPECT_TRUE(back->toolInput->find("n")->isNull());
 }
 
@@ -157,5 +158,7 @@ TEST(Event, DecodingFailsAsAWholeOnAnyBadRequiredField) {
           R"({"terminal":{}})", R"({"terminal":{"ppid":1,"tmuxPane":3}})", R"({"terminal":{"ppid":4294967296}})"})
         EXPECT_FALSE(patched(patch)) << patch;
     EXPECT_TRUE(patched(R"({"cwd":null,"unknownKey":"ignored"})"));
+    // Lines stay readable both ways: an older bridge's terminal lacks the socket facts, a newer one may add facts.
+    EXPECT_TRUE(patched(R"({"terminal":{"ppid":1,"laterFact":[1]}})"));
     EXPECT_FALSE(Event::fromLine("[1,2]"));
 }
