@@ -22,6 +22,10 @@ nlohmann::json Event::toJson() const {
         json["toolInput"] = toolInput->toJson();
     if (transcriptPath)
         json["transcriptPath"] = *transcriptPath;
+    if (message)
+        json["message"] = *message;
+    if (notificationType)
+        json["notificationType"] = *notificationType;
     json["terminal"] = terminal.toJson();
     json["ts"] = ts;
     return json;
@@ -57,7 +61,8 @@ std::optional<Event> Event::fromJson(const nlohmann::json& json) {
     e.gating = gating->get<bool>();
 
     for (auto [key, target] : {std::pair{"sessionID", &e.sessionID}, std::pair{"cwd", &e.cwd},
-                               std::pair{"toolName", &e.toolName}, std::pair{"transcriptPath", &e.transcriptPath}}) {
+                               std::pair{"toolName", &e.toolName}, std::pair{"transcriptPath", &e.transcriptPath},
+                               std::pair{"message", &e.message}, std::pair{"notificationType", &e.notificationType}}) {
         auto value = optionalString(json, key);
         if (!value.ok)
             return std::nullopt;

@@ -5,6 +5,7 @@
 #include "Source.h"
 #include "TerminalContext.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,8 +24,15 @@ struct Event {
     std::optional<std::string> toolName;
     std::optional<JSONValue> toolInput;
     std::optional<std::string> transcriptPath;
+    /// The agent's own words: a Notification's message, or the last assistant message of a Stop (bounded).
+    std::optional<std::string> message;
+    /// A Notification's kind, e.g. "permission_prompt" or "idle_prompt".
+    std::optional<std::string> notificationType;
     TerminalContext terminal;
     double ts = 0;
+
+    /// Longest message carried, in bytes; a longer one is cut at a character boundary.
+    static constexpr std::size_t messageLimit = 4096;
 
     nlohmann::json toJson() const;
     /// Compact JSON on one line, without the newline.

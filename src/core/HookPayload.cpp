@@ -10,6 +10,17 @@ std::optional<std::string> stringField(const JSONValue& payload, std::initialize
     auto value = field(payload, keys);
     return value ? value->stringValue() : std::nullopt;
 }
+
+// Cut at a UTF-8 character boundary: a long final answer must not push the event line past the socket's cap.
+std::optional<std::string> bounded(std::optional<std::string> text) {
+    if (text && text->size() > Event::messageLimit) {
+        std::size_t cut = Event::messageLimit;
+        while (cut > 0 && (static_cast<unsigned char>((*text)[cut]) & 0xC0) == 0x80)
+            --cut;
+        text->resize(cut);
+    }
+    return text;
+}
 } // namespace
 
 Source HookPayload::source(const std::vector<std::string_view>& arguments, const Environment& env) {
@@ -43,6 +54,10 @@ Event HookPayload::event(const JSONValue& payload, Source source, const Environm
     e.cwd = stringField(payload, {"cwd", "workspaceRoot"});
     e.toolInput = field(payload, {"tool_input", "toolInput"});
     e.transcriptPath = stringField(payload, {"transcript_path", "transcriptPath"});
+    e.message = bounded(stringField(payload, {"last_assistant_message", "lastAssistantMessage"}));
+    if (!e.message)
+        e.message = bounded(stringField(payload, {"message"}));
+    e.notificationType = stringField(payload, {"notification_type", "notificationType"});
     e.terminal = std::move(terminal);
     e.ts = ts;
     e.source = source;

@@ -76,6 +76,8 @@ TEST(HookPayload, RealAgentPayloadsBecomeTheirEvents) {
         EXPECT_EQ(e.cwd, raw["cwd"].get<std::string>());
         EXPECT_EQ(e.transcriptPath, raw["transcript_path"].get<std::string>());
         EXPECT_EQ(e.toolInput.has_value(), raw.contains("tool_input"));
+        // A stop carries the turn's last words, a notification its own.
+        EXPECT_EQ(e.message.has_value(), e.event == Canonical::stop || e.event == Canonical::notification);
         // The line the bridge would send decodes back to the same event.
         auto back = Event::fromLine(e.toLine());
         ASSERT_TRUE(back);
@@ -104,6 +106,14 @@ TEST(HookPayload, MissingOrMistypedMembersFallBack) {
     EXPECT_FALSE(e.cwd);
     ASSERT_TRUE(e.toolInput);
     EXPECT_TRUE(e.toolInput->isNull());
+    // A notification's words and kind; a final answer longer than the cap is cut before a whole character.
+    e = event(R"({"message":"Claude needs your permission","notification_type":"permission_prompt"})", none);
+    EXPECT_EQ(std::pair(e.message, e.notificationType),
+              std::pair(std::optional<std::string>("Claude needs your permission"),
+                        std::optional<std::string>("permission_prompt")));
+    const std::string longAnswer = std::string(Event::messageLimit - 1, 'a') + "\u00e9tude";
+    e = event(("{\"last_assistant_message\":\"" + longAnswer + "\",\"message\":\"x\"}").c_str(), none);
+    EXPECT_EQ(e.message, std::string(Event::messageLimit - 1, 'a'));
     e = event("[1,2,3]", none);
     EXPECT_EQ(e.rawEvent, "unknown");
     EXPECT_EQ(e.event, Canonical::other);

@@ -130,6 +130,8 @@ TEST(Event, MinimalEventWritesTheRequiredKeysAndEveryFieldRoundTrips) {
     e.toolName = "Bash";
     e.toolInput = *JSONValue::parse(R"({"command":"ls","n":null})");
     e.transcriptPath = "/t.jsonl";
+    e.message = "Done.";
+    e.notificationType = "idle_prompt";
     e.terminal.tmuxPane = "";
     e.terminal.termProgram = "tmux";
     e.terminal.tmuxSocket = "/tmp/tmux-0/default";

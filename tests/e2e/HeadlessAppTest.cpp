@@ -155,9 +155,9 @@ TEST(HeadlessApp, CommandLineToolsAnswerLikeUnixToolsAndNeverTakeTheSocket) {
         {{VORLIX_APP_PATH, "config", "set", "autoApproveLevel", "2"}, 2, "", "takes -1, 0 or 1, not '2'"},
         {{VORLIX_APP_PATH, "config", "set", "soundEnabled", "yes"}, 2, "", "takes true or false, not 'yes'"},
         {{VORLIX_APP_PATH, "config", "set", "volume", "3"}, 2, "", "unknown preference 'volume'"},
-        {{VORLIX_APP_PATH, "config"}, 0, "autoApproveLevel  0      highest risk rank", ""},
+        {{VORLIX_APP_PATH, "config"}, 0, "autoApproveLevel   0      highest risk rank", ""},
         {{VORLIX_APP_PATH, "config", "set", "soundEnabled", "false"}, 0, "soundEnabled = false\n", ""},
-        {{VORLIX_APP_PATH, "config"}, 0, "soundEnabled      false", ""},
+        {{VORLIX_APP_PATH, "config"}, 0, "soundEnabled       false", ""},
         {{VORLIX_APP_PATH, "hooks"},
          0,
          "Vorlix Agents is not running \u2014 hooks let every call through unanswered\nclaude",
@@ -227,8 +227,10 @@ TEST(HeadlessApp, AppliesPreferenceEditsWithoutARestart) {
     ASSERT_TRUE(app.waitForLog("preferences applied: autoApproveLevel 0 -> -1\n", 5000)) << app.log;
     EXPECT_FALSE(approved());
 
-    std::ofstream(file) << R"({"autoApproveLevel": 0, "soundEnabled": false})";
-    ASSERT_TRUE(app.waitForLog("preferences applied: soundEnabled true -> false, autoApproveLevel -1 -> 0\n", 5000))
+    std::ofstream(file) << R"({"autoApproveLevel": 0, "soundEnabled": false, "notifyWhenWaiting": false})";
+    ASSERT_TRUE(app.waitForLog("preferences applied: soundEnabled true -> false, notifyWhenWaiting true -> false, "
+                               "autoApproveLevel -1 -> 0\n",
+                               5000))
         << app.log;
     EXPECT_TRUE(approved());
 

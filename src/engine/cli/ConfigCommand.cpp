@@ -3,6 +3,7 @@
 #include "prefs/Prefs.h"
 
 #include <QFileInfo>
+#include <QMap>
 #include <optional>
 
 namespace {
@@ -20,16 +21,19 @@ QString words(bool on) {
 }
 
 void list(const Prefs& prefs, QTextStream& out) {
-    QString levels;
+    const auto line = [&](const char* name, const QString& value, const char* meaning) {
+        out << QStringLiteral("%1 %2  %3").arg(QLatin1String(name), -18).arg(value, -5).arg(QLatin1String(meaning));
+    };
+    line("soundEnabled", words(prefs.soundEnabled()), "8-bit cue when an agent needs you (true or false)\n");
+    line("launchAtLogin", words(prefs.launchAtLogin()), "start Vorlix Agents when you log in (true or false)\n");
+    line("notifyWhenFinished", words(prefs.notifyWhenFinished()),
+         "desktop notification when an agent finishes (true or false)\n");
+    line("notifyWhenWaiting", words(prefs.notifyWhenWaiting()),
+         "desktop notification when an agent waits for you (true or false)\n");
+    line("autoApproveLevel", QString::number(prefs.autoApproveLevel()), "highest risk rank approved without asking:");
     for (const Prefs::Level& level : Prefs::levels())
-        levels += QStringLiteral("\n%1%2  %3").arg(QString(20, ' ')).arg(level.value, 2).arg(level.label);
-    out << QStringLiteral("soundEnabled      %1  8-bit cue when an agent needs you (true or false)\n")
-               .arg(words(prefs.soundEnabled()), -5)
-        << QStringLiteral("launchAtLogin     %1  start Vorlix Agents when you log in (true or false)\n")
-               .arg(words(prefs.launchAtLogin()), -5)
-        << QStringLiteral("autoApproveLevel  %1  highest risk rank approved without asking:")
-               .arg(prefs.autoApproveLevel(), -5)
-        << levels << '\n'
+        out << QStringLiteral("\n%1%2  %3").arg(QString(21, ' ')).arg(level.value, 2).arg(level.label);
+    out << '\n'
         << QStringLiteral("File: %1%2\n")
                .arg(prefs.path(), QFileInfo::exists(prefs.path()) ? QString() : QStringLiteral(" (not yet written)"));
 }
@@ -51,6 +55,12 @@ int ConfigCommand::run(const QStringList& args, QTextStream& out, QTextStream& e
     const QString& name = args.at(1);
     const QString& value = args.at(2);
     Prefs prefs;
+    const QMap<QString, void (Prefs::*)(bool)> switches{
+        {QStringLiteral("soundEnabled"), &Prefs::setSoundEnabled},
+        {QStringLiteral("launchAtLogin"), &Prefs::setLaunchAtLogin},
+        {QStringLiteral("notifyWhenFinished"), &Prefs::setNotifyWhenFinished},
+        {QStringLiteral("notifyWhenWaiting"), &Prefs::setNotifyWhenWaiting},
+    };
     bool ok = false;
     if (name == QLatin1String("autoApproveLevel")) {
         const int level = value.toInt(&ok);
@@ -59,18 +69,16 @@ int ConfigCommand::run(const QStringList& args, QTextStream& out, QTextStream& e
             prefs.setAutoApproveLevel(level);
         else
             err << "VorlixAgents config: autoApproveLevel takes -1, 0 or 1, not '" << value << "'\n";
-    } else if (name == QLatin1String("soundEnabled") || name == QLatin1String("launchAtLogin")) {
+    } else if (const auto setter = switches.find(name); setter != switches.end()) {
         const std::optional<bool> on = boolean(value);
         ok = on.has_value();
-        if (ok && name == QLatin1String("soundEnabled"))
-            prefs.setSoundEnabled(*on);
-        else if (ok)
-            prefs.setLaunchAtLogin(*on);
+        if (ok)
+            (prefs.*setter.value())(*on);
         else
             err << "VorlixAgents config: " << name << " takes true or false, not '" << value << "'\n";
     } else {
-        err << "VorlixAgents config: unknown preference '" << name
-            << "'; one of soundEnabled, launchAtLogin, autoApproveLevel\n";
+        err << "VorlixAgents config: unknown preference '" << name << "'; one of "
+            << QStringList(switches.keys() << QStringLiteral("autoApproveLevel")).join(QStringLiteral(", ")) << '\n';
     }
     err.flush();
     if (!ok)
@@ -79,7 +87,9 @@ int ConfigCommand::run(const QStringList& args, QTextStream& out, QTextStream& e
     Prefs reread;
     const bool written = QFileInfo::exists(prefs.path()) && reread.autoApproveLevel() == prefs.autoApproveLevel() &&
                          reread.soundEnabled() == prefs.soundEnabled() &&
-                         reread.launchAtLogin() == prefs.launchAtLogin();
+                         reread.launchAtLogin() == prefs.launchAtLogin() &&
+                         reread.notifyWhenFinished() == prefs.notifyWhenFinished() &&
+                         reread.notifyWhenWaiting() == prefs.notifyWhenWaiting();
     if (!written) {
         err << "VorlixAgents config: could not write " << prefs.path() << '\n';
         err.flush();

@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 #include <algorithm>
 #include <cstdint>
+#include <tuple>
 
 namespace {
 
@@ -48,6 +49,10 @@ Prefs::Prefs(QString path, QString autostartFolder, QObject* parent)
         m_soundEnabled = it->get<bool>();
     if (const auto it = object.find("launchAtLogin"); it != object.end() && it->is_boolean())
         m_launchAtLogin = it->get<bool>();
+    if (const auto it = object.find("notifyWhenFinished"); it != object.end() && it->is_boolean())
+        m_notifyWhenFinished = it->get<bool>();
+    if (const auto it = object.find("notifyWhenWaiting"); it != object.end() && it->is_boolean())
+        m_notifyWhenWaiting = it->get<bool>();
     // A whole number outside -1…1 (a typo in a hand edit) reads as the nearest level, never as one that lets
     // elevated or critical calls through; the stored value stays as it is until the person picks a level.
     if (const auto it = object.find("autoApproveLevel"); it != object.end() && it->is_number_integer()) {
@@ -77,12 +82,24 @@ QString Prefs::defaultPath() {
     return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/preferences.json");
 }
 
-void Prefs::setSoundEnabled(bool on) {
-    if (m_soundEnabled != on) {
-        m_soundEnabled = on;
-        emit soundEnabledChanged(on);
+void Prefs::setSwitch(bool Prefs::*field, void (Prefs::*changed)(bool), const char* key, bool on) {
+    if (this->*field != on) {
+        this->*field = on;
+        emit(this->*changed)(on);
     }
-    save("soundEnabled", on);
+    save(key, on);
+}
+
+void Prefs::setSoundEnabled(bool on) {
+    setSwitch(&Prefs::m_soundEnabled, &Prefs::soundEnabledChanged, "soundEnabled", on);
+}
+
+void Prefs::setNotifyWhenFinished(bool on) {
+    setSwitch(&Prefs::m_notifyWhenFinished, &Prefs::notifyWhenFinishedChanged, "notifyWhenFinished", on);
+}
+
+void Prefs::setNotifyWhenWaiting(bool on) {
+    setSwitch(&Prefs::m_notifyWhenWaiting, &Prefs::notifyWhenWaitingChanged, "notifyWhenWaiting", on);
 }
 
 void Prefs::setLaunchAtLogin(bool on) {
@@ -120,6 +137,15 @@ QString Prefs::adopt(const Prefs& read) {
         QString error;
         if (!m_loginItem.setRegistered(m_launchAtLogin, &error))
             Log::line(QStringLiteral("launch-at-login toggle failed: ") + error);
+    }
+    for (auto [field, changed, key] :
+         {std::tuple{&Prefs::m_notifyWhenFinished, &Prefs::notifyWhenFinishedChanged, "notifyWhenFinished"},
+          std::tuple{&Prefs::m_notifyWhenWaiting, &Prefs::notifyWhenWaitingChanged, "notifyWhenWaiting"}}) {
+        if (read.*field == this->*field)
+            continue;
+        changes << QStringLiteral("%1 %2 -> %3").arg(QLatin1String(key), words(this->*field), words(read.*field));
+        this->*field = read.*field;
+        emit(this->*changed)(this->*field);
     }
     if (read.m_autoApproveLevel != m_autoApproveLevel) {
         changes << QStringLiteral("autoApproveLevel %1 -> %2").arg(m_autoApproveLevel).arg(read.m_autoApproveLevel);

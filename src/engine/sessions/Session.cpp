@@ -60,6 +60,13 @@ void Session::setContext(const std::optional<ContextUsage>& context) {
         emit contextChanged();
 }
 
+void Session::setAttention(Attention attention, const QString& message) {
+    const bool kindChanged = assign(m_attention, attention);
+    const bool messageChanged = assign(m_agentMessage, message);
+    if (kindChanged || messageChanged)
+        emit attentionChanged();
+}
+
 QString Session::projectName(const QString& cwd) {
     QString path = cwd;
     while (path.size() > 1 && path.endsWith(QLatin1Char('/')))

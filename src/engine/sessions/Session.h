@@ -22,6 +22,10 @@ class Session final : public QObject {
     Q_PROPERTY(QDateTime lastSeen READ lastSeen WRITE setLastSeen NOTIFY lastSeenChanged)
 
 public:
+    /// What the session asks of the person beyond its activity: nothing, an answer in its own terminal, a new
+    /// prompt, a look at a finished turn, or (after a Deny) nothing more, until its next event.
+    enum class Attention { none, waitingForYou, waitingForInput, finished, denied };
+
     Session(QString id, Vorlix::Source source, QString cwd, QDateTime now, QObject* parent = nullptr);
 
     const QString& id() const { return m_id; }
@@ -37,6 +41,9 @@ public:
     const std::optional<Vorlix::TerminalContext>& terminal() const { return m_terminal; }
     const std::optional<QString>& transcriptPath() const { return m_transcriptPath; }
     const std::optional<ContextUsage>& context() const { return m_context; }
+    Attention attention() const { return m_attention; }
+    /// The agent's own words with the attention: its notification, or its last message of a finished turn.
+    const QString& agentMessage() const { return m_agentMessage; }
 
     void setCwd(const QString& cwd);
     void setState(SpriteKind state);
@@ -46,6 +53,8 @@ public:
     void setTerminal(const std::optional<Vorlix::TerminalContext>& terminal);
     void setTranscriptPath(const std::optional<QString>& path);
     void setContext(const std::optional<ContextUsage>& context);
+    /// Both at once, notifying once: the message belongs to the attention.
+    void setAttention(Attention attention, const QString& message = {});
 
     /// The last path component of cwd ("~" stays "~", a trailing "/" is ignored).
     QString project() const { return projectName(m_cwd); }
@@ -63,6 +72,7 @@ signals:
     void terminalChanged();
     void transcriptPathChanged();
     void contextChanged();
+    void attentionChanged();
 
 private:
     const QString m_id;
@@ -76,4 +86,6 @@ private:
     std::optional<Vorlix::TerminalContext> m_terminal;
     std::optional<QString> m_transcriptPath;
     std::optional<ContextUsage> m_context;
+    Attention m_attention = Attention::none;
+    QString m_agentMessage;
 };

@@ -4,6 +4,7 @@
 #include "support/Log.h"
 
 #include <QSet>
+#include <algorithm>
 #include <unicode/brkiter.h>
 #include <unicode/unistr.h>
 
@@ -32,8 +33,7 @@ bool isToolFailure(const Vorlix::Event& event) {
 }
 } // namespace
 
-SessionStore::SessionStore(const Clock& clock, QObject* parent) : QObject(parent), m_clock(clock) {
-}
+SessionStore::SessionStore(const Clock& clock, QObject* parent) : QObject(parent), m_clock(clock) {}
 
 SessionStore::~SessionStore() {
     qDeleteAll(m_gates);
@@ -100,6 +100,8 @@ Session* SessionStore::lookup(const Vorlix::Event& event) {
         if (event.transcriptPath)
             session->setTranscriptPath(QString::fromStdString(*event.transcriptPath));
         session->setLastSeen(m_clock.now());
+        if (session->attention() == Session::Attention::denied)
+            session->setAttention(Session::Attention::none);
         return session;
     }
     auto* session = new Session(key, event.source, toQString(event.cwd, QStringLiteral("~")), m_clock.now(), this);
@@ -109,6 +111,45 @@ Session* SessionStore::lookup(const Vorlix::Event& event) {
     m_sessions.append(session);
     emit sessionsChanged();
     return session;
+}
+
+bool SessionStore::hasGate(const QString& sessionID) const {
+    return std::any_of(m_gates.begin(), m_gates.end(),
+                       [&](const Gate* gate) { return gate->sessionID() == sessionID; });
+}
+
+void SessionStore::attend(Session* s, const Vorlix::Event& event) const {
+    using Attention = Session::Attention;
+    const QString message = toQString(event.message, QString());
+    const std::string type = event.notificationType.value_or(std::string());
+    switch (event.event) {
+    case Canonical::userPromptSubmit:
+    case Canonical::preToolUse:
+    case Canonical::permissionRequest:
+    // The call ran: whoever was asked in the terminal has answered.
+    case Canonical::postToolUse:
+        s->setAttention(Attention::none);
+        break;
+    case Canonical::stop:
+        s->setAttention(Attention::finished, message);
+        break;
+    case Canonical::notification:
+        // With a gate of ours open, the card is what waits; the agent's own dialog only mirrors it.
+        if (type == "permission_prompt" && !hasGate(s->id())) {
+            s->setAttention(Attention::waitingForYou, message);
+            s->setActivity(QStringLiteral("Waiting for you"));
+        } else if (type == "idle_prompt" && s->attention() != Attention::finished) {
+            s->setAttention(Attention::waitingForInput, message);
+            s->setActivity(QStringLiteral("Waiting for input"));
+        } else if (type != "permission_prompt" && type != "idle_prompt") {
+            s->setActivity(QStringLiteral("Notification"));
+        }
+        break;
+    case Canonical::sessionStart:
+    case Canonical::sessionEnd:
+    case Canonical::other:
+        break;
+    }
 }
 
 void SessionStore::removeSessions(const std::function<bool(Session*)>& predicate) {
@@ -161,6 +202,7 @@ void SessionStore::apply(const Vorlix::Event& event) {
                event.event == Canonical::sessionEnd) {
         closeMovedOn(s->id(), [](const Gate&) { return true; });
     }
+    attend(s, event);
     switch (event.event) {
     case Canonical::sessionStart:
         show(s, SpriteKind::idle, QStringLiteral("Session started"));
@@ -183,7 +225,6 @@ void SessionStore::apply(const Vorlix::Event& event) {
         show(s, SpriteKind::done, QStringLiteral("Done"));
         break;
     case Canonical::notification:
-        s->setActivity(QStringLiteral("Notification"));
         break;
     case Canonical::sessionEnd: {
         const QString id = s->id();
@@ -209,6 +250,7 @@ void SessionStore::closeMovedOn(const QString& sessionID, const std::function<bo
 
 void SessionStore::openGate(const Vorlix::Event& event, std::shared_ptr<GateBox> box) {
     Session* s = lookup(event);
+    attend(s, event);
     const QString tool = toQString(event.toolName, QStringLiteral("tool"));
     const QString detail = detailOf(event);
     const std::optional<QString> cwd =
@@ -220,6 +262,8 @@ void SessionStore::openGate(const Vorlix::Event& event, std::shared_ptr<GateBox>
             return; // its bridge left already
         const bool allowed = *behavior == Behavior::allow;
         show(s, allowed ? CallState::running : CallState::blocked, tool);
+        if (!allowed)
+            s->setAttention(Session::Attention::denied);
         record(s, allowed ? QStringLiteral("auto-allowed") : QStringLiteral("auto-denied"), tool, detail,
                rank(verdict.level));
         return;
@@ -291,6 +335,9 @@ void SessionStore::closeGate(Gate* gate, std::optional<Behavior> behavior) {
         show(session, SpriteKind::thinking, QStringLiteral("Working"));
     else
         show(session, *behavior == Behavior::allow ? CallState::running : CallState::blocked, toolName);
+    // Nothing waits any more: the row must not say "needs you" about a call the person turned down.
+    if (behavior == Behavior::deny)
+        session->setAttention(Session::Attention::denied);
 }
 
 void SessionStore::closeGate(const QString& id) {

@@ -57,9 +57,12 @@ public:
     void setPolicy(GatePolicy* policy);
     RiskVerdict assess(const QString& tool, const QString& detail, const std::optional<QString>& cwd) const;
 
-    /// An agent's event. A gate closes unanswered once its session has moved on: the very call's post-tool-use
-    /// (same tool and input), or the session's stop, next prompt or end. Agents run calls side by side, so other
-    /// calls' events leave it open.
+    /// An agent's event. It also sets what the session asks of the person: Claude's permission prompt with no gate
+    /// of ours open is "waiting for you", its idle prompt "waiting for input" (not after a finished turn: the person
+    /// was told already), a stop "finished" with the last assistant message; the session's next prompt, tool call
+    /// or permission request clears them, and any next event clears a "denied". A gate closes unanswered once its
+    /// session has moved on: the very call's post-tool-use (same tool and input), or the session's stop, next prompt or
+    /// end. Agents run calls side by side, so other calls' events leave it open.
     void apply(const Vorlix::Event& event);
     void openGate(const Vorlix::Event& event, std::shared_ptr<GateBox> box);
     /// After the server's wait returned: closes the gate, if still open, without a decision.
@@ -87,6 +90,8 @@ private:
     enum class CallState { running, ran, blocked };
 
     Session* lookup(const Vorlix::Event& event);
+    void attend(Session* session, const Vorlix::Event& event) const;
+    bool hasGate(const QString& sessionID) const;
     static void show(Session* session, SpriteKind state, const QString& activity);
     static void show(Session* session, CallState state, const std::optional<QString>& tool);
     void closeGate(Gate* gate, std::optional<Vorlix::Behavior> behavior);

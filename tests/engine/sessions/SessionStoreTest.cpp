@@ -1,7 +1,10 @@
 #include "sessions/SessionStore.h"
+#include "BridgeProcess.h"
 #include "EventLoop.h"
+#include "HookPayload.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 using Vorlix::Behavior;
 using Vorlix::Canonical;
@@ -346,4 +349,56 @@ TEST_F(StoreFixture, AGateClosesUnansweredOnceItsSessionMovesOn) {
         EXPECT_FALSE(policy.kinds.contains("denied") || policy.kinds.contains("approved"));
         EXPECT_TRUE(closed.empty());
     }
+}
+
+// What a session asks of the person, from the agents' own payloads: waiting in its terminal, finished with its last
+// words, denied; its next prompt, call or permission request carries on, and a late idle prompt tells nothing new.
+TEST_F(StoreFixture, WaitingFinishedAndDeniedFollowTheRealEvents) {
+    using enum Session::Attention;
+    const auto real = [](const char* file) {
+        const auto source = std::string_view(file).starts_with("codex") ? Source::codex : Source::claude;
+        auto e = Vorlix::HookPayload::event(
+            *JSONValue::parse(readFixture(file)), source, [](const char*) { return std::optional<std::string>(); },
+            file, {}, 0);
+        e.sessionID = "s1";
+        return e;
+    };
+    const QString claudeDone = "Done. [tool_result is_error=False: (Bash completed with no output)]";
+    const QString codexDone = QString::fromStdString(
+        nlohmann::json::parse(readFixture("codex/Stop.json"))["last_assistant_message"].get<std::string>());
+    const std::tuple<const char*, Session::Attention, QString> steps[] = {
+        {"claude/UserPromptSubmit.json", none, ""},
+        {"claude/Notification.json", waitingForYou, "Claude needs your permission"},
+        {"claude/PostToolUse.json", none, ""},
+        {"claude/Notification-idle_prompt.json", waitingForInput, "Claude is waiting for your input"},
+        {"claude/PreToolUse.json", none, ""},
+        {"claude/Stop.json", finished, claudeDone},
+        {"claude/Notification-idle_prompt.json", finished, claudeDone},
+        {"claude/UserPromptSubmit.json", none, ""},
+        {"codex/Stop.json", finished, codexDone},
+        {"claude/PermissionRequest.json", none, ""},
+    };
+    for (const auto& [file, attention, message] : steps) {
+        SCOPED_TRACE(file);
+        store.apply(real(file));
+        ASSERT_NE(only(), nullptr);
+        EXPECT_EQ(std::pair(only()->attention(), only()->agentMessage()), std::pair(attention, message));
+    }
+    EXPECT_EQ(only()->activity(), "Done") << "the late idle prompt changed nothing";
+
+    // With our card open, the agent's own prompt mirrors it: the card is what waits.
+    auto request = real("claude/PermissionRequest.json");
+    request.gating = true;
+    store.openGate(request, std::make_shared<GateBox>());
+    store.apply(real("claude/Notification.json"));
+    EXPECT_EQ(look(only()), std::pair(SpriteKind::needsApproval, QString("Waiting on you")));
+    EXPECT_EQ(only()->attention(), none);
+    // A Deny leaves nothing waiting; the session's next event, whatever it is, ends the "denied".
+    store.decide(store.gates().first()->id(), Behavior::deny, SessionStore::Surface::card);
+    EXPECT_EQ(only()->attention(), denied);
+    store.apply(real("claude/SessionStart.json"));
+    EXPECT_EQ(only()->attention(), none);
+    policy.rule = Behavior::deny;
+    store.openGate(request, std::make_shared<GateBox>());
+    EXPECT_EQ(only()->attention(), denied);
 }
