@@ -29,6 +29,20 @@ QColor Palette::state(SpriteKind kind) {
     return accent();
 }
 
+QColor Palette::attention(Session::Attention attention) {
+    switch (attention) {
+    case Session::Attention::finished:
+        return positive();
+    case Session::Attention::denied:
+        return danger();
+    case Session::Attention::none:
+    case Session::Attention::waitingForYou:
+    case Session::Attention::waitingForInput:
+        break;
+    }
+    return caution();
+}
+
 QColor Palette::mix(const QColor& a, const QColor& b, double amount) {
     const float k = static_cast<float>(std::clamp(amount, 0.0, 1.0));
     const auto blend = [k](float x, float y) { return x + (y - x) * k; };

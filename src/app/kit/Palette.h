@@ -1,6 +1,7 @@
 #pragma once
 
 #include "risk/Risk.h"
+#include "sessions/Session.h"
 #include "sessions/SpriteKind.h"
 
 #include <QColor>
@@ -29,6 +30,8 @@ public:
     static QColor risk(Risk level);
     /// The tint of a session in this activity: working, finished, or waiting for the person.
     static QColor state(SpriteKind kind);
+    /// The tint of what a session asks of the person: waiting in caution, finished as done, denied as the Deny button.
+    static QColor attention(Session::Attention attention);
 
     /// The colour with its opacity multiplied by a factor.
     static QColor withOpacity(QColor color, double factor) {

@@ -25,3 +25,19 @@ QString SessionStatus::label(SpriteKind kind) {
     }
     return QString();
 }
+
+QString SessionStatus::label(Session::Attention attention) {
+    switch (attention) {
+    case Session::Attention::none:
+        break;
+    case Session::Attention::waitingForYou:
+        return QStringLiteral("waiting for you");
+    case Session::Attention::waitingForInput:
+        return QStringLiteral("waiting for input");
+    case Session::Attention::finished:
+        return QStringLiteral("finished");
+    case Session::Attention::denied:
+        return QStringLiteral("denied");
+    }
+    return QString();
+}

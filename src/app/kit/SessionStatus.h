@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sessions/Session.h"
 #include "sessions/SpriteKind.h"
 
 #include <QString>
@@ -12,4 +13,6 @@ public:
     static Status of(SpriteKind kind);
     /// "active", "completed" or "needs you".
     static QString label(SpriteKind kind);
+    /// "waiting for you", "waiting for input", "finished" or "denied"; empty for none.
+    static QString label(Session::Attention attention);
 };

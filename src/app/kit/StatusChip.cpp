@@ -34,12 +34,21 @@ void StatusChip::setKind(SpriteKind kind) {
     update();
 }
 
+void StatusChip::setAttention(Session::Attention attention) {
+    if (attention == m_attention)
+        return;
+    m_attention = attention;
+    updateGeometry();
+    update();
+}
+
 QString StatusChip::text() const {
-    return SessionStatus::label(m_kind).toUpper();
+    const QString asked = SessionStatus::label(m_attention);
+    return (asked.isEmpty() ? SessionStatus::label(m_kind) : asked).toUpper();
 }
 
 QColor StatusChip::textColor() const {
-    return Palette::state(m_kind);
+    return m_attention == Session::Attention::none ? Palette::state(m_kind) : Palette::attention(m_attention);
 }
 
 QColor StatusChip::capsuleColor() const {

@@ -87,10 +87,10 @@ void NotificationCenter::send(Waiting entry) {
     }
     const Notice& notice = entry.notice;
     const QStringList actions = supports(QStringLiteral("actions")) ? notice.actions : QStringList();
-    auto* watcher =
-        new QDBusPendingCallWatcher(m_server->notify(appName, 0, QString(), notice.summary, bodyText(notice.body),
-                                                     actions, notice.hints, notice.expireMs),
-                                    this);
+    auto* watcher = new QDBusPendingCallWatcher(
+        m_server->notify(appName, m_posted.contains(notice.replacesId) ? notice.replacesId : 0, QString(),
+                         notice.summary, bodyText(notice.body), actions, notice.hints, notice.expireMs),
+        this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, entry = std::move(entry)](QDBusPendingCallWatcher* finished) mutable {
                 finished->deleteLater();

@@ -25,6 +25,7 @@ public:
         QStringList actions; // key, label, key, label…
         int expireMs = -1;   // -1: the server decides; 0: stays until answered
         QVariantMap hints;
+        uint replacesId = 0; // a notification of ours still shown, replaced in place
     };
 
     /// On the session bus when one is running; never starts one.

@@ -31,6 +31,14 @@ ExpandedPane::ExpandedPane(SessionStore& store, const NotchGeometry& geo, Action
     header->addWidget(PlainLabel::make(QStringLiteral("VORLIX AGENTS"), section, Palette::text3(), this));
     m_count = PlainLabel::make(QString(), Type::mono(11, QFont::Normal), Palette::text3(), this);
     header->addWidget(m_count);
+    // In the header, so the island keeps its height while the line shows.
+    m_notice = PlainLabel::make(QString(), Type::caption(), Palette::caution(), this);
+    m_notice->setObjectName(QStringLiteral("notice"));
+    m_notice->hide();
+    header->addWidget(m_notice);
+    m_noticeTimer.setSingleShot(true);
+    m_noticeTimer.setInterval(4000);
+    connect(&m_noticeTimer, &QTimer::timeout, m_notice, &QWidget::hide);
     header->addStretch();
     auto* settings = new IconButton(QStringLiteral("preferences-system"), Palette::text2(), this);
     auto* quit = new IconButton(QStringLiteral("system-shutdown"), Palette::accent(), this);
@@ -67,17 +75,39 @@ ExpandedPane::ExpandedPane(SessionStore& store, const NotchGeometry& geo, Action
     m_cardHolder = new QWidget(this);
     auto* cardColumn = new QVBoxLayout(m_cardHolder);
     cardColumn->setContentsMargins(0, Metrics::wideGap, 0, 0);
-    m_card = new GateCard([this](Gate& gate, Vorlix::Behavior behavior) { m_store.decide(gate.id(), behavior, SessionStore::Surface::card); },
-                          [this](const Gate& gate) {
-                              if (m_actions.onTeachRule)
-                                  m_actions.onTeachRule(gate);
-                          },
-                          clock, m_cardHolder);
+    m_card = new GateCard(
+        [this](Gate& gate, Vorlix::Behavior behavior) {
+            m_store.decide(gate.id(), behavior, SessionStore::Surface::card);
+        },
+        [this](const Gate& gate) {
+            if (m_actions.onTeachRule)
+                m_actions.onTeachRule(gate);
+        },
+        clock, m_cardHolder);
     cardColumn->addWidget(m_card);
     layout->addWidget(m_cardHolder);
+    connect(m_card, &GateCard::goToTerminal, this, [this] {
+        if (const Gate* gate = m_store.gateWithId(m_card->gateId()))
+            if (const Session* session = m_store.sessionWithId(gate->sessionID()))
+                goToTerminal(*session);
+    });
 
     m_list = new SessionList(AppPaths::home(), clock, this);
     layout->addWidget(m_list);
+    connect(m_list, &SessionList::goToTerminal, this, &ExpandedPane::goToTerminal);
+}
+
+void ExpandedPane::goToTerminal(const Session& session) {
+    if (!m_actions.onGoToTerminal)
+        return;
+    const TerminalJump::Result result = m_actions.onGoToTerminal(session);
+    if (result.ok) {
+        m_notice->hide();
+        return;
+    }
+    m_notice->setText(result.message);
+    m_notice->show();
+    m_noticeTimer.start();
 }
 
 GateCard* ExpandedPane::card() const {

@@ -3,6 +3,9 @@
 #include "panel/NotchGeometry.h"
 #include "sessions/SessionStore.h"
 #include "support/Clock.h"
+#include "terminal/TerminalJump.h"
+
+#include <QTimer>
 
 #include <QWidget>
 #include <functional>
@@ -22,6 +25,8 @@ public:
         std::function<void()> onSettings;
         std::function<void()> onQuit;
         std::function<void(const Gate&)> onTeachRule;
+        /// A session row's click and the card's terminal button.
+        std::function<TerminalJump::Result(const Session&)> onGoToTerminal;
     };
 
     ExpandedPane(SessionStore& store, const NotchGeometry& geo, Actions actions, const Clock& clock,
@@ -32,11 +37,17 @@ public:
     /// The card, while it shows a gate.
     GateCard* card() const;
     SessionList* list() const { return m_list; }
+    /// Takes the person to the session's terminal; when nothing can be brought forward, the header says so for a
+    /// few seconds.
+    void goToTerminal(const Session& session);
+    QLabel* notice() const { return m_notice; }
 
 private:
     SessionStore& m_store;
     Actions m_actions;
     QLabel* m_count = nullptr;
+    QLabel* m_notice = nullptr;
+    QTimer m_noticeTimer;
     QWidget* m_banner = nullptr;
     QLabel* m_bannerText = nullptr;
     QWidget* m_cardHolder = nullptr;

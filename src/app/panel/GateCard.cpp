@@ -2,6 +2,7 @@
 
 #include "kit/Dot.h"
 #include "kit/FlatButton.h"
+#include "kit/IconButton.h"
 #include "kit/Metrics.h"
 #include "kit/Palette.h"
 #include "kit/PlainLabel.h"
@@ -55,6 +56,12 @@ GateCard::GateCard(Decide decide, TeachRule teachRule, const Clock& clock, QWidg
     title->addStretch();
     m_tool = new ToolCapsule(QString(), this);
     title->addWidget(m_tool, 0, Qt::AlignVCenter);
+    auto* terminal = new IconButton(QStringLiteral("utilities-terminal"), Palette::text2(), this);
+    terminal->setObjectName(QStringLiteral("goToTerminal"));
+    terminal->setToolTip(QStringLiteral("Go to terminal"));
+    terminal->setAccessibleName(QStringLiteral("Go to terminal"));
+    connect(terminal, &QAbstractButton::clicked, this, &GateCard::goToTerminal);
+    title->addWidget(terminal, 0, Qt::AlignVCenter);
     column->addLayout(title);
 
     auto* risk = new QHBoxLayout;

@@ -44,6 +44,10 @@ public:
     /// Absent for elevated and critical requests.
     TickBox* alwaysAllowBox() const;
 
+signals:
+    /// The header's terminal button: take the person to the asking session's terminal.
+    void goToTerminal();
+
 private:
     void answer(Vorlix::Behavior behavior);
 

@@ -2,6 +2,7 @@
 
 #include "AppCore.h"
 #include "panel/ScreenSpace.h"
+#include "terminal/GoToTerminal.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -25,7 +26,8 @@ NotchPanel::NotchPanel(AppCore& core, const NotchGeometry& geo, std::function<vo
     : NotchPanel(
           core.store(), geo,
           {std::move(onSettings), std::move(onQuit),
-           [&core](const Gate& gate) { core.rules().add(gate.toolName(), gate.detail(), Vorlix::Behavior::allow); }},
+           [&core](const Gate& gate) { core.rules().add(gate.toolName(), gate.detail(), Vorlix::Behavior::allow); },
+           [](const Session& session) { return GoToTerminal::go(session.terminal()); }},
           Clock::system(), parent) {}
 
 NotchPanel::~NotchPanel() = default;

@@ -134,7 +134,7 @@ void NotchView::watchSessions() {
     for (Session* session : m_store.sessions()) {
         m_watched.append(session);
         for (auto signal : {&Session::stateChanged, &Session::activityChanged, &Session::toolCountChanged,
-                            &Session::contextChanged, &Session::cwdChanged})
+                            &Session::contextChanged, &Session::cwdChanged, &Session::attentionChanged})
             connect(session, signal, this, &NotchView::scheduleRefresh);
     }
 }

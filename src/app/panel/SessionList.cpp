@@ -46,7 +46,7 @@ void SessionList::setSessions(const QList<Session*>& sessions) {
         }
         const auto at = std::find_if(m_rows.begin(), m_rows.end(),
                                      [&](const SessionRow* row) { return row->session() == sessions[i]; });
-        SessionRow* row = at != m_rows.end() ? *at : new SessionRow(*sessions[i], m_home, m_clock, this);
+        SessionRow* row = at != m_rows.end() ? *at : newRow(*sessions[i]);
         if (at != m_rows.end()) {
             m_rows.erase(at);
             m_column->removeWidget(row);
@@ -57,6 +57,15 @@ void SessionList::setSessions(const QList<Session*>& sessions) {
         row->show();
     }
     m_empty->setVisible(sessions.isEmpty());
+}
+
+SessionRow* SessionList::newRow(const Session& session) {
+    auto* row = new SessionRow(session, m_home, m_clock, this);
+    connect(row, &SessionRow::clicked, this, [this, row] {
+        if (const Session* shown = row->session())
+            emit goToTerminal(*shown);
+    });
+    return row;
 }
 
 void SessionList::showEvent(QShowEvent* event) {

@@ -23,11 +23,17 @@ public:
     void setSessions(const QList<Session*>& sessions);
     const QList<SessionRow*>& rows() const { return m_rows; }
 
+signals:
+    /// A row was clicked: take the person to that session's terminal.
+    void goToTerminal(const Session& session);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
+    SessionRow* newRow(const Session& session);
+
     const QString m_home;
     const Clock& m_clock;
     QVBoxLayout* m_column = nullptr;

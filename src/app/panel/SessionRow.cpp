@@ -14,6 +14,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QVBoxLayout>
 
 namespace {
@@ -49,6 +50,11 @@ SessionRow::SessionRow(const Session& session, const QString& home, const Clock&
     PlainLabel::style(m_folder, Type::caption(), Palette::text3());
     m_folder->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     who->addWidget(m_folder);
+    m_message = new ElidedLabel(QString(), Qt::ElideRight, content);
+    m_message->setObjectName(QStringLiteral("agentMessage"));
+    PlainLabel::style(m_message, Type::caption(), Palette::text2());
+    m_message->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    who->addWidget(m_message);
     top->addLayout(who, 1);
 
     auto* numbers = new QVBoxLayout;
@@ -75,7 +81,15 @@ SessionRow::SessionRow(const Session& session, const QString& home, const Clock&
     // The card keeps its content at the content's own width; the row's numbers belong at the right edge.
     content->setMinimumWidth(static_cast<int>(innerWidth) - 2 * Metrics::cardPadding);
     outer->addWidget(new Card(Palette::cardOnBlack(), Metrics::cardPadding, content, this));
+    setCursor(Qt::PointingHandCursor);
+    setToolTip(QStringLiteral("Go to terminal"));
     refresh();
+}
+
+void SessionRow::mouseReleaseEvent(QMouseEvent* event) {
+    QWidget::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
 }
 
 void SessionRow::refresh() {
@@ -85,7 +99,11 @@ void SessionRow::refresh() {
     m_sprite->setAgent(m_session->source());
     m_name->setText(QString::fromUtf8(Vorlix::displayName(m_session->source())));
     m_chip->setKind(m_session->state());
+    m_chip->setAttention(m_session->attention());
     m_folder->setFullText(TildePath::shorten(m_session->cwd(), m_home));
+    const bool says = m_session->attention() != Session::Attention::none && !m_session->agentMessage().isEmpty();
+    m_message->setFullText(says ? m_session->agentMessage() : QString());
+    m_message->setVisible(says);
     m_tools->setText(QStringLiteral("%1 tools").arg(m_session->toolCount()));
     const auto& usage = m_session->context();
     m_context->setVisible(usage.has_value());

@@ -12,7 +12,8 @@ class QLabel;
 class SpriteView;
 class StatusChip;
 
-/// One live session in the expanded list: creature, agent, status, folder, running time, tools, context.
+/// One live session in the expanded list: creature, agent, status, folder, the agent's last words while it waits or
+/// has finished, running time, tools, context. A click asks for the session's terminal.
 class SessionRow final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(SessionRow)
@@ -27,6 +28,12 @@ public:
     /// The running time again; the list calls it once a second while it is shown.
     void refreshElapsed();
 
+signals:
+    void clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
 private:
     // The store may drop the session a moment before the list catches up.
     QPointer<const Session> m_session;
@@ -36,6 +43,7 @@ private:
     QLabel* m_name = nullptr;
     StatusChip* m_chip = nullptr;
     ElidedLabel* m_folder = nullptr;
+    ElidedLabel* m_message = nullptr;
     QLabel* m_elapsed = nullptr;
     QLabel* m_tools = nullptr;
     QWidget* m_context = nullptr;

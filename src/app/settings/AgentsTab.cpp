@@ -21,6 +21,8 @@ AgentsTab::AgentsTab(Installer& installer, Prefs& prefs, QWidget* parent)
     watch(&prefs, &Prefs::autoApproveLevelChanged);
     watch(&prefs, &Prefs::soundEnabledChanged);
     watch(&prefs, &Prefs::launchAtLoginChanged);
+    watch(&prefs, &Prefs::notifyWhenFinishedChanged);
+    watch(&prefs, &Prefs::notifyWhenWaitingChanged);
     // An agent run for the first time while the tab is open gets its Install button at once.
     new AgentWatcher(installer, this);
     rebuild();
@@ -72,19 +74,37 @@ void AgentsTab::build(QBoxLayout* column) {
     column->addWidget(SettingsBlocks::sectionTitle(QStringLiteral("Behaviour"), 12));
     auto* behaviour = new QWidget;
     QBoxLayout* behaviourLayout = SettingsBlocks::column(behaviour, 0);
-    behaviourLayout->addWidget(SettingsBlocks::toggleRow(QStringLiteral("soundEnabled"), QStringLiteral("Sound alerts"),
-                                                         QStringLiteral("8-bit glitch cue when an agent needs you."),
-                                                         m_prefs.soundEnabled(),
-                                                         [this](bool on) { m_prefs.setSoundEnabled(on); }));
-    behaviourLayout->addSpacing(12);
-    auto* divider = new RoundedPanel(Palette::hairline(), 0);
-    divider->setFixedHeight(1);
-    behaviourLayout->addWidget(divider);
-    behaviourLayout->addSpacing(12);
-    behaviourLayout->addWidget(
-        SettingsBlocks::toggleRow(QStringLiteral("launchAtLogin"), QStringLiteral("Launch at login"),
-                                  QStringLiteral("Start Vorlix Agents automatically."), m_prefs.launchAtLogin(),
-                                  [this](bool on) { m_prefs.setLaunchAtLogin(on); }));
+    struct Switch {
+        const char* name;
+        QString title;
+        QString detail;
+        bool on;
+        void (Prefs::*set)(bool);
+    };
+    const Switch switches[] = {
+        {"soundEnabled", QStringLiteral("Sound alerts"), QStringLiteral("8-bit glitch cue when an agent needs you."),
+         m_prefs.soundEnabled(), &Prefs::setSoundEnabled},
+        {"notifyWhenFinished", QStringLiteral("Tell me when an agent finishes"),
+         QStringLiteral("A notification with its last words; click it to go to its terminal."),
+         m_prefs.notifyWhenFinished(), &Prefs::setNotifyWhenFinished},
+        {"notifyWhenWaiting", QStringLiteral("Tell me when an agent is waiting for me"),
+         QStringLiteral("When it asks in its own terminal or waits for your next prompt."), m_prefs.notifyWhenWaiting(),
+         &Prefs::setNotifyWhenWaiting},
+        {"launchAtLogin", QStringLiteral("Launch at login"), QStringLiteral("Start Vorlix Agents automatically."),
+         m_prefs.launchAtLogin(), &Prefs::setLaunchAtLogin},
+    };
+    for (const Switch& entry : switches) {
+        if (entry.set != &Prefs::setSoundEnabled) {
+            behaviourLayout->addSpacing(12);
+            auto* divider = new RoundedPanel(Palette::hairline(), 0);
+            divider->setFixedHeight(1);
+            behaviourLayout->addWidget(divider);
+            behaviourLayout->addSpacing(12);
+        }
+        behaviourLayout->addWidget(SettingsBlocks::toggleRow(QLatin1String(entry.name), entry.title, entry.detail,
+                                                             entry.on,
+                                                             [this, set = entry.set](bool on) { (m_prefs.*set)(on); }));
+    }
     column->addWidget(SettingsBlocks::card(behaviour));
 
     if (!m_installer.lastMessage().isEmpty()) {

@@ -3,10 +3,12 @@
 #include "AppCore.h"
 #include "notify/GateNotifier.h"
 #include "notify/NotificationCenter.h"
+#include "notify/SessionNotifier.h"
 #include "panel/NotchPanel.h"
 #include "shell/MainMenu.h"
 #include "shell/TrayIcon.h"
 #include "sound/SoundEngine.h"
+#include "terminal/GoToTerminal.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -57,6 +59,8 @@ void DesktopShell::startDesktopServices() {
     m_sound->start();
     m_notifications = std::make_unique<NotificationCenter>();
     m_gateNotifier = std::make_unique<GateNotifier>(m_core.store(), *m_notifications);
+    m_sessionNotifier =
+        std::make_unique<SessionNotifier>(m_core.store(), *m_notifications, m_core.prefs(), &GoToTerminal::go);
     m_tray = std::make_unique<TrayIcon>();
     connect(m_tray.get(), &TrayIcon::settingsRequested, this, &DesktopShell::openSettings);
     connect(m_tray.get(), &TrayIcon::quitRequested, this, &DesktopShell::quit);

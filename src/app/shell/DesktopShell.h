@@ -11,6 +11,7 @@ class AppCore;
 class GateNotifier;
 class NotchPanel;
 class NotificationCenter;
+class SessionNotifier;
 class SoundEngine;
 class TrayIcon;
 class QWidget;
@@ -60,6 +61,7 @@ private:
     std::unique_ptr<TrayIcon> m_tray;
     std::unique_ptr<NotificationCenter> m_notifications;
     std::unique_ptr<GateNotifier> m_gateNotifier;
+    std::unique_ptr<SessionNotifier> m_sessionNotifier;
     std::unique_ptr<NotchPanel> m_panel;
     NotchGeometry m_geo;
     bool m_started = false;

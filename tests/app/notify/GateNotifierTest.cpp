@@ -1,83 +1,32 @@
 #include "notify/GateNotifier.h"
 #include "EventLoop.h"
+#include "NotificationServer.h"
 #include "StoreEvents.h"
 #include "game/Achievement.h"
 #include "notify/NotificationCenter.h"
 #include "sessions/SessionStore.h"
 
 #include <QDBusConnection>
-#include <QDBusMessage>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 using Vorlix::Behavior;
 
-// A notification server as small as the protocol allows, recording what it is asked.
-class FakeNotifications final : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-
-public:
-    struct Posted {
-        uint id;
-        QString summary, body;
-        QStringList actions;
-    };
-    QStringList capabilities{QStringLiteral("actions"), QStringLiteral("body")};
-    QList<Posted> posted;
-    QList<uint> closed;
-
-public slots:
-    QStringList GetCapabilities() { return capabilities; }
-    uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body,
-                const QStringList& actions, const QVariantMap&, int) {
-        posted.append({static_cast<uint>(posted.size() + 1), summary, body, actions});
-        return posted.last().id;
-    }
-    void CloseNotification(uint id) { closed.append(id); }
-
-signals:
-    void ActionInvoked(uint id, const QString& key);
-    void NotificationClosed(uint id, uint reason);
-};
-
 namespace {
 
 struct GateNotifications : ::testing::Test {
-    QProcess bus; // a private session bus for one test; nothing reaches the machine's own
-    QString address;
-    FakeNotifications fake;
+    NotificationServer fake;
     SessionStore store;
     std::unique_ptr<NotificationCenter> center;
     std::unique_ptr<GateNotifier> notifier;
 
     void SetUp() override {
-        bus.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
-        ASSERT_TRUE(bus.waitForStarted() && waitUntil([&] { return bus.canReadLine(); }))
-            << "dbus-daemon did not start";
-        address = QString::fromUtf8(bus.readLine()).trimmed();
-        QDBusConnection serverSide = connect(QStringLiteral("server"));
-        ASSERT_TRUE(serverSide.registerService(QStringLiteral("org.freedesktop.Notifications")));
-        ASSERT_TRUE(serverSide.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &fake,
-                                              QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals));
+        ASSERT_TRUE(fake.ready()) << "dbus-daemon did not start";
         center = std::make_unique<NotificationCenter>(connect(QStringLiteral("client")));
         notifier = std::make_unique<GateNotifier>(store, *center);
     }
-    void TearDown() override {
-        QDBusConnection::disconnectFromBus(QStringLiteral("server"));
-        QDBusConnection::disconnectFromBus(QStringLiteral("client"));
-        QDBusConnection::disconnectFromBus(QStringLiteral("intruder"));
-        bus.kill();
-        bus.waitForFinished();
-    }
-    QDBusConnection connect(const QString& name) { return QDBusConnection::connectToBus(address, name); }
-    // The signal as the server sends it; any other connection on the bus can send the very same.
+    QDBusConnection connect(const QString& name) { return fake.connect(name); }
     void invoke(uint id, const QString& key, const QString& from = QStringLiteral("server")) {
-        QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
-                                                         QStringLiteral("org.freedesktop.Notifications"),
-                                                         QStringLiteral("ActionInvoked"));
-        signal << id << key;
-        connect(from).send(signal);
+        fake.invoke(id, key, from);
     }
 };
 
@@ -144,5 +93,3 @@ TEST(NotificationCenter, WithoutABusNothingIsPostedAndNothingWaits) {
 }
 
 } // namespace
-
-#include "GateNotifierTest.moc"

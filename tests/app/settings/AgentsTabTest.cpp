@@ -98,11 +98,21 @@ TEST_F(AgentsTabTest, PickerAndSwitchesWriteThePreferences) {
         EXPECT_EQ(named<QLabel>(&tab, "levelDescription")->text(), Prefs::levelDescription(choice.level));
     }
 
-    EXPECT_TRUE(named<ToggleSwitch>(&tab, "soundEnabled")->isChecked());
-    EXPECT_FALSE(named<ToggleSwitch>(&tab, "launchAtLogin")->isChecked());
-    named<ToggleSwitch>(&tab, "soundEnabled")->click();
-    named<ToggleSwitch>(&tab, "launchAtLogin")->click();
-    settle();
-    EXPECT_FALSE(prefs.soundEnabled());
-    EXPECT_TRUE(prefs.launchAtLogin());
+    // Each switch shows its default and writes its preference; telling the person is on from the start.
+    const std::pair<const char*, bool (Prefs::*)() const> switches[] = {
+        {"soundEnabled", &Prefs::soundEnabled},
+        {"launchAtLogin", &Prefs::launchAtLogin},
+        {"notifyWhenFinished", &Prefs::notifyWhenFinished},
+        {"notifyWhenWaiting", &Prefs::notifyWhenWaiting},
+    };
+    for (const auto& [name, value] : switches) {
+        SCOPED_TRACE(name);
+        const bool before = (prefs.*value)();
+        EXPECT_EQ(before, std::string_view(name) != "launchAtLogin");
+        EXPECT_EQ(named<ToggleSwitch>(&tab, name)->isChecked(), before);
+        named<ToggleSwitch>(&tab, name)->click();
+        settle();
+        EXPECT_EQ((prefs.*value)(), !before);
+        EXPECT_EQ((Prefs(home + "/prefs.json", home + "/autostart").*value)(), !before) << "stored";
+    }
 }
