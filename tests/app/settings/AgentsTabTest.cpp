@@ -37,7 +37,7 @@ TEST_F(AgentsTabTest, RowsShowEachStatusAndTheirButtonsCallTheInstaller) {
         for (const Installer::Agent& agent : installer.agents())
             if (agent.id == id)
                 return agent.status;
-        return {Installer::Status::Kind::notFound, {}};
+        return Installer::Status::notFound();
     };
     const auto kind = [&](Vorlix::Source id) { return status(id).kind(); };
     const auto press = [&](const char* agent) {
