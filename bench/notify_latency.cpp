@@ -73,7 +73,7 @@ bool measure(const char* name, NotificationServer& server, const std::string& pa
     std::vector<double> sorted = ms;
     std::sort(sorted.begin(), sorted.end());
     median = sorted[sorted.size() / 2];
-    std::printf("%-34s median %6.2f ms  (min %.2f, max %.2f, %d notifications)\n", name, median, sorted.front(),
+    std::printf("%-36s median %6.2f ms  (min %.2f, max %.2f, %d notifications)\n", name, median, sorted.front(),
                 sorted.back(), rounds);
     return true;
 }

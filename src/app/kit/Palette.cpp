@@ -34,7 +34,7 @@ QColor Palette::attention(Session::Attention attention) {
     case Session::Attention::finished:
         return positive();
     case Session::Attention::denied:
-        return danger();
+        return text2();
     case Session::Attention::none:
     case Session::Attention::waitingForYou:
     case Session::Attention::waitingForInput:

@@ -30,7 +30,8 @@ public:
     static QColor risk(Risk level);
     /// The tint of a session in this activity: working, finished, or waiting for the person.
     static QColor state(SpriteKind kind);
-    /// The tint of what a session asks of the person: waiting in caution, finished as done, denied as the Deny button.
+    /// The tint of what a session asks of the person: waiting in caution, finished as done; denied quietly, as nothing
+    /// waits any more.
     static QColor attention(Session::Attention attention);
 
     /// The colour with its opacity multiplied by a factor.

@@ -26,7 +26,7 @@ public:
         std::function<void()> onQuit;
         std::function<void(const Gate&)> onTeachRule;
         /// A session row's click and the card's terminal button.
-        std::function<TerminalJump::Result(const Session&)> onGoToTerminal;
+        std::function<TerminalJump::Result(const Session&)> onGoToTerminal = {};
     };
 
     ExpandedPane(SessionStore& store, const NotchGeometry& geo, Actions actions, const Clock& clock,

@@ -85,8 +85,8 @@ void AgentsTab::build(QBoxLayout* column) {
         {"soundEnabled", QStringLiteral("Sound alerts"), QStringLiteral("8-bit glitch cue when an agent needs you."),
          m_prefs.soundEnabled(), &Prefs::setSoundEnabled},
         {"notifyWhenFinished", QStringLiteral("Tell me when an agent finishes"),
-         QStringLiteral("A notification with its last words; click it to go to its terminal."),
-         m_prefs.notifyWhenFinished(), &Prefs::setNotifyWhenFinished},
+         QStringLiteral("A notification with its last words; click it for its terminal."), m_prefs.notifyWhenFinished(),
+         &Prefs::setNotifyWhenFinished},
         {"notifyWhenWaiting", QStringLiteral("Tell me when an agent is waiting for me"),
          QStringLiteral("When it asks in its own terminal or waits for your next prompt."), m_prefs.notifyWhenWaiting(),
          &Prefs::setNotifyWhenWaiting},
@@ -101,9 +101,9 @@ void AgentsTab::build(QBoxLayout* column) {
             behaviourLayout->addWidget(divider);
             behaviourLayout->addSpacing(12);
         }
-        behaviourLayout->addWidget(SettingsBlocks::toggleRow(QLatin1String(entry.name), entry.title, entry.detail,
-                                                             entry.on,
-                                                             [this, set = entry.set](bool on) { (m_prefs.*set)(on); }));
+        behaviourLayout->addWidget(
+            SettingsBlocks::toggleRow(QLatin1String(entry.name), entry.title, entry.detail, entry.on,
+                                      [prefs = &m_prefs, set = entry.set](bool on) { (prefs->*set)(on); }));
     }
     column->addWidget(SettingsBlocks::card(behaviour));
 

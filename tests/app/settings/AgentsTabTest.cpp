@@ -73,14 +73,14 @@ TEST_F(AgentsTabTest, RowsShowEachStatusAndTheirButtonsCallTheInstaller) {
 
 TEST_F(AgentsTabTest, PickerAndSwitchesWriteThePreferences) {
     Installer installer(home, QStringLiteral(VORLIX_BRIDGE_PATH));
-    // A hand-written 2 means nothing the picker offers: it reads as read-only.
+    // A hand-written 2 means nothing the picker offers: it reads as the nearest level, never as more.
     put("prefs.json", R"({"autoApproveLevel": 2})");
     Prefs prefs(home + "/prefs.json", home + "/autostart");
     AgentsTab tab(installer, prefs);
     auto* picker = named<SegmentedPicker>(&tab, "autoApprove");
     ASSERT_NE(picker, nullptr);
-    EXPECT_EQ(picker->current(), 1);
-    EXPECT_EQ(named<QLabel>(&tab, "levelDescription")->text(), Prefs::levelDescription(0));
+    EXPECT_EQ(picker->current(), 2);
+    EXPECT_EQ(named<QLabel>(&tab, "levelDescription")->text(), Prefs::levelDescription(1));
 
     const struct {
         int segment;
