@@ -73,7 +73,7 @@ TEST_F(AgentsTabTest, RowsShowEachStatusAndTheirButtonsCallTheInstaller) {
 
 TEST_F(AgentsTabTest, PickerAndSwitchesWriteThePreferences) {
     Installer installer(home, QStringLiteral(VORLIX_BRIDGE_PATH));
-    // A hand-written 2 means nothing the picker offers: it reads as the nearest level, never as more.
+    // A hand-written 2 is out of range: it reads as the nearest level, trusted.
     put("prefs.json", R"({"autoApproveLevel": 2})");
     Prefs prefs(home + "/prefs.json", home + "/autostart");
     AgentsTab tab(installer, prefs);
@@ -85,7 +85,7 @@ TEST_F(AgentsTabTest, PickerAndSwitchesWriteThePreferences) {
     const struct {
         int segment;
         int level;
-    } choices[] = {{0, -1}, {2, 1}, {1, 0}};
+    } choices[] = {{0, -1}, {1, 0}, {2, 1}};
     for (const auto& choice : choices) {
         SCOPED_TRACE(choice.segment);
         picker = named<SegmentedPicker>(&tab, "autoApprove");
