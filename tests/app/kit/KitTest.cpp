@@ -55,8 +55,9 @@ TEST(FlatButton, FillsFollowFilledAndHover) {
 
 // Every symbol the app asks for is in the resource (or the theme) and comes out solid in the asked colour.
 TEST(SymbolImage, EveryUsedSymbolInTheGivenColour) {
-    for (const char* name : {"preferences-system", "system-shutdown", "cpu", "security-high", "vcs-branch", "starred",
-                             "view-list", "phone", "changes-prevent", "view-hidden", "view-barcode-qr"}) {
+    for (const char* name :
+         {"preferences-system", "system-shutdown", "cpu", "security-high", "vcs-branch", "starred", "view-list",
+          "phone", "changes-prevent", "view-hidden", "view-barcode-qr", "utilities-terminal"}) {
         const QImage image = SymbolImage::pixmap(QLatin1String(name), 24, QColor(0, 200, 0)).toImage();
         ASSERT_FALSE(image.isNull()) << name;
         int solid = 0;
