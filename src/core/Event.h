@@ -25,9 +25,9 @@ struct Event {
     std::optional<JSONValue> toolInput;
     std::optional<std::string> transcriptPath;
     /// The agent's own words: a Notification's message, or the last assistant message of a Stop (bounded).
-    std::optional<std::string> message;
+    std::optional<std::string> message = std::nullopt;
     /// A Notification's kind, e.g. "permission_prompt" or "idle_prompt".
-    std::optional<std::string> notificationType;
+    std::optional<std::string> notificationType = std::nullopt;
     TerminalContext terminal;
     double ts = 0;
 

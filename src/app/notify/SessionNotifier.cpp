@@ -3,6 +3,7 @@
 #include "prefs/Prefs.h"
 #include "sessions/Session.h"
 #include "sessions/SessionStore.h"
+#include "support/VisibleText.h"
 
 namespace {
 const QString defaultKey = QStringLiteral("default");
@@ -44,7 +45,7 @@ QString SessionNotifier::summary(const Session& session) {
 }
 
 QString SessionNotifier::body(const Session& session) {
-    QString text = session.agentMessage().trimmed();
+    QString text = VisibleText::reveal(session.agentMessage().trimmed());
     if (text.size() > bodyLimit) {
         text.truncate(bodyLimit);
         // Never half a surrogate pair.

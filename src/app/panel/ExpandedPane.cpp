@@ -28,7 +28,8 @@ ExpandedPane::ExpandedPane(SessionStore& store, const NotchGeometry& geo, Action
     header->setSpacing(Metrics::gap);
     QFont section = Type::section();
     section.setLetterSpacing(QFont::AbsoluteSpacing, 1.6);
-    header->addWidget(PlainLabel::make(QStringLiteral("VORLIX AGENTS"), section, Palette::text3(), this));
+    m_title = PlainLabel::make(QStringLiteral("VORLIX AGENTS"), section, Palette::text3(), this);
+    header->addWidget(m_title);
     m_count = PlainLabel::make(QString(), Type::mono(11, QFont::Normal), Palette::text3(), this);
     header->addWidget(m_count);
     // In the header, so the island keeps its height while the line shows.
@@ -38,7 +39,8 @@ ExpandedPane::ExpandedPane(SessionStore& store, const NotchGeometry& geo, Action
     header->addWidget(m_notice);
     m_noticeTimer.setSingleShot(true);
     m_noticeTimer.setInterval(4000);
-    connect(&m_noticeTimer, &QTimer::timeout, m_notice, &QWidget::hide);
+    // The line takes the title's place for a while: the header has room for one of them.
+    connect(&m_noticeTimer, &QTimer::timeout, this, [this] { showNotice(false); });
     header->addStretch();
     auto* settings = new IconButton(QStringLiteral("preferences-system"), Palette::text2(), this);
     auto* quit = new IconButton(QStringLiteral("system-shutdown"), Palette::accent(), this);
@@ -101,13 +103,18 @@ void ExpandedPane::goToTerminal(const Session& session) {
     if (!m_actions.onGoToTerminal)
         return;
     const TerminalJump::Result result = m_actions.onGoToTerminal(session);
-    if (result.ok) {
-        m_notice->hide();
-        return;
-    }
     m_notice->setText(result.message);
-    m_notice->show();
-    m_noticeTimer.start();
+    showNotice(!result.ok);
+}
+
+void ExpandedPane::showNotice(bool on) {
+    m_notice->setVisible(on);
+    m_title->setVisible(!on);
+    m_count->setVisible(!on);
+    if (on)
+        m_noticeTimer.start();
+    else
+        m_noticeTimer.stop();
 }
 
 GateCard* ExpandedPane::card() const {

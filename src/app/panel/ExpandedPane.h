@@ -43,8 +43,11 @@ public:
     QLabel* notice() const { return m_notice; }
 
 private:
+    void showNotice(bool on);
+
     SessionStore& m_store;
     Actions m_actions;
+    QLabel* m_title = nullptr;
     QLabel* m_count = nullptr;
     QLabel* m_notice = nullptr;
     QTimer m_noticeTimer;

@@ -11,6 +11,7 @@
 #include "panel/ContextBar.h"
 #include "panel/PanelLayout.h"
 #include "sprites/SpriteView.h"
+#include "support/VisibleText.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -102,7 +103,8 @@ void SessionRow::refresh() {
     m_chip->setAttention(m_session->attention());
     m_folder->setFullText(TildePath::shorten(m_session->cwd(), m_home));
     const bool says = m_session->attention() != Session::Attention::none && !m_session->agentMessage().isEmpty();
-    m_message->setFullText(says ? m_session->agentMessage() : QString());
+    // Agent text: a bidi control must not reorder what is around it.
+    m_message->setFullText(says ? VisibleText::reveal(m_session->agentMessage()) : QString());
     m_message->setVisible(says);
     m_tools->setText(QStringLiteral("%1 tools").arg(m_session->toolCount()));
     const auto& usage = m_session->context();

@@ -68,13 +68,13 @@ TEST(SessionRowTest, ChipsSayWhatEachSessionAsksAndClicksGoToItsTerminal) {
         chips << row->findChild<StatusChip*>()->text();
     EXPECT_EQ(chips, (QStringList{"WAITING FOR YOU", "WAITING FOR INPUT", "FINISHED", "DENIED", "ACTIVE"}));
     EXPECT_FALSE(rows[4]->findChild<QLabel*>("agentMessage")->isVisible()) << "a working session has nothing to say";
-    const QString artifacts = QStringLiteral(VORLIX_BINARY_DIR "/artifacts");
-    QDir().mkpath(artifacts);
-    EXPECT_TRUE(pane.grab().save(artifacts + "/panel-attention-chips.png"));
-
     click(rows[2]->findChild<QLabel*>("agentMessage"));
     EXPECT_EQ(asked, QStringList{"codex-web"});
     EXPECT_TRUE(pane.notice()->isVisible() && pane.notice()->text() == "Can't bring this terminal forward here");
+    const QString artifacts = QStringLiteral(VORLIX_BINARY_DIR "/artifacts");
+    QDir().mkpath(artifacts);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(pane.grab().save(artifacts + "/panel-attention-chips.png"));
 
     openPanelGate(store, "docs", "Bash", R"({"command":"npm publish"})", "/home/dev/docs");
     pane.refresh();
