@@ -28,7 +28,7 @@ constexpr int rounds = 20;
 constexpr double limitMs = 50;
 using Steady = std::chrono::steady_clock;
 
-bool pump(const std::function<bool()>& done, int timeoutMs = 5000) {
+bool pump(const std::function<bool()>& done, int timeoutMs = 10000) {
     QElapsedTimer timer;
     timer.start();
     while (!done()) {
