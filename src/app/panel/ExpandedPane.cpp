@@ -67,12 +67,15 @@ ExpandedPane::ExpandedPane(SessionStore& store, const NotchGeometry& geo, Action
     m_cardHolder = new QWidget(this);
     auto* cardColumn = new QVBoxLayout(m_cardHolder);
     cardColumn->setContentsMargins(0, Metrics::wideGap, 0, 0);
-    m_card = new GateCard([this](Gate& gate, Vorlix::Behavior behavior) { m_store.decide(gate.id(), behavior, SessionStore::Surface::card); },
-                          [this](const Gate& gate) {
-                              if (m_actions.onTeachRule)
-                                  m_actions.onTeachRule(gate);
-                          },
-                          clock, m_cardHolder);
+    m_card = new GateCard(
+        [this](Gate& gate, Vorlix::Behavior behavior) {
+            m_store.decide(gate.id(), behavior, SessionStore::Surface::card);
+        },
+        [this](const Gate& gate) {
+            if (m_actions.onTeachRule)
+                m_actions.onTeachRule(gate);
+        },
+        clock, m_cardHolder);
     cardColumn->addWidget(m_card);
     layout->addWidget(m_cardHolder);
 
@@ -92,8 +95,10 @@ void ExpandedPane::refresh() {
         m_bannerText->setText(QStringLiteral("two agents editing ") + conflicts.constFirst());
 
     const auto active = m_store.activeGate();
-    if (active)
+    if (active) {
         m_card->setGate(*active->session, *active->gate);
+        m_card->setMoreWaiting(m_store.gates().size() - 1);
+    }
     m_cardHolder->setVisible(active.has_value());
     m_list->setVisible(!active.has_value());
     m_list->setSessions(m_store.sessions());

@@ -8,7 +8,7 @@
 namespace {
 
 NotchGeometry notch(double width, double height) {
-    return {.hasNotch = width > 0, .notchWidth = width, .notchHeight = height};
+    return {.screen = {}, .hasNotch = width > 0, .notchWidth = width, .notchHeight = height};
 }
 
 const QRectF screen(0, 0, 1512, 982);
