@@ -133,7 +133,9 @@ TEST(NotchPanelTest, SizingAndScreenshots) {
         EXPECT_TRUE(f.texts().contains(text)) << text;
     f.hover(false);
 
-    openPanelGate(f.store, "a", "Bash", R"({"command":"npm test -- --watch=false"})", f.home.path() + "/work/shop");
+    // A reordering control in the command shows as its code.
+    openPanelGate(f.store, "a", "Bash", "{\"command\":\"npm test -- --grep 'done \u202e;x'\"}",
+                  f.home.path() + "/work/shop");
     f.panel.view().refreshNow();
     // A trivial-or-normal request offers the rule; tick it for the picture.
     f.panel.view().card()->alwaysAllowBox()->setChecked(true);

@@ -1,7 +1,6 @@
 #include "panel/IslandShape.h"
 #include "panel/NotchGeometry.h"
 #include "panel/PanelLayout.h"
-#include "panel/ScreenSpace.h"
 
 #include <gtest/gtest.h>
 
@@ -87,14 +86,6 @@ TEST(PanelGeometryTest, HoverHysteresis) {
         EXPECT_EQ(std::pair(PanelLayout::contains(closed, point), PanelLayout::contains(open, point)),
                   std::pair(fromClosed, fromOpen))
             << name;
-}
-
-TEST(PanelGeometryTest, ScreenSpaceRoundTrip) {
-    // A second screen below the primary one: Qt's y grows downward from the primary's top.
-    const ScreenSpace space(QRectF(0, 0, 1920, 1080));
-    EXPECT_EQ(space.up(QRectF(100, 0, 524, 72)), QRectF(100, 1008, 524, 72));
-    EXPECT_EQ(space.up(QRectF(0, 1080, 1280, 1024)), QRectF(0, -1024, 1280, 1024));
-    EXPECT_EQ(space.qt(space.up(QRectF(3, 7, 11, 13))), QRectF(3, 7, 11, 13));
 }
 
 TEST(PanelGeometryTest, IslandOutline) {
