@@ -108,21 +108,27 @@ TEST(HeadlessApp, AnswersARealBridgeJournalsItAndCleansUpOnTerm) {
 }
 
 // A FIFO or a device in place of a data file once hung the start before the socket opened, so every gate failed
-// open unseen. Each is now set aside and the application answers as usual.
+// open unseen. Each is now set aside (a day of the journal is only skipped, never moved) and the application
+// answers as usual.
 TEST(HeadlessApp, StartsAndAnswersWhateverSitsInPlaceOfItsDataFiles) {
-    const std::pair<std::string, bool> cases[] = {
-        {".vorlix-agents/data/rules.json", true},
-        {".vorlix-agents/data/rules.json", false},
-        {".vorlix-agents/data/game.json", true},
-        {".config/vorlix-agents/preferences.json", true},
-        {".vorlix-agents/audit/" + today() + ".jsonl", true},
+    const std::string movedAside = " is unusable (not a regular file); moved to";
+    const struct {
+        std::string file;
+        bool fifo;
+        std::string logged;
+    } cases[] = {
+        {".vorlix-agents/data/rules.json", true, movedAside},
+        {".vorlix-agents/data/rules.json", false, movedAside},
+        {".vorlix-agents/data/game.json", true, movedAside},
+        {".config/vorlix-agents/preferences.json", true, movedAside},
+        {".vorlix-agents/audit/" + today() + ".jsonl", true, " is not a regular file; not read"},
     };
-    for (const auto& [file, fifo] : cases) {
-        SCOPED_TRACE(file + (fifo ? " as a FIFO" : " as a link to /dev/zero"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file + (c.fifo ? " as a FIFO" : " as a link to /dev/zero"));
         TempHome home;
-        const fs::path path = fs::path(home.path()) / file;
+        const fs::path path = fs::path(home.path()) / c.file;
         fs::create_directories(path.parent_path());
-        if (fifo)
+        if (c.fifo)
             ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
         else
             fs::create_symlink("/dev/zero", path);
@@ -130,8 +136,7 @@ TEST(HeadlessApp, StartsAndAnswersWhateverSitsInPlaceOfItsDataFiles) {
         ASSERT_TRUE(app.waitForLog("Vorlix Agents up.")) << app.log;
         const auto answer = BridgeProcess::bridge("claude", gitStatus, appEnv(home.path()), 2000);
         EXPECT_NE(answer.out.find("auto-approved (safe)"), std::string::npos) << answer.out << app.log;
-        EXPECT_NE(app.log.find(path.string() + " is unusable (not a regular file); moved to"), std::string::npos)
-            << app.log;
+        EXPECT_NE(app.log.find(path.string() + c.logged), std::string::npos) << app.log;
         EXPECT_EQ(app.stop(SIGTERM).exitStatus, 0);
     }
 }
@@ -149,7 +154,10 @@ TEST(HeadlessApp, CommandLineToolsAnswerLikeUnixToolsAndNeverTakeTheSocket) {
         {{VORLIX_APP_PATH, "-h"}, 0, "usage: VorlixAgents [COMMAND]\n", ""},
         {{VORLIX_APP_PATH, "--version"}, 0, "VorlixAgents 1.", ""},
         {{VORLIX_APP_PATH, "frobnicate"}, 2, "", "VorlixAgents: unknown command 'frobnicate'\nusage: VorlixAgents"},
-        {{VORLIX_APP_PATH, "install", "foo"}, 2, "", "usage: VorlixAgents install AGENT   (AGENT one of claude"},
+        {{VORLIX_APP_PATH, "install", "foo"},
+         2,
+         "",
+         "usage: VorlixAgents install [--force] AGENT   (AGENT one of claude"},
         {{VORLIX_APP_PATH, "hooks", "now"}, 2, "", "(takes no arguments)"},
         {{VORLIX_APP_PATH, "assess", "Bash", "rm -rf build"}, 0, "recursive/forced delete", ""},
         {{VORLIX_APP_PATH, "config", "set", "autoApproveLevel", "2"}, 2, "", "takes -1, 0 or 1, not '2'"},
