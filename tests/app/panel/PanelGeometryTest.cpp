@@ -2,6 +2,8 @@
 #include "panel/NotchGeometry.h"
 #include "panel/PanelLayout.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <gtest/gtest.h>
 
 namespace {
@@ -27,6 +29,10 @@ TEST(PanelGeometryTest, NotchDetection) {
         EXPECT_EQ(std::tuple(geo.hasNotch, geo.notchWidth, geo.notchHeight), std::tuple(hasNotch, width, height))
             << name;
     }
+    // The panel names its screen; once that screen is unplugged it hangs from the primary one.
+    NotchGeometry gone;
+    gone.screen = QStringLiteral("HDMI-2");
+    EXPECT_EQ(NotchGeometry::frameOf(gone), QGuiApplication::primaryScreen()->geometry());
 }
 
 TEST(PanelGeometryTest, Ears) {
