@@ -9,6 +9,7 @@
 #include "panel/NotchPanel.h"
 #include "shell/DesktopShell.h"
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QScreen>
@@ -207,6 +208,8 @@ TEST(PanelXvfbTest, AllowWaitsUntilTheEndIsInView) {
     EXPECT_GT(detail->linesBelow(), 0);
     EXPECT_LE(island.panel.window().geometry().bottom(), island.screen.bottom());
     EXPECT_FALSE(card->allowButton()->isEnabled());
+    QDir().mkpath(QStringLiteral(VORLIX_BINARY_DIR "/artifacts"));
+    island.panel.window().grab().save(QStringLiteral(VORLIX_BINARY_DIR "/artifacts/panel-card-critical-long.png"));
 
     click(card->allowButton());
     waitUntil([] { return false; }, 300);
