@@ -82,5 +82,7 @@ TEST(SessionRowTest, ChipsSayWhatEachSessionAsksAndClicksGoToItsTerminal) {
     pane.card()->findChild<IconButton*>("goToTerminal")->click();
     EXPECT_EQ(asked, (QStringList{"codex-web", "docs"}));
     EXPECT_FALSE(pane.notice()->isVisible()) << "it worked: the old message goes";
+    QCoreApplication::processEvents();
+    pane.adjustSize();
     EXPECT_TRUE(pane.grab().save(artifacts + "/panel-card-terminal-button.png"));
 }
