@@ -21,12 +21,8 @@ struct GateNotifications : ::testing::Test {
 
     void SetUp() override {
         ASSERT_TRUE(fake.ready()) << "dbus-daemon did not start";
-        center = std::make_unique<NotificationCenter>(connect(QStringLiteral("client")));
+        center = std::make_unique<NotificationCenter>(fake.connect(QStringLiteral("client")));
         notifier = std::make_unique<GateNotifier>(store, *center);
-    }
-    QDBusConnection connect(const QString& name) { return fake.connect(name); }
-    void invoke(uint id, const QString& key, const QString& from = QStringLiteral("server")) {
-        fake.invoke(id, key, from);
     }
 };
 
@@ -38,11 +34,11 @@ TEST_F(GateNotifications, AllowOnTheNotificationAnswersTheGateAndWithdrawsIt) {
     EXPECT_TRUE(notice.body.contains(QStringLiteral("echo hi > marker.txt"))) << notice.body.toStdString();
     EXPECT_EQ(notice.actions, (QStringList{"allow", "Allow", "deny", "Deny"}));
 
-    invoke(notice.id, QStringLiteral("deny"), QStringLiteral("intruder"));
+    fake.invoke(notice.id, QStringLiteral("deny"), QStringLiteral("intruder"));
     waitUntil([] { return false; }, 300);
     ASSERT_TRUE(box->isOpen()) << "only the server we posted to answers";
 
-    invoke(notice.id, QStringLiteral("allow"));
+    fake.invoke(notice.id, QStringLiteral("allow"));
     ASSERT_TRUE(waitUntil([&] { return !box->isOpen(); }));
     EXPECT_EQ(box->decision(), Vorlix::Decision{Behavior::allow});
     EXPECT_TRUE(store.gates().isEmpty());
@@ -67,7 +63,7 @@ TEST_F(GateNotifications, CriticalOrCutGatesOfferOnlyDenyAndCloseWithTheCard) {
         EXPECT_FALSE(notice.body.contains(QStringLiteral("wipe-home")));
 
         // An Allow the notification never offered is ignored; the gate still waits.
-        invoke(notice.id, QStringLiteral("allow"));
+        fake.invoke(notice.id, QStringLiteral("allow"));
         waitUntil([] { return false; }, 300);
         ASSERT_EQ(store.gates().size(), 1);
 
@@ -79,7 +75,7 @@ TEST_F(GateNotifications, CriticalOrCutGatesOfferOnlyDenyAndCloseWithTheCard) {
 
 TEST_F(GateNotifications, MarkupServersGetEscapedTextAndNoActionsWhenTheyHaveNone) {
     fake.capabilities = {QStringLiteral("body"), QStringLiteral("body-markup")};
-    center = std::make_unique<NotificationCenter>(connect(QStringLiteral("client")));
+    center = std::make_unique<NotificationCenter>(fake.connect(QStringLiteral("client")));
     notifier = std::make_unique<GateNotifier>(store, *center);
     openPanelGate(store, "s1", "Bash", R"({"command":"cat a <b> & c"})");
     ASSERT_TRUE(waitUntil([&] { return fake.posted.size() == 1; }));
