@@ -25,10 +25,6 @@ using Vorlix::Behavior;
 namespace {
 const std::string permission = readFixture("claude/PermissionRequest.json");
 
-BridgeProcess::EnvChanges cleanEnv() {
-    return {{"GROK_HOOK_EVENT", std::nullopt}, {"GROK_SESSION_ID", std::nullopt}};
-}
-
 // The real bridge against a real Server whose events land on this test's Qt event loop.
 struct BridgeServer : ::testing::Test {
     TempHome home;
@@ -59,7 +55,7 @@ struct BridgeServer : ::testing::Test {
 TEST_F(BridgeServer, EventsReachTheStoreAndACardAnswerReachesTheAgent) {
     startServer();
     Running running;
-    BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"}, readFixture("claude/PostToolUse.json"), cleanEnv(),
+    BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"}, readFixture("claude/PostToolUse.json"), {},
                          running);
     const auto tool = finish(running);
     EXPECT_EQ(tool.exitStatus, 0);
@@ -68,7 +64,7 @@ TEST_F(BridgeServer, EventsReachTheStoreAndACardAnswerReachesTheAgent) {
     EXPECT_EQ(store.sessions().first()->activity(), "Ran Bash");
 
     BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"},
-                         readFixture("claude/tools/PermissionRequest-AskUserQuestion.json"), cleanEnv(), running);
+                         readFixture("claude/tools/PermissionRequest-AskUserQuestion.json"), {}, running);
     ASSERT_TRUE(waitUntil([&] { return store.gates().size() == 1; }));
     EXPECT_TRUE(store.gates().first()->detail().startsWith("Which database should the service use?\n- PostgreSQL"));
     store.decide(store.gates().first()->id(), Behavior::allow, SessionStore::Surface::card);
@@ -88,7 +84,7 @@ TEST_F(BridgeServer, KilledBridgesLeaveNoGhostGates) {
     startServer();
     for (int i = 0; i < 4; ++i) {
         Running running;
-        BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"}, permission, cleanEnv(), running);
+        BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"}, permission, {}, running);
         ASSERT_TRUE(waitUntil([&] { return store.gates().size() == 1 && server->activeConnections() == 1; }));
         running.kill();
         running.finish();
@@ -132,14 +128,14 @@ TEST(StaleGates, CloseWhenTheirSessionMovesOnAndRefuseLateAnswers) {
     };
     const auto send = [&](const char* file, const char* command = "rm -rf build") {
         Running running;
-        BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"}, payload(file, command), cleanEnv(), running);
+        BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"}, payload(file, command), {}, running);
         return BridgeServer::finish(running);
     };
     for (const char* closer : {"claude/PostToolUse.json", "claude/Stop.json", "claude/UserPromptSubmit.json"}) {
         SCOPED_TRACE(closer);
         Running held;
         BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"},
-                             payload("claude/PermissionRequest.json", "rm -rf build"), cleanEnv(), held);
+                             payload("claude/PermissionRequest.json", "rm -rf build"), {}, held);
         ASSERT_TRUE(waitUntil([&] { return core.store().gates().size() == 1; }));
         const QString id = core.store().gates().first()->id();
         send("claude/PreToolUse.json", "ls");
@@ -173,8 +169,8 @@ TEST_F(BridgeServer, AnOrphanedBridgeExitsAndItsGateGoes) {
     std::ofstream(payloadFile) << permission;
     Running agent;
     BridgeProcess::start(
-        {"/bin/sh", "-c", R"("$0" --source claude < "$1" & echo $!; wait)", VORLIX_BRIDGE_PATH, payloadFile}, "",
-        cleanEnv(), agent);
+        {"/bin/sh", "-c", R"("$0" --source claude < "$1" & echo $!; wait)", VORLIX_BRIDGE_PATH, payloadFile}, "", {},
+        agent);
     std::string pidLine;
     char c;
     while (::read(agent.outFD, &c, 1) == 1 && c != '\n')

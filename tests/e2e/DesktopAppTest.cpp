@@ -1,12 +1,10 @@
 #include "BridgeProcess.h"
 #include "TempHome.h"
 
-#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -20,22 +18,6 @@ struct Case {
     BridgeProcess::EnvChanges env;
     bool desktop; // a screen is measured only on the desktop
 };
-
-std::string readLogUntil(Running& running, const std::string& text, int timeoutMs = 30000) {
-    std::string log;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (log.find(text) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
-        pollfd fd{running.errFD, POLLIN, 0};
-        if (::poll(&fd, 1, 100) <= 0)
-            continue;
-        char buffer[4096];
-        const ssize_t n = ::read(running.errFD, buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        log.append(buffer, static_cast<std::size_t>(n));
-    }
-    return log;
-}
 
 TEST(DesktopApp, StartsAsATrayApplicationAndLeavesNoSocketOnTerm) {
     ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run";
@@ -53,7 +35,8 @@ TEST(DesktopApp, StartsAsATrayApplicationAndLeavesNoSocketOnTerm) {
             env[key] = value;
         Running running;
         BridgeProcess::start(c.arguments, "", env, running);
-        const std::string log = readLogUntil(running, "Vorlix Agents up.");
+        std::string log;
+        running.readErrUntil(log, "Vorlix Agents up.");
         const std::string upLine = "Vorlix Agents up. notch=false w=0 h=32 screen=";
         const auto up = log.find(upLine);
         ASSERT_NE(up, std::string::npos) << c.name << "\n" << log;

@@ -1,5 +1,6 @@
 #include "settings/WorktreesTab.h"
 #include "EventLoop.h"
+#include "GitRepo.h"
 #include "StoreEvents.h"
 #include "TempHome.h"
 #include "WidgetProbe.h"
@@ -8,21 +9,11 @@
 #include "worktrees/WorktreeScanner.h"
 
 #include <QDir>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 using namespace WidgetProbe;
 
 namespace {
-bool git(const QString& dir, const QStringList& args) {
-    QProcess process;
-    process.setWorkingDirectory(dir);
-    process.start("git",
-                  QStringList{"-c", "user.name=T", "-c", "user.email=t@example.com", "-c", "init.defaultBranch=main"} +
-                      args);
-    return process.waitForFinished(30000) && process.exitCode() == 0;
-}
-
 void work(SessionStore& store, const std::string& session, const QString& cwd) {
     store.apply(panelEvent(session, Vorlix::Canonical::preToolUse, "Bash", "{}", cwd.toStdString()));
 }
@@ -39,9 +30,7 @@ TEST(WorktreesTabTest, ScansOffTheMainThreadAndRescanFindsNewWorktrees) {
     TempHome temp;
     const QString home = QString::fromStdString(temp.path());
     const QString repo = home + "/src/shop";
-    ASSERT_TRUE(QDir().mkpath(repo));
-    ASSERT_TRUE(git(repo, {"init", "-q"}));
-    ASSERT_TRUE(git(repo, {"commit", "-q", "--allow-empty", "-m", "start"}));
+    ASSERT_TRUE(gitRepo(repo));
     ASSERT_TRUE(git(repo, {"worktree", "add", "-q", "-b", "pay", home + "/src/shop-pay"}));
 
     ASSERT_TRUE(QDir().mkpath(home + "/src/shop-pay/lib"));

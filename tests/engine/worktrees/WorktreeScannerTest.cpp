@@ -1,12 +1,12 @@
 #include "worktrees/WorktreeScanner.h"
 #include "EventLoop.h"
+#include "GitRepo.h"
 #include "TempHome.h"
 #include "TestFiles.h"
 #include "support/Log.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTimeZone>
 #include <deque>
@@ -20,25 +20,15 @@ const QDateTime t0 = QDateTime::fromSecsSinceEpoch(1'700'000'000, QTimeZone::utc
 
 struct WorktreeScannerTest : testing::Test {
     ~WorktreeScannerTest() override { qputenv("PATH", pathBefore); }
-    static void git(const QString& dir, const QStringList& arguments) {
-        QProcess process;
-        process.setWorkingDirectory(dir);
-        process.start(QStringLiteral("git"),
-                      QStringList{"-c", "user.name=t", "-c", "user.email=t@example.com"} + arguments);
-        ASSERT_TRUE(process.waitForFinished(30000) && process.exitCode() == 0)
-            << arguments.join(' ').toStdString() << process.readAllStandardError().toStdString();
-    }
-
     // A repository with one empty commit on "main".
     QString repo(const QString& name) {
-        QDir().mkpath(root + '/' + name);
-        git(root + '/' + name, {"init", "-q", "-b", "main"});
-        git(root + '/' + name, {"commit", "-q", "--allow-empty", "-m", "start"});
+        EXPECT_TRUE(gitRepo(root + '/' + name));
         return root + '/' + name;
     }
     QString worktree(const QString& repoPath, const QString& path, const QString& branch) { // no branch: detached
-        git(repoPath, QStringList{"worktree", "add", "-q"} +
-                          (branch.isEmpty() ? QStringList{"--detach"} : QStringList{"-b", branch}) + QStringList{path});
+        EXPECT_TRUE(git(repoPath, QStringList{"worktree", "add", "-q"} +
+                                      (branch.isEmpty() ? QStringList{"--detach"} : QStringList{"-b", branch}) +
+                                      QStringList{path}));
         return path;
     }
 

@@ -129,6 +129,23 @@ BridgeProcess::Result Running::finish(int timeoutMs) {
     return result;
 }
 
+bool Running::readErrUntil(std::string& log, const std::string& text, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (log.find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        pollfd fd{errFD, POLLIN, 0};
+        if (::poll(&fd, 1, 100) <= 0)
+            continue;
+        char buffer[4096];
+        const ssize_t n = ::read(errFD, buffer, sizeof buffer);
+        if (n <= 0)
+            return false;
+        log.append(buffer, static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
 void Running::kill() {
     if (pid > 0)
         ::kill(pid, SIGKILL);
