@@ -192,11 +192,11 @@ TEST_F(BridgeServer, MalformedLinesSilentPeersAndEndlessLinesLeaveTheStoreUntouc
     QStringList logged;
     Log::setSink([&logged](const QString& text) { logged << text; });
     startServer();
-    // Not JSON, not an event, an agent's own event name instead of a canonical one, too deep, not UTF-8.
+    // Not JSON, not an event, an agent's own event name instead of a canonical one, not UTF-8 (too deep: on the real
+    // stack, in the optimised server test).
     const std::string agentName =
         R"({"id":"x","source":"claude","event":"PostToolUse","rawEvent":"x","gating":false,"terminal":{"ppid":1},"ts":1})";
-    const std::string deep(5000, '[');
-    for (const char* line : {"{", "[]", "{}", R"({"id":"x"})", agentName.c_str(), deep.c_str(), "\xff\xfe"}) {
+    for (const char* line : {"{", "[]", "{}", R"({"id":"x"})", agentName.c_str(), "\xff\xfe"}) {
         int fd = UnixSocket::connect(Vorlix::socketPath());
         UnixSocket::writeLine(fd, line);
         char byte;

@@ -38,21 +38,21 @@ TEST(WorktreesTabTest, ScansOffTheMainThreadAndRescanFindsNewWorktrees) {
     work(store, "codex-1", home + "/src/shop-pay/lib");
     WorktreeScanner scanner;
     WorktreesTab tab(store, scanner);
-    EXPECT_NE(label(&tab, "Scanning\u2026"), nullptr);
-    EXPECT_FALSE(button(&tab, "Rescan")->isEnabled());
+    EXPECT_NE(withText<QLabel>(&tab, "Scanning\u2026"), nullptr);
+    EXPECT_FALSE(withText<FlatButton>(&tab, "Rescan")->isEnabled());
 
     ASSERT_TRUE(waitUntil([&] { return !scanner.running(); }));
     settle();
-    EXPECT_EQ(label(&tab, "Scanning\u2026"), nullptr);
+    EXPECT_EQ(withText<QLabel>(&tab, "Scanning\u2026"), nullptr);
     EXPECT_EQ(paths(&tab), QStringList({"~/src/shop-pay", "~/src/shop"}));
-    EXPECT_NE(label(&tab, "ACTIVE \u00B7 Codex"), nullptr);
-    EXPECT_NE(label(&tab, "pay"), nullptr);
+    EXPECT_NE(withText<QLabel>(&tab, "ACTIVE \u00B7 Codex"), nullptr);
+    EXPECT_NE(withText<QLabel>(&tab, "pay"), nullptr);
 
     ASSERT_TRUE(git(repo, {"worktree", "add", "-q", "--detach", home + "/src/shop-try"}));
     work(store, "claude-2", home + "/src/shop-try");
-    button(&tab, "Rescan")->click();
+    withText<FlatButton>(&tab, "Rescan")->click();
     ASSERT_TRUE(waitUntil([&] { return !scanner.running(); }));
     settle();
     EXPECT_EQ(paths(&tab), QStringList({"~/src/shop-try", "~/src/shop-pay", "~/src/shop"}));
-    EXPECT_NE(label(&tab, "ACTIVE \u00B7 Claude Code"), nullptr);
+    EXPECT_NE(withText<QLabel>(&tab, "ACTIVE \u00B7 Claude Code"), nullptr);
 }

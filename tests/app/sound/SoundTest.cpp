@@ -45,9 +45,8 @@ TEST(CueSynth, CuesStayWithinFullScale) {
     // The alert peaks at 0.55 + 0.35 on its first samples when the noise is at its extreme.
     const std::vector<float> loudest = CueSynth::render(Cue::needsApproval, [] { return 1.0; });
     EXPECT_NEAR(loudest.front(), 0.9, 0.01);
-    // Each blip is followed by 1543 samples of silence, also after the last.
+    // The last blip fades out before the buffer ends: no click.
     EXPECT_TRUE(std::all_of(loudest.end() - 1543, loudest.end(), [](float s) { return s == 0.0f; }));
-    EXPECT_NE(loudest[3307 + 1543], 0.0f);
 }
 
 // What the output pulls: the start-up cue once it runs, a new cue cutting off the playing one, silence when idle
