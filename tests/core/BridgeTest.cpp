@@ -86,12 +86,12 @@ TEST(Bridge, SendsAWellFormedEventWithTerminalFacts) {
     ASSERT_TRUE(event);
     EXPECT_EQ(event->event, Canonical::postToolUse);
     EXPECT_FALSE(event->gating);
-    EXPECT_EQ(event->terminal.tmuxPane, "");
-    EXPECT_EQ(event->terminal.termProgram, "tmux");
-    EXPECT_FALSE(event->terminal.kittyWindowID);
-    EXPECT_EQ(event->terminal.tmuxSocket, "/tmp/tmux-1000/default");
-    EXPECT_FALSE(event->terminal.kittyListenOn);
-    EXPECT_EQ(event->terminal.ppid, getpid());
+    TerminalContext terminal;
+    terminal.termProgram = "tmux";
+    terminal.tmuxPane = "";
+    terminal.ppid = getpid();
+    terminal.tmuxSocket = "/tmp/tmux-1000/default";
+    EXPECT_EQ(event->terminal, terminal);
     EXPECT_EQ(event->id.size(), 36u);
     EXPECT_EQ(event->id[14], '4');
     EXPECT_GT(event->ts, 1.7e9);

@@ -19,8 +19,8 @@ namespace {
 // What the bridge reads to name the agent and its terminal: the shell running the tests may have any of it.
 bool agentVariable(const std::string& name) {
     static const char* const exact[] = {
-        "TMUX",         "TMUX_PANE",           "WEZTERM_PANE", "KITTY_WINDOW_ID", "KITTY_LISTEN_ON",
-        "TERM_PROGRAM", "TERM_PROGRAM_VERSION"};
+        "TMUX",         "TMUX_PANE",        "WEZTERM_PANE",   "KITTY_WINDOW_ID", "KITTY_LISTEN_ON",
+        "TERM_PROGRAM", "ITERM_SESSION_ID", "TERM_SESSION_ID"};
     for (const char* candidate : exact)
         if (name == candidate)
             return true;
