@@ -4,16 +4,12 @@
 #include <filesystem>
 #include <stdexcept>
 #include <sys/stat.h>
-#include <vector>
 
 TempHome::TempHome() {
     // Short base path: socket paths under it must stay well below the 103-byte limit.
-    std::string pattern = "/tmp/vh-XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (mkdtemp(buffer.data()) == nullptr)
+    m_path = "/tmp/vh-XXXXXX";
+    if (mkdtemp(m_path.data()) == nullptr)
         throw std::runtime_error("mkdtemp failed");
-    m_path = buffer.data();
     for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME",
                              "XDG_DESKTOP_DIR", "XDG_RUNTIME_DIR"}) {
         const char* old = std::getenv(name);
