@@ -15,12 +15,9 @@
 namespace fs = std::filesystem;
 
 namespace {
-BridgeProcess::EnvChanges appEnv(const std::string& home, BridgeProcess::EnvChanges extra = {}) {
-    BridgeProcess::EnvChanges env = {
+BridgeProcess::EnvChanges appEnv(const std::string& home) {
+    return {
         {"HOME", home}, {"VORLIX_REMOTE", std::nullopt}, {"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}};
-    for (auto& [k, v] : extra)
-        env[k] = v;
-    return env;
 }
 
 // The headless application as a child process, its log read line by line.
@@ -28,8 +25,8 @@ struct App {
     Running running;
     std::string log;
 
-    App(const std::string& home, BridgeProcess::EnvChanges extra = {}) {
-        BridgeProcess::start({VORLIX_APP_PATH, "--headless"}, "", appEnv(home, std::move(extra)), running);
+    explicit App(const std::string& home) {
+        BridgeProcess::start({VORLIX_APP_PATH, "--headless"}, "", appEnv(home), running);
     }
     ~App() {
         if (running.pid > 0) {
@@ -90,21 +87,27 @@ TEST(HeadlessApp, AnswersARealBridgeJournalsItAndCleansUpOnTerm) {
 }
 
 // A FIFO or a device in place of a data file once hung the start before the socket opened, so every gate failed
-// open unseen. Each is now set aside and the application answers as usual.
+// open unseen. Each is now set aside (a day of the journal is only skipped, never moved) and the application
+// answers as usual.
 TEST(HeadlessApp, StartsAndAnswersWhateverSitsInPlaceOfItsDataFiles) {
-    const std::pair<std::string, bool> cases[] = {
-        {".vorlix-agents/data/rules.json", true},
-        {".vorlix-agents/data/rules.json", false},
-        {".vorlix-agents/data/game.json", true},
-        {".config/vorlix-agents/preferences.json", true},
-        {".vorlix-agents/audit/" + today() + ".jsonl", true},
+    const std::string movedAside = " is unusable (not a regular file); moved to";
+    const struct {
+        std::string file;
+        bool fifo;
+        std::string logged;
+    } cases[] = {
+        {".vorlix-agents/data/rules.json", true, movedAside},
+        {".vorlix-agents/data/rules.json", false, movedAside},
+        {".vorlix-agents/data/game.json", true, movedAside},
+        {".config/vorlix-agents/preferences.json", true, movedAside},
+        {".vorlix-agents/audit/" + today() + ".jsonl", true, " is not a regular file; not read"},
     };
-    for (const auto& [file, fifo] : cases) {
-        SCOPED_TRACE(file + (fifo ? " as a FIFO" : " as a link to /dev/zero"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file + (c.fifo ? " as a FIFO" : " as a link to /dev/zero"));
         TempHome home;
-        const fs::path path = fs::path(home.path()) / file;
+        const fs::path path = fs::path(home.path()) / c.file;
         fs::create_directories(path.parent_path());
-        if (fifo)
+        if (c.fifo)
             ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
         else
             fs::create_symlink("/dev/zero", path);
@@ -112,12 +115,7 @@ TEST(HeadlessApp, StartsAndAnswersWhateverSitsInPlaceOfItsDataFiles) {
         ASSERT_TRUE(app.waitForLog("Vorlix Agents up.")) << app.log;
         const auto answer = BridgeProcess::bridge("claude", gitStatus, appEnv(home.path()), 2000);
         EXPECT_NE(answer.out.find("auto-approved (safe)"), std::string::npos) << answer.out << app.log;
-        // A data file is moved aside; the journal's day file is passed over where it is.
-        const bool journal = file.starts_with(".vorlix-agents/audit");
-        EXPECT_NE(app.log.find(path.string() + (journal ? " is not a regular file; not read"
-                                                        : " is unusable (not a regular file); moved to")),
-                  std::string::npos)
-            << app.log;
+        EXPECT_NE(app.log.find(path.string() + c.logged), std::string::npos) << app.log;
         EXPECT_EQ(app.stop(SIGTERM).exitStatus, 0);
     }
 }

@@ -67,12 +67,15 @@ ExpandedPane::ExpandedPane(SessionStore& store, const NotchGeometry& geo, Action
     m_cardHolder = new QWidget(this);
     auto* cardColumn = new QVBoxLayout(m_cardHolder);
     cardColumn->setContentsMargins(0, Metrics::wideGap, 0, 0);
-    m_card = new GateCard([this](Gate& gate, Vorlix::Behavior behavior) { m_store.decide(gate.id(), behavior, SessionStore::Surface::card); },
-                          [this](const Gate& gate) {
-                              if (m_actions.onTeachRule)
-                                  m_actions.onTeachRule(gate);
-                          },
-                          clock, m_cardHolder);
+    m_card = new GateCard(
+        [this](Gate& gate, Vorlix::Behavior behavior) {
+            m_store.decide(gate.id(), behavior, SessionStore::Surface::card);
+        },
+        [this](const Gate& gate) {
+            if (m_actions.onTeachRule)
+                m_actions.onTeachRule(gate);
+        },
+        clock, m_cardHolder);
     cardColumn->addWidget(m_card);
     layout->addWidget(m_cardHolder);
 

@@ -74,8 +74,10 @@ QWidget* SettingsBlocks::promise(const QString& symbol, const QString& text) {
     QBoxLayout* layout = row(widget, 11);
     layout->addWidget(new SymbolView(symbol, 12, 18, Palette::withOpacity(Palette::positive(), 0.85)), 0,
                       Qt::AlignVCenter);
-    layout->addWidget(label(text, Type::body(), Palette::text2()), 0, Qt::AlignVCenter);
-    layout->addStretch(1);
+    // Wrapped, so a long promise never widens the page past the window.
+    QLabel* words = label(text, Type::body(), Palette::text2());
+    words->setWordWrap(true);
+    layout->addWidget(words, 1, Qt::AlignVCenter);
     return widget;
 }
 

@@ -32,8 +32,7 @@ bool isToolFailure(const Vorlix::Event& event) {
 }
 } // namespace
 
-SessionStore::SessionStore(const Clock& clock, QObject* parent) : QObject(parent), m_clock(clock) {
-}
+SessionStore::SessionStore(const Clock& clock, QObject* parent) : QObject(parent), m_clock(clock) {}
 
 SessionStore::~SessionStore() {
     qDeleteAll(m_gates);

@@ -73,19 +73,19 @@ TEST_F(AgentsTabTest, RowsShowEachStatusAndTheirButtonsCallTheInstaller) {
 
 TEST_F(AgentsTabTest, PickerAndSwitchesWriteThePreferences) {
     Installer installer(home, QStringLiteral(VORLIX_BRIDGE_PATH));
-    // A hand-written 2 means nothing the picker offers: it reads as read-only.
+    // A hand-written 2 is out of range: it reads as the nearest level, trusted.
     put("prefs.json", R"({"autoApproveLevel": 2})");
     Prefs prefs(home + "/prefs.json", home + "/autostart");
     AgentsTab tab(installer, prefs);
     auto* picker = named<SegmentedPicker>(&tab, "autoApprove");
     ASSERT_NE(picker, nullptr);
-    EXPECT_EQ(picker->current(), 1);
-    EXPECT_EQ(named<QLabel>(&tab, "levelDescription")->text(), Prefs::levelDescription(0));
+    EXPECT_EQ(picker->current(), 2);
+    EXPECT_EQ(named<QLabel>(&tab, "levelDescription")->text(), Prefs::levelDescription(1));
 
     const struct {
         int segment;
         int level;
-    } choices[] = {{0, -1}, {2, 1}, {1, 0}};
+    } choices[] = {{0, -1}, {1, 0}, {2, 1}};
     for (const auto& choice : choices) {
         SCOPED_TRACE(choice.segment);
         picker = named<SegmentedPicker>(&tab, "autoApprove");

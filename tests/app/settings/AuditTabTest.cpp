@@ -31,7 +31,7 @@ TEST_F(AuditTabTest, EachKindHasItsDotAndLabel) {
     AuditTab tab(audit);
     EXPECT_TRUE(tab.findChildren<Dot*>().isEmpty());
     QMap<QString, QColor> seen;
-    qsizetype decisions = 0;
+    int labelled = 0;
     for (const QString kind : {"tool", "approved", "denied", "auto-allowed", "auto-denied"}) {
         SCOPED_TRACE(kind.toStdString());
         audit.record({clock.now(), "grok", "s1", "shop", kind, "Bash", "", 1});
@@ -39,8 +39,8 @@ TEST_F(AuditTabTest, EachKindHasItsDotAndLabel) {
         const QList<Dot*> dots = tab.findChildren<Dot*>();
         ASSERT_FALSE(dots.isEmpty());
         seen[kind] = dots[0]->color();
-        decisions += kind == "tool" ? 0 : 1;
-        EXPECT_EQ(tab.findChildren<QLabel*>("kind").size(), decisions);
+        labelled += kind == "tool" ? 0 : 1;
+        EXPECT_EQ(tab.findChildren<QLabel*>("kind").size(), labelled);
     }
     EXPECT_NE(seen["approved"], seen["denied"]);
     EXPECT_NE(seen["approved"], seen["auto-allowed"]);

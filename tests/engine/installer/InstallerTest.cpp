@@ -276,8 +276,8 @@ TEST_F(InstallerTest, CodexIsInstalledOnlyOnceEveryHookOfOursIsTrusted) {
     json written = HookConfig::codexHooks("/home/dev");
     EXPECT_EQ(written["UserPromptSubmit"], written["SessionStart"]);
     EXPECT_LE(written["SessionEnd"][0]["hooks"][0]["timeout"].get<int>(), 3);
-    for (const auto& [event, groups] :
-         json::parse(fixture("agents/codex/trust/hooks.json").toStdString()).at("hooks").items())
+    const json trusted = json::parse(fixture("agents/codex/trust/hooks.json").toStdString());
+    for (const auto& [event, groups] : trusted.at("hooks").items())
         EXPECT_EQ(written.at(event), groups) << event;
 }
 

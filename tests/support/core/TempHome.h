@@ -7,7 +7,7 @@
 
 /// A fresh temporary HOME for one test: set on construction, removed and restored on destruction.
 /// XDG variables are cleared so every XDG location derives from the temporary HOME too, and XDG_RUNTIME_DIR is a
-/// private folder inside it; all are restored on destruction.
+/// private temporary folder beside it; all are restored on destruction.
 class TempHome {
 public:
     TempHome();
@@ -19,5 +19,6 @@ public:
 
 private:
     std::string m_path;
+    std::string m_runtime;
     std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
 };
