@@ -1,5 +1,4 @@
 #include "sprites/PixelSprite.h"
-#include "sprites/Creature.h"
 
 #include <gtest/gtest.h>
 
@@ -51,21 +50,6 @@ TEST(PixelSprite, DitherLightsTenAndFiveCellsOfSixteen) {
         }
         EXPECT_EQ(count, c.litCells) << c.intensity;
     }
-}
-
-// Every bitmap is 16 × 16, and composing body and crown keeps each cell's own intensity.
-TEST(PixelSprite, FramesAreWholeGridsAndKeepTheirIntensities) {
-    for (Source agent : Vorlix::allSources) {
-        for (const Creature::Bitmap& body : Creature::body(agent))
-            EXPECT_TRUE(std::all_of(body.begin(), body.end(), [](const auto& row) { return row.size() == 16u; }));
-    }
-    for (SpriteKind kind : allSpriteKinds) {
-        for (const Creature::Bitmap& crown : Creature::crown(kind))
-            EXPECT_TRUE(std::all_of(crown.begin(), crown.end(), [](const auto& row) { return row.size() == 16u; }));
-    }
-    const auto& cache = PixelSprite::cache();
-    EXPECT_DOUBLE_EQ(cache.value(QStringLiteral("grok-error"))[1][1][3], 0.3);
-    EXPECT_DOUBLE_EQ(cache.value(QStringLiteral("grok-error"))[0][1][2], 0.62);
 }
 
 } // namespace
