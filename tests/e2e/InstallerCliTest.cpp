@@ -33,7 +33,6 @@ TEST_F(InstallerCliTest, OnlyWhatHappenedIsClaimed) {
          "",
          "Failed: Codex is not on this machine (no ~/.codex, no codex on PATH), so nothing was changed. Add --force "
          "to install its hooks anyway.\n"},
-        {{"evict", "Vibe Island", "kiro"}, 1, "", "Kiro CLI has no installer: its hooks are set up by hand.\n"},
         {{"install", "--force", "codex"},
          0,
          "Installed hooks for Codex. Open Codex and trust them in /hooks \u2014 Codex runs no hook until you do.\n",
@@ -48,7 +47,6 @@ TEST_F(InstallerCliTest, OnlyWhatHappenedIsClaimed) {
          ""},
         {{"install", "--force"}, 2, "", ""},
         {{"install", "--force", "--force", "codex"}, 2, "", ""},
-        {{"uninstall", "--force", "codex"}, 2, "", ""},
     };
     for (const auto& c : cases) {
         const BridgeProcess::Result result = run(c.args);
