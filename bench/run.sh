@@ -13,9 +13,9 @@ for program in "$build"/bench/bench_*; do
     fi
     echo "== ${name#bench_}"
     home=$(mktemp -d /tmp/vb-XXXXXX)
-    # The start-up and terminal benchmarks measure the desktop on a real X server.
+    # The start-up, panel and terminal benchmarks measure the desktop on a real X server.
     wrap=()
-    case "$name" in bench_app_start|bench_terminal_jump) wrap=(xvfb-run -a -s "-screen 0 1280x800x24") ;; esac
+    case "$name" in bench_app_start|bench_panel_open|bench_terminal_jump) wrap=(xvfb-run -a -s "-screen 0 1280x800x24") ;; esac
     if ! HOME="$home" XDG_CONFIG_HOME= QT_QPA_PLATFORM=offscreen "${wrap[@]}" "$program"; then
         echo "${name#bench_}: FAILED"
         status=1

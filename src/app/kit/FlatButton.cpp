@@ -24,6 +24,13 @@ FlatButton::FlatButton(const QString& title, QColor tint, bool filled, bool wide
     setSizePolicy(wide ? QSizePolicy::Expanding : QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
+void FlatButton::setFilled(bool filled) {
+    if (filled == m_filled)
+        return;
+    m_filled = filled;
+    update();
+}
+
 QColor FlatButton::background(double progress) const {
     if (m_filled)
         return Palette::mix(Palette::withOpacity(m_tint, 0.9), m_tint, progress);
@@ -48,8 +55,10 @@ QSize FlatButton::minimumSizeHint() const {
 void FlatButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
+    if (!isEnabled())
+        painter.setOpacity(0.4);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(background(hoverProgress()));
+    painter.setBrush(background(isEnabled() ? hoverProgress() : 0));
     painter.drawRoundedRect(QRectF(rect()), 8, 8);
     painter.setPen(textColor());
     painter.setFont(font());

@@ -44,13 +44,17 @@ QString GateNotifier::summary(const SessionStore& store, const Gate& gate) {
 
 QString GateNotifier::body(const Gate& gate) {
     QString detail = gate.detail().isEmpty() ? QStringLiteral("(no arguments)") : gate.detail();
-    if (detail.size() > detailLimit)
-        detail = detail.left(detailLimit) + QChar(0x2026);
+    if (cut(gate))
+        detail = detail.left(detailLimit) + QStringLiteral("\u2026\nopen the panel to see all");
     return riskLabel(gate.risk().level) + QStringLiteral(" · ") + gate.toolName() + QLatin1Char('\n') + detail;
 }
 
+bool GateNotifier::cut(const Gate& gate) {
+    return gate.detail().size() > detailLimit;
+}
+
 QStringList GateNotifier::actions(const Gate& gate) {
-    if (gate.risk().level == Risk::critical)
+    if (gate.risk().level == Risk::critical || cut(gate))
         return {denyKey, QStringLiteral("Deny")};
     return {allowKey, QStringLiteral("Allow"), denyKey, QStringLiteral("Deny")};
 }

@@ -22,8 +22,12 @@ public:
     ~GateNotifier() override;
 
     static QString summary(const SessionStore& store, const Gate& gate);
+    /// Risk, tool and detail; a detail too long for a notification is cut and says where the rest is.
     static QString body(const Gate& gate);
-    /// Allow and Deny, except for critical gates, which can only be denied from here.
+    /// Whether the body had to cut the detail.
+    static bool cut(const Gate& gate);
+    /// Allow and Deny, except for critical gates and cut bodies, which can only be denied from here: nobody allows
+    /// what they could not see.
     static QStringList actions(const Gate& gate);
 
     void notifyAchievement(const Achievement& achievement);

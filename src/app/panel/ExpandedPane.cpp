@@ -95,8 +95,10 @@ void ExpandedPane::refresh() {
         m_bannerText->setText(QStringLiteral("two agents editing ") + conflicts.constFirst());
 
     const auto active = m_store.activeGate();
-    if (active)
+    if (active) {
         m_card->setGate(*active->session, *active->gate);
+        m_card->setMoreWaiting(m_store.gates().size() - 1);
+    }
     m_cardHolder->setVisible(active.has_value());
     m_list->setVisible(!active.has_value());
     m_list->setSessions(m_store.sessions());

@@ -1,6 +1,7 @@
 #include "panel/GateCard.h"
 
 #include "kit/Dot.h"
+#include "kit/ElidedLabel.h"
 #include "kit/FlatButton.h"
 #include "kit/Metrics.h"
 #include "kit/Palette.h"
@@ -10,8 +11,9 @@
 #include "kit/Type.h"
 #include "panel/BossBanner.h"
 #include "panel/DetailBox.h"
-#include "risk/RiskEngine.h"
+#include "risk/RuleStore.h"
 #include "sprites/SpriteView.h"
+#include "support/VisibleText.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -63,17 +65,21 @@ GateCard::GateCard(Decide decide, TeachRule teachRule, const Clock& clock, QWidg
     risk->addWidget(m_riskDot, 0, Qt::AlignVCenter);
     m_riskLabel = PlainLabel::make(QString(), riskFont(), Palette::positive(), this);
     risk->addWidget(m_riskLabel);
-    m_reasons = PlainLabel::make(QString(), Type::caption(), Palette::text3(), this);
-    m_reasons->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_reasons = new ElidedLabel(QString(), Qt::ElideRight, this);
+    PlainLabel::style(m_reasons, Type::caption(), Palette::text3());
     risk->addWidget(m_reasons, 1);
     // Without reasons the risk line keeps its words at the left, as a stretch would.
     m_noReasons = new QWidget(this);
     m_noReasons->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Minimum);
     risk->addWidget(m_noReasons, 1);
+    m_moreWaiting = PlainLabel::make(QString(), Type::mono(11, QFont::Medium), Palette::caution(), this);
+    m_moreWaiting->hide();
+    risk->addWidget(m_moreWaiting);
     column->addLayout(risk);
 
-    m_detail = new DetailBox(QString(), std::nullopt, Palette::card(), this);
+    m_detail = new DetailBox(this);
     column->addWidget(m_detail);
+    connect(m_detail, &DetailBox::readToEndChanged, this, &GateCard::updateAnswers);
 
     m_alwaysAllow = new TickBox(QString(), Palette::positive(), this);
     column->addWidget(m_alwaysAllow);
@@ -110,17 +116,32 @@ void GateCard::setGate(const Session& session, Gate& gate) {
     m_riskDot->setColor(Palette::risk(level));
     m_riskLabel->setText(riskLabel(level));
     PlainLabel::style(m_riskLabel, riskFont(), Palette::risk(level));
-    m_reasons->setText(gate.risk().reasons.join(QStringLiteral(" \u00b7 ")));
+    m_reasons->setFullText(VisibleText::oneLine(gate.risk().reasons.join(QStringLiteral(" \u00b7 "))));
     m_reasons->setVisible(!gate.risk().reasons.isEmpty());
     m_noReasons->setVisible(gate.risk().reasons.isEmpty());
 
+    // Elevated and critical calls show all they can and must be read to the end; the safe answer is the easy one.
+    m_mustRead = !offersRule(level);
     m_detail->setContent(gate.detail(), gate.change(),
-                         critical ? Palette::withOpacity(Palette::danger(), 0.10) : Palette::card());
+                         critical ? Palette::withOpacity(Palette::danger(), 0.10) : Palette::card(), m_mustRead);
+    m_deny->setFilled(m_mustRead);
+    m_allow->setFilled(!m_mustRead);
 
     m_alwaysAllow->setChecked(false);
     m_alwaysAllow->setVisible(offersRule(level));
-    m_alwaysAllow->setText(
-        QStringLiteral("Always allow \"%1\"").arg(RiskEngine::ruleKey(gate.toolName(), gate.detail())));
+    m_alwaysAllow->setText(RuleStore::offerLabel(gate.toolName(), gate.detail()));
+    updateAnswers();
+}
+
+void GateCard::setMoreWaiting(qsizetype count) {
+    m_moreWaiting->setVisible(count > 0);
+    m_moreWaiting->setText(QStringLiteral("+%1 more waiting").arg(count));
+}
+
+void GateCard::updateAnswers() {
+    const bool canAllow = !m_mustRead || m_detail->readToEnd();
+    m_allow->setEnabled(canAllow);
+    m_allow->setToolTip(canAllow ? QString() : QStringLiteral("Scroll to the end of the request to allow it"));
 }
 
 TickBox* GateCard::alwaysAllowBox() const {
@@ -134,6 +155,8 @@ bool GateCard::offersRule(Risk level) {
 // A second click while the store removes this gate must not answer again.
 void GateCard::answer(Vorlix::Behavior behavior) {
     if (m_answered || !m_gate)
+        return;
+    if (behavior == Vorlix::Behavior::allow && !m_allow->isEnabled())
         return;
     m_answered = true;
     if (behavior == Vorlix::Behavior::allow && alwaysAllowBox() && m_alwaysAllow->isChecked() && m_teachRule)

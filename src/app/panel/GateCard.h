@@ -13,6 +13,7 @@
 class BossBanner;
 class DetailBox;
 class Dot;
+class ElidedLabel;
 class FlatButton;
 class QLabel;
 class SpriteView;
@@ -20,7 +21,8 @@ class TickBox;
 class ToolCapsule;
 
 /// The approval card for the oldest waiting request: who asks, how risky it is, what exactly, and the answers.
-/// Built once; each gate it is given updates it in place.
+/// Built once; each gate it is given updates it in place. On an elevated or critical call Deny is the emphasised
+/// answer, and Allow waits until the whole detail has been in view.
 class GateCard final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(GateCard)
@@ -32,8 +34,10 @@ public:
     /// teachRule runs before decide(allow) when "always allow" is ticked.
     GateCard(Decide decide, TeachRule teachRule, const Clock& clock = Clock::system(), QWidget* parent = nullptr);
 
-    /// Shows this gate; a gate other than the one on show starts unticked and unanswered.
+    /// Shows this gate; a gate other than the one on show starts unticked, unanswered and scrolled to the top.
     void setGate(const Session& session, Gate& gate);
+    /// How many gates wait behind this one ("+2 more waiting"); none shows nothing.
+    void setMoreWaiting(qsizetype count);
     /// The gate on show; empty once it is gone.
     QString gateId() const { return m_gateId; }
     /// Only trivial and normal requests may become rules.
@@ -43,15 +47,19 @@ public:
     FlatButton* denyButton() const { return m_deny; }
     /// Absent for elevated and critical requests.
     TickBox* alwaysAllowBox() const;
+    DetailBox* detailBox() const { return m_detail; }
+    QLabel* moreWaitingLabel() const { return m_moreWaiting; }
 
 private:
     void answer(Vorlix::Behavior behavior);
+    void updateAnswers();
 
     Decide m_decide;
     TeachRule m_teachRule;
     QPointer<Gate> m_gate;
     QString m_gateId;
     bool m_answered = false;
+    bool m_mustRead = false;
 
     BossBanner* m_banner = nullptr;
     SpriteView* m_sprite = nullptr;
@@ -60,8 +68,9 @@ private:
     ToolCapsule* m_tool = nullptr;
     Dot* m_riskDot = nullptr;
     QLabel* m_riskLabel = nullptr;
-    QLabel* m_reasons = nullptr;
+    ElidedLabel* m_reasons = nullptr;
     QWidget* m_noReasons = nullptr;
+    QLabel* m_moreWaiting = nullptr;
     DetailBox* m_detail = nullptr;
     TickBox* m_alwaysAllow = nullptr;
     FlatButton* m_allow = nullptr;

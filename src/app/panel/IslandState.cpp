@@ -35,3 +35,10 @@ void IslandState::startLap(Vorlix::Source agent) {
     m_lapEnd.start();
     emit changed();
 }
+
+void IslandState::setMeasuredHeight(double height) {
+    if (height == m_measuredHeight)
+        return;
+    m_measuredHeight = height;
+    emit measuredHeightChanged();
+}

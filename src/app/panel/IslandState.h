@@ -33,11 +33,12 @@ public:
     void startLap(Vorlix::Source agent);
     /// The open island's content height, as the view last laid it out.
     double measuredHeight() const { return m_measuredHeight; }
-    void setMeasuredHeight(double height) { m_measuredHeight = height; }
+    void setMeasuredHeight(double height);
 
 signals:
     /// The mode, the pointer or the lap's agent may have changed.
     void changed();
+    void measuredHeightChanged();
 
 private:
     SessionStore& m_store;

@@ -6,6 +6,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
+#include <cmath>
 
 NotchPanel::NotchPanel(SessionStore& store, const NotchGeometry& geo, NotchView::Actions actions, const Clock& clock,
                        QObject* parent)
@@ -18,6 +19,18 @@ NotchPanel::NotchPanel(SessionStore& store, const NotchGeometry& geo, NotchView:
         trackHover();
         resize();
     });
+    // Opening on a gate must not wait for the next tick; posted, so the view has refreshed and measured first.
+    connect(&m_island, &IslandState::changed, this, &NotchPanel::scheduleResize);
+    connect(&m_island, &IslandState::measuredHeightChanged, this, &NotchPanel::scheduleResize);
+    // A gate that arrives while another window covers the island brings it back on top.
+    connect(&m_store, &SessionStore::gatesChanged, m_window.get(), [this] {
+        if (!m_store.gates().isEmpty())
+            m_window->bringToFront();
+    });
+    // The screen it hangs from may go, or stop being the primary one: measure again, never keep the old one.
+    connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, &NotchPanel::followScreens);
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, &NotchPanel::followScreens);
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, &NotchPanel::followScreens);
 }
 
 NotchPanel::NotchPanel(AppCore& core, const NotchGeometry& geo, std::function<void()> onSettings,
@@ -41,29 +54,54 @@ QString NotchPanel::firstActivity() const {
     return m_store.sessions().isEmpty() ? QString() : m_store.sessions().constFirst()->activity();
 }
 
-QRectF NotchPanel::screenFrame() const {
-    QScreen* primary = QGuiApplication::primaryScreen();
-    QScreen* screen = m_geo.screen != nullptr ? m_geo.screen : primary;
-    if (screen == nullptr || primary == nullptr)
-        return {};
-    return ScreenSpace(primary->geometry()).up(screen->geometry());
+void NotchPanel::scheduleResize() {
+    if (m_resizePending)
+        return;
+    m_resizePending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_resizePending = false;
+            resize();
+        },
+        Qt::QueuedConnection);
+}
+
+void NotchPanel::followScreens() {
+    m_geo = NotchGeometry::detect();
+    m_lastScreen = QRect();
+    resize();
 }
 
 void NotchPanel::trackHover() {
     QScreen* primary = QGuiApplication::primaryScreen();
     if (primary == nullptr)
         return;
-    const QRectF hot =
-        PanelLayout::hotArea(m_island.hovering(), m_store.sessions().size(), firstActivity(), m_geo, screenFrame());
-    m_island.setHovering(PanelLayout::contains(hot, ScreenSpace(primary->geometry()).pointer(pointer())));
+    const ScreenSpace space(primary->geometry());
+    const QRectF hot = PanelLayout::hotArea(m_island.hovering(), m_store.sessions().size(), firstActivity(), m_geo,
+                                            space.up(NotchGeometry::frameOf(m_geo)));
+    m_island.setHovering(PanelLayout::contains(hot, space.pointer(pointer())));
 }
 
 bool NotchPanel::resize() {
+    m_view->refreshNow();
+    QScreen* primary = QGuiApplication::primaryScreen();
+    if (primary == nullptr)
+        return false;
+    // Read afresh every time: a resolution change moves the top edge.
+    const QRect screen = NotchGeometry::frameOf(m_geo);
+    const QRect available = NotchGeometry::availableFrameOf(m_geo);
+    m_view->setRoom(available.bottom() + 1 - screen.top());
     const PanelLayout::Target target = PanelLayout::target(m_island.open(), m_store.sessions().size(), firstActivity(),
                                                            m_geo, m_island.measuredHeight());
-    if (target == m_last)
+    if (target == m_last && screen == m_lastScreen)
         return false;
     m_last = target;
-    m_window->layout(target.size, m_geo, target.notchLeading);
+    m_lastScreen = screen;
+    const ScreenSpace space(primary->geometry());
+    const QRectF qt = space.qt(PanelLayout::frame(target, m_geo, space.up(screen)));
+    const QRect frame(static_cast<int>(std::round(qt.x())), static_cast<int>(std::round(qt.y())),
+                      static_cast<int>(std::ceil(qt.width())), static_cast<int>(std::ceil(qt.height())));
+    m_window->layout(frame, {m_geo.hasNotch ? m_geo.notchWidth : 0, m_geo.notchHeight, m_island.open()});
     return true;
 }

@@ -15,7 +15,8 @@
 class AppCore;
 
 /// The shell's panel step: the view inside the window, shown at the top of the screen, and the 60 ms loop that
-/// follows the pointer and sizes the island.
+/// follows the pointer and sizes the island. The island is resized as soon as it opens, closes or its content
+/// changes height, not only on the next tick; it follows screens as they come and go.
 class NotchPanel final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(NotchPanel)
@@ -34,12 +35,13 @@ public:
     void show();
     /// Opens the island when the pointer touches it, closes it when the pointer leaves the larger open area.
     void trackHover();
-    /// Hands the window a new frame when the wanted size or notch offset changed; true when it did.
+    /// Hands the window a new frame when the wanted size, notch offset or screen changed; true when it did.
     bool resize();
 
     IslandState& island() { return m_island; }
     NotchWindow& window() { return *m_window; }
     NotchView& view() { return *m_view; }
+    const NotchGeometry& geometry() const { return m_geo; }
     /// The pointer in Qt's global coordinates; tests put it where they want.
     std::function<QPoint()> pointer;
 
@@ -49,13 +51,16 @@ signals:
 
 private:
     QString firstActivity() const;
-    QRectF screenFrame() const;
+    void scheduleResize();
+    void followScreens();
 
     SessionStore& m_store;
-    const NotchGeometry m_geo;
+    NotchGeometry m_geo;
     IslandState m_island;
     NotchView* m_view;
     std::unique_ptr<NotchWindow> m_window;
     PanelLayout::Target m_last{{0, 0}, std::nullopt};
+    QRect m_lastScreen;
+    bool m_resizePending = false;
     QTimer m_tick;
 };

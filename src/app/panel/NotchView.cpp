@@ -2,6 +2,8 @@
 
 #include "kit/Metrics.h"
 #include "panel/CollapsedRow.h"
+#include "panel/DetailBox.h"
+#include "panel/GateCard.h"
 #include "panel/IslandShape.h"
 #include "panel/PanelLayout.h"
 #include "panel/VictoryLap.h"
@@ -184,16 +186,27 @@ void NotchView::refresh() {
     reportHeight();
 }
 
-// The window sizes the open island from this; one hop later, so nothing changes mid-layout.
+void NotchView::setRoom(int height) {
+    if (height == m_room)
+        return;
+    m_room = height;
+    scheduleRefresh();
+}
+
+// The window sizes the open island from this. The panel resizes on a posted call, so nothing changes mid-layout.
 void NotchView::reportHeight() {
     if (m_mode == Mode::collapsed)
         return;
     QWidget* pane = paneFor(m_mode);
     settleLayouts(pane);
+    // Everything but the detail box has its one height: the box gets the rest of the screen.
+    if (GateCard* shown = card()) {
+        DetailBox* box = shown->detailBox();
+        box->setRoom(std::max(0, m_room - (pane->sizeHint().height() - box->maximumHeight())));
+        settleLayouts(pane);
+    }
     pane->adjustSize();
-    const double height = pane->sizeHint().height();
-    QMetaObject::invokeMethod(
-        this, [this, height] { m_island.setMeasuredHeight(height); }, Qt::QueuedConnection);
+    m_island.setMeasuredHeight(pane->sizeHint().height());
 }
 
 void NotchView::paintEvent(QPaintEvent*) {

@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QVariantAnimation>
 #include <QWidget>
+#include <climits>
 
 class CollapsedRow;
 class GateCard;
@@ -41,6 +42,8 @@ public:
     bool transitioning() const { return m_transition.state() == QAbstractAnimation::Running; }
     /// Runs a pending refresh now (the view otherwise coalesces store changes into one per event-loop turn).
     void refreshNow();
+    /// The most height the open island may take: a long detail on a risky card grows up to it, then scrolls.
+    void setRoom(int height);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -62,6 +65,7 @@ private:
     bool m_shown = false;
     QList<QPointer<Session>> m_watched;
     qsizetype m_shownSessions = 0;
+    int m_room = INT_MAX;
 
     CollapsedRow* m_collapsed = nullptr;
     ExpandedPane* m_expanded = nullptr;

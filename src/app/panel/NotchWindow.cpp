@@ -1,13 +1,11 @@
 #include "panel/NotchWindow.h"
 
-#include "panel/PanelLayout.h"
-#include "panel/ScreenSpace.h"
+#include "panel/Compositing.h"
 
 #include <QEasingCurve>
 #include <QGuiApplication>
-#include <QScreen>
-#include <QVBoxLayout>
-#include <cmath>
+#include <QPolygon>
+#include <QRegion>
 
 NotchWindow::NotchWindow(QWidget* content, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus |
@@ -19,34 +17,54 @@ NotchWindow::NotchWindow(QWidget* content, QWidget* parent)
     setAttribute(Qt::WA_X11NetWmWindowTypeDock);
     setFocusPolicy(Qt::NoFocus);
     setMouseTracking(true);
-    auto* fill = new QVBoxLayout(this);
-    fill->setContentsMargins(0, 0, 0, 0);
-    fill->addWidget(content);
+    // No layout: a layout would hold the window at least as large as the content's minimum, which pulls the
+    // opening off centre and leaves the closed island taller than it is.
+    content->setParent(this);
+    content->setGeometry(rect());
 
     // The platform's ease-out curve.
     QEasingCurve easeOut(QEasingCurve::BezierSpline);
     easeOut.addCubicBezierSegment(QPointF(0, 0), QPointF(0.58, 1), QPointF(1, 1));
     m_animation.setEasingCurve(easeOut);
     m_animation.setDuration(animationMs);
+    connect(&m_animation, &QPropertyAnimation::finished, this, &NotchWindow::settled);
 }
 
-void NotchWindow::layout(const QSizeF& size, const NotchGeometry& geo, std::optional<double> notchLeading) {
-    QScreen* primary = QGuiApplication::primaryScreen();
-    QScreen* screen = geo.screen != nullptr ? geo.screen : primary;
-    if (screen == nullptr || primary == nullptr)
-        return;
-    const ScreenSpace space(primary->geometry());
-    const QRectF up = PanelLayout::frame({size, notchLeading}, geo, space.up(screen->geometry()));
-    const QRectF qt = space.qt(up);
-    m_target = QRect(static_cast<int>(std::round(qt.x())), static_cast<int>(std::round(qt.y())),
-                     static_cast<int>(std::ceil(qt.width())), static_cast<int>(std::ceil(qt.height())));
+void NotchWindow::layout(const QRect& frame, const IslandShape& shape) {
+    m_target = frame;
+    m_shape = shape;
+    m_shaped = !Compositing::running();
+    if (m_shaped)
+        cut();
+    else
+        clearMask();
     ++m_animations;
     m_animation.stop();
+    // Whatever was mapped since (the settings window, a terminal) must not cover the island.
+    bringToFront();
+    emit moving(frame);
     if (!isVisible()) {
         setGeometry(m_target);
+        emit settled();
         return;
     }
     m_animation.setStartValue(geometry());
     m_animation.setEndValue(m_target);
     m_animation.start();
+}
+
+void NotchWindow::bringToFront() {
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        raise();
+}
+
+void NotchWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    m_content->setGeometry(rect());
+    cut();
+}
+
+void NotchWindow::cut() {
+    if (m_shaped)
+        setMask(QRegion(m_shape.path(QRectF(rect())).toFillPolygon().toPolygon(), Qt::WindingFill));
 }

@@ -35,9 +35,7 @@ void DesktopShell::start() {
     // waits in the store, and the panel shows it as it is built.
     m_geo = NotchGeometry::detect();
     m_core.setPanelUp(true);
-    const QScreen* screen = m_geo.screen != nullptr ? m_geo.screen : QGuiApplication::primaryScreen();
-    m_core.start(m_geo.hasNotch, m_geo.notchWidth, m_geo.notchHeight,
-                 screen != nullptr ? screen->geometry().width() : 0);
+    m_core.start(m_geo.hasNotch, m_geo.notchWidth, m_geo.notchHeight, NotchGeometry::frameOf(m_geo).width());
 
     if (opensSettingsAtStart(m_core.installer().agents(), qEnvironmentVariable("VORLIX_SETTINGS")))
         openSettings();

@@ -1,5 +1,7 @@
 #include "sessions/LineDiff.h"
 
+#include "support/VisibleText.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -187,17 +189,17 @@ LineDiff::Shown LineDiff::shown(const QList<DiffLine>& lines) {
 QString LineDiff::marked(const DiffLine& line) {
     switch (line.kind) {
     case Kind::removed:
-        return QStringLiteral("\u2212 ") + line.text;
+        return QStringLiteral("\u2212 ") + VisibleText::reveal(line.text);
     case Kind::added:
-        return QStringLiteral("+ ") + line.text;
+        return QStringLiteral("+ ") + VisibleText::reveal(line.text);
     case Kind::gap:
         return QStringLiteral("\u22ef");
     case Kind::note:
-        return line.text;
+        return VisibleText::reveal(line.text);
     case Kind::context:
         break;
     }
-    return QStringLiteral("  ") + line.text;
+    return QStringLiteral("  ") + VisibleText::reveal(line.text);
 }
 
 QString LineDiff::moreText(qsizetype more) {

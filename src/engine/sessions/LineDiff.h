@@ -40,8 +40,8 @@ public:
     static QList<DiffLine> compact(const QList<DiffLine>& lines);
     /// At most maxShown lines of the compact form; `more` counts the lines of it left out (gaps are not lines).
     static Shown shown(const QList<DiffLine>& lines);
-    /// "− ", "+ ", "  " or "⋯" before the text (a note as it is): how both the card and the phone page mark a
-    /// line.
+    /// "− ", "+ ", "  " or "⋯" before the text (a note as it is), bidi controls made visible: how both the card and
+    /// the phone page mark a line.
     static QString marked(const DiffLine& line);
     /// "… 7 more lines" ("… 1 more line").
     static QString moreText(qsizetype more);

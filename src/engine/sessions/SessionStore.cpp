@@ -248,8 +248,10 @@ void SessionStore::openGate(const Vorlix::Event& event, std::shared_ptr<GateBox>
     auto* gate = new Gate(QString::fromStdString(event.id), s->id(), tool, detail, spriteFor(tool), verdict,
                           m_clock.now(), std::move(box), this);
     gate->setInput(inputOf(event));
+    // A relative path is the agent's, from the folder the event was sent in.
     if (event.toolInput)
-        gate->setChange(FileChange::from(tool, *event.toolInput));
+        gate->setChange(
+            FileChange::from(tool, *event.toolInput, event.cwd ? QString::fromStdString(*event.cwd) : QString()));
     m_gates.append(gate);
     emit gatesChanged();
     emit gateOpened();

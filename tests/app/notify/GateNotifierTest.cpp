@@ -100,21 +100,32 @@ TEST_F(GateNotifications, AllowOnTheNotificationAnswersTheGateAndWithdrawsIt) {
     ASSERT_TRUE(waitUntil([&] { return fake.closed.contains(notice.id); }));
 }
 
-TEST_F(GateNotifications, CriticalGatesOfferOnlyDenyAndCloseWithTheCard) {
-    const auto box = openPanelGate(store, "s1", "Bash", R"({"command":"rm -rf build"})");
-    ASSERT_TRUE(waitUntil([&] { return fake.posted.size() == 1; }));
-    const auto notice = fake.posted.first();
-    EXPECT_EQ(notice.actions, (QStringList{"deny", "Deny"}));
-    EXPECT_TRUE(notice.body.startsWith(QStringLiteral("DESTRUCTIVE"))) << notice.body.toStdString();
+// A critical call, and one whose body had to be cut: nobody allows from here what they could not read.
+TEST_F(GateNotifications, CriticalOrCutGatesOfferOnlyDenyAndCloseWithTheCard) {
+    const std::string longCommand =
+        R"({"command":"echo )" + std::string(11000, 'x') + R"(; python3 /tmp/x.py --wipe-home"})";
+    const std::pair<std::string, const char*> cases[] = {
+        {R"({"command":"rm -rf build"})", "DESTRUCTIVE"},
+        {longCommand, "open the panel to see all"},
+    };
+    for (const auto& [input, shown] : cases) {
+        const qsizetype before = fake.posted.size();
+        const auto box = openPanelGate(store, "s1", "Bash", input);
+        ASSERT_TRUE(waitUntil([&] { return fake.posted.size() == before + 1; }));
+        const auto notice = fake.posted.last();
+        EXPECT_EQ(notice.actions, (QStringList{"deny", "Deny"})) << shown;
+        EXPECT_TRUE(notice.body.contains(QString::fromUtf8(shown))) << notice.body.toStdString();
+        EXPECT_FALSE(notice.body.contains(QStringLiteral("wipe-home")));
 
-    // An Allow the notification never offered is ignored; the gate still waits.
-    invoke(notice.id, QStringLiteral("allow"));
-    waitUntil([] { return false; }, 300);
-    ASSERT_EQ(store.gates().size(), 1);
+        // An Allow the notification never offered is ignored; the gate still waits.
+        invoke(notice.id, QStringLiteral("allow"));
+        waitUntil([] { return false; }, 300);
+        ASSERT_EQ(store.gates().size(), 1);
 
-    store.decide(store.gates().first()->id(), Behavior::deny, SessionStore::Surface::card);
-    ASSERT_TRUE(waitUntil([&] { return fake.closed.contains(notice.id); }));
-    EXPECT_EQ(box->decision(), Vorlix::Decision{Behavior::deny});
+        store.decide(store.gates().first()->id(), Behavior::deny, SessionStore::Surface::card);
+        ASSERT_TRUE(waitUntil([&] { return fake.closed.contains(notice.id); }));
+        EXPECT_EQ(box->decision(), Vorlix::Decision{Behavior::deny});
+    }
 }
 
 TEST_F(GateNotifications, MarkupServersGetEscapedTextAndNoActionsWhenTheyHaveNone) {

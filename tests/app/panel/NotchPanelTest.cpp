@@ -4,11 +4,16 @@
 #include "TempHome.h"
 #include "kit/FlatButton.h"
 #include "kit/TickBox.h"
+#include "kit/Type.h"
+#include "panel/DetailBox.h"
 #include "panel/GateCard.h"
 #include "panel/SessionRow.h"
 #include "sprites/SpriteView.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
@@ -91,7 +96,6 @@ TEST(NotchPanelTest, SizingAndScreenshots) {
     EXPECT_FALSE(f.panel.resize());
     EXPECT_FALSE(f.panel.resize());
     EXPECT_EQ(f.panel.window().animations(), 1);
-    EXPECT_TRUE(f.panel.window().windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
 
     // The pointer on the island's top pixel row opens it; the loop then sizes it once.
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
@@ -128,27 +132,68 @@ TEST(NotchPanelTest, SizingAndScreenshots) {
         EXPECT_TRUE(f.texts().contains(text)) << text;
     f.hover(false);
 
-    openPanelGate(f.store, "a", "Bash", R"({"command":"npm test -- --watch=false"})", f.home.path() + "/work/shop");
+    // A reordering control in the command shows as its code.
+    openPanelGate(f.store, "a", "Bash", "{\"command\":\"npm test -- --grep 'done \u202e;x'\"}",
+                  f.home.path() + "/work/shop");
     f.panel.view().refreshNow();
     // A trivial-or-normal request offers the rule; tick it for the picture.
     f.panel.view().card()->alwaysAllowBox()->setChecked(true);
     f.shot("card-normal");
     f.panel.view().card()->denyButton()->click();
 
-    openPanelGate(f.store, "b", "Bash", R"({"command":"rm -rf build dist node_modules"})", "/srv/clients/shop");
-    f.shot("card-critical");
+    // A critical script shows whole, its destructive tail included; Deny is the emphasised answer.
+    const char* script = R"({"command":"set -e\ncd ~/projects/shop\ngit pull --rebase\nnpm ci --no-audit )"
+                         R"(--prefer-offline\nnpm run lint\nnpm test -- --watch=false\nnpm run build\n)"
+                         R"(rsync -a --delete dist/ /var/www/shop/\ncp -r dist/* /var/www/shop/\n)"
+                         R"(rm -rf ~/projects/shop-legacy\ngit push --force origin main\necho deployed"})";
+    openPanelGate(f.store, "b", "Bash", script, "/srv/clients/shop");
+    f.shot("card-critical-12-lines");
+    GateCard* card = f.panel.view().card();
+    EXPECT_EQ(card->detailBox()->shownLines(), 12);
+    EXPECT_TRUE(card->allowButton()->isEnabled());
+    EXPECT_TRUE(card->denyButton()->filled());
+    EXPECT_FALSE(card->allowButton()->filled());
+    card->denyButton()->click();
+
+    // A long token wraps inside the box, every character of it on some line.
+    const QString token = QString(175, QLatin1Char('A')).replace(7, 9, QStringLiteral("x9+/Zq-Kp"));
+    openPanelGate(f.store, "b", "Bash",
+                  R"({"command":"curl -sH 'Authorization: Bearer )" + token.toStdString() +
+                      R"(' https://api.example.com/v1/deploy"})",
+                  "/srv/clients/shop");
+    f.shot("card-long-token");
+    QString joined;
+    for (const DetailText::Line& line : f.panel.view().card()->detailBox()->lines()) {
+        EXPECT_LE(QFontMetricsF(Type::bodyMono()).horizontalAdvance(line.text.trimmed()), DetailBox::textWidth);
+        joined += line.text;
+    }
+    EXPECT_TRUE(joined.contains(token));
     f.panel.view().card()->denyButton()->click();
 
-    const std::string input =
-        R"j({"file_path":")j" + f.home.path() +
-        R"j(/work/shop/src/config.py","old_string":"TIMEOUT = 30\nRETRIES = 3\n\ndef load():\n    )j"
-        R"j(return read(PATH)","new_string":"TIMEOUT = 60\nRETRIES = 5\nBACKOFF = 2.0\n\n)j"
-        R"j(def load():\n    return read(PATH)"})j";
-    openPanelGate(f.store, "a", "Edit", input, f.home.path() + "/work/shop");
-    f.shot("card-edit-diff");
-    for (const QString& line : {QStringLiteral("\u2212 TIMEOUT = 30"), QStringLiteral("+ BACKOFF = 2.0")})
-        EXPECT_TRUE(f.texts().contains(line)) << line.toStdString();
-    f.panel.view().card()->allowButton()->click();
+    // A Write over a file on disk shows what it replaces, then "+1 more waiting" for a second gate behind it.
+    const QString notes = QString::fromStdString(f.home.path()) + QStringLiteral("/work/shop/notes.md");
+    QDir().mkpath(QFileInfo(notes).path());
+    QFile file(notes);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("# Plan\n\n1. Parse the config\n2. Check fields\n3. Write the report\n");
+    file.close();
+    openPanelGate(f.store, "a", "Write",
+                  R"({"file_path":")" + notes.toStdString() +
+                      R"(","content":"# Plan\n\n1. Parse the config\n2. Validate fields\n3. Write the report\n"})",
+                  f.home.path() + "/work/shop");
+    f.shot("card-write-diff");
+    QStringList diff;
+    for (const DetailText::Line& line : f.panel.view().card()->detailBox()->lines())
+        diff << line.text;
+    for (const QString& line : {QStringLiteral("\u2212 2. Check fields"), QStringLiteral("+ 2. Validate fields")})
+        EXPECT_TRUE(diff.contains(line)) << diff.join('|').toStdString();
+    openPanelGate(f.store, "b", "Bash", R"({"command":"ls"})", "/srv/clients/shop");
+    f.shot("card-more-waiting");
+    EXPECT_TRUE(f.texts().contains("+1 more waiting"));
+    for (int i = 0; i < 2; ++i) {
+        f.panel.view().refreshNow();
+        f.panel.view().card()->allowButton()->click();
+    }
 
     // A finish runs the lap, then the island closes again.
     f.store.apply(panelEvent("a", Vorlix::Canonical::stop, "", ""));

@@ -1,14 +1,15 @@
 #include "panel/IslandShape.h"
 #include "panel/NotchGeometry.h"
 #include "panel/PanelLayout.h"
-#include "panel/ScreenSpace.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <gtest/gtest.h>
 
 namespace {
 
 NotchGeometry notch(double width, double height) {
-    return {.hasNotch = width > 0, .notchWidth = width, .notchHeight = height};
+    return {.screen = {}, .hasNotch = width > 0, .notchWidth = width, .notchHeight = height};
 }
 
 const QRectF screen(0, 0, 1512, 982);
@@ -28,6 +29,10 @@ TEST(PanelGeometryTest, NotchDetection) {
         EXPECT_EQ(std::tuple(geo.hasNotch, geo.notchWidth, geo.notchHeight), std::tuple(hasNotch, width, height))
             << name;
     }
+    // The panel names its screen; once that screen is unplugged it hangs from the primary one.
+    NotchGeometry gone;
+    gone.screen = QStringLiteral("HDMI-2");
+    EXPECT_EQ(NotchGeometry::frameOf(gone), QGuiApplication::primaryScreen()->geometry());
 }
 
 TEST(PanelGeometryTest, Ears) {
@@ -87,14 +92,6 @@ TEST(PanelGeometryTest, HoverHysteresis) {
         EXPECT_EQ(std::pair(PanelLayout::contains(closed, point), PanelLayout::contains(open, point)),
                   std::pair(fromClosed, fromOpen))
             << name;
-}
-
-TEST(PanelGeometryTest, ScreenSpaceRoundTrip) {
-    // A second screen below the primary one: Qt's y grows downward from the primary's top.
-    const ScreenSpace space(QRectF(0, 0, 1920, 1080));
-    EXPECT_EQ(space.up(QRectF(100, 0, 524, 72)), QRectF(100, 1008, 524, 72));
-    EXPECT_EQ(space.up(QRectF(0, 1080, 1280, 1024)), QRectF(0, -1024, 1280, 1024));
-    EXPECT_EQ(space.qt(space.up(QRectF(3, 7, 11, 13))), QRectF(3, 7, 11, 13));
 }
 
 TEST(PanelGeometryTest, IslandOutline) {

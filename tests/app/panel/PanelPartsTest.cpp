@@ -1,35 +1,88 @@
 #include "kit/Palette.h"
 #include "kit/TildePath.h"
+#include "kit/Type.h"
 #include "panel/ContextBar.h"
 #include "panel/DetailBox.h"
+#include "panel/LineWrap.h"
 #include "panel/NotchView.h"
 #include "panel/VictoryLap.h"
 
+#include <QFontMetricsF>
+#include <QScrollArea>
+#include <climits>
 #include <gtest/gtest.h>
 
-TEST(PanelPartsTest, DetailBoxHeight) {
-    const int line = DetailBox::lineHeight();
-    ASSERT_GT(line, 10);
-    const FileChange edit{"/w/a.py", LineDiff::diff("TIMEOUT = 30\nRETRIES = 3", "TIMEOUT = 60\nRETRIES = 5")};
-    const FileChange oneLine{"/w/a.py", LineDiff::diff("a", "b")};
-    QStringList ten;
-    for (int i = 0; i < 10; ++i)
-        ten << QStringLiteral("line %1").arg(i);
+// Wrapped at a space when there is one, else anywhere, but never just after a hyphen inside a word.
+TEST(PanelPartsTest, WrapNeverSplitsAnOption) {
+    const QFontMetricsF metrics(Type::bodyMono());
+    const double column = metrics.horizontalAdvance(QLatin1Char('x'));
+    const QString token = QString(175, QLatin1Char('Q'));
     const struct {
         const char* name;
         QString text;
-        int lines;
+        int columns;
+        QStringList lines;
     } cases[] = {
-        {"empty shows (no arguments)", DetailBox::shownText("", std::nullopt), 1},
-        {"one line", DetailBox::shownText("ls -la", std::nullopt), 1},
-        {"ten lines scroll after four", DetailBox::shownText(ten.join('\n'), std::nullopt), 4},
-        {"a long line wraps at 440", DetailBox::shownText(QString(90, 'x'), std::nullopt), 2},
-        {"path and a two-line diff", DetailBox::shownText("/w/a.py", oneLine), 3},
-        {"path and a four-line diff", DetailBox::shownText("/w/a.py", edit), 4},
+        {"empty", "", 10, {""}},
+        {"at the space before an option",
+         "npm ci --no-audit --prefer-offline",
+         24,
+         {"npm ci --no-audit ", "--prefer-offline"}},
+        {"spaces hang past the edge", "rm    -rf", 4, {"rm    ", "-rf"}},
+        {"a word longer than the line, cut before its hyphen", "aaaaaaaaa-bbbbbbbb", 10, {"aaaaaaaaa", "-bbbbbbbb"}},
+        {"a leading double hyphen stays with its word", "xxxxxxxx --force", 10, {"xxxxxxxx ", "--force"}},
+        {"nothing but hyphens: cut where it must", "----------", 4, {"----", "----", "--"}},
+        {"a long token wraps whole", "cat " + token, 60, {"cat ", token.left(60), token.mid(60, 60), token.mid(120)}},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(DetailBox::heightFor(c.text), line * c.lines + 24) << c.name;
-    EXPECT_EQ(DetailBox::shownText("", std::nullopt), "(no arguments)");
+        EXPECT_EQ(LineWrap::wrap(c.text, metrics, c.columns * column), c.lines) << c.name;
+}
+
+// A box shows whole lines: four at most, or, growing, all its room holds; below the last it says what is left.
+TEST(PanelPartsTest, DetailBoxLines) {
+    const int line = DetailBox::lineHeight();
+    ASSERT_GT(line, 10);
+    const auto numbered = [](int count) {
+        QStringList lines;
+        for (int i = 1; i <= count; ++i)
+            lines << QStringLiteral("step %1").arg(i);
+        return lines.join(QLatin1Char('\n'));
+    };
+    const struct {
+        const char* name;
+        QString detail;
+        bool grows;
+        int room;
+        qsizetype shown;
+        QString marker;
+    } cases[] = {
+        {"empty", "", false, INT_MAX, 1, ""},
+        {"ten lines, not growing", numbered(10), false, INT_MAX, 4, "\u2026 6 more lines below"},
+        {"ten lines, growing", numbered(10), true, INT_MAX, 10, ""},
+        {"forty lines in room for twenty", numbered(40), true, 20 * line + 24, 18, "\u2026 22 more lines below"},
+        {"a screen with no room still shows four", numbered(40), true, 10, 4, "\u2026 36 more lines below"},
+    };
+    for (const auto& c : cases) {
+        DetailBox box;
+        box.setContent(c.detail, std::nullopt, Palette::card(), c.grows);
+        box.setRoom(c.room);
+        EXPECT_EQ(box.shownLines(), c.shown) << c.name;
+        EXPECT_EQ(box.scrollArea()->height(), c.shown * line + 24) << c.name;
+        if (c.shown > DetailBox::maxLines && c.room < INT_MAX) {
+            EXPECT_LE(box.height(), c.room) << c.name;
+        }
+        EXPECT_EQ(box.readToEnd(), c.marker.isEmpty()) << c.name;
+        if (!c.marker.isEmpty()) {
+            EXPECT_EQ(box.marker(), c.marker) << c.name;
+        }
+    }
+
+    // A Write over a file: each removed line right above its replacement, reordering controls shown as codes.
+    const FileChange write{"/w/a.py", LineDiff::diff("a\nb\u202e\nk", "A\nB\nk")};
+    QStringList shown;
+    for (const DetailText::Line& l : DetailBox::linesFor("/w/a.py", write, true))
+        shown << l.text;
+    EXPECT_EQ(shown, (QStringList{"/w/a.py", "\u2212 a", "+ A", "\u2212 b\u27e8U+202E\u27e9", "+ B", "  k"}));
 }
 
 TEST(PanelPartsTest, ContextBarCells) {
@@ -80,11 +133,6 @@ TEST(PanelPartsTest, LapPositions) {
             alive << spark.index;
         EXPECT_EQ(alive, c.sparks) << c.p;
     }
-    // The first spark: fresh and green, its high square lifted by its freshness.
-    const auto first = VictoryLap::sparksAt(0.01, 40, lap);
-    ASSERT_EQ(first.size(), 1);
-    EXPECT_EQ(first[0].color, Palette::positive());
-    EXPECT_NEAR(first[0].high.y(), 20 - 5 * (1 - 0.01 / 0.3), 1e-9);
     // It lives for 0.3 of the run; a single spark has no place on the track and never shows.
     EXPECT_EQ(VictoryLap::sparksAt(0.299, 40, lap).constFirst().index, 0);
     EXPECT_NE(VictoryLap::sparksAt(0.3, 40, lap).constFirst().index, 0);

@@ -1,18 +1,73 @@
 #include "AppCore.h"
 #include "BridgeProcess.h"
 #include "EventLoop.h"
+#include "StoreEvents.h"
 #include "TempHome.h"
 #include "kit/FlatButton.h"
+#include "panel/DetailBox.h"
 #include "panel/GateCard.h"
 #include "panel/NotchPanel.h"
 #include "shell/DesktopShell.h"
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QScreen>
+#include <QTimer>
+#include <QWindow>
 #include <gtest/gtest.h>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <thread>
+#include <xcb/xcb.h>
+
+namespace {
+
+void xdotool(const QStringList& arguments) {
+    QProcess process;
+    process.start(QStringLiteral("xdotool"), arguments);
+    ASSERT_TRUE(process.waitForFinished(10000)) << "xdotool (scripts/install-deps.sh) is needed";
+    EXPECT_EQ(process.exitCode(), 0);
+}
+
+// A real click through the X server at a widget's centre.
+void click(const QWidget* widget) {
+    const QPoint at = widget->mapToGlobal(widget->rect().center());
+    xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()), QStringLiteral("click"),
+             QStringLiteral("1")});
+}
+
+// The root's children as the server stacks them, bottom first.
+QList<WId> stacking() {
+    xcb_connection_t* connection = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    const std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
+        xcb_query_tree_reply(connection, xcb_query_tree(connection, root), nullptr), &std::free);
+    QList<WId> out;
+    if (!tree)
+        return out;
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i)
+        out << children[i];
+    return out;
+}
+
+struct Island {
+    TempHome home;
+    SessionStore store;
+    NotchPanel panel{store, NotchGeometry::detect(), {}};
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    QPoint pointer = screen.bottomLeft();
+    Island() {
+        panel.pointer = [this] { return pointer; };
+        panel.show();
+    }
+    bool settled() {
+        return panel.window().geometry() == panel.window().targetGeometry() && !panel.view().transitioning();
+    }
+};
+
+} // namespace
 
 // On a real X server: the real bridge holds a gate, the panel opens by itself, a click on Allow answers the agent;
 // a bridge killed while its gate waits takes its card with it.
@@ -46,12 +101,7 @@ TEST(PanelXvfbTest, AllowOnThePanelReleasesTheBridge) {
     // A real click through the X server: the panel takes clicks although it never takes focus.
     FlatButton* allow = panel.view().card()->allowButton();
     EXPECT_TRUE(waitUntil([&] { return allow->isVisible() && !panel.view().transitioning(); }));
-    const QPoint at = allow->mapToGlobal(allow->rect().center());
-    QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(at.x()),
-                                              QString::number(at.y()), QStringLiteral("click"), QStringLiteral("1")});
-    ASSERT_TRUE(xdotool.waitForFinished(10000)) << "xdotool (scripts/install-deps.sh) is needed";
-    EXPECT_EQ(xdotool.exitCode(), 0);
+    click(allow);
 
     ASSERT_TRUE(waitUntil([&] { return result.has_value(); }, 20000));
     collector.join();
@@ -75,4 +125,106 @@ TEST(PanelXvfbTest, AllowOnThePanelReleasesTheBridge) {
     EXPECT_TRUE(waitUntil([&] { return panel.view().card() == nullptr; }, 10000));
     EXPECT_TRUE(core.store().gates().isEmpty());
     core.shutdown();
+}
+
+// A window mapped after the panel covers it until a gate arrives; without a compositor the window keeps the island's
+// outline instead of a black rectangle.
+TEST(PanelXvfbTest, RaisedAboveLaterWindowsAndCutToTheIsland) {
+    Island island;
+    QWidget cover;
+    cover.setGeometry(island.screen.center().x() - 400, island.screen.top(), 800, 500);
+    cover.show();
+    ASSERT_TRUE(waitUntil([&] { return cover.windowHandle()->isExposed(); }));
+    const auto above = [&](WId upper, WId lower) {
+        const QList<WId> order = stacking();
+        return order.indexOf(upper) > order.indexOf(lower) && order.indexOf(lower) >= 0;
+    };
+    ASSERT_TRUE(waitUntil([&] { return above(cover.winId(), island.panel.window().winId()); }));
+
+    openPanelGate(island.store, "s1", "Bash", R"({"command":"rm -rf build"})");
+    EXPECT_TRUE(waitUntil([&] { return above(island.panel.window().winId(), cover.winId()); }));
+    ASSERT_TRUE(waitUntil([&] { return island.settled(); }));
+    EXPECT_TRUE(island.panel.window().shaped());
+    const QRegion mask = island.panel.window().mask();
+    const QSize size = island.panel.window().size();
+    EXPECT_TRUE(mask.contains(QPoint(size.width() / 2, size.height() / 2)));
+    EXPECT_TRUE(mask.contains(QPoint(size.width() / 2, 0)));
+    for (const QPoint corner : {QPoint(2, size.height() - 2), QPoint(size.width() - 3, size.height() - 2),
+                                QPoint(1, 10), QPoint(size.width() - 2, 10)})
+        EXPECT_FALSE(mask.contains(corner)) << corner.x() << "," << corner.y();
+}
+
+// Opening and closing grow and shrink about the screen's middle, never wider than the open island; the closed
+// island is exactly its own height, also while a new session's row slides in.
+TEST(PanelXvfbTest, OpensAboutTheCentreWithNoExcess) {
+    Island island;
+    ASSERT_TRUE(waitUntil([&] { return island.settled(); }));
+    QList<QRect> frames;
+    int moves = 0;
+    QObject::connect(&island.panel.window(), &NotchWindow::moving, [&] {
+        frames.clear();
+        ++moves;
+    });
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] { frames << island.panel.window().geometry(); });
+    sampler.start(5);
+    const auto settleFrom = [&](int before) {
+        return waitUntil([&] { return moves > before && frames.size() > 10 && island.settled(); });
+    };
+
+    for (const bool open : {true, false}) {
+        const int before = moves;
+        island.pointer = open ? QPoint(island.screen.center().x(), island.screen.top()) : island.screen.bottomLeft();
+        island.panel.trackHover();
+        ASSERT_TRUE(settleFrom(before));
+        for (const QRect& frame : std::as_const(frames)) {
+            EXPECT_LE(std::abs(frame.center().x() - island.screen.center().x()), 1) << frame.x() << " " << open;
+            EXPECT_LE(frame.width(), 524);
+            EXPECT_EQ(frame.top(), island.screen.top());
+        }
+    }
+
+    const int before = moves;
+    island.store.apply(panelEvent("s1", Vorlix::Canonical::sessionStart, "", ""));
+    ASSERT_TRUE(settleFrom(before));
+    ASSERT_TRUE(waitUntil([&] { return !island.panel.view().transitioning(); }));
+    for (const QRect& frame : std::as_const(frames))
+        EXPECT_EQ(frame.height(), 32);
+}
+
+// A critical command longer than the screen: the card fills what the screen leaves and Allow ignores a real click
+// until the person has scrolled the last line into view with the wheel.
+TEST(PanelXvfbTest, AllowWaitsUntilTheEndIsInView) {
+    Island island;
+    QString command = QStringLiteral("set -e");
+    for (int i = 1; i < 80; ++i)
+        command += QStringLiteral("\\ncp build/part-%1.tar /srv/backup/").arg(i);
+    command += QStringLiteral("\\nrm -rf ~/projects/shop-legacy");
+    const auto box = openPanelGate(island.store, "s1", "Bash", "{\"command\":\"" + command.toStdString() + "\"}");
+    ASSERT_TRUE(waitUntil([&] { return island.panel.view().card() != nullptr && island.settled(); }));
+    GateCard* card = island.panel.view().card();
+    DetailBox* detail = card->detailBox();
+    EXPECT_GT(detail->shownLines(), DetailBox::maxLines);
+    EXPECT_GT(detail->linesBelow(), 0);
+    EXPECT_LE(island.panel.window().geometry().bottom(), island.screen.bottom());
+    EXPECT_FALSE(card->allowButton()->isEnabled());
+    QDir().mkpath(QStringLiteral(VORLIX_BINARY_DIR "/artifacts"));
+    island.panel.window().grab().save(QStringLiteral(VORLIX_BINARY_DIR "/artifacts/panel-card-critical-long.png"));
+
+    click(card->allowButton());
+    waitUntil([] { return false; }, 300);
+    EXPECT_TRUE(box->isOpen());
+
+    const QPoint over = detail->mapToGlobal(detail->rect().center());
+    xdotool({QStringLiteral("mousemove"), QString::number(over.x()), QString::number(over.y())});
+    for (int i = 0; i < 60 && !detail->readToEnd(); ++i) {
+        xdotool({QStringLiteral("click"), QStringLiteral("5")});
+        waitUntil([] { return false; }, 20);
+    }
+    ASSERT_TRUE(detail->readToEnd());
+    EXPECT_EQ(detail->linesBelow(), 0);
+    EXPECT_TRUE(card->allowButton()->isEnabled());
+    click(card->allowButton());
+    ASSERT_TRUE(waitUntil([&] { return !box->isOpen(); }));
+    EXPECT_EQ(box->decision()->behavior, Vorlix::Behavior::allow);
 }
