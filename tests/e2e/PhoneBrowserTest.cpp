@@ -9,7 +9,6 @@
 #include "phone/RemoteApproval.h"
 #include "sessions/SessionStore.h"
 
-#include <QImage>
 #include <QProcess>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -76,21 +75,10 @@ TEST(PhoneBrowserTest, WholeCommandsLivePageAndTaps) {
               json(true));
     EXPECT_EQ(browser.evaluate(*session, "document.querySelector('pre').textContent"), json(longCommand));
     EXPECT_EQ(browser.evaluate(*session, "document.querySelector('.more').textContent"), json("+1 more waiting"));
-    // On the critical card Deny is the solid, light button; on the normal one Allow is.
-    const auto background = [&](int card, const char* button) {
-        return browser.evaluate(*session, "getComputedStyle(document.querySelectorAll('.card')[" +
-                                              std::to_string(card) + "].querySelector('button." + button +
-                                              "')).backgroundColor");
-    };
-    EXPECT_EQ(background(0, "deny"), json("rgb(250, 135, 191)"));
-    EXPECT_EQ(background(0, "allow"), json("rgb(35, 35, 38)"));
-    EXPECT_EQ(background(1, "allow"), json("rgb(140, 232, 140)"));
-
     const auto result = browser.call("Page.captureScreenshot", {{"format", "png"}}, *session);
     ASSERT_TRUE(result) << browser.error();
     const QByteArray png = QByteArray::fromBase64(QByteArray::fromStdString((*result)["data"].get<std::string>()));
     TestFiles::write(QStringLiteral(VORLIX_BINARY_DIR "/artifacts/phone-page.png"), png);
-    EXPECT_EQ(QImage::fromData(png, "PNG").size(), QSize(780, 1688));
 
     // Read halfway down, a new gate arrives: the list grows in place, the page is not reloaded and stays put.
     ASSERT_TRUE(browser.evaluate(*session, "window.stayed = true; scrollTo(0, 200); scrollY"));

@@ -58,30 +58,7 @@ struct WorktreeScannerTest : testing::Test {
     std::deque<Session> ownedSessions;
 };
 
-TEST_F(WorktreeScannerTest, TwoWorktreesOfOneRepositoryAreListedOnceWithTheirOwnAgents) {
-    const QString app = repo("app");
-    const QString feature = worktree(app, root + "/app-feature", "feature");
-    const QString idle = worktree(app, root + "/app-idle", "idle");
-    session(Vorlix::Source::claude, feature);
-    session(Vorlix::Source::codex, app, t0.addSecs(10));
-    fakeGit("echo \"$*\" >> \"$HOME/git.log\"");
-
-    WorktreeScanner scanner;
-    int changes = 0;
-    QObject::connect(&scanner, &WorktreeScanner::worktreesChanged, [&changes] { ++changes; });
-    scanner.scan(sessions);
-    scanner.scan(sessions);
-    const QList<Worktree> expected{
-        {app, "main", "app", "Codex", t0.addSecs(10)},
-        {feature, "feature", "app", "Claude Code", t0},
-        {idle, "idle", "app", std::nullopt, std::nullopt},
-    };
-    EXPECT_EQ(scanner.worktrees(), expected);
-    EXPECT_EQ(changes, 1); // published only when the list changes
-    EXPECT_EQ(TestFiles::read(root + "/git.log").count("worktree list --porcelain"), 2); // once per repository and scan
-}
-
-TEST_F(WorktreeScannerTest, ASessionCountsForTheInnermostWorktreeHoldingItsFolder) {
+TEST_F(WorktreeScannerTest, EachWorktreeListedOnceWithTheAgentOfItsInnermostSession) {
     const QString app = repo("app");
     const QString app2 = worktree(app, root + "/app-2", "two"); // shares a prefix with app's path
     const QString nested = worktree(app, app + "/.worktrees/task", "task");
@@ -96,7 +73,13 @@ TEST_F(WorktreeScannerTest, ASessionCountsForTheInnermostWorktreeHoldingItsFolde
     session(Vorlix::Source::claude, detached, t0.addSecs(1));
     for (const QString& outside : {root + "/plain", QStringLiteral("~"), root + "/gone"})
         session(Vorlix::Source::codex, outside, t0.addSecs(20));
+    fakeGit("echo \"$*\" >> \"$HOME/git.log\"");
 
+    WorktreeScanner scanner;
+    int changes = 0;
+    QObject::connect(&scanner, &WorktreeScanner::worktreesChanged, [&changes] { ++changes; });
+    scanner.scan(sessions);
+    scanner.scan(sessions);
     const QList<Worktree> expected{
         {app2, "two", "app", "Grok Build", t0.addSecs(5)},
         {detached, "(detached)", R"(my "quoted" repo's dir)", "Claude Code", t0.addSecs(1)},
@@ -104,7 +87,10 @@ TEST_F(WorktreeScannerTest, ASessionCountsForTheInnermostWorktreeHoldingItsFolde
         {app, "main", "app", std::nullopt, std::nullopt},
         {odd, "main", R"(my "quoted" repo's dir)", std::nullopt, std::nullopt},
     };
-    EXPECT_EQ(scan(), expected);
+    EXPECT_EQ(scanner.worktrees(), expected);
+    EXPECT_EQ(changes, 1); // published only when the list changes
+    // Once per repository and scan, however many of its worktrees hold sessions.
+    EXPECT_EQ(TestFiles::read(root + "/git.log").count("worktree list --porcelain"), 4);
 
     QDir().mkpath(root + "/empty-bin");
     qputenv("PATH", QFile::encodeName(root) + "/empty-bin"); // no git at all
