@@ -2,6 +2,7 @@
 #include "AgentAnswer.h"
 #include "BridgeProcess.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -39,35 +40,19 @@ TEST(HookPayload, SourceComesFromTheFirstSourceOptionAndGrokVariablesWin) {
 
 // Every real payload we captured turns into the event the agents mean.
 TEST(HookPayload, RealAgentPayloadsBecomeTheirEvents) {
-    // Every event of both agents, from interactive, print-mode and terminal sessions.
-    const char* files[] = {"claude/SessionStart.json",
-                           "claude/UserPromptSubmit.json",
-                           "claude/PreToolUse.json",
-                           "claude/PermissionRequest.json",
-                           "claude/PostToolUse.json",
-                           "claude/Notification.json",
-                           "claude/Notification-idle_prompt.json",
-                           "claude/Stop.json",
-                           "claude/SessionEnd.json",
-                           "claude/print-mode/PermissionRequest.json",
-                           "claude/print-mode/SessionEnd.json",
-                           "codex/SessionStart.json",
-                           "codex/UserPromptSubmit.json",
-                           "codex/PreToolUse.json",
-                           "codex/PermissionRequest.json",
-                           "codex/PostToolUse.json",
-                           "codex/Stop.json",
-                           "codex/SessionEnd.json",
-                           "codex/tui/PermissionRequest.json",
-                           "codex/tui/PreToolUse.json"};
-    for (const char* file : files) {
+    // Every event of both agents, from interactive, print-mode and terminal sessions, and the tools' requests.
+    const std::filesystem::path root = VORLIX_AGENT_FIXTURES;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        const std::string file = std::filesystem::relative(entry.path(), root).string();
+        if (entry.path().extension() != ".json" || file.find("/trust/") != std::string::npos)
+            continue;
         SCOPED_TRACE(file);
         const auto raw = nlohmann::json::parse(readFixture(file));
-        const Event e = fromFixture(file, std::string_view(file).starts_with("codex") ? Source::codex : Source::claude);
+        const Event e = fromFixture(file, file.starts_with("codex") ? Source::codex : Source::claude);
         // The spellings themselves are the canonical table's business; here every agent name must be known.
         EXPECT_NE(e.event, Canonical::other);
         EXPECT_EQ(e.event, canonicalize(e.rawEvent));
-        // None of these is a plan or question tool: only the permission requests wait.
+        // No PreToolUse here is of a plan or question tool: only the permission requests wait.
         EXPECT_EQ(e.gating, e.event == Canonical::permissionRequest);
         EXPECT_EQ(e.toolName,
                   raw.contains("tool_name") ? std::optional(raw["tool_name"].get<std::string>()) : std::nullopt);

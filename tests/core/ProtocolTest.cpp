@@ -95,10 +95,7 @@ TEST(JSONValue, DecodesAndEncodesBackToTheSameJson) {
 
 TEST(Decision, CodingKeepsAbsentMessagesAbsent) {
     EXPECT_EQ(Decision{Behavior::allow}.toLine(), R"({"behavior":"allow"})");
-    auto withNull = Decision::fromLine(R"({"behavior":"deny","message":null,"extra":1})");
-    ASSERT_TRUE(withNull);
-    EXPECT_EQ(withNull->behavior, Behavior::deny);
-    EXPECT_FALSE(withNull->message);
+    EXPECT_EQ(Decision::fromLine(R"({"behavior":"deny","message":null,"extra":1})"), Decision{Behavior::deny});
     EXPECT_EQ(Decision::fromLine(R"({"behavior":"allow","message":"m"})")->message, "m");
     for (const char* bad : {R"({"behavior":"Allow"})", R"({})", R"({"behavior":1})",
                             R"({"behavior":"deny","message":3})", "[]", "not json", ""})

@@ -25,10 +25,6 @@ using Vorlix::Behavior;
 namespace {
 const std::string permission = readFixture("claude/PermissionRequest.json");
 
-BridgeProcess::EnvChanges cleanEnv() {
-    return {{"GROK_HOOK_EVENT", std::nullopt}, {"GROK_SESSION_ID", std::nullopt}};
-}
-
 // The real bridge against a real Server whose events land on this test's Qt event loop.
 struct BridgeServer : ::testing::Test {
     TempHome home;
@@ -54,29 +50,6 @@ struct BridgeServer : ::testing::Test {
 };
 } // namespace
 
-// A tool event reaches the store and the bridge says nothing. The card shows the question itself; its answer
-// carries no message, so the bridge says its own words.
-TEST_F(BridgeServer, EventsReachTheStoreAndACardAnswerReachesTheAgent) {
-    startServer();
-    Running running;
-    BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"}, readFixture("claude/PostToolUse.json"), cleanEnv(),
-                         running);
-    const auto tool = finish(running);
-    EXPECT_EQ(tool.exitStatus, 0);
-    EXPECT_EQ(tool.out + tool.err, "");
-    ASSERT_TRUE(waitUntil([&] { return store.sessions().size() == 1; }));
-    EXPECT_EQ(store.sessions().first()->activity(), "Ran Bash");
-
-    BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"},
-                         readFixture("claude/tools/PermissionRequest-AskUserQuestion.json"), cleanEnv(), running);
-    ASSERT_TRUE(waitUntil([&] { return store.gates().size() == 1; }));
-    EXPECT_TRUE(store.gates().first()->detail().startsWith("Which database should the service use?\n- PostgreSQL"));
-    store.decide(store.gates().first()->id(), Behavior::allow, SessionStore::Surface::card);
-    const auto decision = nlohmann::json::parse(finish(running).out)["hookSpecificOutput"]["decision"];
-    EXPECT_EQ(decision, nlohmann::json::parse(R"({"behavior":"allow","message":"Approved in Vorlix Agents"})"));
-    EXPECT_EQ(store.sessionWithId("036c509b-e943-4551-b9d1-99ba630c81bd")->state(), SpriteKind::question);
-}
-
 TEST_F(BridgeServer, KilledBridgesLeaveNoGhostGates) {
     struct Journal final : GatePolicy {
         std::vector<AuditEntry> entries;
@@ -88,7 +61,7 @@ TEST_F(BridgeServer, KilledBridgesLeaveNoGhostGates) {
     startServer();
     for (int i = 0; i < 4; ++i) {
         Running running;
-        BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"}, permission, cleanEnv(), running);
+        BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"}, permission, {}, running);
         ASSERT_TRUE(waitUntil([&] { return store.gates().size() == 1 && server->activeConnections() == 1; }));
         running.kill();
         running.finish();
@@ -132,14 +105,14 @@ TEST(StaleGates, CloseWhenTheirSessionMovesOnAndRefuseLateAnswers) {
     };
     const auto send = [&](const char* file, const char* command = "rm -rf build") {
         Running running;
-        BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"}, payload(file, command), cleanEnv(), running);
+        BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"}, payload(file, command), {}, running);
         return BridgeServer::finish(running);
     };
     for (const char* closer : {"claude/PostToolUse.json", "claude/Stop.json", "claude/UserPromptSubmit.json"}) {
         SCOPED_TRACE(closer);
         Running held;
         BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"},
-                             payload("claude/PermissionRequest.json", "rm -rf build"), cleanEnv(), held);
+                             payload("claude/PermissionRequest.json", "rm -rf build"), {}, held);
         ASSERT_TRUE(waitUntil([&] { return core.store().gates().size() == 1; }));
         const QString id = core.store().gates().first()->id();
         send("claude/PreToolUse.json", "ls");
@@ -173,8 +146,8 @@ TEST_F(BridgeServer, AnOrphanedBridgeExitsAndItsGateGoes) {
     std::ofstream(payloadFile) << permission;
     Running agent;
     BridgeProcess::start(
-        {"/bin/sh", "-c", R"("$0" --source claude < "$1" & echo $!; wait)", VORLIX_BRIDGE_PATH, payloadFile}, "",
-        cleanEnv(), agent);
+        {"/bin/sh", "-c", R"("$0" --source claude < "$1" & echo $!; wait)", VORLIX_BRIDGE_PATH, payloadFile}, "", {},
+        agent);
     std::string pidLine;
     char c;
     while (::read(agent.outFD, &c, 1) == 1 && c != '\n')
@@ -196,11 +169,11 @@ TEST_F(BridgeServer, MalformedLinesSilentPeersAndEndlessLinesLeaveTheStoreUntouc
     QStringList logged;
     Log::setSink([&logged](const QString& text) { logged << text; });
     startServer();
-    // Not JSON, not an event, an agent's own event name instead of a canonical one, too deep, not UTF-8.
+    // Not JSON, not an event, an agent's own event name instead of a canonical one, not UTF-8 (too deep: on the real
+    // stack, in the optimised server test).
     const std::string agentName =
         R"({"id":"x","source":"claude","event":"PostToolUse","rawEvent":"x","gating":false,"terminal":{"ppid":1},"ts":1})";
-    const std::string deep(5000, '[');
-    for (const char* line : {"{", "[]", "{}", R"({"id":"x"})", agentName.c_str(), deep.c_str(), "\xff\xfe"}) {
+    for (const char* line : {"{", "[]", "{}", R"({"id":"x"})", agentName.c_str(), "\xff\xfe"}) {
         int fd = UnixSocket::connect(Vorlix::socketPath());
         UnixSocket::writeLine(fd, line);
         char byte;

@@ -1,12 +1,7 @@
 #include "BridgeProcess.h"
 #include "TempHome.h"
 
-#include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -14,39 +9,18 @@ namespace {
 class InstallerCliTest : public ::testing::Test {
 protected:
     TempHome home;
-    fs::path at(const std::string& relative) const { return fs::path(home.path()) / relative; }
 
-    // Every call must end in time: one that blocks on a file fails here instead of hanging.
     BridgeProcess::Result run(const std::vector<std::string>& args) {
         std::vector<std::string> command{VORLIX_APP_PATH};
         command.insert(command.end(), args.begin(), args.end());
-        BridgeProcess::Result result = BridgeProcess::run(command, "",
-                                                          {{"HOME", home.path()},
-                                                           {"PATH", home.path() + "/bin"},
-                                                           {"DISPLAY", std::nullopt},
-                                                           {"WAYLAND_DISPLAY", std::nullopt}},
-                                                          20000);
-        EXPECT_FALSE(result.timedOut) << "blocked: " << command[1];
-        return result;
+        return BridgeProcess::run(command, "",
+                                  {{"HOME", home.path()},
+                                   {"PATH", home.path() + "/bin"},
+                                   {"DISPLAY", std::nullopt},
+                                   {"WAYLAND_DISPLAY", std::nullopt}},
+                                  20000);
     }
 };
-
-TEST_F(InstallerCliTest, AFileThatIsNotRegularIsRefusedWithoutBlocking) {
-    const fs::path settings = at(".claude/settings.json");
-    fs::create_directories(settings.parent_path());
-    const std::string refusal =
-        "Failed: .claude/settings.json is not a regular file \u2014 refusing to overwrite it.\n";
-    ASSERT_EQ(::mkfifo(settings.c_str(), 0600), 0);
-    for (const bool fifo : {true, false}) {
-        const BridgeProcess::Result result = run({"install", "claude"});
-        EXPECT_EQ(result.exitStatus, 1);
-        EXPECT_EQ(result.err, refusal);
-        EXPECT_TRUE(fifo ? fs::is_fifo(settings) : fs::is_symlink(settings));
-        fs::remove(settings);
-        fs::create_symlink("/dev/zero", settings);
-    }
-    EXPECT_FALSE(fs::exists(at(".vorlix-agents/backups")));
-}
 
 TEST_F(InstallerCliTest, OnlyWhatHappenedIsClaimed) {
     const struct {
@@ -59,7 +33,6 @@ TEST_F(InstallerCliTest, OnlyWhatHappenedIsClaimed) {
          "",
          "Failed: Codex is not on this machine (no ~/.codex, no codex on PATH), so nothing was changed. Add --force "
          "to install its hooks anyway.\n"},
-        {{"evict", "Vibe Island", "kiro"}, 1, "", "Kiro CLI has no installer: its hooks are set up by hand.\n"},
         {{"install", "--force", "codex"},
          0,
          "Installed hooks for Codex. Open Codex and trust them in /hooks \u2014 Codex runs no hook until you do.\n",
@@ -74,7 +47,6 @@ TEST_F(InstallerCliTest, OnlyWhatHappenedIsClaimed) {
          ""},
         {{"install", "--force"}, 2, "", ""},
         {{"install", "--force", "--force", "codex"}, 2, "", ""},
-        {{"uninstall", "--force", "codex"}, 2, "", ""},
     };
     for (const auto& c : cases) {
         const BridgeProcess::Result result = run(c.args);

@@ -9,9 +9,7 @@
 #include "phone/RemoteApproval.h"
 #include "sessions/SessionStore.h"
 
-#include <QImage>
 #include <QProcess>
-#include <algorithm>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -30,16 +28,6 @@ std::unique_ptr<QProcess> startBridge(const QString& source, const std::string& 
     bridge->write(QByteArray::fromStdString(payload.dump()));
     bridge->closeWriteChannel();
     return bridge;
-}
-
-int pixelsNear(const QImage& image, QRgb c) {
-    int count = 0;
-    for (int at = 0; at < image.width() * image.height(); ++at) {
-        const QRgb p = image.pixel(at % image.width(), at / image.width());
-        count += std::max({std::abs(qRed(p) - qRed(c)), std::abs(qGreen(p) - qGreen(c)),
-                           std::abs(qBlue(p) - qBlue(c))}) <= 3;
-    }
-    return count;
 }
 
 // A long critical one-line command from Claude Code above a normal one from Codex: the whole command shows,
@@ -87,24 +75,10 @@ TEST(PhoneBrowserTest, WholeCommandsLivePageAndTaps) {
               json(true));
     EXPECT_EQ(browser.evaluate(*session, "document.querySelector('pre').textContent"), json(longCommand));
     EXPECT_EQ(browser.evaluate(*session, "document.querySelector('.more').textContent"), json("+1 more waiting"));
-    // On the critical card Deny is the solid, light button; on the normal one Allow is.
-    const auto background = [&](int card, const char* button) {
-        return browser.evaluate(*session, "getComputedStyle(document.querySelectorAll('.card')[" +
-                                              std::to_string(card) + "].querySelector('button." + button +
-                                              "')).backgroundColor");
-    };
-    EXPECT_EQ(background(0, "deny"), json("rgb(250, 135, 191)"));
-    EXPECT_EQ(background(0, "allow"), json("rgb(35, 35, 38)"));
-    EXPECT_EQ(background(1, "allow"), json("rgb(140, 232, 140)"));
-
     const auto result = browser.call("Page.captureScreenshot", {{"format", "png"}}, *session);
     ASSERT_TRUE(result) << browser.error();
     const QByteArray png = QByteArray::fromBase64(QByteArray::fromStdString((*result)["data"].get<std::string>()));
     TestFiles::write(QStringLiteral(VORLIX_BINARY_DIR "/artifacts/phone-page.png"), png);
-    const QImage shot = QImage::fromData(png, "PNG");
-    ASSERT_EQ(shot.size(), QSize(780, 1688));
-    EXPECT_GT(pixelsNear(shot, qRgb(0x0a, 0x0a, 0x0b)), shot.width() * shot.height() / 4);
-    EXPECT_GT(pixelsNear(shot, qRgb(0xfa, 0x87, 0xbf)), 2 * 40 * 80); // the critical card's Deny
 
     // Read halfway down, a new gate arrives: the list grows in place, the page is not reloaded and stays put.
     ASSERT_TRUE(browser.evaluate(*session, "window.stayed = true; scrollTo(0, 200); scrollY"));

@@ -2,7 +2,6 @@
 #include "StoreEvents.h"
 #include "TempHome.h"
 #include "TestFiles.h"
-#include "phone/PairingAddresses.h"
 #include "support/Log.h"
 
 #include <gtest/gtest.h>
@@ -55,23 +54,6 @@ struct CoreFixture : ::testing::Test {
     }
 };
 } // namespace
-
-TEST_F(CoreFixture, StartsInOrderAndLogsItsLines) {
-    startCore("1");
-    // One URL line for the .local name and one per IPv4 address of this machine.
-    const QStringList urls = PairingAddresses::urls(core->remote());
-    ASSERT_EQ(logged.size(), static_cast<std::size_t>(urls.size()) + 3);
-    for (qsizetype i = 0; i < urls.size(); ++i)
-        EXPECT_EQ(logged[static_cast<std::size_t>(i)], "VORLIX_REMOTE_URL " + urls[i]);
-    logged.erase(logged.begin(), logged.begin() + urls.size());
-    EXPECT_TRUE(logged[0].contains("plain HTTP on every network interface")) << logged[0].toStdString();
-    EXPECT_TRUE(logged[1].startsWith("Vorlix Agents listening on "));
-    EXPECT_EQ(logged[2], "Vorlix Agents up. notch=false w=0 h=32 screen=0");
-    EXPECT_TRUE(core->remote().enabled());
-    EXPECT_EQ(cues, std::vector<Cue>{Cue::launch});
-    core->start(false, 0, 32, 0);
-    EXPECT_EQ(logged.size(), 3u) << "the body runs once";
-}
 
 // Whoever can write to the run folder could answer every gate: no socket there unless it is ours alone.
 // Only the value 1 enables the phone page.

@@ -2,11 +2,11 @@
 
 #include "EventLoop.h"
 #include "TempHome.h"
+#include "TestFiles.h"
 #include "phone/RemoteApproval.h"
 #include "sessions/SessionStore.h"
 
 #include <QElapsedTimer>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <arpa/inet.h>
 #include <cstdio>
@@ -17,12 +17,7 @@
 
 TEST(PhoneFlood, SlowSendersCannotKeepAPhoneWaiting) {
     TempHome home;
-    quint16 port = 0;
-    {
-        QTcpServer probe;
-        ASSERT_TRUE(probe.listen(QHostAddress::Any, 0));
-        port = probe.serverPort();
-    }
+    const quint16 port = TestFiles::freePort();
     RemoteApproval remote(port);
     remote.enable();
     ASSERT_TRUE(remote.enabled()) << remote.lastErrorText().toStdString();

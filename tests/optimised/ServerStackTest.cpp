@@ -3,6 +3,7 @@
 
 #include "Decision.h"
 #include "Event.h"
+#include "StoreEvents.h"
 #include "TempHome.h"
 #include "UnixSocket.h"
 #include "hookserver/Server.h"
@@ -18,18 +19,12 @@ namespace {
 
 // A gating event whose tool input nests objects so that the whole line is `depth` levels deep.
 std::string eventLine(int depth) {
-    Vorlix::Event event;
-    event.id = "deep";
-    event.event = Vorlix::Canonical::permissionRequest;
-    event.rawEvent = "PermissionRequest";
-    event.gating = true;
-    event.toolName = "Bash";
     std::string input;
     for (int i = 1; i < depth; ++i)
         input += R"({"k":)";
     input += '1';
     input.append(static_cast<std::size_t>(depth - 1), '}');
-    std::string line = event.toLine();
+    std::string line = panelEvent("s1", Vorlix::Canonical::permissionRequest, "", "").toLine();
     line.insert(1, R"("toolInput":)" + input + ",");
     return line;
 }

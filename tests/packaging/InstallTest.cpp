@@ -68,7 +68,6 @@ TEST(Install, LaysOutTheExpectedFilesThatPassTheValidatorsAndShowTheCreature) {
     }
     const QByteArray svg = TestFiles::read(prefix + "/share/icons/hicolor/scalable/apps/vorlix-agents.svg");
     EXPECT_TRUE(svg.startsWith("<svg") || svg.startsWith("<?xml"));
-    EXPECT_TRUE(svg.contains("<path fill=\"#fa87bf\" d=\"M"));
 }
 
 // Installing needs only the build packages: with a test tool missing, the plain step still passes for a user who

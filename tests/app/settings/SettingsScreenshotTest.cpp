@@ -1,5 +1,6 @@
 #include "AppCore.h"
 #include "EventLoop.h"
+#include "GitRepo.h"
 #include "StoreEvents.h"
 #include "TempHome.h"
 #include "TestFiles.h"
@@ -9,21 +10,11 @@
 #include "worktrees/WorktreeScanner.h"
 
 #include <QDir>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 // The settings window on each tab with the data a busy day leaves behind, saved for a person to look at.
 namespace {
 const QString artifacts = QStringLiteral(VORLIX_BINARY_DIR "/artifacts");
-
-bool git(const QString& dir, const QStringList& args) {
-    QProcess process;
-    process.setWorkingDirectory(dir);
-    process.start(QStringLiteral("git"), QStringList{"-c", "user.name=Test", "-c", "user.email=test@example.com", "-c",
-                                                     "init.defaultBranch=main"} +
-                                             args);
-    return process.waitForFinished(30000) && process.exitCode() == 0;
-}
 
 AuditEntry entry(int secondsAgo, const QString& agent, const QString& kind, const QString& tool, const QString& detail,
                  std::optional<int> risk = std::nullopt) {
@@ -44,9 +35,7 @@ TEST(SettingsScreenshotTest, EveryTabWithABusyDay) {
 
     const QString repo = home + "/src/shop";
     const QString payments = home + "/src/shop-payments";
-    ASSERT_TRUE(QDir().mkpath(repo));
-    ASSERT_TRUE(git(repo, {"init", "-q"}));
-    ASSERT_TRUE(git(repo, {"commit", "-q", "--allow-empty", "-m", "start"}));
+    ASSERT_TRUE(gitRepo(repo));
     ASSERT_TRUE(git(repo, {"worktree", "add", "-q", "-b", "payments", payments}));
 
     AppCore::Options options;

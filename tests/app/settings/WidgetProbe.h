@@ -11,10 +11,12 @@
 // Reading a built tab: its parts by their object names, and the words on them where the words are data.
 namespace WidgetProbe {
 
-/// Lets queued rebuilds run.
+/// Lets queued rebuilds run and the widgets they replaced go.
 inline void settle() {
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 3; ++i) {
         QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 }
 
 inline QStringList texts(const QWidget* root) {
@@ -25,17 +27,11 @@ inline QStringList texts(const QWidget* root) {
     return out;
 }
 
-inline QLabel* label(const QWidget* root, const QString& text) {
-    for (QLabel* label : root->findChildren<QLabel*>())
-        if (label->text() == text)
-            return label;
-    return nullptr;
-}
-
-inline FlatButton* button(const QWidget* root, const QString& title) {
-    for (FlatButton* button : root->findChildren<FlatButton*>())
-        if (button->text() == title)
-            return button;
+/// The first child of type T whose text is exactly text.
+template <typename T> T* withText(const QWidget* root, const QString& text) {
+    for (T* child : root->findChildren<T*>())
+        if (child->text() == text)
+            return child;
     return nullptr;
 }
 

@@ -1,5 +1,6 @@
 #include "settings/WorktreesTab.h"
 #include "EventLoop.h"
+#include "GitRepo.h"
 #include "StoreEvents.h"
 #include "TempHome.h"
 #include "WidgetProbe.h"
@@ -8,21 +9,11 @@
 #include "worktrees/WorktreeScanner.h"
 
 #include <QDir>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 using namespace WidgetProbe;
 
 namespace {
-bool git(const QString& dir, const QStringList& args) {
-    QProcess process;
-    process.setWorkingDirectory(dir);
-    process.start("git",
-                  QStringList{"-c", "user.name=T", "-c", "user.email=t@example.com", "-c", "init.defaultBranch=main"} +
-                      args);
-    return process.waitForFinished(30000) && process.exitCode() == 0;
-}
-
 void work(SessionStore& store, const std::string& session, const QString& cwd) {
     store.apply(panelEvent(session, Vorlix::Canonical::preToolUse, "Bash", "{}", cwd.toStdString()));
 }
@@ -39,9 +30,7 @@ TEST(WorktreesTabTest, ScansOffTheMainThreadAndRescanFindsNewWorktrees) {
     TempHome temp;
     const QString home = QString::fromStdString(temp.path());
     const QString repo = home + "/src/shop";
-    ASSERT_TRUE(QDir().mkpath(repo));
-    ASSERT_TRUE(git(repo, {"init", "-q"}));
-    ASSERT_TRUE(git(repo, {"commit", "-q", "--allow-empty", "-m", "start"}));
+    ASSERT_TRUE(gitRepo(repo));
     ASSERT_TRUE(git(repo, {"worktree", "add", "-q", "-b", "pay", home + "/src/shop-pay"}));
 
     ASSERT_TRUE(QDir().mkpath(home + "/src/shop-pay/lib"));
@@ -49,21 +38,21 @@ TEST(WorktreesTabTest, ScansOffTheMainThreadAndRescanFindsNewWorktrees) {
     work(store, "codex-1", home + "/src/shop-pay/lib");
     WorktreeScanner scanner;
     WorktreesTab tab(store, scanner);
-    EXPECT_NE(label(&tab, "Scanning\u2026"), nullptr);
-    EXPECT_FALSE(button(&tab, "Rescan")->isEnabled());
+    EXPECT_NE(withText<QLabel>(&tab, "Scanning\u2026"), nullptr);
+    EXPECT_FALSE(withText<FlatButton>(&tab, "Rescan")->isEnabled());
 
     ASSERT_TRUE(waitUntil([&] { return !scanner.running(); }));
     settle();
-    EXPECT_EQ(label(&tab, "Scanning\u2026"), nullptr);
+    EXPECT_EQ(withText<QLabel>(&tab, "Scanning\u2026"), nullptr);
     EXPECT_EQ(paths(&tab), QStringList({"~/src/shop-pay", "~/src/shop"}));
-    EXPECT_NE(label(&tab, "ACTIVE \u00B7 Codex"), nullptr);
-    EXPECT_NE(label(&tab, "pay"), nullptr);
+    EXPECT_NE(withText<QLabel>(&tab, "ACTIVE \u00B7 Codex"), nullptr);
+    EXPECT_NE(withText<QLabel>(&tab, "pay"), nullptr);
 
     ASSERT_TRUE(git(repo, {"worktree", "add", "-q", "--detach", home + "/src/shop-try"}));
     work(store, "claude-2", home + "/src/shop-try");
-    button(&tab, "Rescan")->click();
+    withText<FlatButton>(&tab, "Rescan")->click();
     ASSERT_TRUE(waitUntil([&] { return !scanner.running(); }));
     settle();
     EXPECT_EQ(paths(&tab), QStringList({"~/src/shop-try", "~/src/shop-pay", "~/src/shop"}));
-    EXPECT_NE(label(&tab, "ACTIVE \u00B7 Claude Code"), nullptr);
+    EXPECT_NE(withText<QLabel>(&tab, "ACTIVE \u00B7 Claude Code"), nullptr);
 }

@@ -3,13 +3,9 @@
 #include "EventLoop.h"
 #include "TempHome.h"
 #include "shell/DisplayEnvironment.h"
-#include "shell/MainMenu.h"
 #include "shell/TrayIcon.h"
 #include "support/Log.h"
 
-#include <QAction>
-#include <QLineEdit>
-#include <QVBoxLayout>
 #include <gtest/gtest.h>
 
 namespace {
@@ -97,32 +93,6 @@ TEST(TrayIcon, RetriesUntilATrayAppearsAndLogsOnceIfNone) {
     Log::setSink({});
     EXPECT_EQ(lines.size(), 1);
     EXPECT_FALSE(never.visible());
-}
-
-TEST(MainMenu, ShortcutsQuitAndReachTheFocusedField) {
-    QWidget window;
-    auto* field = new QLineEdit(QStringLiteral("hello"));
-    (new QVBoxLayout(&window))->addWidget(field);
-    int quits = 0;
-    MainMenu::install(window, [&] { ++quits; });
-    window.show();
-    window.activateWindow();
-    field->setFocus();
-    ASSERT_TRUE(waitUntil([&] { return field->hasFocus(); }));
-    const auto trigger = [&](const QString& title) {
-        for (QAction* action : window.actions()) {
-            if (action->text() == title)
-                action->trigger();
-        }
-    };
-    trigger(QStringLiteral("Select All"));
-    EXPECT_EQ(field->selectedText(), QStringLiteral("hello"));
-    trigger(QStringLiteral("Cut"));
-    EXPECT_EQ(field->text(), QString());
-    trigger(QStringLiteral("Undo"));
-    EXPECT_EQ(field->text(), QStringLiteral("hello"));
-    trigger(QStringLiteral("Quit Vorlix Agents"));
-    EXPECT_EQ(quits, 1);
 }
 
 } // namespace

@@ -34,26 +34,18 @@ std::vector<float> head(const std::vector<float>* samples, std::size_t count) {
 
 // Every cue is audible yet never clips; only the alert (its noise) differs between renders.
 TEST(CueSynth, CuesStayWithinFullScale) {
-    const std::map<Cue, std::size_t> lengths{{Cue::launch, 16317},
-                                             {Cue::needsApproval, 14550},
-                                             {Cue::approved, 5292},
-                                             {Cue::denied, 8820},
-                                             {Cue::done, 6615}};
     for (Cue cue : allCues) {
         const std::vector<float> samples = CueSynth::render(cue);
-        EXPECT_EQ(samples.size(), lengths.at(cue)) << static_cast<int>(cue);
         const auto [low, high] = std::minmax_element(samples.begin(), samples.end());
         EXPECT_GE(*low, -1.0f);
         EXPECT_LE(*high, 1.0f);
         EXPECT_GT(*high, 0.05f) << "audible";
         EXPECT_EQ(samples == CueSynth::render(cue), cue != Cue::needsApproval) << static_cast<int>(cue);
     }
-    // The alert peaks at 0.55 + 0.35 on its first samples when the noise is at its extreme.
+    // At the noise's extreme the alert still stays in range, and its last blip fades out before the end: no click.
     const std::vector<float> loudest = CueSynth::render(Cue::needsApproval, [] { return 1.0; });
-    EXPECT_NEAR(loudest.front(), 0.9, 0.01);
-    // Each blip is followed by 1543 samples of silence, also after the last.
-    EXPECT_TRUE(std::all_of(loudest.end() - 1543, loudest.end(), [](float s) { return s == 0.0f; }));
-    EXPECT_NE(loudest[3307 + 1543], 0.0f);
+    EXPECT_LE(*std::max_element(loudest.begin(), loudest.end()), 1.0f);
+    EXPECT_EQ(loudest.back(), 0.0f);
 }
 
 // What the output pulls: the start-up cue once it runs, a new cue cutting off the playing one, silence when idle

@@ -1,5 +1,4 @@
 #include "sprites/PixelSprite.h"
-#include "sprites/Creature.h"
 
 #include <gtest/gtest.h>
 
@@ -20,9 +19,6 @@ TEST(PixelSprite, LightsCellsByFrameAndDither) {
     const LitCase cases[] = {
         // A body cell far from the reference date, where a float frame count would lose its parity.
         {SpriteKind::idle, Source::claude, 2, 4, 7.8e8 + 0.25, true},
-        // Dithered crack cells meet thresholds above their intensity and stay dark.
-        {SpriteKind::error, Source::claude, 2, 1, 0.0, false},
-        {SpriteKind::error, Source::claude, 11, 1, 1.0 / 12 + 0.001, false},
         // Feet step outward in frame B: question flips at 2.5 per second.
         {SpriteKind::question, Source::kiro, 0, 13, 0.0, false},
         {SpriteKind::question, Source::kiro, 0, 13, 0.41, true},
@@ -51,21 +47,6 @@ TEST(PixelSprite, DitherLightsTenAndFiveCellsOfSixteen) {
         }
         EXPECT_EQ(count, c.litCells) << c.intensity;
     }
-}
-
-// Every bitmap is 16 × 16, and composing body and crown keeps each cell's own intensity.
-TEST(PixelSprite, FramesAreWholeGridsAndKeepTheirIntensities) {
-    for (Source agent : Vorlix::allSources) {
-        for (const Creature::Bitmap& body : Creature::body(agent))
-            EXPECT_TRUE(std::all_of(body.begin(), body.end(), [](const auto& row) { return row.size() == 16u; }));
-    }
-    for (SpriteKind kind : allSpriteKinds) {
-        for (const Creature::Bitmap& crown : Creature::crown(kind))
-            EXPECT_TRUE(std::all_of(crown.begin(), crown.end(), [](const auto& row) { return row.size() == 16u; }));
-    }
-    const auto& cache = PixelSprite::cache();
-    EXPECT_DOUBLE_EQ(cache.value(QStringLiteral("grok-error"))[1][1][3], 0.3);
-    EXPECT_DOUBLE_EQ(cache.value(QStringLiteral("grok-error"))[0][1][2], 0.62);
 }
 
 } // namespace

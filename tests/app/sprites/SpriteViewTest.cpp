@@ -5,7 +5,6 @@
 #include "support/Clock.h"
 
 #include <QDir>
-#include <QPainter>
 #include <gtest/gtest.h>
 
 using Vorlix::Source;
@@ -58,27 +57,6 @@ TEST(SpriteView, PaintsExactlyTheLitCellsOfEveryCreatureAndFrame) {
                     saveArtifact(image, QStringLiteral("sprite-claude-needsApproval-%1.png").arg(frame));
             }
         }
-    }
-}
-
-TEST(SpriteView, UsesTheShorterSideFromTheTopLeftAndTheGivenColour) {
-    const struct {
-        QSize canvas;
-        int cell;
-    } cases[] = {{{320, 160}, 10}, {{160, 320}, 10}, {{96, 96}, 6}};
-    for (const auto& c : cases) {
-        QImage image = blankImage(c.canvas.width(), c.canvas.height());
-        QPainter painter(&image);
-        SpriteView::draw(painter, QSizeF(c.canvas), SpriteKind::idle, Source::kiro, Qt::white, 0.0);
-        painter.end();
-        // Kiro's row 4 is lit from column 1 to 14.
-        EXPECT_EQ(image.pixelColor(1 * c.cell + c.cell / 2, 4 * c.cell + c.cell / 2), QColor(Qt::white));
-        int beyond = 0;
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x)
-                beyond += (x >= 16 * c.cell || y >= 16 * c.cell) && image.pixelColor(x, y).alpha() != 0 ? 1 : 0;
-        }
-        EXPECT_EQ(beyond, 0) << c.canvas.width() << "x" << c.canvas.height();
     }
 }
 

@@ -111,16 +111,12 @@ TEST_F(ServerFixture, GatesAnsweredInReverseOrderReachTheRightConnections) {
 TEST_F(ServerFixture, StartReplacesOnlyAStaleFileAndQuitRemovesOnlyOurOwnFile) {
     ASSERT_TRUE(std::filesystem::create_directories(path));
     Server first(&store, 60, main.post(), path);
-    EXPECT_THROW(
-        {
-            try {
-                first.start();
-            } catch (const Server::Refused& refused) {
-                EXPECT_EQ(refused.what(), path + " is a folder, not a socket; move it away");
-                throw;
-            }
-        },
-        Server::Refused);
+    try {
+        first.start();
+        ADD_FAILURE() << "a folder was taken for a socket";
+    } catch (const Server::Refused& refused) {
+        EXPECT_EQ(refused.what(), path + " is a folder, not a socket; move it away");
+    }
     rmdir(path.c_str());
     close(UnixSocket::listen(path, 1));
     first.start();

@@ -91,7 +91,6 @@ TEST_F(InstallerTest, InstallAppendsOurGroupsOnceAndUninstallRestoresTheFile) {
     clock.advance(1);
     EXPECT_FALSE(installer->install(Source::claude));
     EXPECT_EQ(get(claudeFile), first);
-    EXPECT_EQ(installer->lastMessage(), QStringLiteral("Installed hooks for Claude Code."));
     json after = getJson(claudeFile);
     // Each event ends in our group; without it, the file is what it was.
     const json ours = HookConfig::claudeHooks(home.toStdString());
@@ -113,7 +112,6 @@ TEST_F(InstallerTest, InstallAppendsOurGroupsOnceAndUninstallRestoresTheFile) {
     EXPECT_EQ(mode(at(firstBackup + QStringLiteral(".claude_settings.json"))), 0600u);
     EXPECT_EQ(mode(at(firstBackup)), 0700u);
     EXPECT_FALSE(installer->uninstall(Source::claude));
-    EXPECT_EQ(installer->lastMessage(), QStringLiteral("Removed hooks for Claude Code."));
     EXPECT_EQ(getJson(claudeFile), before);
     EXPECT_EQ(get(backups + QStringLiteral("/2026-12-05T16-48-40Z/.claude_settings.json")), first);
     EXPECT_TRUE(QFileInfo(at(claudeFile)).isSymLink());
@@ -147,7 +145,6 @@ TEST_F(InstallerTest, AgentFilesKeepTheirShapeAndEveryNumber) {
         SCOPED_TRACE(text);
         put(claudeFile, text);
         EXPECT_FALSE(installer->install(Source::claude)) << installer->lastMessage().toStdString();
-        EXPECT_EQ(statusOf(*installer, Source::claude), Status::installed());
         EXPECT_FALSE(installer->uninstall(Source::claude)) << installer->lastMessage().toStdString();
         EXPECT_EQ(get(claudeFile).toStdString(), text);
     }
@@ -271,10 +268,9 @@ TEST_F(InstallerTest, CodexIsInstalledOnlyOnceEveryHookOfOursIsTrusted) {
     EXPECT_FALSE(installer->install(Source::codex));
     EXPECT_EQ(installer->lastMessage(), installed + QStringLiteral(" Codex already trusts them."));
 
-    // What Codex 0.171 trusted, as it wrote it, plus the prompt and session-end rows, built alike; Codex clamps a
-    // SessionEnd hook to 3 s and warns at every start when it asks for more.
+    // What Codex 0.171 trusted, as it wrote it; Codex clamps a SessionEnd hook to 3 s and warns at every start when
+    // it asks for more.
     json written = HookConfig::codexHooks("/home/dev");
-    EXPECT_EQ(written["UserPromptSubmit"], written["SessionStart"]);
     EXPECT_LE(written["SessionEnd"][0]["hooks"][0]["timeout"].get<int>(), 3);
     const json trusted = json::parse(fixture("agents/codex/trust/hooks.json").toStdString());
     for (const auto& [event, groups] : trusted.at("hooks").items())

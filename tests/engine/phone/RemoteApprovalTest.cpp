@@ -1,5 +1,6 @@
 #include "phone/RemoteApproval.h"
 #include "EventLoop.h"
+#include "StoreEvents.h"
 #include "TempHome.h"
 #include "TestFiles.h"
 #include "hookserver/GateBox.h"
@@ -11,6 +12,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 using Vorlix::Behavior;
 
@@ -44,42 +46,26 @@ const QByteArray unauthorized = plain("401 Unauthorized", "no");
 const QByteArray badRequest = plain("400 Bad Request", "bad");
 const QByteArray ok = plain("200 OK", "ok");
 
-Vorlix::Event gatingEvent(const std::string& id, const std::string& tool, const std::string& command,
-                          const std::string& cwd = "/home/dev/web") {
-    return {.id = id,
-            .event = Vorlix::Canonical::permissionRequest,
-            .rawEvent = "PermissionRequest",
-            .gating = true,
-            .sessionID = "s1",
-            .cwd = cwd,
-            .toolName = tool,
-            .toolInput = JSONValue(JSONValue::Object{{"command", JSONValue(command)}}),
-            .transcriptPath = {},
-            .terminal = {}};
-}
-
 class RemoteApprovalTest : public ::testing::Test {
 protected:
-    RemoteApprovalTest() {
-        remote.setStore(&store);
-        remote.onDecision = [this](const QString& id, Behavior behavior) { decisions.append({id, behavior}); };
-    }
+    RemoteApprovalTest() { remote.setStore(&store); }
 
-    void open(const std::string& id, const std::string& command) {
-        store.openGate(gatingEvent(id, "Bash", command), std::make_shared<GateBox>());
+    void open(const std::string& command) {
+        openPanelGate(store, "s1", "Bash", nlohmann::json{{"command", command}}.dump(), "/home/dev/web");
     }
-    QByteArray exchange(const QByteArray& request) { return Client(port).answer(request); }
-    QByteArray get(const QString& target) { return exchange("GET " + target.toUtf8() + " HTTP/1.1\r\n\r\n"); }
+    QByteArray get(const QString& target) {
+        return Client(port).answer("GET " + target.toUtf8() + " HTTP/1.1\r\n\r\n");
+    }
 
     TempHome home;
     ManualClock clock;
     SessionStore store{clock};
     quint16 port = freePort();
     RemoteApproval remote{port};
-    QList<QPair<QString, Behavior>> decisions;
 };
 
 // Whoever sends what, the answer is one of a few fixed ones; only a tokened POST with an id and an action decides.
+// (The page, its version and a decision over real TCP: the browser test.)
 TEST(PhoneHttp, EveryRequestGetsItsAnswer) {
     const QByteArray t = "k3y";
     QList<QPair<QString, Behavior>> decisions;
@@ -127,23 +113,6 @@ TEST(PhoneHttp, EveryRequestGetsItsAnswer) {
     EXPECT_EQ(PhoneHttp::respond("GET /?t= HTTP/1.1\r\n\r\n", "", site), unauthorized);
 }
 
-// The wiring: requests over real TCP reach the page, the version and the store's decision callback.
-TEST_F(RemoteApprovalTest, ServesAndDecidesOverTcp) {
-    open("ABC", "rm -rf build");
-    remote.enable();
-    ASSERT_TRUE(remote.enabled()) << remote.lastErrorText().toStdString();
-    const QByteArray t = remote.token().toUtf8();
-    const QByteArray body = remote.page().toUtf8();
-    ASSERT_TRUE(body.contains("<h1>VORLIX AGENTS</h1>") && body.contains("DESTRUCTIVE   \xC2\xB7 recursive/forced"));
-    EXPECT_EQ(get("/?t=" + t), plain("200 OK", body, "text/html; charset=utf-8"));
-    EXPECT_EQ(get("/v?t=" + t), plain("200 OK", QByteArray::number(remote.version())));
-    EXPECT_EQ(exchange("POST /decide?t=" + t + "&id=ABC&a=allow HTTP/1.1\r\n\r\n"), ok);
-    // Not UTF-8: closed without an answer. No line end anywhere: buffering stops at the limit and that is answered.
-    EXPECT_EQ(exchange("GET /?t=\xC3\x28 HTTP/1.1\r\n\r\n"), "");
-    EXPECT_EQ(exchange(QByteArray(3 * RemoteApproval::maxRequestBytes, 'A')), badRequest);
-    EXPECT_EQ(decisions, (QList<QPair<QString, Behavior>>{{"ABC", Behavior::allow}}));
-}
-
 // The version moves exactly when what the page shows does, and the list the page fetches then is the page's own.
 TEST_F(RemoteApprovalTest, VersionFollowsEveryChangeOfGatesSessionsAndToken) {
     remote.enable();
@@ -157,22 +126,19 @@ TEST_F(RemoteApprovalTest, VersionFollowsEveryChangeOfGatesSessionsAndToken) {
     };
     EXPECT_TRUE(list().contains("Nothing waiting."));
     EXPECT_FALSE(moved());
-    open("ABC", "npm test");
+    open("npm test");
     EXPECT_TRUE(moved());
     EXPECT_TRUE(list().contains("<div class=\"proj\">web</div>"));
     EXPECT_TRUE(remote.page().contains("<div id=\"gates\">" + list() + "</div>"));
     EXPECT_FALSE(moved());
 
     // The same session moves to another project with no gate changing: the card follows.
-    Vorlix::Event movedOn = gatingEvent("E1", "Bash", "", "/home/dev/api");
-    movedOn.event = Vorlix::Canonical::preToolUse;
-    movedOn.gating = false;
-    store.apply(movedOn);
+    store.apply(panelEvent("s1", Vorlix::Canonical::preToolUse, "Bash", "{}", "/home/dev/api"));
     EXPECT_TRUE(moved());
     EXPECT_TRUE(list().contains("<div class=\"proj\">api</div>"));
 
     // A gate answered elsewhere leaves the page (the browser test proves the tap itself).
-    store.decide("ABC", Behavior::deny, SessionStore::Surface::phone);
+    store.decide(store.gates().first()->id(), Behavior::deny, SessionStore::Surface::phone);
     EXPECT_TRUE(moved());
     EXPECT_TRUE(list().contains("Nothing waiting."));
 
@@ -224,12 +190,6 @@ TEST(PhonePage, CardShowsAgentProjectFreshRiskAndTheChange) {
                     .contains("<b>Agent</b><span class=\"tool\">Bash&lt;b&gt;</span></div>"
                               "<div class=\"proj\"></div>"));
     EXPECT_EQ(seenCwd, std::nullopt);
-    // A risky call makes Deny the strong button; the oldest card says how many wait behind it.
-    EXPECT_TRUE(PhonePage::card(gate, nullptr, assess).contains("<div class=\"btns safe\"><button class=\"deny\""));
-    EXPECT_TRUE(PhonePage::card(gate, nullptr, assess, 2)
-                    .contains("<span class=\"tool\">Bash&lt;b&gt;</span></div><div class=\"more\">+2 more "
-                              "waiting</div>"));
-    EXPECT_FALSE(PhonePage::card(gate, nullptr, assess).contains("more waiting"));
 
     // An edit's card carries the panel's diff, escaped; a command's card has none.
     Gate edit("E", "s", "Edit", "/w/a.html", SpriteKind::writing, {}, {}, std::make_shared<GateBox>());
@@ -245,7 +205,6 @@ TEST(PhonePage, CardShowsAgentProjectFreshRiskAndTheChange) {
         PhonePage::card(edit, nullptr, {}).contains(QStringLiteral("<span class=\"ctx\">\u2026 8 more lines</span>")));
     const Gate command("C", "s", "Bash", "ls", SpriteKind::shell, {}, {}, std::make_shared<GateBox>());
     EXPECT_FALSE(PhonePage::card(command, nullptr, {}).contains("class=\"diff\""));
-    EXPECT_TRUE(PhonePage::card(command, nullptr, {}).contains("<div class=\"btns\"><button class=\"deny\""));
 }
 
 TEST(PhonePage, LongDetailsAreCutAtWholeCharactersAndSayHowMuchIsLeft) {
@@ -328,6 +287,8 @@ TEST(RemoteApprovalToken, OutOfRangeBytesAreRejectedNotFolded) {
 TEST_F(RemoteApprovalTest, SilentUnfinishedAndSurplusConnectionsAreDropped) {
     remote.setRequestTimeout(200);
     remote.enable();
+    // No line end anywhere: buffering stops at the limit and that is answered.
+    EXPECT_EQ(Client(port).answer(QByteArray(3 * RemoteApproval::maxRequestBytes, 'A')), badRequest);
     Client silent(port);
     Client partial(port);
     ASSERT_TRUE(waitUntil([&] { return remote.connectionCount() == 2; }));

@@ -72,7 +72,13 @@ TEST(ContextMeterTest, WindowOfALongFile) {
 
 TEST(ContextMeterTest, WhichLinesCount) {
     const QByteArray five = usageLine(R"({"input_tokens":5})");
-    const std::vector<std::tuple<const char*, QByteArray, std::optional<qint64>>> cases = {
+    struct Case {
+        const char* name;
+        QByteArray text;
+        std::optional<qint64> used;
+        qint64 window = limit;
+    };
+    const std::vector<Case> cases = {
         {"sum of the three counts",
          usageLine(
              R"({"input_tokens":1,"cache_read_input_tokens":2,"cache_creation_input_tokens":3,"output_tokens":9})"),
@@ -106,12 +112,16 @@ TEST(ContextMeterTest, WhichLinesCount) {
              R"({"type":"response_item","payload":{"type":"token_count","info":{"last_token_usage":{"input_tokens":8}}}})" +
              "\n",
          5},
+        // A Codex line brings its own window; without one (or a nonsense one) the default window holds.
+        {"a window of its own", tokenCount(R"("last_token_usage":{"input_tokens":10},"model_context_window":128000)"),
+         10, 128000},
+        {"a window of 0", tokenCount(R"("last_token_usage":{"input_tokens":10},"model_context_window":0)"), 10},
     };
     TempHome home;
-    for (const auto& [name, text, used] : cases) {
-        const auto usage = ContextMeter::latestUsage(text, false, limit);
-        EXPECT_EQ(usage ? std::optional(usage->used) : std::nullopt, used) << name;
-        EXPECT_EQ(readUsed(home, text), used) << name;
+    for (const auto& c : cases) {
+        const auto usage = ContextMeter::latestUsage(c.text, false, limit);
+        EXPECT_EQ(usage, c.used ? std::optional(ContextUsage{*c.used, c.window}) : std::nullopt) << c.name;
+        EXPECT_EQ(readUsed(home, c.text), c.used) << c.name;
     }
 }
 
@@ -122,15 +132,4 @@ TEST(ContextMeterTest, PathsThatAreNotTranscripts) {
     // A FIFO without a writer must not block the main thread; devices never end.
     for (const QString& path : {base + "/missing.jsonl", base, base + "/fifo", QString("/dev/zero"), QString()})
         EXPECT_FALSE(ContextMeter::read(path, limit)) << path.toStdString();
-}
-
-// A Codex line brings its own window; without one (or a nonsense one) the default window holds.
-TEST(ContextMeterTest, CodexWindow) {
-    const std::pair<QByteArray, qint64> cases[] = {
-        {R"("last_token_usage":{"input_tokens":10},"model_context_window":128000)", 128000},
-        {R"("last_token_usage":{"input_tokens":10})", limit},
-        {R"("last_token_usage":{"input_tokens":10},"model_context_window":0)", limit},
-    };
-    for (const auto& [info, window] : cases)
-        EXPECT_EQ(ContextMeter::latestUsage(tokenCount(info), false, limit), (ContextUsage{10, window})) << info.data();
 }

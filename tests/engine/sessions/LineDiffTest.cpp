@@ -104,10 +104,10 @@ TEST(LineDiffTest, LargeFilesStayBounded) {
     } cases[] = {{numbered(2000, 1), 2000, 2000}, {numbered(2000, 5), 400, 400}};
     for (const auto& c : cases) {
         const QList<DiffLine> lines = LineDiff::diff(numbered(2000), c.newText);
-        EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const DiffLine& l) { return l.kind == K::removed; }),
-                  c.removed);
-        EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const DiffLine& l) { return l.kind == K::added; }),
-                  c.added);
+        const auto count = [&](K kind) {
+            return std::count_if(lines.begin(), lines.end(), [kind](const DiffLine& l) { return l.kind == kind; });
+        };
+        EXPECT_EQ(std::pair(count(K::removed), count(K::added)), std::pair(c.removed, c.added));
         const auto shown = LineDiff::shown(lines);
         EXPECT_EQ(shown.lines.size(), LineDiff::maxShown);
         EXPECT_GT(shown.more, 0);
@@ -115,22 +115,17 @@ TEST(LineDiffTest, LargeFilesStayBounded) {
 }
 
 TEST(LineDiffTest, FileChangesFromToolInput) {
-    const auto edit = FileChange::from("Edit", payloadInput("PermissionRequest-Edit.json"));
-    ASSERT_TRUE(edit);
-    EXPECT_EQ(edit->path, "/home/dev/work/src/config.py");
-    EXPECT_EQ(render(edit->lines), "-TIMEOUT = 30|+TIMEOUT = 60|-RETRIES = 3|+RETRIES = 5|+BACKOFF = 2.0|");
-
+    const auto shown = [](const std::optional<FileChange>& change) {
+        return change ? change->path + ": " + render(change->lines) : QString("(none)");
+    };
+    EXPECT_EQ(shown(FileChange::from("Edit", payloadInput("PermissionRequest-Edit.json"))),
+              "/home/dev/work/src/config.py: -TIMEOUT = 30|+TIMEOUT = 60|-RETRIES = 3|+RETRIES = 5|+BACKOFF = 2.0|");
     // A new file: every line added.
-    const auto write = FileChange::from("Write", payloadInput("PermissionRequest-Write.json"));
-    ASSERT_TRUE(write);
-    EXPECT_EQ(write->path, "/home/dev/work/notes/plan.md");
-    EXPECT_EQ(render(write->lines), "+# Plan|+|+1. Parse the config|+2. Validate fields|+3. Write the report|");
-
+    EXPECT_EQ(shown(FileChange::from("Write", payloadInput("PermissionRequest-Write.json"))),
+              "/home/dev/work/notes/plan.md: +# Plan|+|+1. Parse the config|+2. Validate fields|+3. Write the report|");
     const auto multi = JSONValue::parse(R"({"file_path":"/p/a.c","edits":[{"old_string":"a","new_string":"b"},)"
                                         R"({"old_string":"c","new_string":"c\nd"}]})");
-    const auto multiChange = FileChange::from("MultiEdit", *multi);
-    ASSERT_TRUE(multiChange);
-    EXPECT_EQ(render(multiChange->lines), "-a|+b|~| c|+d|");
+    EXPECT_EQ(shown(FileChange::from("MultiEdit", *multi)), "/p/a.c: -a|+b|~| c|+d|");
 
     const char* none[][2] = {
         {"Bash", R"({"command":"rm -rf build"})"},

@@ -1,12 +1,12 @@
 #include "worktrees/WorktreeScanner.h"
 #include "EventLoop.h"
+#include "GitRepo.h"
 #include "TempHome.h"
 #include "TestFiles.h"
 #include "support/Log.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTimeZone>
 #include <deque>
@@ -20,25 +20,15 @@ const QDateTime t0 = QDateTime::fromSecsSinceEpoch(1'700'000'000, QTimeZone::utc
 
 struct WorktreeScannerTest : testing::Test {
     ~WorktreeScannerTest() override { qputenv("PATH", pathBefore); }
-    static void git(const QString& dir, const QStringList& arguments) {
-        QProcess process;
-        process.setWorkingDirectory(dir);
-        process.start(QStringLiteral("git"),
-                      QStringList{"-c", "user.name=t", "-c", "user.email=t@example.com"} + arguments);
-        ASSERT_TRUE(process.waitForFinished(30000) && process.exitCode() == 0)
-            << arguments.join(' ').toStdString() << process.readAllStandardError().toStdString();
-    }
-
     // A repository with one empty commit on "main".
     QString repo(const QString& name) {
-        QDir().mkpath(root + '/' + name);
-        git(root + '/' + name, {"init", "-q", "-b", "main"});
-        git(root + '/' + name, {"commit", "-q", "--allow-empty", "-m", "start"});
+        EXPECT_TRUE(gitRepo(root + '/' + name));
         return root + '/' + name;
     }
     QString worktree(const QString& repoPath, const QString& path, const QString& branch) { // no branch: detached
-        git(repoPath, QStringList{"worktree", "add", "-q"} +
-                          (branch.isEmpty() ? QStringList{"--detach"} : QStringList{"-b", branch}) + QStringList{path});
+        EXPECT_TRUE(git(repoPath, QStringList{"worktree", "add", "-q"} +
+                                      (branch.isEmpty() ? QStringList{"--detach"} : QStringList{"-b", branch}) +
+                                      QStringList{path}));
         return path;
     }
 
@@ -68,30 +58,7 @@ struct WorktreeScannerTest : testing::Test {
     std::deque<Session> ownedSessions;
 };
 
-TEST_F(WorktreeScannerTest, TwoWorktreesOfOneRepositoryAreListedOnceWithTheirOwnAgents) {
-    const QString app = repo("app");
-    const QString feature = worktree(app, root + "/app-feature", "feature");
-    const QString idle = worktree(app, root + "/app-idle", "idle");
-    session(Vorlix::Source::claude, feature);
-    session(Vorlix::Source::codex, app, t0.addSecs(10));
-    fakeGit("echo \"$*\" >> \"$HOME/git.log\"");
-
-    WorktreeScanner scanner;
-    int changes = 0;
-    QObject::connect(&scanner, &WorktreeScanner::worktreesChanged, [&changes] { ++changes; });
-    scanner.scan(sessions);
-    scanner.scan(sessions);
-    const QList<Worktree> expected{
-        {app, "main", "app", "Codex", t0.addSecs(10)},
-        {feature, "feature", "app", "Claude Code", t0},
-        {idle, "idle", "app", std::nullopt, std::nullopt},
-    };
-    EXPECT_EQ(scanner.worktrees(), expected);
-    EXPECT_EQ(changes, 1); // published only when the list changes
-    EXPECT_EQ(TestFiles::read(root + "/git.log").count("worktree list --porcelain"), 2); // once per repository and scan
-}
-
-TEST_F(WorktreeScannerTest, ASessionCountsForTheInnermostWorktreeHoldingItsFolder) {
+TEST_F(WorktreeScannerTest, EachWorktreeListedOnceWithTheAgentOfItsInnermostSession) {
     const QString app = repo("app");
     const QString app2 = worktree(app, root + "/app-2", "two"); // shares a prefix with app's path
     const QString nested = worktree(app, app + "/.worktrees/task", "task");
@@ -106,7 +73,13 @@ TEST_F(WorktreeScannerTest, ASessionCountsForTheInnermostWorktreeHoldingItsFolde
     session(Vorlix::Source::claude, detached, t0.addSecs(1));
     for (const QString& outside : {root + "/plain", QStringLiteral("~"), root + "/gone"})
         session(Vorlix::Source::codex, outside, t0.addSecs(20));
+    fakeGit("echo \"$*\" >> \"$HOME/git.log\"");
 
+    WorktreeScanner scanner;
+    int changes = 0;
+    QObject::connect(&scanner, &WorktreeScanner::worktreesChanged, [&changes] { ++changes; });
+    scanner.scan(sessions);
+    scanner.scan(sessions);
     const QList<Worktree> expected{
         {app2, "two", "app", "Grok Build", t0.addSecs(5)},
         {detached, "(detached)", R"(my "quoted" repo's dir)", "Claude Code", t0.addSecs(1)},
@@ -114,7 +87,10 @@ TEST_F(WorktreeScannerTest, ASessionCountsForTheInnermostWorktreeHoldingItsFolde
         {app, "main", "app", std::nullopt, std::nullopt},
         {odd, "main", R"(my "quoted" repo's dir)", std::nullopt, std::nullopt},
     };
-    EXPECT_EQ(scan(), expected);
+    EXPECT_EQ(scanner.worktrees(), expected);
+    EXPECT_EQ(changes, 1); // published only when the list changes
+    // Once per repository and scan, however many of its worktrees hold sessions.
+    EXPECT_EQ(TestFiles::read(root + "/git.log").count("worktree list --porcelain"), 4);
 
     QDir().mkpath(root + "/empty-bin");
     qputenv("PATH", QFile::encodeName(root) + "/empty-bin"); // no git at all

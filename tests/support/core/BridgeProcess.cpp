@@ -19,8 +19,8 @@ namespace {
 // What the bridge reads to name the agent and its terminal: the shell running the tests may have any of it.
 bool agentVariable(const std::string& name) {
     static const char* const exact[] = {
-        "TMUX",         "TMUX_PANE",           "WEZTERM_PANE", "KITTY_WINDOW_ID", "KITTY_LISTEN_ON",
-        "TERM_PROGRAM", "TERM_PROGRAM_VERSION"};
+        "TMUX",         "TMUX_PANE",        "WEZTERM_PANE",   "KITTY_WINDOW_ID", "KITTY_LISTEN_ON",
+        "TERM_PROGRAM", "ITERM_SESSION_ID", "TERM_SESSION_ID"};
     for (const char* candidate : exact)
         if (name == candidate)
             return true;
@@ -127,6 +127,23 @@ BridgeProcess::Result Running::finish(int timeoutMs) {
     if (WIFEXITED(status))
         result.exitStatus = WEXITSTATUS(status);
     return result;
+}
+
+bool Running::readErrUntil(std::string& log, const std::string& text, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (log.find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        pollfd fd{errFD, POLLIN, 0};
+        if (::poll(&fd, 1, 100) <= 0)
+            continue;
+        char buffer[4096];
+        const ssize_t n = ::read(errFD, buffer, sizeof buffer);
+        if (n <= 0)
+            return false;
+        log.append(buffer, static_cast<std::size_t>(n));
+    }
+    return true;
 }
 
 void Running::kill() {

@@ -33,6 +33,8 @@ public:
 struct Running {
     int pid = -1, outFD = -1, errFD = -1;
     BridgeProcess::Result finish(int timeoutMs = 15000);
+    /// Appends what the child writes on stderr to log until log holds text; false on time-out or end of stream.
+    bool readErrUntil(std::string& log, const std::string& text, int timeoutMs = 30000);
     void kill();
 };
 
