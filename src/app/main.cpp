@@ -53,12 +53,6 @@ void connectQuit(QCoreApplication& app, AppCore& core, QuitSignals& quitSignals)
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &core, [&core] { core.shutdown(); });
 }
 
-// Only the instance that holds the hook socket answers on the control socket.
-void listenForControl(AppCore& core, ControlChannel& control) {
-    if (core.server() != nullptr && core.server()->listenFD() >= 0)
-        control.listen();
-}
-
 int runEngine(QCoreApplication& app) {
     if (const std::optional<int> status = alreadyRunning(false))
         return *status;
@@ -68,8 +62,6 @@ int runEngine(QCoreApplication& app) {
     GateLog gateLog(core.store());
     // Without a display there is no screen to measure: the no-notch values.
     core.start(false, 0, 32, 0);
-    ControlChannel control;
-    listenForControl(core, control);
     // The first address URL needs no mDNS on the phone's network.
     if (core.remote().enabled() && ::isatty(STDOUT_FILENO) == 1) {
         const QStringList urls = PairingAddresses::urls(core.remote());
@@ -103,10 +95,8 @@ int runDesktop(int argc, char** argv) {
         }
         settings->open();
     };
+    QObject::connect(&core.control(), &ControlChannel::settingsRequested, &app, [&shell] { shell.openSettings(); });
     shell.start();
-    ControlChannel control;
-    QObject::connect(&control, &ControlChannel::settingsRequested, &app, [&shell] { shell.openSettings(); });
-    listenForControl(core, control);
     return app.exec();
 }
 #endif

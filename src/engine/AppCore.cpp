@@ -89,6 +89,8 @@ void AppCore::start(bool notch, double notchWidth, double notchHeight, double sc
         try {
             m_server->start();
             m_socketKeeper = std::make_unique<SocketKeeper>(*m_server);
+            // Before the "up" line: a second start from then on finds someone to hand its request to.
+            m_control.listen();
         } catch (const std::exception& error) {
             Log::line(QStringLiteral("Vorlix Agents: could not open socket: ") + QString::fromUtf8(error.what()));
         }

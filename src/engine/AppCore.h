@@ -12,6 +12,7 @@
 #include "risk/RuleStore.h"
 #include "sessions/GatePolicy.h"
 #include "sessions/SessionStore.h"
+#include "support/ControlChannel.h"
 #include "support/Cue.h"
 
 #include <QObject>
@@ -44,6 +45,8 @@ public:
     RemoteApproval& remote() { return *m_remote; }
     Game& game() { return *m_game; }
     Server* server() { return m_server.get(); }
+    /// Where a second start asks this one to open its settings window; listening once the hook socket is ours.
+    ControlChannel& control() { return m_control; }
 
     /// Timers, wiring, phone server, start-up cue, socket server and the "up" line. Runs its body once.
     void start(bool notch, double notchWidth, double notchHeight, double screenWidth);
@@ -81,6 +84,7 @@ private:
     std::unique_ptr<Game> m_game;
     std::unique_ptr<Server> m_server;
     std::unique_ptr<SocketKeeper> m_socketKeeper;
+    ControlChannel m_control;
     std::unique_ptr<PrefsWatcher> m_prefsWatcher;
     QTimer m_refreshTimer;
     bool m_started = false;

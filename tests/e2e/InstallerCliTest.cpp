@@ -1,7 +1,11 @@
 #include "BridgeProcess.h"
 #include "TempHome.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -21,6 +25,21 @@ protected:
                                   20000);
     }
 };
+
+// Through the real program too: a FIFO or a device in place of the agent's file is refused in time, untouched.
+TEST_F(InstallerCliTest, AFileThatIsNotRegularIsRefusedWithoutBlocking) {
+    const fs::path settings = fs::path(home.path()) / ".claude/settings.json";
+    fs::create_directories(settings.parent_path());
+    ASSERT_EQ(::mkfifo(settings.c_str(), 0600), 0);
+    for (const bool fifo : {true, false}) {
+        const BridgeProcess::Result result = run({"install", "claude"});
+        EXPECT_EQ(result.exitStatus, 1) << (result.timedOut ? "blocked" : "");
+        EXPECT_EQ(result.err, "Failed: .claude/settings.json is not a regular file \u2014 refusing to overwrite it.\n");
+        EXPECT_TRUE(fifo ? fs::is_fifo(settings) : fs::is_symlink(settings));
+        fs::remove(settings);
+        fs::create_symlink("/dev/zero", settings);
+    }
+}
 
 TEST_F(InstallerCliTest, OnlyWhatHappenedIsClaimed) {
     const struct {

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QMouseEvent>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace WidgetProbe;
 
@@ -69,6 +70,19 @@ TEST_F(AgentsTabTest, RowsShowEachStatusAndTheirButtonsCallTheInstaller) {
     QDir().mkpath(home + "/.codex");
     EXPECT_TRUE(waitUntil([&] { return named(&tab, "action", "codex") != nullptr; }));
     qputenv("PATH", path);
+
+    // A FIFO or a device in place of the agent's file is refused at once; opening it would freeze the window.
+    const QString hooks = home + "/.codex/hooks.json";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(hooks).constData(), 0600), 0);
+    for (const bool fifo : {true, false}) {
+        SCOPED_TRACE(fifo ? "FIFO" : "/dev/zero");
+        press("codex");
+        EXPECT_EQ(named<QLabel>(&tab, "installerMessage")->text(),
+                  QStringLiteral(".codex/hooks.json is not a regular file \u2014 refusing to overwrite it."));
+        EXPECT_EQ(kind(Vorlix::Source::codex), Installer::Status::Kind::notInstalled);
+        QFile::remove(hooks);
+        ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), hooks));
+    }
 }
 
 TEST_F(AgentsTabTest, PickerAndSwitchesWriteThePreferences) {

@@ -2,7 +2,9 @@
 #include "BridgeProcess.h"
 #include "EventLoop.h"
 #include "HookPayload.h"
+#include "TestFiles.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -230,6 +232,20 @@ TEST_F(StoreFixture, ConflictsAndActiveGate) {
     store.apply(event(Canonical::sessionEnd, std::string("X")));
     ASSERT_TRUE(store.activeGate()) << "the ended session's gate goes with it";
     EXPECT_EQ(store.activeGate()->gate->id(), "g2");
+}
+
+// A Write with a relative path is compared with the file in the folder the event came from, not shown as all new.
+TEST_F(StoreFixture, AWriteIsComparedWithTheFileInTheEventsFolder) {
+    QTemporaryDir dir;
+    TestFiles::write(dir.filePath("notes.md"), "keep\nold\n");
+    auto e = gating("w1", "S", "Write", "");
+    e.toolInput = *JSONValue::parse(R"({"file_path":"notes.md","content":"keep\nnew\n"})");
+    e.cwd = dir.path().toStdString();
+    store.openGate(e, std::make_shared<GateBox>());
+    ASSERT_TRUE(store.activeGate() && store.activeGate()->gate->change());
+    using Kind = DiffLine::Kind;
+    EXPECT_EQ(store.activeGate()->gate->change()->lines,
+              QList<DiffLine>({{Kind::context, "keep"}, {Kind::removed, "old"}, {Kind::added, "new"}}));
 }
 
 // A rule answers before the level; neither queues a gate. Only the level's approval counts as a tool run.
