@@ -16,6 +16,7 @@ WorktreeScanner::WorktreeScanner(std::chrono::milliseconds gitTimeout, QObject* 
     : QObject(parent), m_gitTimeout(gitTimeout) {
     connect(&m_watcher, &QFutureWatcher<QList<Worktree>>::finished, this, [this] {
         setWorktrees(m_watcher.result());
+        m_running = false;
         emit runningChanged();
     });
 }
@@ -29,8 +30,9 @@ void WorktreeScanner::scan(const QList<Session*>& sessions) {
 }
 
 void WorktreeScanner::scanInBackground(const QList<Session*>& sessions) {
-    if (running())
+    if (m_running)
         return;
+    m_running = true;
     m_watcher.setFuture(QtConcurrent::run(&WorktreeScanner::find, WorktreeProbe::of(sessions), m_gitTimeout));
     emit runningChanged();
 }

@@ -28,7 +28,8 @@ public:
     ~WorktreeScanner() override;
 
     const QList<Worktree>& worktrees() const { return m_worktrees; }
-    bool running() const { return m_watcher.isRunning(); }
+    /// From the start of a background scan until its list is in place (not merely computed on the worker).
+    bool running() const { return m_running; }
 
     /// Replaces worktrees with a fresh list for these sessions: active ones first, most recently seen first.
     void scan(const QList<Session*>& sessions);
@@ -57,4 +58,5 @@ private:
     const std::chrono::milliseconds m_gitTimeout;
     QList<Worktree> m_worktrees;
     QFutureWatcher<QList<Worktree>> m_watcher;
+    bool m_running = false;
 };

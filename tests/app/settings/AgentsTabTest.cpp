@@ -78,7 +78,7 @@ TEST_F(AgentsTabTest, RowsShowEachStatusAndTheirButtonsCallTheInstaller) {
         SCOPED_TRACE(fifo ? "FIFO" : "/dev/zero");
         press("codex");
         EXPECT_EQ(named<QLabel>(&tab, "installerMessage")->text(),
-                  QStringLiteral(".codex/hooks.json is not a regular file \u2014 refusing to overwrite it."));
+                  QStringLiteral("Failed: .codex/hooks.json is not a regular file \u2014 refusing to overwrite it."));
         EXPECT_EQ(kind(Vorlix::Source::codex), Installer::Status::Kind::notInstalled);
         QFile::remove(hooks);
         ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), hooks));
