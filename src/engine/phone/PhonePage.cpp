@@ -4,6 +4,8 @@
 #include "sessions/FileChange.h"
 #include "sessions/Session.h"
 
+#include <algorithm>
+
 const char* const PhonePage::styleSheet =
     ":root{color-scheme:dark}"
     "body{margin:0;padding:18px;background:#0a0a0b;color:#eee;font:15px/1.45 -apple-system,system-ui,sans-serif}"
@@ -13,9 +15,10 @@ const char* const PhonePage::styleSheet =
     ".tool{font:11px ui-monospace,monospace;color:#aaa;background:#232326;padding:3px 8px;border-radius:99px}"
     ".proj{font:11px ui-monospace,monospace;color:#777;margin-top:2px}"
     ".risk{font:11px ui-monospace,monospace;margin-top:8px}"
+    // Breaks fall between words; only a word wider than the line is broken inside.
     "pre{background:#0d0d0e;border-radius:9px;padding:11px;white-space:pre-wrap;overflow-wrap:anywhere;"
-    "word-break:break-all;"
     "font:12px ui-monospace,monospace;color:#ddd;margin:10px 0 14px}"
+    ".j{white-space:nowrap}"
     ".btns{display:flex;gap:10px}"
     "button{flex:1;padding:14px;border:0;border-radius:11px;font-size:15px;font-weight:600}"
     ".allow{background:#8ce88c;color:#06210a}"
@@ -88,6 +91,33 @@ QString PhonePage::gateList(const QList<Gate*>& gates, const QList<Session*>& se
     return out;
 }
 
+namespace {
+
+// Escaped for HTML. Browsers may break a line after any hyphen: "--prefer-offline" would read as "--prefer-" and
+// "offline", "cp -r" as "cp -" and "r". A run of hyphens and the character after it are kept on one line by a
+// span, so the text itself (what a person copies) stays exactly the agent's.
+QString keptAtHyphens(const QString& text) {
+    QString out;
+    out.reserve(text.size() + text.size() / 4);
+    for (qsizetype i = 0; i < text.size();) {
+        qsizetype end = i;
+        while (end < text.size() && text[end] == u'-')
+            ++end;
+        if (end == i || end == text.size() || text[end].isSpace()) {
+            const qsizetype next = std::max(end, i + 1);
+            out += text.mid(i, next - i).toHtmlEscaped();
+            i = next;
+            continue;
+        }
+        end += text[end].isHighSurrogate() && end + 1 < text.size() ? 2 : 1;
+        out += QStringLiteral("<span class=\"j\">") + text.mid(i, end - i).toHtmlEscaped() + QStringLiteral("</span>");
+        i = end;
+    }
+    return out;
+}
+
+} // namespace
+
 QString PhonePage::card(const Gate& gate, const Session* session, const Assess& assess, qsizetype moreWaiting) {
     const QString agent =
         session != nullptr ? QString::fromUtf8(Vorlix::displayName(session->source()).data()) : QStringLiteral("Agent");
@@ -99,7 +129,7 @@ QString PhonePage::card(const Gate& gate, const Session* session, const Assess& 
     if (!verdict.reasons.isEmpty())
         risk += QStringLiteral(" \u00B7 ") + verdict.reasons.join(QStringLiteral(", ")).toHtmlEscaped();
     const QString id = scriptString(gate.id());
-    const QString detail = shownDetail(gate.detail()).toHtmlEscaped();
+    const QString detail = keptAtHyphens(shownDetail(gate.detail()));
 
     QString out;
     out.reserve(640 + detail.size());
@@ -149,7 +179,7 @@ QString PhonePage::diff(const FileChange& change) {
                            : line.kind == DiffLine::Kind::note  ? "note"
                                                                 : "ctx";
         out += QStringLiteral("<span class=\"") + QLatin1String(kind) + QStringLiteral("\">") +
-               shownDetail(LineDiff::marked(line)).toHtmlEscaped() + QStringLiteral("</span>");
+               keptAtHyphens(shownDetail(LineDiff::marked(line))) + QStringLiteral("</span>");
     }
     if (shown.more > 0)
         out += QStringLiteral("<span class=\"ctx\">") + LineDiff::moreText(shown.more).toHtmlEscaped() +

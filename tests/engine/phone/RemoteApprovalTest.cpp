@@ -183,7 +183,7 @@ TEST(PhonePage, CardShowsAgentProjectFreshRiskAndTheChange) {
             .startsWith("<div class=\"card\"><div class=\"row\"><b>Kiro CLI</b><span class=\"tool\">Bash&lt;b&gt;"
                         "</span></div><div class=\"proj\">api</div><div class=\"risk\" style=\"color:#fa87bf\">"
                         "DESTRUCTIVE   \u00B7 recursive/forced delete, a &amp; b</div>"
-                        "<pre>rm -rf &quot;&lt;dist&gt;&quot; &amp; true</pre>"));
+                        "<pre>rm <span class=\"j\">-r</span>f &quot;&lt;dist&gt;&quot; &amp; true</pre>"));
     EXPECT_EQ(seenCwd, std::optional<QString>("/work/api/"));
     // Without its session: a plain label, no project, no working directory for the rating.
     EXPECT_TRUE(PhonePage::card(gate, nullptr, assess)
