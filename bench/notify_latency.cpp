@@ -56,8 +56,9 @@ bool measure(const char* name, NotificationServer& server, const std::string& pa
              const std::function<Steady::time_point(int)>& finish, double& median) {
     std::vector<double> ms;
     for (int i = 0; i < rounds; ++i) {
-        send(path, line("userPromptSubmit", "UserPromptSubmit", i));
+        // Counted before the line goes: the withdrawal may reach the server before send returns.
         const qsizetype closed = server.closed.size();
+        send(path, line("userPromptSubmit", "UserPromptSubmit", i));
         if (i > 0 && !pump([&] { return server.closed.size() > closed; })) {
             std::fprintf(stderr, "%s: round %d was not withdrawn\n", name, i);
             return false;
