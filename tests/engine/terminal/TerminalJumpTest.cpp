@@ -19,10 +19,10 @@ TEST(TerminalJump, SaysSoWhenNothingCanBeBroughtForward) {
     });
     Vorlix::TerminalContext gone;
     gone.tmuxPane = "%999";
-    gone.tmuxSocket = home.path() + "/tmux.sock";
+    gone.tmuxSocket = std::string(home.path()).append("/tmux.sock");
     gone.weztermPane = "3";
     gone.kittyWindowID = "1";
-    gone.kittyListenOn = "unix:" + home.path() + "/kitty.sock";
+    gone.kittyListenOn = std::string("unix:").append(home.path()).append("/kitty.sock");
     gone.ppid = getpid();
     for (const auto& context : {std::optional<Vorlix::TerminalContext>{}, std::optional(gone)})
         EXPECT_EQ(jump.go(context).message, "Can't bring this terminal forward here");
