@@ -18,10 +18,10 @@ TEST(TerminalJump, SaysSoWhenNothingCanBeBroughtForward) {
         return false;
     });
     Vorlix::TerminalContext gone;
-    gone.tmuxPane = "%999";
+    gone.tmuxPane.emplace("%999");
     gone.tmuxSocket = std::string(home.path()).append("/tmux.sock");
-    gone.weztermPane = "3";
-    gone.kittyWindowID = "1";
+    gone.weztermPane.emplace("3");
+    gone.kittyWindowID.emplace("1");
     gone.kittyListenOn = std::string("unix:").append(home.path()).append("/kitty.sock");
     gone.ppid = getpid();
     for (const auto& context : {std::optional<Vorlix::TerminalContext>{}, std::optional(gone)})
