@@ -165,9 +165,7 @@ TEST_F(AuditLogTest, ScoreboardTrustAndClicksSaved) {
         EXPECT_EQ((AuditLog::Score{{}, {}, 0, approved, denied, 0, 0}.trust()), percent) << approved << denied;
 }
 
-// Oldest day first, ordinary rows byte for byte; damaged lines and things that are not day files are passed over;
-// the desktop folder is made when missing and an earlier export is replaced. A failed export says why and gives
-// nothing.
+// Damaged lines and things that are not day files are passed over; a failed export says why and gives nothing.
 TEST_F(AuditLogTest, ExportWritesEveryDayOldestFirst) {
     AuditLog log(AppPaths::auditDir(), m_clock);
     const QByteArray header = "timestamp,agent,project,event,tool,risk,detail";

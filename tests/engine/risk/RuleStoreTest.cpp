@@ -54,9 +54,7 @@ TEST_F(RuleStoreTest, TaughtRulesAnswerCallsWithTheSameKey) {
     EXPECT_FALSE(QFileInfo::exists(m_path));
 }
 
-// An allow rule answers one simple command and never a critical one; a deny rule answers any call whose first
-// command it names. Each call starts with the command its rule was taught on; how a command line splits into
-// simple commands is the risk tables' business, so one of each kind of split is enough here.
+// How a command line splits is the risk tables' business: one of each kind of split is enough here.
 TEST_F(RuleStoreTest, AllowRulesAnswerOnlyWhatTheyWereTaught) {
     RuleStore store(m_path, m_clock);
     store.add("Bash", "npm test", Behavior::allow);
