@@ -1,4 +1,5 @@
 #include "audit/AuditLog.h"
+#include "LogCapture.h"
 #include "TempHome.h"
 #include "TestFiles.h"
 #include "support/AppPaths.h"
@@ -204,12 +205,11 @@ TEST_F(AuditLogTest, ExportWritesEveryDayOldestFirst) {
     EXPECT_EQ(TestFiles::read(*path), expected);
 
     // Running as root, permission bits prove nothing: a directory in the file's place cannot be replaced.
-    QStringList logged;
-    Log::setSink([&logged](const QString& text) { logged << text; });
+    LogCapture logged;
     ASSERT_TRUE(QFile::remove(*path) && QDir().mkpath(*path));
     EXPECT_FALSE(log.exportCSV());
-    Log::setSink({});
-    EXPECT_TRUE(logged.size() == 1 && logged[0].startsWith("audit export failed: ")) << logged.join('|').toStdString();
+    EXPECT_TRUE(logged.lines.size() == 1 && logged.lines[0].startsWith("audit export failed: "))
+        << logged.lines.join('|').toStdString();
 
     // A journal folder that is a file cannot be listed.
     TestFiles::write(AppPaths::root() + "/not-a-folder", "x");
