@@ -2,6 +2,7 @@
 #include "EventLoop.h"
 #include "StoreEvents.h"
 #include "TempHome.h"
+#include "TestFiles.h"
 #include "kit/FlatButton.h"
 #include "kit/TickBox.h"
 #include "panel/DetailBox.h"
@@ -10,8 +11,6 @@
 #include "sprites/SpriteView.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
@@ -157,11 +156,7 @@ TEST(NotchPanelTest, SizingAndScreenshots) {
 
     // A Write over a file on disk shows what it replaces, then "+1 more waiting" for a second gate behind it.
     const QString notes = QString::fromStdString(f.home.path()) + QStringLiteral("/work/shop/notes.md");
-    QDir().mkpath(QFileInfo(notes).path());
-    QFile file(notes);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("# Plan\n\n1. Parse the config\n2. Check fields\n3. Write the report\n");
-    file.close();
+    TestFiles::write(notes, "# Plan\n\n1. Parse the config\n2. Check fields\n3. Write the report\n");
     openPanelGate(f.store, "a", "Write",
                   R"({"file_path":")" + notes.toStdString() +
                       R"(","content":"# Plan\n\n1. Parse the config\n2. Validate fields\n3. Write the report\n"})",
