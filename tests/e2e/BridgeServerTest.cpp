@@ -1,6 +1,7 @@
 #include "AppCore.h"
 #include "BridgeProcess.h"
 #include "EventLoop.h"
+#include "LogCapture.h"
 #include "Paths.h"
 #include "TempHome.h"
 #include "TestFiles.h"
@@ -8,7 +9,6 @@
 #include "audit/AuditEntry.h"
 #include "hookserver/Server.h"
 #include "sessions/SessionStore.h"
-#include "support/Log.h"
 
 #include <QCoreApplication>
 #include <csignal>
@@ -166,8 +166,7 @@ TEST_F(BridgeServer, AnOrphanedBridgeExitsAndItsGateGoes) {
 }
 
 TEST_F(BridgeServer, MalformedLinesSilentPeersAndEndlessLinesLeaveTheStoreUntouched) {
-    QStringList logged;
-    Log::setSink([&logged](const QString& text) { logged << text; });
+    LogCapture log;
     startServer();
     // Not JSON, not an event, an agent's own event name instead of a canonical one, not UTF-8 (too deep: on the real
     // stack, in the optimised server test).
@@ -200,7 +199,6 @@ TEST_F(BridgeServer, MalformedLinesSilentPeersAndEndlessLinesLeaveTheStoreUntouc
     QCoreApplication::processEvents();
     EXPECT_TRUE(store.sessions().isEmpty());
     EXPECT_TRUE(store.gates().isEmpty());
-    Log::setSink({});
-    EXPECT_TRUE(logged.contains("Vorlix Agents: dropped a request line longer than 67108864 bytes"))
-        << logged.join('\n').toStdString();
+    EXPECT_TRUE(log.lines.contains("Vorlix Agents: dropped a request line longer than 67108864 bytes"))
+        << log.lines.join('\n').toStdString();
 }

@@ -58,9 +58,7 @@ std::string slurp(const fs::path& path) {
 }
 } // namespace
 
-// One running application, the way a person meets it: a real bridge answered and journaled, a call nobody can
-// answer handed back at once, a second copy refused, the socket bound again when its file goes, preference edits
-// applied without a restart, and the socket gone after SIGTERM.
+// One running application, the way a person meets it.
 TEST(HeadlessApp, AnswersBridgesHoldsTheSocketAppliesEditsAndCleansUp) {
     TempHome home;
     const fs::path socket = fs::path(home.path()) / ".vorlix-agents/run/vorlix.sock";
@@ -120,9 +118,7 @@ TEST(HeadlessApp, AnswersBridgesHoldsTheSocketAppliesEditsAndCleansUp) {
     EXPECT_FALSE(fs::exists(socket));
 }
 
-// A FIFO or a device in place of a data file once hung the start before the socket opened, so every gate failed
-// open unseen. Each is now set aside (a day of the journal is only skipped, never moved) and the application
-// answers as usual.
+// A FIFO or a device in place of a data file once hung the start, so every gate failed open unseen.
 TEST(HeadlessApp, StartsAndAnswersWhateverSitsInPlaceOfItsDataFiles) {
     const std::string movedAside = " is unusable (not a regular file); moved to";
     const struct {

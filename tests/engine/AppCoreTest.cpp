@@ -1,8 +1,8 @@
 #include "AppCore.h"
+#include "LogCapture.h"
 #include "StoreEvents.h"
 #include "TempHome.h"
 #include "TestFiles.h"
-#include "support/Log.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@ struct CoreFixture : ::testing::Test {
     // Berlin, so that local and UTC hours differ.
     ManualClock clock{QDateTime(QDate(2026, 3, 14), QTime(3, 30), QTimeZone("Europe/Berlin")).toUTC(),
                       QTimeZone("Europe/Berlin")};
-    std::vector<QString> logged;
+    LogCapture logged;
     std::unique_ptr<AppCore> core;
     std::vector<Cue> cues;
     QStringList achievements;
@@ -24,13 +24,11 @@ struct CoreFixture : ::testing::Test {
         if (core)
             core->shutdown();
         core.reset();
-        Log::setSink({});
     }
     // Starts the core, with the phone page asked for by VORLIX_REMOTE=remote when given.
     void startCore(const char* remote = nullptr, quint16 phonePort = 0) {
         if (remote)
             qputenv("VORLIX_REMOTE", remote);
-        Log::setSink([this](const QString& line) { logged.push_back(line); });
         AppCore::Options options;
         options.clock = &clock;
         options.phonePort = phonePort != 0 ? phonePort : TestFiles::freePort();
@@ -62,7 +60,7 @@ TEST_F(CoreFixture, NoSocketInARunFolderThatCannotBeMadePrivate) {
     startCore("true");
     EXPECT_EQ(core->server(), nullptr);
     EXPECT_FALSE(core->remote().enabled());
-    EXPECT_EQ(logged.at(0), "Vorlix Agents: could not open socket: " + AppPaths::runDir() + " is not a folder");
+    EXPECT_EQ(logged.lines.at(0), "Vorlix Agents: could not open socket: " + AppPaths::runDir() + " is not a folder");
 }
 
 // Silence stops the cues, never the journal or the game.
@@ -110,10 +108,10 @@ TEST_F(CoreFixture, AGateWaitsOnlyWhenSomeoneCanAnswer) {
     QTcpServer taken;
     ASSERT_TRUE(taken.listen(QHostAddress::Any, 0));
     startCore("1", taken.serverPort());
-    ASSERT_FALSE(logged.empty());
-    EXPECT_TRUE(logged[0].startsWith("Vorlix Agents: phone approvals unavailable: Could not listen on port "))
-        << logged[0].toStdString();
-    for (const QString& line : logged)
+    ASSERT_FALSE(logged.lines.empty());
+    EXPECT_TRUE(logged.lines[0].startsWith("Vorlix Agents: phone approvals unavailable: Could not listen on port "))
+        << logged.lines[0].toStdString();
+    for (const QString& line : logged.lines)
         EXPECT_FALSE(line.startsWith("VORLIX_REMOTE_URL")) << "no URL for a page nobody serves";
 
     const auto opens = [&] {

@@ -26,50 +26,41 @@ struct GateNotifications : ::testing::Test {
     }
 };
 
-TEST_F(GateNotifications, AllowOnTheNotificationAnswersTheGateAndWithdrawsIt) {
-    const auto box = openPanelGate(store, "s1", "Bash", R"({"command":"echo hi > marker.txt"})");
-    ASSERT_TRUE(waitUntil([&] { return fake.posted.size() == 1; }));
-    const auto notice = fake.posted.first();
-    EXPECT_EQ(notice.summary, QStringLiteral("Claude Code wants to run"));
-    EXPECT_TRUE(notice.body.contains(QStringLiteral("echo hi > marker.txt"))) << notice.body.toStdString();
-    EXPECT_EQ(notice.actions, (QStringList{"allow", "Allow", "deny", "Deny"}));
-
-    fake.invoke(notice.id, QStringLiteral("deny"), QStringLiteral("intruder"));
-    waitUntil([] { return false; }, 300);
-    ASSERT_TRUE(box->isOpen()) << "only the server we posted to answers";
-
-    fake.invoke(notice.id, QStringLiteral("allow"));
-    ASSERT_TRUE(waitUntil([&] { return !box->isOpen(); }));
-    EXPECT_EQ(box->decision(), Vorlix::Decision{Behavior::allow});
-    EXPECT_TRUE(store.gates().isEmpty());
-    ASSERT_TRUE(waitUntil([&] { return fake.closed.contains(notice.id); }));
-}
-
-// A critical call, and one whose body had to be cut: nobody allows from here what they could not read.
-TEST_F(GateNotifications, CriticalOrCutGatesOfferOnlyDenyAndCloseWithTheCard) {
+// Only the server we posted to answers; a critical call, and one whose body had to be cut, offer only Deny: nobody
+// allows from here what they could not read. Whoever answers, the notification goes.
+TEST_F(GateNotifications, AnswersFromTheNotificationAndItsWithdrawal) {
     const std::string longCommand =
         R"({"command":"echo )" + std::string(11000, 'x') + R"(; python3 /tmp/x.py --wipe-home"})";
-    const std::pair<std::string, const char*> cases[] = {
-        {R"({"command":"rm -rf build"})", "DESTRUCTIVE"},
-        {longCommand, "open the panel to see all"},
+    const QStringList both{"allow", "Allow", "deny", "Deny"}, denyOnly{"deny", "Deny"};
+    const std::tuple<std::string, const char*, QStringList> cases[] = {
+        {R"({"command":"echo hi > marker.txt"})", "echo hi > marker.txt", both},
+        {R"({"command":"rm -rf build"})", "DESTRUCTIVE", denyOnly},
+        {longCommand, "open the panel to see all", denyOnly},
     };
-    for (const auto& [input, shown] : cases) {
+    for (const auto& [input, shown, actions] : cases) {
+        SCOPED_TRACE(shown);
         const qsizetype before = fake.posted.size();
         const auto box = openPanelGate(store, "s1", "Bash", input);
         ASSERT_TRUE(waitUntil([&] { return fake.posted.size() == before + 1; }));
         const auto notice = fake.posted.last();
-        EXPECT_EQ(notice.actions, (QStringList{"deny", "Deny"})) << shown;
+        EXPECT_EQ(notice.summary, QStringLiteral("Claude Code wants to run"));
         EXPECT_TRUE(notice.body.contains(QString::fromUtf8(shown))) << notice.body.toStdString();
         EXPECT_FALSE(notice.body.contains(QStringLiteral("wipe-home")));
+        EXPECT_EQ(notice.actions, actions);
 
-        // An Allow the notification never offered is ignored; the gate still waits.
+        fake.invoke(notice.id, QStringLiteral("deny"), QStringLiteral("intruder"));
         fake.invoke(notice.id, QStringLiteral("allow"));
-        waitUntil([] { return false; }, 300);
-        ASSERT_EQ(store.gates().size(), 1);
-
-        store.decide(store.gates().first()->id(), Behavior::deny, SessionStore::Surface::card);
+        const bool allows = actions == both;
+        if (allows) {
+            ASSERT_TRUE(waitUntil([&] { return !box->isOpen(); }));
+        } else {
+            waitUntil([] { return false; }, 300);
+            ASSERT_TRUE(box->isOpen()) << "an Allow the notification never offered";
+            store.decide(store.gates().first()->id(), Behavior::deny, SessionStore::Surface::card);
+        }
+        EXPECT_EQ(box->decision(), Vorlix::Decision{allows ? Behavior::allow : Behavior::deny});
+        EXPECT_TRUE(store.gates().isEmpty());
         ASSERT_TRUE(waitUntil([&] { return fake.closed.contains(notice.id); }));
-        EXPECT_EQ(box->decision(), Vorlix::Decision{Behavior::deny});
     }
 }
 

@@ -2,18 +2,15 @@
 #include "EventLoop.h"
 #include "StoreEvents.h"
 #include "TempHome.h"
+#include "TestFiles.h"
 #include "kit/FlatButton.h"
 #include "kit/TickBox.h"
-#include "kit/Type.h"
 #include "panel/DetailBox.h"
 #include "panel/GateCard.h"
 #include "panel/SessionRow.h"
 #include "sprites/SpriteView.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
@@ -98,22 +95,16 @@ TEST(NotchPanelTest, SizingAndScreenshots) {
     EXPECT_EQ(f.panel.window().animations(), 1);
 
     // The pointer on the island's top pixel row opens it; the loop then sizes it once.
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
     f.hover(true);
     EXPECT_TRUE(f.panel.resize());
     EXPECT_FALSE(f.panel.resize());
-    EXPECT_EQ(f.panel.window().targetGeometry().width(), 524);
-    EXPECT_EQ(f.panel.window().targetGeometry().top(), screen.top());
     f.hover(false);
 
-    const QImage empty = f.shot("collapsed-0");
-    EXPECT_EQ(empty.height(), 32);
+    f.shot("collapsed-0");
     EXPECT_EQ(f.visibleSprites(), 0);
 
     f.hover(true);
     f.shot("expanded-0");
-    for (const char* text : {"No agents running", "0 active"})
-        EXPECT_TRUE(f.texts().contains(text)) << text;
     f.hover(false);
 
     f.session("a", f.home.path() + "/work/shop", "Editing cart.ts", SpriteKind::writing)
@@ -128,8 +119,7 @@ TEST(NotchPanelTest, SizingAndScreenshots) {
     f.hover(true);
     f.shot("expanded-list");
     EXPECT_EQ(f.panel.view().findChildren<SessionRow*>().size(), 5);
-    for (const char* text : {"two agents editing shop", "5 active", "180k / 200k"})
-        EXPECT_TRUE(f.texts().contains(text)) << text;
+    EXPECT_TRUE(f.texts().contains("two agents editing shop"));
     f.hover(false);
 
     // A reordering control in the command shows as its code.
@@ -155,38 +145,23 @@ TEST(NotchPanelTest, SizingAndScreenshots) {
     EXPECT_FALSE(card->allowButton()->filled());
     card->denyButton()->click();
 
-    // A long token wraps inside the box, every character of it on some line.
+    // A long token wraps inside the box (the wrap itself is the parts test's).
     const QString token = QString(175, QLatin1Char('A')).replace(7, 9, QStringLiteral("x9+/Zq-Kp"));
     openPanelGate(f.store, "b", "Bash",
                   R"({"command":"curl -sH 'Authorization: Bearer )" + token.toStdString() +
                       R"(' https://api.example.com/v1/deploy"})",
                   "/srv/clients/shop");
     f.shot("card-long-token");
-    QString joined;
-    for (const DetailText::Line& line : f.panel.view().card()->detailBox()->lines()) {
-        EXPECT_LE(QFontMetricsF(Type::bodyMono()).horizontalAdvance(line.text.trimmed()), DetailBox::textWidth);
-        joined += line.text;
-    }
-    EXPECT_TRUE(joined.contains(token));
     f.panel.view().card()->denyButton()->click();
 
     // A Write over a file on disk shows what it replaces, then "+1 more waiting" for a second gate behind it.
     const QString notes = QString::fromStdString(f.home.path()) + QStringLiteral("/work/shop/notes.md");
-    QDir().mkpath(QFileInfo(notes).path());
-    QFile file(notes);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("# Plan\n\n1. Parse the config\n2. Check fields\n3. Write the report\n");
-    file.close();
+    TestFiles::write(notes, "# Plan\n\n1. Parse the config\n2. Check fields\n3. Write the report\n");
     openPanelGate(f.store, "a", "Write",
                   R"({"file_path":")" + notes.toStdString() +
                       R"(","content":"# Plan\n\n1. Parse the config\n2. Validate fields\n3. Write the report\n"})",
                   f.home.path() + "/work/shop");
     f.shot("card-write-diff");
-    QStringList diff;
-    for (const DetailText::Line& line : f.panel.view().card()->detailBox()->lines())
-        diff << line.text;
-    for (const QString& line : {QStringLiteral("\u2212 2. Check fields"), QStringLiteral("+ 2. Validate fields")})
-        EXPECT_TRUE(diff.contains(line)) << diff.join('|').toStdString();
     openPanelGate(f.store, "b", "Bash", R"({"command":"ls"})", "/srv/clients/shop");
     f.shot("card-more-waiting");
     EXPECT_TRUE(f.texts().contains("+1 more waiting"));

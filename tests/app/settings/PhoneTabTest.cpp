@@ -1,10 +1,10 @@
 #include "settings/PhoneTab.h"
+#include "LogCapture.h"
 #include "WidgetProbe.h"
 #include "phone/PairingAddresses.h"
 #include "phone/RemoteApproval.h"
 #include "sessions/SessionStore.h"
 #include "settings/QrImage.h"
-#include "support/Log.h"
 
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -28,15 +28,13 @@ TEST(PhoneTabTest, EnableShowsTheCodeAndAddressAndTurnOffHidesThem) {
     EXPECT_EQ(named<QLabel>(&tab, "error")->text(), remote.lastErrorText());
 
     taken.close();
-    QStringList logged;
-    Log::setSink([&logged](const QString& line) { logged << line; });
+    LogCapture log;
     named<FlatButton>(&tab, "enable")->click();
     settle();
-    Log::setSink({});
     ASSERT_TRUE(remote.enabled());
     // Turned on here or by VORLIX_REMOTE: the same URL lines and warning.
-    EXPECT_TRUE(logged.contains("VORLIX_REMOTE_URL " + remote.pairingURL())) << logged.join('\n').toStdString();
-    EXPECT_TRUE(logged.last().contains("plain HTTP on every network interface"));
+    EXPECT_TRUE(log.lines.contains("VORLIX_REMOTE_URL " + remote.pairingURL())) << log.lines.join('\n').toStdString();
+    EXPECT_TRUE(log.lines.last().contains("plain HTTP on every network interface"));
     EXPECT_EQ(named(&tab, "enable"), nullptr);
     auto* address = named<QPlainTextEdit>(&tab, "pairingURL");
     ASSERT_NE(address, nullptr);

@@ -1,10 +1,10 @@
 #include "shell/DesktopShell.h"
 #include "AppCore.h"
 #include "EventLoop.h"
+#include "LogCapture.h"
 #include "TempHome.h"
 #include "shell/DisplayEnvironment.h"
 #include "shell/TrayIcon.h"
-#include "support/Log.h"
 
 #include <gtest/gtest.h>
 
@@ -84,14 +84,12 @@ TEST(TrayIcon, RetriesUntilATrayAppearsAndLogsOnceIfNone) {
     ASSERT_TRUE(waitUntil([&] { return late.visible(); }));
     EXPECT_FALSE(late.retrying());
 
-    QStringList lines;
-    Log::setSink([&](const QString& line) { lines << line; });
+    LogCapture log;
     int tries = 0;
     TrayIcon never([&] { return ++tries < 0; }, 1);
     never.show();
     waitUntil([&] { return tries > 2 * TrayIcon::attemptsBeforeLog; });
-    Log::setSink({});
-    EXPECT_EQ(lines.size(), 1);
+    EXPECT_EQ(log.lines.size(), 1);
     EXPECT_FALSE(never.visible());
 }
 

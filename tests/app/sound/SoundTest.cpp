@@ -1,6 +1,6 @@
+#include "LogCapture.h"
 #include "sound/CueSynth.h"
 #include "sound/SoundEngine.h"
-#include "support/Log.h"
 
 #include <QIODevice>
 #include <QStringList>
@@ -76,18 +76,16 @@ TEST(SoundEngine, TheOutputPullsTheLatestCueOnlyWhileEnabled) {
 
 // No audio device: one log line, silence, and start-up carries on.
 TEST(SoundEngine, AnOutputThatCannotStartLeavesItSilent) {
-    QStringList lines;
-    Log::setSink([&](const QString& line) { lines << line; });
+    LogCapture log;
     auto owned = std::make_unique<PullingOutput>();
     owned->failure = QStringLiteral("no audio output device");
     PullingOutput& output = *owned;
     SoundEngine engine([] { return true; }, std::move(owned));
     engine.start();
     engine.play(Cue::launch);
-    Log::setSink({});
     EXPECT_FALSE(engine.running());
     EXPECT_EQ(output.source, nullptr);
-    EXPECT_EQ(lines, QStringList{"SoundEngine: could not start audio: no audio output device"});
+    EXPECT_EQ(log.lines, QStringList{"SoundEngine: could not start audio: no audio output device"});
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "audit/AuditLog.h"
+#include "LogCapture.h"
 #include "TempHome.h"
 #include "TestFiles.h"
 #include "support/AppPaths.h"
@@ -165,9 +166,7 @@ TEST_F(AuditLogTest, ScoreboardTrustAndClicksSaved) {
         EXPECT_EQ((AuditLog::Score{{}, {}, 0, approved, denied, 0, 0}.trust()), percent) << approved << denied;
 }
 
-// Oldest day first, ordinary rows byte for byte; damaged lines and things that are not day files are passed over;
-// the desktop folder is made when missing and an earlier export is replaced. A failed export says why and gives
-// nothing.
+// Damaged lines and things that are not day files are passed over; a failed export says why and gives nothing.
 TEST_F(AuditLogTest, ExportWritesEveryDayOldestFirst) {
     AuditLog log(AppPaths::auditDir(), m_clock);
     const QByteArray header = "timestamp,agent,project,event,tool,risk,detail";
@@ -206,12 +205,11 @@ TEST_F(AuditLogTest, ExportWritesEveryDayOldestFirst) {
     EXPECT_EQ(TestFiles::read(*path), expected);
 
     // Running as root, permission bits prove nothing: a directory in the file's place cannot be replaced.
-    QStringList logged;
-    Log::setSink([&logged](const QString& text) { logged << text; });
+    LogCapture logged;
     ASSERT_TRUE(QFile::remove(*path) && QDir().mkpath(*path));
     EXPECT_FALSE(log.exportCSV());
-    Log::setSink({});
-    EXPECT_TRUE(logged.size() == 1 && logged[0].startsWith("audit export failed: ")) << logged.join('|').toStdString();
+    EXPECT_TRUE(logged.lines.size() == 1 && logged.lines[0].startsWith("audit export failed: "))
+        << logged.lines.join('|').toStdString();
 
     // A journal folder that is a file cannot be listed.
     TestFiles::write(AppPaths::root() + "/not-a-folder", "x");

@@ -126,8 +126,7 @@ TEST_F(InstallerTest, InstallAppendsOurGroupsOnceAndUninstallRestoresTheFile) {
     EXPECT_EQ(getJson(claudeFile), (json{{"model", "opus"}}));
 }
 
-// Whatever the owner's layout, install then uninstall gives back the same bytes: keys in their order, the same
-// indentation and final newline, every number spelled as it was.
+// Install then uninstall gives back the owner's bytes: key order, indentation, every number as it was spelled.
 TEST_F(InstallerTest, AgentFilesKeepTheirShapeAndEveryNumber) {
     const char* const files[] = {
         "{\n\t\"zeta\": 123456789012345678901234567890,\n\t\"alpha\": 1.5e-400,\n\t\"mid\": [\n\t\t1e5,\n\t\t1.50,\n"
@@ -373,8 +372,7 @@ TEST_F(InstallerTest, NothingToDoIsSaidAndChangesNothing) {
     EXPECT_EQ(statusOf(*installer, Source::grok), Status::notInstalled());
 }
 
-// An agent is on this machine when its folder exists or its program is on PATH; one that is neither is installed
-// only when forced. An open window learns of a folder that appears.
+// An agent is on this machine when its folder exists or its program is on PATH; otherwise only forced.
 TEST_F(InstallerTest, AgentsOnPathOrWithAFolderAreOnThisMachine) {
     auto installer = make();
     AgentWatcher watcher(*installer);

@@ -1,8 +1,8 @@
 #include "prefs/Prefs.h"
+#include "LogCapture.h"
 #include "TempHome.h"
 #include "TestFiles.h"
 #include "support/AppPaths.h"
-#include "support/Log.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -31,13 +31,11 @@ struct Watch {
         QObject::connect(&prefs, &Prefs::soundEnabledChanged, [this] { ++sound; });
         QObject::connect(&prefs, &Prefs::launchAtLoginChanged, [this] { ++login; });
         QObject::connect(&prefs, &Prefs::autoApproveLevelChanged, [this] { ++level; });
-        Log::setSink([this](const QString& text) { lines << text; });
     }
-    ~Watch() { Log::setSink({}); }
     int sound = 0;
     int login = 0;
     int level = 0;
-    QStringList lines;
+    LogCapture log;
 };
 
 } // namespace
@@ -61,16 +59,15 @@ TEST(PrefsTest, StoredValuesAndWrongTypes) {
         SCOPED_TRACE(file ? file : "no file");
         if (file)
             TestFiles::write(configFile(), file);
-        QStringList lines;
-        Log::setSink([&lines](const QString& line) { lines << line; });
+        LogCapture log;
         const Prefs prefs;
-        Log::setSink({});
         EXPECT_EQ(std::tuple(prefs.soundEnabled(), prefs.launchAtLogin(), prefs.autoApproveLevel()),
                   std::tuple(sound, login, level));
-        EXPECT_EQ(lines, logged ? QStringList{QStringLiteral("Vorlix Agents: %1: autoApproveLevel %2 is outside -1 to "
-                                                             "1; using %3")
-                                                  .arg(configFile(), logged, QString::number(level))}
-                                : QStringList());
+        EXPECT_EQ(log.lines, logged
+                                 ? QStringList{QStringLiteral("Vorlix Agents: %1: autoApproveLevel %2 is outside -1 to "
+                                                              "1; using %3")
+                                                   .arg(configFile(), logged, QString::number(level))}
+                                 : QStringList());
         EXPECT_EQ(TestFiles::read(configFile()), QByteArray(file));
         EXPECT_FALSE(QFileInfo::exists(autostartEntry()));
     }
@@ -122,7 +119,7 @@ TEST(PrefsTest, AssignmentsWriteTheirKeyAndTheAutostartEntry) {
     EXPECT_FALSE(QFileInfo::exists(autostartEntry()));
     prefs.setLaunchAtLogin(false); // nothing left to remove is no failure
     EXPECT_EQ(std::tuple(watch.sound, watch.level, watch.login), std::tuple(1, 1, 2));
-    EXPECT_TRUE(watch.lines.isEmpty());
+    EXPECT_TRUE(watch.log.lines.isEmpty());
     const Prefs restarted;
     EXPECT_EQ(std::tuple(restarted.soundEnabled(), restarted.launchAtLogin(), restarted.autoApproveLevel()),
               std::tuple(false, false, 1));
@@ -140,17 +137,17 @@ TEST(PrefsTest, FailuresOnlyLog) {
     EXPECT_TRUE(Prefs().launchAtLogin()) << "the preference keeps the new value";
     prefs.setLaunchAtLogin(false);
     EXPECT_FALSE(Prefs().launchAtLogin());
-    ASSERT_EQ(watch.lines.size(), 3);
-    for (const QString& text : watch.lines)
+    ASSERT_EQ(watch.log.lines.size(), 3);
+    for (const QString& text : watch.log.lines)
         EXPECT_TRUE(text.startsWith("launch-at-login toggle failed: ")) << text.toStdString();
 
-    watch.lines.clear();
+    watch.log.lines.clear();
     QDir(QFileInfo(configFile()).absolutePath()).removeRecursively();
     TestFiles::write(QFileInfo(configFile()).absolutePath(), "not a folder");
     prefs.setSoundEnabled(false);
     EXPECT_FALSE(prefs.soundEnabled());
-    ASSERT_EQ(watch.lines.size(), 1);
-    EXPECT_TRUE(watch.lines.front().startsWith("preferences not saved: "));
+    ASSERT_EQ(watch.log.lines.size(), 1);
+    EXPECT_TRUE(watch.log.lines.front().startsWith("preferences not saved: "));
 }
 
 TEST(PrefsTest, ExecLineQuotesAndEscapesUnusualPaths) {

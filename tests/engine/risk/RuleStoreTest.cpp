@@ -1,8 +1,8 @@
 #include "risk/RuleStore.h"
+#include "LogCapture.h"
 #include "TempHome.h"
 #include "TestFiles.h"
 #include "support/Clock.h"
-#include "support/Log.h"
 
 #include <QTimeZone>
 #include <gtest/gtest.h>
@@ -54,9 +54,7 @@ TEST_F(RuleStoreTest, TaughtRulesAnswerCallsWithTheSameKey) {
     EXPECT_FALSE(QFileInfo::exists(m_path));
 }
 
-// An allow rule answers one simple command and never a critical one; a deny rule answers any call whose first
-// command it names. Each call starts with the command its rule was taught on; how a command line splits into
-// simple commands is the risk tables' business, so one of each kind of split is enough here.
+// How a command line splits is the risk tables' business: one of each kind of split is enough here.
 TEST_F(RuleStoreTest, AllowRulesAnswerOnlyWhatTheyWereTaught) {
     RuleStore store(m_path, m_clock);
     store.add("Bash", "npm test", Behavior::allow);
@@ -98,11 +96,9 @@ TEST_F(RuleStoreTest, ReadsWhatOtherWritersProduceAndRemovesByKey) {
                           {"key":"Bash: npm ci","behavior":"Allow","createdAt":0,"timesFired":0},
                           {"key":"Bash: broken","behavior":"allow","createdAt":0},
                           {"key":"Bash: git log","behavior":"allow","createdAt":5,"timesFired":9}])");
-    QStringList logged;
-    Log::setSink([&logged](const QString& line) { logged << line; });
+    LogCapture log;
     RuleStore store(m_path, m_clock);
-    Log::setSink({});
-    EXPECT_EQ(logged,
+    EXPECT_EQ(log.lines,
               QStringList{"Vorlix Agents: " + m_path + ": skipped rule 3 (not a rule we can read; kept in the file)"});
     EXPECT_TRUE(TestFiles::aside(m_path).isEmpty());
     int changes = 0;

@@ -33,9 +33,7 @@ QByteArray tokenCount(const QByteArray& info) {
 
 } // namespace
 
-// Where the tail could start in a real transcript: a whole last usage line still counts, a cut one (and everything
-// before it) is gone, and nothing crashes or reads past the cut. Every offset inside a multi-byte character or near
-// the last usage line's start is tried, and a stride of the rest.
+// A real transcript's tail cut anywhere: a whole last usage line counts, a cut one does not, nothing reads past it.
 TEST(ContextMeterTest, RealTranscriptsCutAnywhere) {
     TempHome home;
     // Codex keeps its counts in token_count events: the latest call's input against the model's own window.

@@ -51,8 +51,6 @@ TEST(LineDiffTest, ShortestScripts) {
         {"line breaks differ only", "a\r\nb\r\n", "a\nb", " a| b|"},
         {"old Mac breaks", "a\rb", "a\nc", " a|-b|+c|"},
         {"pure insertion", "a\nd", "a\nb\nc\nd", " a|+b|+c| d|"},
-        {"pure removal", "a\nb\nc", "a\nc", " a|-b| c|"},
-        {"from nothing", "", "x\ny\n", "+x|+y|"},
         {"multi-line change keeps the shared line", "f()\n  x = 1\n  y = 2\nend", "f()\n  x = 3\n  y = 2\n  z\nend",
          " f()|-  x = 1|+  x = 3|   y = 2|+  z| end|"},
         {"blank lines count", "a\n\nb", "a\nb", " a|-| b|"},

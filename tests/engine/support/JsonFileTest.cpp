@@ -1,8 +1,8 @@
 #include "AppCore.h"
+#include "LogCapture.h"
 #include "TempHome.h"
 #include "TestFiles.h"
 #include "support/AppPaths.h"
-#include "support/Log.h"
 
 #include <QStandardPaths>
 #include <functional>
@@ -74,8 +74,7 @@ TEST(JsonFileTest, AnythingUnusableIsMovedAsideOnceAndNeverOverwritten) {
         for (const auto& [what, kind, bytes] : contents) {
             SCOPED_TRACE(std::string(store.name) + ": " + what);
             TempHome home;
-            QStringList logged;
-            Log::setSink([&logged](const QString& line) { logged << line; });
+            LogCapture log;
             const QString path = store.path();
             QDir().mkpath(QFileInfo(path).absolutePath());
             const QByteArray native = QFile::encodeName(path);
@@ -93,7 +92,6 @@ TEST(JsonFileTest, AnythingUnusableIsMovedAsideOnceAndNeverOverwritten) {
             }
 
             EXPECT_TRUE(store.startAndChange(path, clock));
-            Log::setSink({});
             const QStringList moved = aside(path);
             ASSERT_EQ(moved.size(), 1);
             if (kind == Kind::file)
@@ -106,8 +104,8 @@ TEST(JsonFileTest, AnythingUnusableIsMovedAsideOnceAndNeverOverwritten) {
                 EXPECT_EQ(QFileInfo(moved.front()).size(), FileIO::maxReadBytes + 1);
             else
                 EXPECT_TRUE(QFileInfo(moved.front()).isSymLink() || mode(moved.front()) != 0);
-            ASSERT_EQ(logged.size(), 1) << logged.join('\n').toStdString();
-            EXPECT_TRUE(logged.front().contains("moved to " + moved.front())) << logged.front().toStdString();
+            ASSERT_EQ(log.lines.size(), 1) << log.lines.join('\n').toStdString();
+            EXPECT_TRUE(log.lines.front().contains("moved to " + moved.front())) << log.lines.front().toStdString();
             EXPECT_TRUE(store.holdsChange(path, clock));
         }
     }

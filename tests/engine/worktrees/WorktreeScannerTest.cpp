@@ -1,9 +1,9 @@
 #include "worktrees/WorktreeScanner.h"
 #include "EventLoop.h"
 #include "GitRepo.h"
+#include "LogCapture.h"
 #include "TempHome.h"
 #include "TestFiles.h"
-#include "support/Log.h"
 
 #include <QDir>
 #include <QFile>
@@ -101,14 +101,10 @@ TEST_F(WorktreeScannerTest, AHungGitIsKilledWithEverythingItStarted) {
     const QString app = repo("app");
     session(Vorlix::Source::claude, app);
     fakeGit("sleep 30 &\necho $! > \"$HOME/sleeper.pid\"\nwait");
-    QStringList logged;
-    Log::setSink([&logged](const QString& line) { logged.append(line); });
-
+    LogCapture log;
     EXPECT_TRUE(scan(1s).isEmpty()); // the real git would have answered after the sleep
-    Log::setSink({});
-
-    ASSERT_EQ(logged.size(), 1);
-    EXPECT_TRUE(logged.first().contains("no answer within 1000 ms")) << logged.first().toStdString();
+    ASSERT_EQ(log.lines.size(), 1);
+    EXPECT_TRUE(log.lines.first().contains("no answer within 1000 ms")) << log.lines.first().toStdString();
     const QByteArray pid = TestFiles::read(root + "/sleeper.pid").trimmed();
     ASSERT_FALSE(pid.isEmpty());
     // A kill lands asynchronously: wait for the sleeper to be gone, or a zombie its new parent never reaps.
