@@ -56,13 +56,9 @@ QString SessionNotifier::body(const Session& session) {
 }
 
 void SessionNotifier::watchSessions() {
-    for (const QPointer<Session>& session : std::as_const(m_watched)) {
-        if (session)
-            disconnect(session, nullptr, this, nullptr);
-    }
-    m_watched.clear();
+    m_watched.release(this);
     for (Session* session : m_store.sessions()) {
-        m_watched.append(session);
+        m_watched.add(session);
         connect(session, &Session::attentionChanged, this, [this, session] { update(*session); });
         // A session heard from again after it was dropped starts asking nothing: what was shown is over.
         update(*session);

@@ -2,12 +2,12 @@
 
 #include "TerminalContext.h"
 #include "notify/NotificationCenter.h"
+#include "sessions/WatchedSessions.h"
 #include "terminal/TerminalJump.h"
 
 #include <QHash>
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <functional>
 #include <optional>
 
@@ -59,6 +59,6 @@ private:
     NotificationCenter& m_center;
     const Prefs& m_prefs;
     Jump m_jump;
-    QList<QPointer<Session>> m_watched;
+    WatchedSessions m_watched;
     QHash<QString, Shown> m_shown; // by session id: a session pruned and heard from again is the same one
 };

@@ -128,13 +128,9 @@ void NotchView::startTransition() {
 }
 
 void NotchView::watchSessions() {
-    for (const QPointer<Session>& session : std::as_const(m_watched)) {
-        if (session)
-            disconnect(session, nullptr, this, nullptr);
-    }
-    m_watched.clear();
+    m_watched.release(this);
     for (Session* session : m_store.sessions()) {
-        m_watched.append(session);
+        m_watched.add(session);
         for (auto signal : {&Session::stateChanged, &Session::activityChanged, &Session::toolCountChanged,
                             &Session::contextChanged, &Session::cwdChanged, &Session::attentionChanged})
             connect(session, signal, this, &NotchView::scheduleRefresh);

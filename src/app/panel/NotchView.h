@@ -4,10 +4,10 @@
 #include "panel/IslandState.h"
 #include "panel/NotchGeometry.h"
 #include "sessions/SessionStore.h"
+#include "sessions/WatchedSessions.h"
 #include "support/Clock.h"
 
 #include <QList>
-#include <QPointer>
 #include <QVariantAnimation>
 #include <QWidget>
 #include <climits>
@@ -63,7 +63,7 @@ private:
     Mode m_mode = Mode::collapsed;
     bool m_refreshPending = false;
     bool m_shown = false;
-    QList<QPointer<Session>> m_watched;
+    WatchedSessions m_watched;
     qsizetype m_shownSessions = 0;
     int m_room = INT_MAX;
 
