@@ -122,6 +122,14 @@ QStringList Installer::watchedPaths() const {
     return paths;
 }
 
+Installer::Status Installer::status(Source source) const {
+    for (const Agent& agent : m_agents) {
+        if (agent.id == source)
+            return agent.status;
+    }
+    return Status::notFound();
+}
+
 bool Installer::isOnMachine(Source source) const {
     const AgentPlace* place = placeOf(source);
     return place != nullptr && (QFileInfo::exists(absolute(QLatin1String(place->configDir))) ||

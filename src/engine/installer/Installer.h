@@ -73,6 +73,8 @@ public:
     static QString defaultBridgeSource();
 
     const QList<Agent>& agents() const { return m_agents; }
+    /// The agent's status as last refreshed (not found when it has no row).
+    Status status(Vorlix::Source source) const;
     /// The outcome of the last install, uninstall or evict; empty until there was one.
     const QString& lastMessage() const { return m_lastMessage; }
     const QString& home() const { return m_home; }

@@ -34,13 +34,7 @@ TEST_F(AgentsTabTest, RowsShowEachStatusAndTheirButtonsCallTheInstaller) {
     Installer installer(home, QStringLiteral(VORLIX_BRIDGE_PATH)); // Codex is absent
     Prefs prefs(home + "/prefs.json", home + "/autostart");
     AgentsTab tab(installer, prefs);
-    const auto status = [&](Vorlix::Source id) -> Installer::Status {
-        for (const Installer::Agent& agent : installer.agents())
-            if (agent.id == id)
-                return agent.status;
-        return Installer::Status::notFound();
-    };
-    const auto kind = [&](Vorlix::Source id) { return status(id).kind(); };
+    const auto kind = [&](Vorlix::Source id) { return installer.status(id).kind(); };
     const auto press = [&](const char* agent) {
         FlatButton* action = named<FlatButton>(&tab, "action", agent);
         ASSERT_NE(action, nullptr) << agent;
@@ -55,7 +49,7 @@ TEST_F(AgentsTabTest, RowsShowEachStatusAndTheirButtonsCallTheInstaller) {
 
     press("claude");
     EXPECT_EQ(kind(Vorlix::Source::claude), Installer::Status::Kind::installed);
-    EXPECT_EQ(named<QLabel>(&tab, "status", "claude")->text(), status(Vorlix::Source::claude).statusText());
+    EXPECT_EQ(named<QLabel>(&tab, "status", "claude")->text(), installer.status(Vorlix::Source::claude).statusText());
     // The installer's last word shows at the bottom until it changes.
     EXPECT_EQ(named<QLabel>(&tab, "installerMessage")->text(), installer.lastMessage());
     EXPECT_EQ(installer.lastMessage(), QStringLiteral("Installed hooks for Claude Code."));

@@ -65,13 +65,6 @@ protected:
     void put(const QString& relative, const QByteArray& data) { TestFiles::write(at(relative), data); }
     QByteArray get(const QString& relative) const { return read(at(relative)); }
     json getJson(const QString& relative) const { return json::parse(get(relative).toStdString()); }
-
-    static Status statusOf(const Installer& installer, Source id) {
-        for (const Installer::Agent& agent : installer.agents())
-            if (agent.id == id)
-                return agent.status;
-        return Status::notFound(); // no test expects it: a missing row fails the comparison
-    }
 };
 
 TEST_F(InstallerTest, InstallAppendsOurGroupsOnceAndUninstallRestoresTheFile) {
@@ -85,7 +78,7 @@ TEST_F(InstallerTest, InstallAppendsOurGroupsOnceAndUninstallRestoresTheFile) {
     ASSERT_TRUE(QFile::link(QStringLiteral("../") + target, at(claudeFile)));
     const json before = getJson(claudeFile);
     auto installer = make();
-    EXPECT_EQ(statusOf(*installer, Source::claude), Status::notInstalled());
+    EXPECT_EQ(installer->status(Source::claude), Status::notInstalled());
     EXPECT_FALSE(installer->install(Source::claude));
     const QByteArray first = get(claudeFile);
     clock.advance(1);
@@ -175,7 +168,7 @@ TEST_F(InstallerTest, FilesThatCannotBeKeptAreRefusedAndLeftAlone) {
             EXPECT_TRUE(*error);
             EXPECT_EQ(installer->lastMessage(), refusal(what));
         }
-        EXPECT_EQ(statusOf(*installer, Source::claude), Status::notInstalled());
+        EXPECT_EQ(installer->status(Source::claude), Status::notInstalled());
         EXPECT_FALSE(QFileInfo::exists(at(backups)));
     };
     for (const auto& [content, what] : texts) {
@@ -261,7 +254,7 @@ TEST_F(InstallerTest, CodexIsInstalledOnlyOnceEveryHookOfOursIsTrusted) {
         SCOPED_TRACE(content.toStdString());
         put(config, content);
         installer->refresh();
-        EXPECT_EQ(statusOf(*installer, Source::codex), trusted ? Status::installed() : Status::awaitingTrust());
+        EXPECT_EQ(installer->status(Source::codex), trusted ? Status::installed() : Status::awaitingTrust());
     }
     put(config, asCodexWroteIt + newRows);
     EXPECT_FALSE(installer->install(Source::codex));
@@ -303,7 +296,7 @@ TEST_F(InstallerTest, GrokGetsItsOwnFileAndCompatIsSetOnlyWhereItCanBe) {
          QStringLiteral(" .grok/config.toml isn't valid TOML, so it was left alone.") + leftAlone},
     };
     auto installer = make();
-    EXPECT_EQ(statusOf(*installer, Source::grok), Status::notFound());
+    EXPECT_EQ(installer->status(Source::grok), Status::notFound());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.before.toStdString());
         put(config, c.before);
@@ -312,7 +305,7 @@ TEST_F(InstallerTest, GrokGetsItsOwnFileAndCompatIsSetOnlyWhereItCanBe) {
         EXPECT_EQ(get(config), c.after.value_or(c.before));
     }
     EXPECT_EQ(getJson(ours), (json{{"hooks", HookConfig::grokHooks(home.toStdString())}}));
-    EXPECT_EQ(statusOf(*installer, Source::grok), Status::installed());
+    EXPECT_EQ(installer->status(Source::grok), Status::installed());
 
     QFile::remove(at(config));
     ASSERT_EQ(::mkfifo(QFile::encodeName(at(config)).constData(), 0600), 0);
@@ -366,32 +359,32 @@ TEST_F(InstallerTest, NothingToDoIsSaidAndChangesNothing) {
     const json stop = getJson(claudeFile).at("hooks").at("Stop").front().at("hooks");
     ASSERT_EQ(stop.size(), 2u);
     EXPECT_EQ(stop[0].at("command"), "/opt/notchy/notch-hook stop");
-    EXPECT_EQ(statusOf(*installer, Source::claude), Status::conflict(QStringLiteral("another notch app")));
+    EXPECT_EQ(installer->status(Source::claude), Status::conflict(QStringLiteral("another notch app")));
     EXPECT_FALSE(installer->evict(QStringLiteral("Vibe Island"), Source::grok));
     EXPECT_FALSE(QFileInfo::exists(at(QStringLiteral(".grok/hooks/vibe-island.json"))));
-    EXPECT_EQ(statusOf(*installer, Source::grok), Status::notInstalled());
+    EXPECT_EQ(installer->status(Source::grok), Status::notInstalled());
 }
 
 // An agent is on this machine when its folder exists or its program is on PATH; otherwise only forced.
 TEST_F(InstallerTest, AgentsOnPathOrWithAFolderAreOnThisMachine) {
     auto installer = make();
     AgentWatcher watcher(*installer);
-    EXPECT_EQ(statusOf(*installer, Source::claude), Status::notFound());
+    EXPECT_EQ(installer->status(Source::claude), Status::notFound());
     EXPECT_TRUE(installer->install(Source::claude));
     EXPECT_TRUE(QDir(home).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).isEmpty());
 
     put(QStringLiteral("bin/codex"), "#!/bin/sh\n");
     QFile::setPermissions(at(QStringLiteral("bin/codex")), QFile::ReadOwner | QFile::ExeOwner);
     QDir().mkpath(at(QStringLiteral(".grok")));
-    EXPECT_TRUE(waitUntil([&] { return statusOf(*installer, Source::grok) == Status::notInstalled(); }));
+    EXPECT_TRUE(waitUntil([&] { return installer->status(Source::grok) == Status::notInstalled(); }));
     installer->refresh(); // a program on PATH is seen at the next refresh
-    EXPECT_EQ(statusOf(*installer, Source::codex), Status::notInstalled());
+    EXPECT_EQ(installer->status(Source::codex), Status::notInstalled());
     put(claudeFile, R"({"hooks":{"Stop":[{"hooks":[{"command":"island-hook"}]}]}})");
-    EXPECT_TRUE(waitUntil([&] { return statusOf(*installer, Source::claude).kind() == Status::Kind::conflict; }));
+    EXPECT_TRUE(waitUntil([&] { return installer->status(Source::claude).kind() == Status::Kind::conflict; }));
     QDir(at(QStringLiteral(".claude"))).removeRecursively();
-    EXPECT_TRUE(waitUntil([&] { return statusOf(*installer, Source::claude) == Status::notFound(); }));
+    EXPECT_TRUE(waitUntil([&] { return installer->status(Source::claude) == Status::notFound(); }));
     EXPECT_FALSE(installer->install(Source::claude, true));
-    EXPECT_EQ(statusOf(*installer, Source::claude), Status::installed());
+    EXPECT_EQ(installer->status(Source::claude), Status::installed());
 }
 
 TEST_F(InstallerTest, BridgeAndBackupProblemsFailBeforeAnyAgentFileIsTouched) {
