@@ -14,9 +14,7 @@ TEST(Canonicalize, EveryAgentSpellingLandsOnOneCase) {
     const std::pair<const char*, Canonical> cases[] = {
         {"PreToolUse", Canonical::preToolUse},     {"preToolUse", Canonical::preToolUse},
         {"pre_tool_use", Canonical::preToolUse},   {"PRE_TOOL_USE", Canonical::preToolUse},
-        {"pre__tool__use", Canonical::preToolUse}, {"SessionStart", Canonical::sessionStart},
-        {"session_end", Canonical::sessionEnd},    {"PermissionRequest", Canonical::permissionRequest},
-        {"notification", Canonical::notification}, {"", Canonical::other},
+        {"pre__tool__use", Canonical::preToolUse}, {"", Canonical::other},
         {"pre-tool-use", Canonical::other},        {"Pre Tool Use", Canonical::other},
         {"SubagentStop", Canonical::other},
     };
@@ -116,27 +114,12 @@ Event sampleEvent() {
 }
 } // namespace
 
-TEST(Event, MinimalEventWritesTheRequiredKeysAndEveryFieldRoundTrips) {
+// Absent optionals stay absent on the wire. (Every field's round trip: the real payloads' test.)
+TEST(Event, MinimalEventWritesOnlyTheRequiredKeys) {
     EXPECT_EQ(
         nlohmann::json::parse(sampleEvent().toLine()),
         nlohmann::json::parse(R"({"event":"permissionRequest","gating":true,"id":"ID","rawEvent":"PermissionRequest",)"
                               R"("source":"codex","terminal":{"ppid":42},"ts":1765000000.25})"));
-    Event e = sampleEvent();
-    e.sessionID = "s";
-    e.cwd = "/w";
-    e.toolName = "Bash";
-    e.toolInput = *JSONValue::parse(R"({"command":"ls","n":null})");
-    e.transcriptPath = "/t.jsonl";
-    e.message = "Done.";
-    e.notificationType = "idle_prompt";
-    e.terminal.tmuxPane = "";
-    e.terminal.termProgram = "tmux";
-    e.terminal.tmuxSocket = "/tmp/tmux-0/default";
-    auto back = Event::fromLine(e.toLine());
-    ASSERT_TRUE(back);
-    EXPECT_EQ(back->toLine(), e.toLine());
-    EXPECT_EQ(back->terminal, e.terminal);
-    EXPECT_TRUE(back->toolInput->find("n")->isNull());
 }
 
 TEST(Event, DecodingFailsAsAWholeOnAnyBadRequiredField) {
