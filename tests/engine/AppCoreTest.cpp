@@ -91,12 +91,9 @@ TEST_F(CoreFixture, AuditWiringFeedsTheJournalAndTheGame) {
     EXPECT_EQ(cues, (std::vector<Cue>{launch, needsApproval, denied, done}));
 }
 
-TEST_F(CoreFixture, RulesAndPolicyAnswerThroughTheWiring) {
+// (The level's answers and a change of it: the headless application's test.)
+TEST_F(CoreFixture, RulesAnswerThroughTheWiring) {
     startCore();
-    EXPECT_EQ(open("s", "git status")->decision(),
-              (Vorlix::Decision{Behavior::allow, std::string("Vorlix Agents: auto-approved (safe)")}));
-    core->prefs().setAutoApproveLevel(-1);
-    EXPECT_FALSE(open("s", "git status")->decision()) << "ask about everything";
     core->rules().add("Bash", "make deploy", Behavior::deny);
     EXPECT_EQ(open("s", "make deploy")->decision(),
               (Vorlix::Decision{Behavior::deny, std::string("Vorlix Agents: matched your rule")}));
