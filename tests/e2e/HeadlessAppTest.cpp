@@ -120,32 +120,24 @@ TEST(HeadlessApp, AnswersBridgesHoldsTheSocketAppliesEditsAndCleansUp) {
 
 // A FIFO or a device in place of a data file once hung the start, so every gate failed open unseen.
 TEST(HeadlessApp, StartsAndAnswersWhateverSitsInPlaceOfItsDataFiles) {
+    // One file of each kind the start reads (every store and every kind of file: the stores' own test).
     const std::string movedAside = " is unusable (not a regular file); moved to";
-    const struct {
-        std::string file;
-        bool fifo;
-        std::string logged;
-    } cases[] = {
-        {".vorlix-agents/data/rules.json", true, movedAside},
-        {".vorlix-agents/data/rules.json", false, movedAside},
-        {".vorlix-agents/data/game.json", true, movedAside},
-        {".config/vorlix-agents/preferences.json", true, movedAside},
-        {".vorlix-agents/audit/" + today() + ".jsonl", true, " is not a regular file; not read"},
+    const std::pair<std::string, std::string> cases[] = {
+        {".vorlix-agents/data/rules.json", movedAside},
+        {".config/vorlix-agents/preferences.json", movedAside},
+        {".vorlix-agents/audit/" + today() + ".jsonl", " is not a regular file; not read"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.file + (c.fifo ? " as a FIFO" : " as a link to /dev/zero"));
+    for (const auto& [file, logged] : cases) {
+        SCOPED_TRACE(file);
         TempHome home;
-        const fs::path path = fs::path(home.path()) / c.file;
+        const fs::path path = fs::path(home.path()) / file;
         fs::create_directories(path.parent_path());
-        if (c.fifo)
-            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
-        else
-            fs::create_symlink("/dev/zero", path);
+        ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
         App app(home.path());
         ASSERT_TRUE(app.waitForLog("Vorlix Agents up.")) << app.log;
         const auto answer = BridgeProcess::bridge("claude", gitStatus, appEnv(home.path()), 2000);
         EXPECT_NE(answer.out.find("auto-approved (safe)"), std::string::npos) << answer.out << app.log;
-        EXPECT_NE(app.log.find(path.string() + c.logged), std::string::npos) << app.log;
+        EXPECT_NE(app.log.find(path.string() + logged), std::string::npos) << app.log;
         EXPECT_EQ(app.stop(SIGTERM).exitStatus, 0);
     }
 }
