@@ -42,12 +42,29 @@ TEST(LoginItem, StartsAnInstalledProgramByNameAndAnyOtherByPath) {
         EXPECT_EQ(LoginItem::launchCommand(c.executable, c.searchPath), c.command) << c.executable.toStdString();
 }
 
-TEST(LoginItem, EntryPassesTheDesktopFileValidator) {
+// Unusual paths are quoted and escaped as desktop entries need, and the validator accepts each; a line break cannot
+// be written at all.
+TEST(LoginItem, EntryEscapesUnusualPathsAndPassesTheValidator) {
     QTemporaryDir root;
-    for (const QString& command : {QStringLiteral("VorlixAgents"), QStringLiteral("/opt/My Apps/VorlixAgents")}) {
-        const QString path = root.path() + "/vorlix-agents.desktop";
-        TestFiles::write(path, LoginItem::desktopEntry(command));
-        const BridgeProcess::Result validator = BridgeProcess::run({"desktop-file-validate", path.toStdString()}, {});
+    const QString file = root.path() + "/vorlix-agents.desktop";
+    const std::pair<QString, const char*> cases[] = {
+        {"/usr/bin/VorlixAgents", "Exec=/usr/bin/VorlixAgents\n"},
+        {"/opt/My Apps/VorlixAgents", "Exec=\"/opt/My Apps/VorlixAgents\"\n"},
+        {"/opt/a$b/x", "Exec=\"/opt/a\\\\$b/x\"\n"},
+        {"/opt/say\"hi\"/x", "Exec=\"/opt/say\\\\\"hi\\\\\"/x\"\n"},
+        {"/opt/back\\slash", "Exec=\"/opt/back\\\\\\\\slash\"\n"},
+        {"/opt/100%/x", "Exec=/opt/100%%/x\n"},
+        {"/opt/caf\u00e9/x", "Exec=/opt/caf\xc3\xa9/x\n"},
+        {"/opt/two\nlines", ""},
+    };
+    for (const auto& [path, exec] : cases) {
+        const QByteArray entry = LoginItem::desktopEntry(path);
+        EXPECT_EQ(entry.isEmpty(), *exec == '\0') << entry.toStdString();
+        EXPECT_TRUE(entry.contains(exec)) << entry.toStdString();
+        if (entry.isEmpty())
+            continue;
+        TestFiles::write(file, entry);
+        const BridgeProcess::Result validator = BridgeProcess::run({"desktop-file-validate", file.toStdString()}, {});
         EXPECT_EQ(validator.exitStatus, 0) << validator.out << validator.err;
         EXPECT_EQ((validator.out + validator.err).find("error"), std::string::npos) << validator.out << validator.err;
     }

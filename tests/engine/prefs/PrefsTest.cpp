@@ -149,21 +149,3 @@ TEST(PrefsTest, FailuresOnlyLog) {
     ASSERT_EQ(watch.log.lines.size(), 1);
     EXPECT_TRUE(watch.log.lines.front().startsWith("preferences not saved: "));
 }
-
-TEST(PrefsTest, ExecLineQuotesAndEscapesUnusualPaths) {
-    const std::pair<QString, const char*> cases[] = {
-        {"/usr/bin/VorlixAgents", "Exec=/usr/bin/VorlixAgents\n"},
-        {"/opt/My Apps/VorlixAgents", "Exec=\"/opt/My Apps/VorlixAgents\"\n"},
-        {"/opt/a$b/x", "Exec=\"/opt/a\\\\$b/x\"\n"},
-        {"/opt/say\"hi\"/x", "Exec=\"/opt/say\\\\\"hi\\\\\"/x\"\n"},
-        {"/opt/back\\slash", "Exec=\"/opt/back\\\\\\\\slash\"\n"},
-        {"/opt/100%/x", "Exec=/opt/100%%/x\n"},
-        {"/opt/caf\u00e9/x", "Exec=/opt/caf\xc3\xa9/x\n"},
-        {"/opt/two\nlines", ""},
-    };
-    for (const auto& [path, exec] : cases) {
-        const QByteArray entry = LoginItem::desktopEntry(path);
-        EXPECT_EQ(entry.isEmpty(), *exec == '\0') << entry.toStdString();
-        EXPECT_TRUE(entry.contains(exec)) << entry.toStdString();
-    }
-}
