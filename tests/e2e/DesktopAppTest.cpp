@@ -1,12 +1,11 @@
 #include "BridgeProcess.h"
+#include "EventLoop.h"
 #include "TempHome.h"
 
-#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -30,9 +29,7 @@ TEST(DesktopApp, StartsAsATrayApplicationAndLeavesNoSocketOnTerm) {
     EXPECT_TRUE(fs::exists(socket));
     // A second desktop start hands over to the running instance instead of taking its socket. The control socket
     // opens just after the "up" line.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!fs::exists(socket.parent_path() / "control.sock") && std::chrono::steady_clock::now() < deadline)
-        ::usleep(10'000);
+    waitUntil([&socket] { return fs::exists(socket.parent_path() / "control.sock"); });
     const BridgeProcess::Result second = BridgeProcess::run({VORLIX_APP_PATH}, "", env, 30000);
     EXPECT_EQ(second.exitStatus, 0) << second.err;
     EXPECT_NE(second.err.find("; its settings window is open\n"), std::string::npos) << second.err;
