@@ -5,6 +5,7 @@
 #include "TempHome.h"
 #include "TestFiles.h"
 #include "WidgetProbe.h"
+#include "kit/ElidedLabel.h"
 #include "settings/SettingsWindow.h"
 #include "settings/TabPage.h"
 #include "worktrees/WorktreeScanner.h"
@@ -12,7 +13,8 @@
 #include <QDir>
 #include <gtest/gtest.h>
 
-// The settings window on each tab with the data a busy day leaves behind, saved for a person to look at.
+using namespace WidgetProbe;
+
 namespace {
 const QString artifacts = QStringLiteral(VORLIX_BINARY_DIR "/artifacts");
 
@@ -21,8 +23,16 @@ AuditEntry entry(int secondsAgo, const QString& agent, const QString& kind, cons
     return {
         QDateTime::currentDateTimeUtc().addSecs(-secondsAgo), agent, "s-" + agent, "shop", kind, tool, detail, risk};
 }
+QStringList paths(const QWidget* root) {
+    QStringList out;
+    for (const ElidedLabel* label : root->findChildren<ElidedLabel*>())
+        out.append(label->fullText());
+    return out;
+}
 } // namespace
 
+// The settings window on each tab with the data a busy day leaves behind, saved for a person to look at; the
+// worktrees tab scans off the main thread and finds each worktree's working agent.
 TEST(SettingsScreenshotTest, EveryTabWithABusyDay) {
     TempHome temp;
     const QString home = QString::fromStdString(temp.path());
@@ -80,13 +90,33 @@ TEST(SettingsScreenshotTest, EveryTabWithABusyDay) {
     for (SettingsTab tab : allSettingsTabs) {
         window.showTab(tab);
         if (tab == SettingsTab::trees) {
+            EXPECT_NE(withText<QLabel>(window.page(), "Scanning\u2026"), nullptr);
+            EXPECT_FALSE(withText<FlatButton>(window.page(), "Rescan")->isEnabled());
             ASSERT_TRUE(waitUntil([&] { return !window.scanner().running(); }));
         }
-        WidgetProbe::settle();
+        settle();
         // What the window shows, and the whole tab as it would scroll.
         const QString name = artifacts + "/settings-" + settingsTabTitle(tab).toLower();
         EXPECT_TRUE(window.grab().save(name + ".png")) << name.toStdString();
         EXPECT_TRUE(window.page()->grab().save(name + "-page.png")) << name.toStdString();
     }
+
+    window.showTab(SettingsTab::trees);
+    ASSERT_TRUE(waitUntil([&] { return !window.scanner().running(); }));
+    settle();
+    EXPECT_EQ(withText<QLabel>(window.page(), "Scanning\u2026"), nullptr);
+    EXPECT_EQ(paths(window.page()), QStringList({"~/src/shop-payments", "~/src/shop"}));
+    EXPECT_NE(withText<QLabel>(window.page(), "ACTIVE \u00B7 Codex"), nullptr);
+    EXPECT_EQ(texts(window.page()).filter(QStringLiteral("ACTIVE \u00B7 ")).size(), 2);
+    EXPECT_NE(withText<QLabel>(window.page(), "payments"), nullptr);
+    // Rescan finds a worktree made since, and the agent that started working in it.
+    ASSERT_TRUE(git(repo, {"worktree", "add", "-q", "--detach", home + "/src/shop-try"}));
+    core.store().apply(
+        panelEvent("kiro", Vorlix::Canonical::preToolUse, "Bash", "{}", (home + "/src/shop-try").toStdString()));
+    withText<FlatButton>(window.page(), "Rescan")->click();
+    ASSERT_TRUE(waitUntil([&] { return !window.scanner().running(); }));
+    settle();
+    EXPECT_EQ(paths(window.page()), QStringList({"~/src/shop-try", "~/src/shop-payments", "~/src/shop"}));
+    EXPECT_EQ(texts(window.page()).filter(QStringLiteral("ACTIVE \u00B7 ")).size(), 3);
     core.remote().disable();
 }
