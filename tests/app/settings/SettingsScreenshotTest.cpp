@@ -51,13 +51,14 @@ TEST(SettingsScreenshotTest, EveryTabWithABusyDay) {
     AppCore::Options options;
     options.phonePort = TestFiles::freePort();
     AppCore core(options);
-    core.store().apply(
-        panelEvent("claude", Vorlix::Canonical::preToolUse, "Bash", "{}", (repo + "/web").toStdString()));
-    core.store().apply(panelEvent("codex", Vorlix::Canonical::preToolUse, "Edit", "{}", payments.toStdString()));
+    const auto work = [&](const std::string& session, const QString& cwd) {
+        core.store().apply(panelEvent(session, Vorlix::Canonical::preToolUse, "Bash", "{}", cwd.toStdString()));
+    };
+    work("claude", repo + "/web");
+    work("codex", payments);
 
     const std::tuple<const char*, const char*, Vorlix::Behavior> rules[] = {
         {"Bash", "npm test", Vorlix::Behavior::allow},
-        {"Bash", "git status --short", Vorlix::Behavior::allow},
         {"WebFetch", "https://registry.npmjs.org/left-pad", Vorlix::Behavior::deny},
         {"Bash", "docker compose -f deploy/staging/docker-compose.override.yml up --build", Vorlix::Behavior::allow},
     };
@@ -72,7 +73,6 @@ TEST(SettingsScreenshotTest, EveryTabWithABusyDay) {
         entry(3000, "claude", "approved", "Edit", "src/cart/Cart.tsx", 1),
         entry(2600, "codex", "denied", "Bash", "rm -rf build dist node_modules", 3),
         entry(2000, "grok", "auto-denied", "WebFetch", "https://registry.npmjs.org/left-pad", 2),
-        entry(900, "claude", "approved", "Bash", "git push origin feature/cart-totals", 2),
         entry(60, "claude", "tool", "Write", ""),
     };
     for (const AuditEntry& e : day)
@@ -111,8 +111,7 @@ TEST(SettingsScreenshotTest, EveryTabWithABusyDay) {
     EXPECT_NE(withText<QLabel>(window.page(), "payments"), nullptr);
     // Rescan finds a worktree made since, and the agent that started working in it.
     ASSERT_TRUE(git(repo, {"worktree", "add", "-q", "--detach", home + "/src/shop-try"}));
-    core.store().apply(
-        panelEvent("kiro", Vorlix::Canonical::preToolUse, "Bash", "{}", (home + "/src/shop-try").toStdString()));
+    work("kiro", home + "/src/shop-try");
     withText<FlatButton>(window.page(), "Rescan")->click();
     ASSERT_TRUE(waitUntil([&] { return !window.scanner().running(); }));
     settle();
