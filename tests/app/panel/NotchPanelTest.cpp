@@ -4,15 +4,20 @@
 #include "TempHome.h"
 #include "TestFiles.h"
 #include "kit/FlatButton.h"
+#include "kit/IconButton.h"
+#include "kit/StatusChip.h"
 #include "kit/TickBox.h"
 #include "panel/DetailBox.h"
+#include "panel/ExpandedPane.h"
 #include "panel/GateCard.h"
+#include "panel/SessionList.h"
 #include "panel/SessionRow.h"
 #include "sprites/SpriteView.h"
 
 #include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QScreen>
 #include <gtest/gtest.h>
 
@@ -23,9 +28,16 @@ struct Fixture {
     // Mid-frame for every kind, so screenshots never catch a sprite on a frame boundary.
     ManualClock clock{QDateTime(QDate(2026, 12, 7), QTime(1, 0, 0, 10), QTimeZone::utc())};
     SessionStore store{clock};
-    NotchPanel panel{store, NotchGeometry::detect(), {}, clock};
+    // The sessions whose terminal a row or the card asked for, and what the jump answers.
+    QStringList asked;
+    TerminalJump::Result outcome{false, TerminalJump::cantBringForward()};
+    NotchPanel panel{store, NotchGeometry::detect(), {{}, {}, {}, [this](const Session& s) { return jump(s); }}, clock};
 
     QPoint pointer{0, 900};
+    TerminalJump::Result jump(const Session& session) {
+        asked << session.id();
+        return outcome;
+    }
     Fixture() {
         panel.pointer = [this] { return pointer; };
     }
@@ -46,6 +58,13 @@ struct Fixture {
         return s;
     }
 
+    void said(const std::string& id, Vorlix::Canonical kind, const std::string& message, const std::string& type = {}) {
+        auto e = panelEvent(id, kind, "", "", "/home/dev/" + id);
+        e.message = message;
+        e.notificationType = type;
+        store.apply(e);
+    }
+
     // Lays the island out for the store's state as the loop would, the measured height included.
     void settle() {
         for (int i = 0; i < 3; ++i) {
@@ -59,13 +78,11 @@ struct Fixture {
         QCoreApplication::processEvents();
     }
 
-    QImage shot(const QString& name) {
+    void shot(const QString& name) {
         settle();
-        const QImage image = panel.window().grab().toImage();
         const QString dir = QStringLiteral(VORLIX_BINARY_DIR "/artifacts");
         QDir().mkpath(dir);
-        EXPECT_TRUE(image.save(dir + QStringLiteral("/panel-") + name + QStringLiteral(".png"))) << name.toStdString();
-        return image;
+        EXPECT_TRUE(panel.window().grab().save(dir + "/panel-" + name + ".png")) << name.toStdString();
     }
 
     qsizetype visibleSprites() {
@@ -83,6 +100,15 @@ struct Fixture {
     }
 };
 
+// A click where a person would make it: on a label inside, which passes it on to what holds it.
+void click(QWidget* widget) {
+    const QPointF at(widget->width() / 2.0, widget->height() / 2.0);
+    QMouseEvent press(QEvent::MouseButtonPress, at, widget->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, {});
+    QMouseEvent release(QEvent::MouseButtonRelease, at, widget->mapToGlobal(at), Qt::LeftButton, {}, {});
+    QCoreApplication::sendEvent(widget, &press);
+    QCoreApplication::sendEvent(widget, &release);
+}
+
 } // namespace
 
 // The loop animates only on a change; then every state of the panel, saved for a person to look at.
@@ -91,21 +117,16 @@ TEST(NotchPanelTest, SizingAndScreenshots) {
     f.panel.show();
     EXPECT_EQ(f.panel.window().animations(), 1);
     EXPECT_FALSE(f.panel.resize());
-    EXPECT_FALSE(f.panel.resize());
     EXPECT_EQ(f.panel.window().animations(), 1);
 
     // The pointer on the island's top pixel row opens it; the loop then sizes it once.
     f.hover(true);
     EXPECT_TRUE(f.panel.resize());
     EXPECT_FALSE(f.panel.resize());
-    f.hover(false);
-
-    f.shot("collapsed-0");
-    EXPECT_EQ(f.visibleSprites(), 0);
-
-    f.hover(true);
     f.shot("expanded-0");
     f.hover(false);
+    f.shot("collapsed-0");
+    EXPECT_EQ(f.visibleSprites(), 0);
 
     f.session("a", f.home.path() + "/work/shop", "Editing cart.ts", SpriteKind::writing)
         ->setContext(ContextUsage{180000, 200000});
@@ -177,4 +198,40 @@ TEST(NotchPanelTest, SizingAndScreenshots) {
     f.clock.advance(0.75);
     f.shot("victory-lap");
     EXPECT_TRUE(waitUntil([&] { return !f.panel.island().open(); }, 5000));
+}
+
+// Each row's chip says what its session asks of the person; a click on a row or on the card's terminal button asks
+// for that session's terminal, and when nothing can be brought forward the panel says so.
+TEST(NotchPanelTest, ChipsSayWhatEachSessionAsksAndClicksGoToItsTerminal) {
+    Fixture f;
+    f.panel.show();
+    f.said("shop", Vorlix::Canonical::notification, "Claude needs your permission", "permission_prompt");
+    f.said("api", Vorlix::Canonical::notification, "Claude is waiting for your input", "idle_prompt");
+    f.said("codex-web", Vorlix::Canonical::stop, "Added the totals row to the cart; all 42 tests pass.");
+    openPanelGate(f.store, "infra", "Bash", R"({"command":"rm -rf build"})", "/home/dev/infra");
+    f.store.decide(f.store.gates().first()->id(), Vorlix::Behavior::deny, SessionStore::Surface::card);
+    f.store.apply(panelEvent("docs", Vorlix::Canonical::preToolUse, "Bash", R"({"command":"make"})", "/home/dev/docs"));
+    f.hover(true);
+    f.settle();
+
+    const ExpandedPane& pane = f.panel.view().pane();
+    const auto rows = pane.list()->rows();
+    ASSERT_EQ(rows.size(), 5);
+    QStringList chips;
+    for (const SessionRow* row : rows)
+        chips << row->findChild<StatusChip*>()->text();
+    EXPECT_EQ(chips, (QStringList{"WAITING FOR YOU", "WAITING FOR INPUT", "FINISHED", "DENIED", "ACTIVE"}));
+    EXPECT_FALSE(rows[4]->findChild<QLabel*>("agentMessage")->isVisible()) << "a working session has nothing to say";
+    click(rows[2]->findChild<QLabel*>("agentMessage"));
+    EXPECT_EQ(f.asked, QStringList{"codex-web"});
+    EXPECT_TRUE(pane.notice()->isVisible() && pane.notice()->text() == "Can't bring this terminal forward here");
+    f.shot("attention-chips");
+
+    openPanelGate(f.store, "docs", "Bash", R"({"command":"npm publish"})", "/home/dev/docs");
+    f.panel.view().refreshNow();
+    f.outcome = {true, {}};
+    f.panel.view().card()->findChild<IconButton*>("goToTerminal")->click();
+    EXPECT_EQ(f.asked, (QStringList{"codex-web", "docs"}));
+    EXPECT_FALSE(pane.notice()->isVisible()) << "it worked: the old message goes";
+    f.shot("card-terminal-button");
 }

@@ -5,6 +5,7 @@
 #include "TempHome.h"
 #include "TestFiles.h"
 #include "WidgetProbe.h"
+#include "kit/ElidedLabel.h"
 #include "settings/SettingsWindow.h"
 #include "settings/TabPage.h"
 #include "worktrees/WorktreeScanner.h"
@@ -12,7 +13,8 @@
 #include <QDir>
 #include <gtest/gtest.h>
 
-// The settings window on each tab with the data a busy day leaves behind, saved for a person to look at.
+using namespace WidgetProbe;
+
 namespace {
 const QString artifacts = QStringLiteral(VORLIX_BINARY_DIR "/artifacts");
 
@@ -21,8 +23,16 @@ AuditEntry entry(int secondsAgo, const QString& agent, const QString& kind, cons
     return {
         QDateTime::currentDateTimeUtc().addSecs(-secondsAgo), agent, "s-" + agent, "shop", kind, tool, detail, risk};
 }
+QStringList paths(const QWidget* root) {
+    QStringList out;
+    for (const ElidedLabel* label : root->findChildren<ElidedLabel*>())
+        out.append(label->fullText());
+    return out;
+}
 } // namespace
 
+// The settings window on each tab with the data a busy day leaves behind, saved for a person to look at; the
+// worktrees tab scans off the main thread and finds each worktree's working agent.
 TEST(SettingsScreenshotTest, EveryTabWithABusyDay) {
     TempHome temp;
     const QString home = QString::fromStdString(temp.path());
@@ -41,13 +51,14 @@ TEST(SettingsScreenshotTest, EveryTabWithABusyDay) {
     AppCore::Options options;
     options.phonePort = TestFiles::freePort();
     AppCore core(options);
-    core.store().apply(
-        panelEvent("claude", Vorlix::Canonical::preToolUse, "Bash", "{}", (repo + "/web").toStdString()));
-    core.store().apply(panelEvent("codex", Vorlix::Canonical::preToolUse, "Edit", "{}", payments.toStdString()));
+    const auto work = [&](const std::string& session, const QString& cwd) {
+        core.store().apply(panelEvent(session, Vorlix::Canonical::preToolUse, "Bash", "{}", cwd.toStdString()));
+    };
+    work("claude", repo + "/web");
+    work("codex", payments);
 
     const std::tuple<const char*, const char*, Vorlix::Behavior> rules[] = {
         {"Bash", "npm test", Vorlix::Behavior::allow},
-        {"Bash", "git status --short", Vorlix::Behavior::allow},
         {"WebFetch", "https://registry.npmjs.org/left-pad", Vorlix::Behavior::deny},
         {"Bash", "docker compose -f deploy/staging/docker-compose.override.yml up --build", Vorlix::Behavior::allow},
     };
@@ -62,7 +73,6 @@ TEST(SettingsScreenshotTest, EveryTabWithABusyDay) {
         entry(3000, "claude", "approved", "Edit", "src/cart/Cart.tsx", 1),
         entry(2600, "codex", "denied", "Bash", "rm -rf build dist node_modules", 3),
         entry(2000, "grok", "auto-denied", "WebFetch", "https://registry.npmjs.org/left-pad", 2),
-        entry(900, "claude", "approved", "Bash", "git push origin feature/cart-totals", 2),
         entry(60, "claude", "tool", "Write", ""),
     };
     for (const AuditEntry& e : day)
@@ -80,13 +90,32 @@ TEST(SettingsScreenshotTest, EveryTabWithABusyDay) {
     for (SettingsTab tab : allSettingsTabs) {
         window.showTab(tab);
         if (tab == SettingsTab::trees) {
+            EXPECT_NE(withText<QLabel>(window.page(), "Scanning\u2026"), nullptr);
+            EXPECT_FALSE(withText<FlatButton>(window.page(), "Rescan")->isEnabled());
             ASSERT_TRUE(waitUntil([&] { return !window.scanner().running(); }));
         }
-        WidgetProbe::settle();
+        settle();
         // What the window shows, and the whole tab as it would scroll.
         const QString name = artifacts + "/settings-" + settingsTabTitle(tab).toLower();
         EXPECT_TRUE(window.grab().save(name + ".png")) << name.toStdString();
         EXPECT_TRUE(window.page()->grab().save(name + "-page.png")) << name.toStdString();
     }
+
+    window.showTab(SettingsTab::trees);
+    ASSERT_TRUE(waitUntil([&] { return !window.scanner().running(); }));
+    settle();
+    EXPECT_EQ(withText<QLabel>(window.page(), "Scanning\u2026"), nullptr);
+    EXPECT_EQ(paths(window.page()), QStringList({"~/src/shop-payments", "~/src/shop"}));
+    EXPECT_NE(withText<QLabel>(window.page(), "ACTIVE \u00B7 Codex"), nullptr);
+    EXPECT_EQ(texts(window.page()).filter(QStringLiteral("ACTIVE \u00B7 ")).size(), 2);
+    EXPECT_NE(withText<QLabel>(window.page(), "payments"), nullptr);
+    // Rescan finds a worktree made since, and the agent that started working in it.
+    ASSERT_TRUE(git(repo, {"worktree", "add", "-q", "--detach", home + "/src/shop-try"}));
+    work("kiro", home + "/src/shop-try");
+    withText<FlatButton>(window.page(), "Rescan")->click();
+    ASSERT_TRUE(waitUntil([&] { return !window.scanner().running(); }));
+    settle();
+    EXPECT_EQ(paths(window.page()), QStringList({"~/src/shop-try", "~/src/shop-payments", "~/src/shop"}));
+    EXPECT_EQ(texts(window.page()).filter(QStringLiteral("ACTIVE \u00B7 ")).size(), 3);
     core.remote().disable();
 }

@@ -11,35 +11,20 @@
 #include <QScrollBar>
 #include <gtest/gtest.h>
 
-namespace {
-Installer::Status codexStatus(AppCore& core) {
-    for (const Installer::Agent& agent : core.installer().agents())
-        if (agent.id == Vorlix::Source::codex)
-            return agent.status;
-    return Installer::Status::notFound();
-}
-} // namespace
-
 TEST(SettingsWindowTest, VorlixTabPicksTheFirstTabOnlyForAnExactTitle) {
     TempHome home;
     AppCore core;
-    const struct {
-        const char* value; // nullptr: unset
-        SettingsTab expected;
-    } cases[] = {
-        {"Activity", SettingsTab::audit}, {"Worktrees", SettingsTab::trees}, {"activity", SettingsTab::agents},
-        {"audit", SettingsTab::agents},   {"", SettingsTab::agents},         {nullptr, SettingsTab::agents},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.value ? c.value : "(unset)");
-        if (c.value)
-            qputenv("VORLIX_TAB", c.value);
-        else
-            qunsetenv("VORLIX_TAB");
+    const std::pair<const char*, SettingsTab> cases[] = {{"Activity", SettingsTab::audit},
+                                                         {"activity", SettingsTab::agents},
+                                                         {"audit", SettingsTab::agents},
+                                                         {"", SettingsTab::agents}};
+    for (const auto& [value, expected] : cases) {
+        SCOPED_TRACE(value);
+        qputenv("VORLIX_TAB", value);
         SettingsWindow window(core);
-        EXPECT_EQ(window.tab(), c.expected);
+        EXPECT_EQ(window.tab(), expected);
         for (const SidebarItem* item : window.sidebarItems())
-            EXPECT_EQ(item->selected(), item->tab() == c.expected);
+            EXPECT_EQ(item->selected(), item->tab() == expected);
     }
     qunsetenv("VORLIX_TAB");
 
@@ -61,13 +46,13 @@ TEST(SettingsWindowTest, OpenRefreshesTheAgentsAndClosingOnlyHides) {
     AppCore core;
     SettingsWindow window(core);
     window.showTab(SettingsTab::scores);
-    EXPECT_EQ(codexStatus(core).kind(), Installer::Status::Kind::notFound);
+    EXPECT_EQ(core.installer().status(Vorlix::Source::codex).kind(), Installer::Status::Kind::notFound);
 
     // Codex appears after the window was made: the next open shows it.
     ASSERT_TRUE(QDir().mkpath(QString::fromStdString(home.path()) + QStringLiteral("/.codex")));
     window.open();
     EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(codexStatus(core).kind(), Installer::Status::Kind::notInstalled);
+    EXPECT_EQ(core.installer().status(Vorlix::Source::codex).kind(), Installer::Status::Kind::notInstalled);
 
     window.close();
     EXPECT_FALSE(window.isVisible());

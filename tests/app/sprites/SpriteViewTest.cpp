@@ -13,12 +13,6 @@ namespace {
 
 const QDateTime reference(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc());
 
-QImage blankImage(int width, int height) {
-    QImage image(width, height, QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
-    return image;
-}
-
 void saveArtifact(const QImage& image, const QString& name) {
     QDir().mkpath(QStringLiteral(VORLIX_BINARY_DIR "/artifacts"));
     image.save(QStringLiteral(VORLIX_BINARY_DIR "/artifacts/") + name);
@@ -38,6 +32,44 @@ int mismatches(const QImage& image, int cell, double gap, SpriteKind kind, Sourc
     return wrong;
 }
 
+TEST(PixelSprite, LightsCellsByFrameAndDither) {
+    const struct {
+        SpriteKind kind;
+        Source agent;
+        int x, y;
+        double t;
+        bool lit;
+    } cases[] = {
+        // A body cell far from the reference date, where a float frame count would lose its parity.
+        {SpriteKind::idle, Source::claude, 2, 4, 7.8e8 + 0.25, true},
+        // Feet step outward in frame B: question flips at 2.5 per second.
+        {SpriteKind::question, Source::kiro, 0, 13, 0.0, false},
+        {SpriteKind::question, Source::kiro, 0, 13, 0.41, true},
+        // Outside the grid is dark.
+        {SpriteKind::idle, Source::kiro, -1, 4, 0.0, false},
+        {SpriteKind::idle, Source::kiro, 1, 16, 0.0, false},
+        // Before the reference date the frame index stays 0 or 1.
+        {SpriteKind::question, Source::kiro, 0, 13, -0.41, true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PixelSprite::lit(c.kind, c.agent, c.x, c.y, c.t), c.lit)
+            << PixelSprite::key(c.agent, c.kind).toStdString() << " x=" << c.x << " y=" << c.y << " t=" << c.t;
+}
+
+TEST(PixelSprite, DitherLightsTenAndFiveCellsOfSixteen) {
+    const struct {
+        double intensity;
+        int litCells;
+    } cases[] = {{1.0, 16}, {0.62, 10}, {0.3, 5}, {0.0, 0}, {0.03, 0}, {0.032, 1}, {0.97, 16}};
+    for (const auto& c : cases) {
+        int count = 0;
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x)
+                count += PixelSprite::litIntensity(c.intensity, x + 4, y + 8) ? 1 : 0;
+        EXPECT_EQ(count, c.litCells) << c.intensity;
+    }
+}
+
 // Cells of 20 px: each lit cell's centre carries the colour, the 3.2 px gap between cells never does.
 TEST(SpriteView, PaintsExactlyTheLitCellsOfEveryCreatureAndFrame) {
     ManualClock clock;
@@ -49,7 +81,8 @@ TEST(SpriteView, PaintsExactlyTheLitCellsOfEveryCreatureAndFrame) {
                 clock.set(reference.addMSecs(static_cast<qint64>(t * 1000.0)));
                 ASSERT_EQ(PixelSprite::frameIndex(kind, t), frame);
                 SpriteView view(kind, agent, 320, std::nullopt, clock);
-                QImage image = blankImage(320, 320);
+                QImage image(320, 320, QImage::Format_ARGB32);
+                image.fill(Qt::transparent);
                 view.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
                 EXPECT_EQ(mismatches(image, 20, 3.2, kind, agent, t, Palette::state(kind)), 0)
                     << PixelSprite::key(agent, kind).toStdString() << " frame " << frame;

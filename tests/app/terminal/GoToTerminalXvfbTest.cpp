@@ -1,5 +1,6 @@
 #include "EventLoop.h"
 #include "TempHome.h"
+#include "TestFiles.h"
 #include "TmuxServer.h"
 #include "terminal/GoToTerminal.h"
 #include "terminal/X11WindowActivator.h"
@@ -45,10 +46,8 @@ TEST(GoToTerminal, ActivatesTheTerminalWindowUnderARealWindowManager) {
                               QStringLiteral("sleep 600 & echo $! > '%1'; wait").arg(childFile)}));
     ASSERT_TRUE(activeIs(*shell));
     ASSERT_TRUE(waitUntil([&] { return QFile(childFile).size() > 0; }));
-    QFile file(childFile);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     Vorlix::TerminalContext agent;
-    agent.ppid = file.readAll().trimmed().toInt();
+    agent.ppid = TestFiles::read(childFile).trimmed().toInt();
 
     // The agent's pane is in the first window of session a; the client shows session b.
     TmuxServer tmux(dir + QStringLiteral("/tmux.sock"));

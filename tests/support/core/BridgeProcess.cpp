@@ -45,6 +45,17 @@ std::vector<std::string> environmentWith(const BridgeProcess::EnvChanges& change
     return result;
 }
 
+// One read into sink; at the end of the stream the descriptor is closed and set to -1.
+ssize_t readSome(int& fd, std::string& sink) {
+    char buffer[4096];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0)
+        sink.append(buffer, static_cast<std::size_t>(n));
+    else
+        ::close(std::exchange(fd, -1));
+    return n;
+}
+
 std::vector<char*> pointers(std::vector<std::string>& strings) {
     std::vector<char*> result;
     for (auto& s : strings)
@@ -96,7 +107,6 @@ int BridgeProcess::start(const std::vector<std::string>& arguments, const std::s
 BridgeProcess::Result Running::finish(int timeoutMs) {
     BridgeProcess::Result result;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    char buffer[4096];
     while (outFD >= 0 || errFD >= 0) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
@@ -108,15 +118,10 @@ BridgeProcess::Result Running::finish(int timeoutMs) {
         pollfd fds[2] = {{outFD, POLLIN, 0}, {errFD, POLLIN, 0}};
         if (::poll(fds, 2, static_cast<int>(left.count())) < 0)
             continue; // interrupted
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].revents == 0)
-                continue;
-            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-            if (n > 0)
-                (i == 0 ? result.out : result.err).append(buffer, static_cast<std::size_t>(n));
-            else
-                ::close(std::exchange(i == 0 ? outFD : errFD, -1));
-        }
+        if (fds[0].revents != 0)
+            readSome(outFD, result.out);
+        if (fds[1].revents != 0)
+            readSome(errFD, result.err);
     }
     for (int fd : {outFD, errFD})
         if (fd >= 0)
@@ -135,13 +140,8 @@ bool Running::readErrUntil(std::string& log, const std::string& text, int timeou
         if (std::chrono::steady_clock::now() > deadline)
             return false;
         pollfd fd{errFD, POLLIN, 0};
-        if (::poll(&fd, 1, 100) <= 0)
-            continue;
-        char buffer[4096];
-        const ssize_t n = ::read(errFD, buffer, sizeof buffer);
-        if (n <= 0)
+        if (::poll(&fd, 1, 100) > 0 && readSome(errFD, log) <= 0)
             return false;
-        log.append(buffer, static_cast<std::size_t>(n));
     }
     return true;
 }

@@ -5,9 +5,8 @@
 #include <utility>
 #include <vector>
 
-/// A fresh temporary HOME for one test: set on construction, removed and restored on destruction.
-/// XDG variables are cleared so every XDG location derives from the temporary HOME too, and XDG_RUNTIME_DIR is a
-/// private temporary folder beside it; all are restored on destruction.
+/// A fresh temporary HOME for one test, every XDG location derived from it and XDG_RUNTIME_DIR a private folder
+/// beside it; all removed, and the variables restored, on destruction.
 class TempHome {
 public:
     TempHome();

@@ -6,25 +6,19 @@
 #include <string>
 
 namespace {
-std::string& runtimeDir() {
-    static std::string path;
-    return path;
-}
-
-void removeRuntimeDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(runtimeDir(), ignored);
-}
+// Removed at exit: atexit handlers run before this static goes.
+std::string runtimeDir = "/tmp/vr-XXXXXX";
 } // namespace
 
 void TestEnvironment::isolate() {
     // An address libdbus cannot parse fails at once instead of autolaunching a bus.
     setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
     unsetenv("WAYLAND_DISPLAY");
-    std::string pattern = "/tmp/vr-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr)
+    if (mkdtemp(runtimeDir.data()) == nullptr)
         throw std::runtime_error("mkdtemp failed");
-    runtimeDir() = pattern;
-    setenv("XDG_RUNTIME_DIR", pattern.c_str(), 1);
-    std::atexit(removeRuntimeDir);
+    setenv("XDG_RUNTIME_DIR", runtimeDir.c_str(), 1);
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(runtimeDir, ignored);
+    });
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-// Headless Chromium driven over its DevTools pipe: the phone page's browser test and benchmark.
 #include "EventLoop.h"
 
 #include <QFile>
