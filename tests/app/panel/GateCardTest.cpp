@@ -5,10 +5,14 @@
 #include "kit/TickBox.h"
 #include "panel/BossBanner.h"
 #include "panel/NotchView.h"
+#include "panel/QuestionPanel.h"
 #include "support/Clock.h"
+
+#include "BridgeProcess.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 namespace {
 
@@ -94,4 +98,31 @@ TEST(GateCardTest, QueueOrder) {
         EXPECT_TRUE(box->decision());
     }
     EXPECT_EQ(shown, (QStringList{"ls", "ls /tmp", "ls /var"}));
+}
+
+// A lone single-choice question is answered by its option alone; "Answer in the terminal" sends nothing.
+TEST(GateCardTest, AQuestionIsAnsweredByItsOptions) {
+    const std::string asked = nlohmann::json::parse(readFixture("claude/tools/PermissionRequest-AskUserQuestion.json"))
+                                  .at("tool_input")
+                                  .dump();
+    for (const bool toTerminal : {false, true}) {
+        Panel panel;
+        const auto box = openPanelGate(panel.store, "s1", "AskUserQuestion", asked);
+        GateCard* card = panel.card();
+        ASSERT_NE(card, nullptr);
+        QuestionPanel* questions = card->questionPanel();
+        ASSERT_TRUE(questions->isVisibleTo(card));
+        EXPECT_FALSE(card->allowButton()->isVisibleTo(card));
+        EXPECT_FALSE(questions->sendButton()->isVisibleTo(card)) << "one tap answers";
+        (toTerminal ? questions->terminalButton() : questions->optionButtons()[0][1])->click();
+        EXPECT_TRUE(panel.store.gates().isEmpty());
+        EXPECT_FALSE(box->isOpen());
+        if (toTerminal) {
+            EXPECT_FALSE(box->decision());
+            continue;
+        }
+        ASSERT_TRUE(box->decision());
+        EXPECT_EQ(box->decision()->updatedInput->toJson()["answers"],
+                  (nlohmann::json{{"Which database should the service use?", "SQLite"}}));
+    }
 }
