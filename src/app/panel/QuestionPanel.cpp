@@ -48,6 +48,8 @@ void QuestionPanel::setQuestions(const QList<QuestionAnswer::Question>& question
     }
     for (int q = 0; q < questions.size(); ++q) {
         const QuestionAnswer::Question& question = questions[q];
+        if (q > 0)
+            m_listLayout->addSpacing(Metrics::gap);
         QString heading = VisibleText::oneLine(question.header).toUpper();
         if (question.multiSelect)
             heading += QStringLiteral(" \u00b7 CHOOSE ANY");

@@ -45,7 +45,8 @@ const char* const PhonePage::styleSheet =
     ".opt{flex:none;text-align:left;background:#232326;color:#eee;font-weight:500;border:1px solid #232326}"
     ".opt.on{border-color:#8ce88c;color:#8ce88c}"
     ".opt small{display:block;color:#888;font-weight:400;font-size:12px;margin-top:2px}"
-    ".err{color:#fa87bf;font:12px ui-monospace,monospace;margin:6px 0}";
+    ".err{color:#fa87bf;font:12px ui-monospace,monospace;margin:6px 0}"
+    ".term{background:#232326;color:#aaa}";
 
 QString PhonePage::html(const QList<Gate*>& gates, const QList<Session*>& sessions, const QString& token,
                         const Assess& assess, quint64 version) {
@@ -215,7 +216,7 @@ QString PhonePage::questionCard(const Gate& gate, const Session* session, const 
         out += QStringLiteral("</div>");
     }
     const bool lone = asked.size() == 1 && !asked.first().multiSelect;
-    out += QStringLiteral("<div class=\"err\"></div><div class=\"btns\"><button class=\"deny\" onclick=\"d('") + id +
+    out += QStringLiteral("<div class=\"err\"></div><div class=\"btns\"><button class=\"term\" onclick=\"d('") + id +
            QStringLiteral("','terminal')\">Answer in the terminal</button>") +
            (lone ? QString() : QStringLiteral("<button class=\"allow\" onclick=\"s(this)\">Send</button>")) +
            QStringLiteral("</div></div>");

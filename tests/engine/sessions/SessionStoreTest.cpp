@@ -441,6 +441,7 @@ TEST_F(StoreFixture, AQuestionIsAnsweredFromItsOwnInputOnce) {
 
     // Not a question, or left to the terminal: nothing decided, nothing recorded.
     policy.rule.reset();
+    policy.approveUpTo.reset();
     store.openGate(gating("b", "s", "Bash", "rm -rf x"), std::make_shared<GateBox>());
     EXPECT_EQ(store.answer("b", {{0, 0}}), invalid);
     auto left = std::make_shared<GateBox>();
