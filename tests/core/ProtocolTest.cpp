@@ -25,16 +25,14 @@ TEST(Canonicalize, EveryAgentSpellingLandsOnOneCase) {
 }
 
 TEST(IsGating, OnlyTheListedCombinationsWait) {
-    const std::string plan = "ExitPlanMode";
     const std::tuple<Source, Canonical, std::optional<std::string>, bool> cases[] = {
         {Source::claude, Canonical::preToolUse, std::string("Bash"), false},
         {Source::claude, Canonical::preToolUse, std::nullopt, false},
         // Questions and plans wait once, at their permission request.
-        {Source::claude, Canonical::preToolUse, plan, false},
+        {Source::claude, Canonical::preToolUse, std::string("ExitPlanMode"), false},
         {Source::claude, Canonical::preToolUse, std::string("AskUserQuestion"), false},
         {Source::claude, Canonical::permissionRequest, std::string("AskUserQuestion"), true},
         {Source::codex, Canonical::permissionRequest, std::nullopt, true},
-        {Source::claude, Canonical::postToolUse, plan, false},
         {Source::grok, Canonical::preToolUse, std::nullopt, true},
         {Source::grok, Canonical::permissionRequest, std::nullopt, false},
         {Source::kiro, Canonical::preToolUse, std::string("Bash"), true},

@@ -363,7 +363,13 @@ bool SessionStore::decide(const QString& gateId, Behavior behavior, Surface surf
     std::optional<std::string> message;
     if (surface == Surface::phone)
         message = behavior == Behavior::allow ? phoneAllowMessage : phoneDenyMessage;
-    const bool delivered = gate->box()->resolve({behavior, message});
+    Vorlix::Decision decision{behavior, message};
+    // Claude takes a plan's approval only with the call's input given back; a bare allow still shows its dialog.
+    if (behavior == Behavior::allow && GateDetail::isPlan(gate->toolName())) {
+        const std::optional<JSONValue> input = JSONValue::parse(gate->input());
+        decision.updatedInput = input && input->isObject() ? *input : JSONValue(JSONValue::Object{});
+    }
+    const bool delivered = gate->box()->resolve(decision);
     closeGate(gate, delivered ? std::optional(behavior) : std::nullopt);
     return delivered;
 }

@@ -102,27 +102,18 @@ TEST(GateCardTest, QueueOrder) {
 
 // A lone single-choice question is answered by its option alone; "Answer in the terminal" sends nothing.
 TEST(GateCardTest, AQuestionIsAnsweredByItsOptions) {
-    const std::string asked = nlohmann::json::parse(readFixture("claude/tools/PermissionRequest-AskUserQuestion.json"))
-                                  .at("tool_input")
-                                  .dump();
+    const std::string asked =
+        nlohmann::json::parse(readFixture("claude/tools/PermissionRequest-AskUserQuestion.json"))["tool_input"].dump();
     for (const bool toTerminal : {false, true}) {
         Panel panel;
         const auto box = openPanelGate(panel.store, "s1", "AskUserQuestion", asked);
-        GateCard* card = panel.card();
-        ASSERT_NE(card, nullptr);
-        QuestionPanel* questions = card->questionPanel();
-        ASSERT_TRUE(questions->isVisibleTo(card));
-        EXPECT_FALSE(card->allowButton()->isVisibleTo(card));
-        EXPECT_FALSE(questions->sendButton()->isVisibleTo(card)) << "one tap answers";
+        QuestionPanel* questions = panel.card()->questionPanel();
+        ASSERT_TRUE(questions->isVisibleTo(panel.card()));
+        EXPECT_FALSE(panel.card()->allowButton()->isVisibleTo(panel.card()) ||
+                     questions->sendButton()->isVisibleTo(panel.card()));
         (toTerminal ? questions->terminalButton() : questions->optionButtons()[0][1])->click();
-        EXPECT_TRUE(panel.store.gates().isEmpty());
         EXPECT_FALSE(box->isOpen());
-        if (toTerminal) {
-            EXPECT_FALSE(box->decision());
-            continue;
-        }
-        ASSERT_TRUE(box->decision());
-        EXPECT_EQ(box->decision()->updatedInput->toJson()["answers"],
-                  (nlohmann::json{{"Which database should the service use?", "SQLite"}}));
+        EXPECT_EQ(box->decision() ? box->decision()->updatedInput->toJson()["answers"] : nlohmann::json(),
+                  toTerminal ? nlohmann::json() : nlohmann::json{{"Which database should the service use?", "SQLite"}});
     }
 }

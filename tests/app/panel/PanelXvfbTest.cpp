@@ -270,10 +270,13 @@ TEST(PanelXvfbTest, QuestionAndPlanCards) {
     island.store.openGate(request, planBox);
     ASSERT_TRUE(waitUntil([&] { return island.panel.view().card() != nullptr && island.settled(); }));
     GateCard* card = island.panel.view().card();
+    EXPECT_EQ(island.store.gateWithId(card->gateId())->detail(),
+              "# Marker file\n\n1. Create `marker.txt` with \"hi\".\n2. Check it exists.");
     EXPECT_TRUE(card->detailBox()->isVisibleTo(card));
     EXPECT_FALSE(card->questionPanel()->isVisibleTo(card));
     island.panel.window().grab().save(QStringLiteral(VORLIX_BINARY_DIR "/artifacts/gate-card-plan.png"));
     click(card->allowButton());
     ASSERT_TRUE(waitUntil([&] { return !planBox->isOpen(); }));
     EXPECT_EQ(planBox->decision()->behavior, Vorlix::Behavior::allow);
+    EXPECT_EQ(planBox->decision()->updatedInput->toJson(), nlohmann::json::object()) << "the agent wants it given back";
 }

@@ -1,7 +1,5 @@
 #include "sessions/PlanFile.h"
 #include "BridgeProcess.h"
-#include "HookPayload.h"
-#include "sessions/SessionStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -63,19 +61,4 @@ TEST(PlanFile, OnlyARegularFileIsReadAndNeverPastTheCap) {
         EXPECT_EQ(PlanFile::read(path), read) << name;
     }
     EXPECT_EQ(PlanFile::pathIn(dir.filePath("fifo")), std::nullopt) << "a FIFO transcript is not waited on";
-
-    // Through the store: the plan becomes the gate's detail, unless the call carries its own.
-    write(plan, "# Plan\n\n1. Write the marker\n");
-    SessionStore store;
-    auto request = Vorlix::HookPayload::event(
-        *JSONValue::parse(readFixture("claude/plan/PermissionRequest-ExitPlanMode.json")), Vorlix::Source::claude,
-        [](const char*) { return std::optional<std::string>(); }, "claude", {}, 0);
-    request.transcriptPath = transcript.toStdString();
-    store.openGate(request, std::make_shared<GateBox>());
-    request.id = "own";
-    request.toolInput = JSONValue::parse(R"({"plan":"# Its own plan"})");
-    store.openGate(request, std::make_shared<GateBox>());
-    ASSERT_EQ(store.gates().size(), 2);
-    EXPECT_EQ(store.gates()[0]->detail(), "# Plan\n\n1. Write the marker");
-    EXPECT_EQ(store.gates()[1]->detail(), "# Its own plan");
 }
