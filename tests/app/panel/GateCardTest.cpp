@@ -113,7 +113,8 @@ TEST(GateCardTest, AQuestionIsAnsweredByItsOptions) {
                      questions->sendButton()->isVisibleTo(panel.card()));
         (toTerminal ? questions->terminalButton() : questions->optionButtons()[0][1])->click();
         EXPECT_FALSE(box->isOpen());
+        const nlohmann::json answered{{"Which database should the service use?", "SQLite"}};
         EXPECT_EQ(box->decision() ? box->decision()->updatedInput->toJson()["answers"] : nlohmann::json(),
-                  toTerminal ? nlohmann::json() : nlohmann::json{{"Which database should the service use?", "SQLite"}});
+                  toTerminal ? nlohmann::json() : answered);
     }
 }

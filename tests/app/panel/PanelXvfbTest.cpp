@@ -4,6 +4,7 @@
 #include "HookPayload.h"
 #include "StoreEvents.h"
 #include "TempHome.h"
+#include "TestFiles.h"
 #include "kit/FlatButton.h"
 #include "panel/DetailBox.h"
 #include "panel/GateCard.h"
@@ -12,7 +13,6 @@
 #include "shell/DesktopShell.h"
 
 #include <QDir>
-#include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QScreen>
@@ -251,21 +251,15 @@ TEST(PanelXvfbTest, QuestionAndPlanCards) {
 
     // The real plan-mode transcript, its plan file written where it says.
     const QString plan = QString::fromStdString(island.home.path()) + "/plan.md";
-    std::string transcript = readFixture("claude/plan/transcript.jsonl");
-    const std::string named = "/home/dev/.claude/plans/please-create-the-marker-purring-ripple.md";
-    transcript.replace(transcript.find(named), named.size(), plan.toStdString());
-    const QString transcriptPath = QString::fromStdString(island.home.path()) + "/session.jsonl";
-    for (const auto& [path, text] : {std::pair(transcriptPath, QByteArray::fromStdString(transcript)),
-                                     std::pair(plan, QByteArray("# Marker file\n\n1. Create `marker.txt` with "
-                                                                "\"hi\".\n2. Check it exists.\n"))}) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text);
-    }
+    const QString transcript = QString::fromStdString(island.home.path()) + "/session.jsonl";
+    TestFiles::write(transcript,
+                     QByteArray::fromStdString(readFixture("claude/plan/transcript.jsonl"))
+                         .replace("/home/dev/.claude/plans/please-create-the-marker-purring-ripple.md", plan.toUtf8()));
+    TestFiles::write(plan, "# Marker file\n\n1. Create `marker.txt` with \"hi\".\n2. Check it exists.\n");
     auto request = Vorlix::HookPayload::event(
         *JSONValue::parse(readFixture("claude/plan/PermissionRequest-ExitPlanMode.json")), Vorlix::Source::claude,
         [](const char*) { return std::optional<std::string>(); }, "plan", {}, 0);
-    request.transcriptPath = transcriptPath.toStdString();
+    request.transcriptPath = transcript.toStdString();
     const auto planBox = std::make_shared<GateBox>();
     island.store.openGate(request, planBox);
     ASSERT_TRUE(waitUntil([&] { return island.panel.view().card() != nullptr && island.settled(); }));

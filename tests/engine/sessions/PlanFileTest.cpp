@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 
 namespace {
-const std::string fixturePlan = "/home/dev/.claude/plans/please-create-the-marker-purring-ripple.md";
+const QByteArray fixturePlan = "/home/dev/.claude/plans/please-create-the-marker-purring-ripple.md";
 
 void write(const QString& path, const QByteArray& bytes) {
     QFile file(path);
@@ -16,17 +16,13 @@ void write(const QString& path, const QByteArray& bytes) {
     file.write(bytes);
 }
 
-// The real plan-mode transcript, its plan file moved to `plan`; then a later plan-mode line naming `newer`.
-QString transcriptFor(const QTemporaryDir& dir, const QString& plan, const QString& newer) {
-    std::string text = readFixture("claude/plan/transcript.jsonl");
-    const std::string line = text.substr(text.rfind('\n', text.find(fixturePlan)) + 1);
-    std::string later = line.substr(0, line.find('\n') + 1);
-    for (auto* in : {&text, &later}) {
-        const auto at = in->find(fixturePlan);
-        in->replace(at, fixturePlan.size(), (in == &text ? plan : newer).toStdString());
-    }
+// The real plan-mode transcript naming `older`, then one more of its plan-mode lines naming `newer`.
+QString transcriptFor(const QTemporaryDir& dir, const QString& older, const QString& newer) {
+    QByteArray text = QByteArray::fromStdString(readFixture("claude/plan/transcript.jsonl"));
+    const QByteArray line = text.split('\n').at(10);
+    text += QByteArray(line).replace(fixturePlan, newer.toUtf8()) + '\n';
     const QString path = dir.filePath("session.jsonl");
-    write(path, QByteArray::fromStdString(text + later));
+    write(path, text.replace(fixturePlan, older.toUtf8()));
     return path;
 }
 } // namespace

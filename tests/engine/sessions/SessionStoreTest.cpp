@@ -401,54 +401,13 @@ TEST_F(StoreFixture, WaitingFinishedAndDeniedFollowTheRealEvents) {
     EXPECT_EQ(only()->attention(), denied);
 }
 
-// A question is the person's to answer, whatever the rules or the level say. Its answer is built from the gate's own
-// input, exactly what the agent accepts; bad picks decide nothing, and "answer in the terminal" sends nothing.
-TEST_F(StoreFixture, AQuestionIsAnsweredFromItsOwnInputOnce) {
+// Questions and plans are the person's own say: no rule or level answers them. (Their answers: the phone's table
+// and the bridge's end-to-end test.)
+TEST_F(StoreFixture, NoRuleOrLevelAnswersAQuestionOrAPlan) {
     policy.rule = Behavior::allow;
     policy.approveUpTo = 3;
-    const auto asked = [](const char* id) {
-        auto e = Vorlix::HookPayload::event(
-            *JSONValue::parse(readFixture("claude/tools/PermissionRequest-AskUserQuestion.json")), Source::claude,
-            [](const char*) { return std::optional<std::string>(); }, "claude", {}, 0);
-        e.id = id;
-        return e;
-    };
-    auto box = std::make_shared<GateBox>();
-    store.openGate(asked("q1"), box);
-    ASSERT_EQ(store.gates().size(), 1) << "no rule or level answers a question";
-
-    using enum SessionStore::AnswerStatus;
-    const std::tuple<QList<QuestionAnswer::Pick>, SessionStore::AnswerStatus, QString> tries[] = {
-        {{}, invalid, "question 0 is not answered"},
-        {{{0, 0}, {0, 1}}, invalid, "question 0 takes one answer"},
-        {{{0, 2}}, invalid, "question 0 has no option 2"},
-        {{{1, 0}}, invalid, "there is no question 1"},
-        {{{0, 1}, {0, 1}}, answered, ""},
-        {{{0, 1}}, gone, "that request is no longer waiting"},
-    };
-    for (const auto& [picks, status, why] : tries) {
-        QString said;
-        EXPECT_EQ(store.answer("q1", picks, &said), status) << why.toStdString();
-        EXPECT_EQ(said, why);
-        EXPECT_EQ(box->decision().has_value(), status != invalid);
-    }
-    const auto expected = nlohmann::json::parse(readFixture("claude/tools/answer-AskUserQuestion.json"));
-    EXPECT_EQ(box->decision()->toJson(),
-              (nlohmann::json{{"behavior", "allow"},
-                              {"updatedInput", expected["hookSpecificOutput"]["decision"]["updatedInput"]}}));
-    ASSERT_EQ(policy.kinds, QStringList{"approved"});
-    EXPECT_EQ(policy.audited[0].detail, "Which database should the service use? \u2192 SQLite");
-
-    // Not a question, or left to the terminal: nothing decided, nothing recorded.
-    policy.rule.reset();
-    policy.approveUpTo.reset();
-    store.openGate(gating("b", "s", "Bash", "rm -rf x"), std::make_shared<GateBox>());
-    EXPECT_EQ(store.answer("b", {{0, 0}}), invalid);
-    auto left = std::make_shared<GateBox>();
-    store.openGate(asked("q2"), left);
-    EXPECT_TRUE(store.leaveToTerminal("q2"));
-    EXPECT_FALSE(left->isOpen());
-    EXPECT_FALSE(left->decision());
-    EXPECT_EQ(store.gates().size(), 1);
-    EXPECT_EQ(policy.kinds, QStringList{"approved"});
+    for (const char* tool : {"AskUserQuestion", "ExitPlanMode"})
+        store.openGate(gating(tool, "s", tool, "x"), std::make_shared<GateBox>());
+    EXPECT_EQ(store.gates().size(), 2);
+    EXPECT_TRUE(policy.kinds.isEmpty());
 }
