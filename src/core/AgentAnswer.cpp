@@ -18,7 +18,11 @@ AgentAnswer AgentAnswer::forDecision(Source source, Canonical event, const Decis
     case Source::claude:
     case Source::codex: {
         nlohmann::json inner;
-        if (event == Canonical::permissionRequest) {
+        if (event == Canonical::permissionRequest && decision.updatedInput) {
+            // The agent runs the call with this input, so no reason text goes with it (as with its own dialog).
+            inner = {{"hookEventName", "PermissionRequest"},
+                     {"decision", {{"behavior", behavior}, {"updatedInput", decision.updatedInput->toJson()}}}};
+        } else if (event == Canonical::permissionRequest) {
             inner = {{"hookEventName", "PermissionRequest"}, {"decision", {{"behavior", behavior}, {"message", text}}}};
         } else {
             inner = {

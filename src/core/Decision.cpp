@@ -21,6 +21,8 @@ nlohmann::json Decision::toJson() const {
     nlohmann::json json = {{"behavior", std::string(rawValue(behavior))}};
     if (message)
         json["message"] = *message;
+    if (updatedInput)
+        json["updatedInput"] = updatedInput->toJson();
     return json;
 }
 
@@ -40,7 +42,20 @@ std::optional<Decision> Decision::fromJson(const nlohmann::json& json) {
     auto message = JsonFields::optionalString(json, "message");
     if (!message.ok)
         return std::nullopt;
-    return Decision{*behaviorCase, std::move(message.value)};
+    std::optional<JSONValue> updatedInput;
+    if (const auto member = json.find("updatedInput"); member != json.end()) {
+        if (!member->is_object())
+            return std::nullopt;
+        updatedInput = JSONValue::fromJson(*member);
+    }
+    return Decision{*behaviorCase, std::move(message.value), std::move(updatedInput)};
+}
+
+bool Decision::operator==(const Decision& other) const {
+    const auto inputText = [](const std::optional<JSONValue>& input) { return input ? input->dump() : std::string(); };
+    return behavior == other.behavior && message == other.message &&
+           updatedInput.has_value() == other.updatedInput.has_value() &&
+           inputText(updatedInput) == inputText(other.updatedInput);
 }
 
 std::optional<Decision> Decision::fromLine(std::string_view line) {

@@ -2,14 +2,13 @@
 
 namespace Vorlix {
 
-bool isGating(Source source, Canonical event, const std::optional<std::string>& toolName) {
+bool isGating(Source source, Canonical event, const std::optional<std::string>& /*toolName*/) {
     switch (source) {
     case Source::claude:
     case Source::codex:
-        if (event == Canonical::permissionRequest)
-            return true;
-        return event == Canonical::preToolUse && toolName &&
-               (*toolName == "ExitPlanMode" || *toolName == "AskUserQuestion");
+        // Questions and plans too: their PermissionRequest follows the PreToolUse of the same call, and holding
+        // both would ask the person twice and keep the agent from showing its own dialog meanwhile.
+        return event == Canonical::permissionRequest;
     case Source::grok:
     case Source::kiro:
         return event == Canonical::preToolUse;

@@ -23,15 +23,14 @@ TEST(Canonicalize, EveryAgentSpellingLandsOnOneCase) {
 }
 
 TEST(IsGating, OnlyTheListedCombinationsWait) {
-    const std::string plan = "ExitPlanMode";
     const std::tuple<Source, Canonical, std::optional<std::string>, bool> cases[] = {
         {Source::claude, Canonical::preToolUse, std::string("Bash"), false},
         {Source::claude, Canonical::preToolUse, std::nullopt, false},
-        {Source::claude, Canonical::preToolUse, plan, true},
-        {Source::claude, Canonical::preToolUse, std::string("AskUserQuestion"), true},
-        {Source::claude, Canonical::preToolUse, std::string("exitplanmode"), false},
+        // Questions and plans wait once, at their permission request.
+        {Source::claude, Canonical::preToolUse, std::string("ExitPlanMode"), false},
+        {Source::claude, Canonical::preToolUse, std::string("AskUserQuestion"), false},
+        {Source::claude, Canonical::permissionRequest, std::string("AskUserQuestion"), true},
         {Source::codex, Canonical::permissionRequest, std::nullopt, true},
-        {Source::claude, Canonical::postToolUse, plan, false},
         {Source::grok, Canonical::preToolUse, std::nullopt, true},
         {Source::grok, Canonical::permissionRequest, std::nullopt, false},
         {Source::kiro, Canonical::preToolUse, std::string("Bash"), true},
@@ -95,8 +94,13 @@ TEST(Decision, CodingKeepsAbsentMessagesAbsent) {
     EXPECT_EQ(Decision{Behavior::allow}.toLine(), R"({"behavior":"allow"})");
     EXPECT_EQ(Decision::fromLine(R"({"behavior":"deny","message":null,"extra":1})"), Decision{Behavior::deny});
     EXPECT_EQ(Decision::fromLine(R"({"behavior":"allow","message":"m"})")->message, "m");
-    for (const char* bad : {R"({"behavior":"Allow"})", R"({})", R"({"behavior":1})",
-                            R"({"behavior":"deny","message":3})", "[]", "not json", ""})
+    // An answered question's input travels whole; a line without it is read as before.
+    const Decision answered{Behavior::allow, std::nullopt, JSONValue::parse(R"({"q":[1],"answers":{"Q?":"A, B"}})")};
+    EXPECT_EQ(Decision::fromLine(answered.toLine()), answered);
+    EXPECT_FALSE(Decision::fromLine(R"({"behavior":"allow"})")->updatedInput);
+    for (const char* bad :
+         {R"({"behavior":"Allow"})", R"({})", R"({"behavior":1})", R"({"behavior":"deny","message":3})",
+          R"({"behavior":"allow","updatedInput":"x"})", "[]", "not json", ""})
         EXPECT_FALSE(Decision::fromLine(bad)) << bad;
 }
 

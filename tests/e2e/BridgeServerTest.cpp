@@ -137,6 +137,53 @@ TEST(StaleGates, CloseWhenTheirSessionMovesOnAndRefuseLateAnswers) {
     core.shutdown();
 }
 
+// A question waits once, at its permission request. Answered from the phone (the card's own store call), the bridge
+// prints what the real agent accepts; left to the terminal, nothing, so the agent shows its own dialog.
+TEST(QuestionGates, AnsweredOnceOrLeftToTheTerminal) {
+    TempHome home;
+    qputenv("VORLIX_REMOTE", "1");
+    AppCore::Options options;
+    options.phonePort = TestFiles::freePort();
+    AppCore core(options);
+    core.start(false, 0, 32, 0);
+    qunsetenv("VORLIX_REMOTE");
+    const auto bridge = [](const char* file, Running& running) {
+        BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"}, readFixture(file), {}, running);
+    };
+    Running pre;
+    bridge("claude/tools/PreToolUse-AskUserQuestion.json", pre);
+    const auto preResult = BridgeServer::finish(pre);
+    EXPECT_EQ(preResult.exitStatus, 0);
+    EXPECT_EQ(preResult.out + preResult.err, "");
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(core.store().gates().isEmpty()) << "its PreToolUse opens no gate";
+
+    for (const char* action : {"answer&answer=0:1", "terminal"}) {
+        SCOPED_TRACE(action);
+        Running asked;
+        bridge("claude/tools/PermissionRequest-AskUserQuestion.json", asked);
+        ASSERT_TRUE(waitUntil([&] { return core.store().gates().size() == 1; }));
+        const QByteArray reply = core.remote().respond("POST /decide?t=" + core.remote().token().toUtf8() +
+                                                       "&id=" + core.store().gates().first()->id().toUtf8() +
+                                                       "&a=" + action + " HTTP/1.1\r\n\r\n");
+        EXPECT_TRUE(reply.startsWith("HTTP/1.1 200")) << reply.toStdString();
+        const auto result = BridgeServer::finish(asked);
+        EXPECT_EQ(result.exitStatus, 0);
+        EXPECT_EQ(result.err, "");
+        if (std::string_view(action) == "terminal") {
+            EXPECT_EQ(result.out, "");
+        } else {
+            EXPECT_EQ(nlohmann::json::parse(result.out),
+                      nlohmann::json::parse(readFixture("claude/tools/answer-AskUserQuestion.json")));
+        }
+    }
+    const auto journal = core.auditLog().today();
+    ASSERT_EQ(journal.size(), 1) << "one record, of the answer";
+    EXPECT_EQ(journal.first().kind, "approved");
+    EXPECT_EQ(journal.first().detail, "Which database should the service use? \u2192 SQLite");
+    core.shutdown();
+}
+
 // An agent that dies leaves its bridge orphaned: the bridge notices, exits silently, and its gate goes with it.
 TEST_F(BridgeServer, AnOrphanedBridgeExitsAndItsGateGoes) {
     startServer();

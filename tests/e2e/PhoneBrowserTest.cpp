@@ -114,6 +114,24 @@ TEST(PhoneBrowserTest, WholeCommandsLivePageAndTaps) {
     EXPECT_TRUE(store.gates().isEmpty());
     // And the page, never reloaded, has nothing left to show.
     EXPECT_TRUE(browser.waitFor(*session, "document.querySelector('.empty') !== null && window.stayed === true"));
+
+    // The real question: one tap on its option answers it, as the agent accepts.
+    QProcess asked;
+    asked.start(QStringLiteral(VORLIX_BRIDGE_PATH), {"--source", "claude"});
+    asked.write(TestFiles::read(
+        QStringLiteral(VORLIX_FIXTURES_DIR "/agents/claude/tools/PermissionRequest-AskUserQuestion.json")));
+    asked.closeWriteChannel();
+    ASSERT_TRUE(browser.waitFor(*session, "document.querySelectorAll('button.opt').length === 2", 20000));
+    const auto question = browser.call("Page.captureScreenshot", {{"format", "png"}}, *session);
+    ASSERT_TRUE(question) << browser.error();
+    TestFiles::write(QStringLiteral(VORLIX_BINARY_DIR "/artifacts/phone-question.png"),
+                     QByteArray::fromBase64(QByteArray::fromStdString((*question)["data"].get<std::string>())));
+    ASSERT_TRUE(browser.click(*session, "button.opt[data-p=\"0:1\"]")) << browser.error();
+    ASSERT_TRUE(waitUntil([&] { return asked.state() == QProcess::NotRunning; }, 8000));
+    EXPECT_EQ(json::parse(asked.readAllStandardOutput().toStdString(), nullptr, false),
+              json::parse(TestFiles::read(
+                              QStringLiteral(VORLIX_FIXTURES_DIR "/agents/claude/tools/answer-AskUserQuestion.json"))
+                              .toStdString()));
 }
 
 } // namespace

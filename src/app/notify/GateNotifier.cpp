@@ -4,6 +4,7 @@
 #include "hookserver/Gate.h"
 #include "notify/NotificationCenter.h"
 #include "risk/Risk.h"
+#include "sessions/QuestionAnswer.h"
 #include "sessions/Session.h"
 #include "sessions/SessionStore.h"
 
@@ -54,7 +55,8 @@ bool GateNotifier::cut(const Gate& gate) {
 }
 
 QStringList GateNotifier::actions(const Gate& gate) {
-    if (gate.risk().level == Risk::critical || cut(gate))
+    // A question is answered with its options, on the card or the phone: a bare Allow would answer nothing.
+    if (gate.risk().level == Risk::critical || cut(gate) || QuestionAnswer::isQuestion(gate.toolName()))
         return {denyKey, QStringLiteral("Deny")};
     return {allowKey, QStringLiteral("Allow"), denyKey, QStringLiteral("Deny")};
 }

@@ -87,6 +87,9 @@ ExpandedPane::ExpandedPane(SessionStore& store, const NotchGeometry& geo, Action
         },
         clock, m_cardHolder);
     cardColumn->addWidget(m_card);
+    connect(m_card, &GateCard::answerPicked, this,
+            [this](const QString& id, const QList<QuestionAnswer::Pick>& picks) { m_store.answer(id, picks); });
+    connect(m_card, &GateCard::answerInTerminal, this, [this](const QString& id) { m_store.leaveToTerminal(id); });
     layout->addWidget(m_cardHolder);
     connect(m_card, &GateCard::goToTerminal, this, [this] {
         if (const Gate* gate = m_store.gateWithId(m_card->gateId()))

@@ -12,7 +12,9 @@
 #include "kit/Type.h"
 #include "panel/BossBanner.h"
 #include "panel/DetailBox.h"
+#include "panel/QuestionPanel.h"
 #include "risk/RuleStore.h"
+#include "sessions/GateDetail.h"
 #include "sprites/SpriteView.h"
 #include "support/VisibleText.h"
 
@@ -91,13 +93,31 @@ GateCard::GateCard(Decide decide, TeachRule teachRule, const Clock& clock, QWidg
     m_alwaysAllow = new TickBox(QString(), Palette::positive(), this);
     column->addWidget(m_alwaysAllow);
 
-    auto* buttons = new QHBoxLayout;
+    m_questions = new QuestionPanel(this);
+    m_questions->hide();
+    column->addWidget(m_questions);
+    connect(m_questions, &QuestionPanel::answered, this, [this](const QList<QuestionAnswer::Pick>& picks) {
+        if (m_answered || !m_gate)
+            return;
+        m_answered = true;
+        emit answerPicked(m_gateId, picks);
+    });
+    connect(m_questions, &QuestionPanel::leftToTerminal, this, [this] {
+        if (m_answered || !m_gate)
+            return;
+        m_answered = true;
+        emit answerInTerminal(m_gateId);
+    });
+
+    m_answers = new QWidget(this);
+    auto* buttons = new QHBoxLayout(m_answers);
+    buttons->setContentsMargins(0, 0, 0, 0);
     buttons->setSpacing(Metrics::wideGap);
     m_deny = new FlatButton(QStringLiteral("Deny"), Palette::danger(), false, true, this);
     m_allow = new FlatButton(QStringLiteral("Allow"), Palette::positive(), true, true, this);
     buttons->addWidget(m_deny, 1);
     buttons->addWidget(m_allow, 1);
-    column->addLayout(buttons);
+    column->addWidget(m_answers);
 
     connect(m_deny, &QAbstractButton::clicked, this, [this] { answer(Vorlix::Behavior::deny); });
     connect(m_allow, &QAbstractButton::clicked, this, [this] { answer(Vorlix::Behavior::allow); });
@@ -137,7 +157,36 @@ void GateCard::setGate(const Session& session, Gate& gate) {
     m_alwaysAllow->setChecked(false);
     m_alwaysAllow->setVisible(offersRule(level));
     m_alwaysAllow->setText(RuleStore::offerLabel(gate.toolName(), gate.detail()));
+    if (showAsk(gate))
+        m_alwaysAllow->setVisible(false);
     updateAnswers();
+}
+
+bool GateCard::showAsk(const Gate& gate) {
+    const QString label = GateDetail::askLabel(gate.toolName());
+    QList<QuestionAnswer::Question> questions;
+    if (QuestionAnswer::isQuestion(gate.toolName())) {
+        if (const std::optional<JSONValue> input = JSONValue::parse(gate.input()))
+            questions = QuestionAnswer::questions(*input);
+    }
+    m_questions->setVisible(!questions.isEmpty());
+    m_detail->setVisible(questions.isEmpty());
+    m_answers->setVisible(questions.isEmpty());
+    if (!questions.isEmpty())
+        m_questions->setQuestions(questions);
+    if (label.isEmpty())
+        return false;
+    m_riskDot->setColor(Palette::state(gate.kind()));
+    m_riskLabel->setText(label);
+    PlainLabel::style(m_riskLabel, riskFont(), Palette::state(gate.kind()));
+    m_reasons->setVisible(false);
+    m_noReasons->setVisible(true);
+    // A plan is read to its end before it is approved, whatever the words in it would rate.
+    m_mustRead = true;
+    m_detail->setContent(gate.detail(), gate.change(), Palette::card(), true);
+    m_deny->setFilled(false);
+    m_allow->setFilled(true);
+    return true;
 }
 
 void GateCard::setMoreWaiting(qsizetype count) {

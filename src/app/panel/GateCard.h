@@ -3,6 +3,7 @@
 #include "Decision.h"
 #include "hookserver/Gate.h"
 #include "risk/Risk.h"
+#include "sessions/QuestionAnswer.h"
 #include "sessions/Session.h"
 #include "support/Clock.h"
 
@@ -16,6 +17,7 @@ class Dot;
 class ElidedLabel;
 class FlatButton;
 class QLabel;
+class QuestionPanel;
 class SpriteView;
 class TickBox;
 class ToolCapsule;
@@ -49,14 +51,23 @@ public:
     TickBox* alwaysAllowBox() const;
     DetailBox* detailBox() const { return m_detail; }
     QLabel* moreWaitingLabel() const { return m_moreWaiting; }
+    /// Shown, in place of the detail and Allow/Deny, for a question the person can answer here.
+    QuestionPanel* questionPanel() const { return m_questions; }
 
 signals:
     /// The header's terminal button: take the person to the asking session's terminal.
     void goToTerminal();
+    /// The options picked for the question on show.
+    void answerPicked(const QString& gateId, const QList<QuestionAnswer::Pick>& picks);
+    /// "Answer in the terminal" for the question on show.
+    void answerInTerminal(const QString& gateId);
 
 private:
     void answer(Vorlix::Behavior behavior);
     void updateAnswers();
+    /// Questions and plans are the person's own say: their own label in place of a risk, and the question's
+    /// options in place of Allow/Deny. True when the gate is one of them.
+    bool showAsk(const Gate& gate);
 
     Decide m_decide;
     TeachRule m_teachRule;
@@ -79,4 +90,6 @@ private:
     TickBox* m_alwaysAllow = nullptr;
     FlatButton* m_allow = nullptr;
     FlatButton* m_deny = nullptr;
+    QuestionPanel* m_questions = nullptr;
+    QWidget* m_answers = nullptr;
 };

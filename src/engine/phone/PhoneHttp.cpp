@@ -1,5 +1,6 @@
 #include "phone/PhoneHttp.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace {
@@ -29,6 +30,13 @@ QByteArray PhoneHttp::respond(const QByteArray& request, const QString& token, c
         const std::optional<QString> action = value(QStringLiteral("a"), target);
         if (!id || !action)
             return plain("400 Bad Request", "bad");
+        if (*action == QLatin1String("answer"))
+            return answer(*id, target, site);
+        if (*action == QLatin1String("terminal")) {
+            if (site.leave)
+                site.leave(*id);
+            return plain("200 OK", "ok");
+        }
         if (site.decide)
             site.decide(*id, *action == QLatin1String("allow") ? Vorlix::Behavior::allow : Vorlix::Behavior::deny);
         return plain("200 OK", "ok");
@@ -56,6 +64,12 @@ bool PhoneHttp::hasToken(const QString& target, const QString& token) {
 }
 
 std::optional<QString> PhoneHttp::value(const QString& key, const QString& target) {
+    const QStringList all = values(key, target);
+    return all.isEmpty() ? std::nullopt : std::optional(all.first());
+}
+
+QStringList PhoneHttp::values(const QString& key, const QString& target) {
+    QStringList found;
     qsizetype start = 0;
     while (start < target.size()) {
         qsizetype end = start;
@@ -69,10 +83,33 @@ std::optional<QString> PhoneHttp::value(const QString& key, const QString& targe
         while (equals < end && target[equals] != QLatin1Char('='))
             ++equals;
         if (equals < end && equals + 1 < end && QStringView(target).sliced(nameStart, equals - nameStart) == key)
-            return target.sliced(equals + 1, end - equals - 1);
+            found << target.sliced(equals + 1, end - equals - 1);
         start = end + 1;
     }
-    return std::nullopt;
+    return found;
+}
+
+std::optional<QList<PhoneHttp::Pick>> PhoneHttp::picks(const QStringList& values) {
+    static const QRegularExpression pattern(QStringLiteral("^([0-9]{1,4})(?::|%3[aA])([0-9]{1,4})$"));
+    QList<Pick> out;
+    for (const QString& value : values) {
+        const QRegularExpressionMatch match = pattern.match(value);
+        if (!match.hasMatch())
+            return std::nullopt;
+        out.append({match.captured(1).toInt(), match.captured(2).toInt()});
+    }
+    return out;
+}
+
+QByteArray PhoneHttp::answer(const QString& id, const QString& target, const Site& site) {
+    const std::optional<QList<Pick>> chosen = picks(values(QStringLiteral("answer"), target));
+    if (!chosen || chosen->isEmpty())
+        return plain("400 Bad Request", "give each answer as answer=QUESTION:OPTION");
+    if (!site.answer)
+        return plain("404 Not Found", "that request is no longer waiting");
+    if (const std::optional<Refusal> refusal = site.answer(id, *chosen))
+        return response(refusal->status, "text/plain; charset=utf-8", refusal->reason.toUtf8());
+    return plain("200 OK", "ok");
 }
 
 QByteArray PhoneHttp::response(const char* status, const char* contentType, const QByteArray& body) {

@@ -2,7 +2,10 @@
 
 #include "hookserver/Gate.h"
 #include "sessions/FileChange.h"
+#include "sessions/GateDetail.h"
+#include "sessions/PlanFile.h"
 #include "sessions/Session.h"
+#include "support/VisibleText.h"
 
 #include <algorithm>
 
@@ -35,7 +38,15 @@ const char* const PhonePage::styleSheet =
     ".diff .del{background:rgba(250,135,191,.18)}"
     ".diff .add{background:rgba(140,232,140,.16)}"
     ".diff .ctx{color:#777}"
-    ".diff .note{color:#fad96b}";
+    ".diff .note{color:#fad96b}"
+    ".qh{font:11px ui-monospace,monospace;color:#8ab4f8;margin-top:12px;text-transform:uppercase}"
+    ".qt{margin:2px 0 8px;font-weight:600}"
+    ".opts{display:flex;flex-direction:column;gap:8px;margin-bottom:6px}"
+    ".opt{flex:none;text-align:left;background:#232326;color:#eee;font-weight:500;border:1px solid #232326}"
+    ".opt.on{border-color:#8ce88c;color:#8ce88c}"
+    ".opt small{display:block;color:#888;font-weight:400;font-size:12px;margin-top:2px}"
+    ".err{color:#fa87bf;font:12px ui-monospace,monospace;margin:6px 0}"
+    ".term{background:#232326;color:#aaa}";
 
 QString PhonePage::html(const QList<Gate*>& gates, const QList<Session*>& sessions, const QString& token,
                         const Assess& assess, quint64 version) {
@@ -65,6 +76,17 @@ QString PhonePage::html(const QList<Gate*>& gates, const QList<Session*>& sessio
            QString::number(pollMs) +
            QStringLiteral(");"
                           "function d(id,a){fetch('/decide'+q+'&id='+id+'&a='+a,{method:'POST'}).finally(g)}"
+                          // An option answers a lone single-choice question at once; otherwise it is picked (one per
+                          // single-choice question) and Send answers them all. A refusal is shown on the card.
+                          "function o(b){const c=b.closest('.card'),m=b.parentNode.dataset.m==='1';"
+                          "if(c.querySelectorAll('.opts').length===1&&!m){a(c,[b.dataset.p]);return}"
+                          "if(!m)b.parentNode.querySelectorAll('.opt').forEach(x=>{if(x!==b)x.classList.remove('on')});"
+                          "b.classList.toggle('on')}"
+                          "function s(b){const c=b.closest('.card');"
+                          "a(c,[...c.querySelectorAll('.opt.on')].map(x=>x.dataset.p))}"
+                          "function a(c,l){fetch('/decide'+q+'&id='+c.dataset.id+'&a=answer'+l.map(x=>'&answer='+x)"
+                          ".join(''),{method:'POST'}).then(r=>r.ok?g():r.text().then(t=>{c.querySelector('.err')"
+                          ".textContent=t})).catch(()=>{})}"
                           "</script></body></html>");
     return out;
 }
@@ -119,17 +141,28 @@ QString keptAtHyphens(const QString& text) {
 } // namespace
 
 QString PhonePage::card(const Gate& gate, const Session* session, const Assess& assess, qsizetype moreWaiting) {
+    if (QuestionAnswer::isQuestion(gate.toolName())) {
+        const std::optional<JSONValue> input = JSONValue::parse(gate.input());
+        const QList<QuestionAnswer::Question> asked =
+            input ? QuestionAnswer::questions(*input) : QList<QuestionAnswer::Question>();
+        if (!asked.isEmpty())
+            return questionCard(gate, session, asked, moreWaiting);
+    }
     const QString agent =
         session != nullptr ? QString::fromUtf8(Vorlix::displayName(session->source()).data()) : QStringLiteral("Agent");
     const QString project = session != nullptr ? session->project() : QString();
     const std::optional<QString> cwd = session != nullptr ? std::optional<QString>(session->cwd()) : std::nullopt;
     const RiskVerdict verdict = assess ? assess(gate.toolName(), gate.detail(), cwd) : gate.risk();
 
+    const bool plan = GateDetail::isPlan(gate.toolName());
     QString risk = riskLabel(verdict.level).toHtmlEscaped() + QStringLiteral("  ");
     if (!verdict.reasons.isEmpty())
         risk += QStringLiteral(" \u00B7 ") + verdict.reasons.join(QStringLiteral(", ")).toHtmlEscaped();
+    // A plan is the person's to approve, not a risk to rate; it is read at its full (already bounded) length.
+    if (plan)
+        risk = GateDetail::askLabel(gate.toolName()).toHtmlEscaped();
     const QString id = scriptString(gate.id());
-    const QString detail = keptAtHyphens(shownDetail(gate.detail()));
+    const QString detail = keptAtHyphens(shownDetail(gate.detail(), plan ? PlanFile::maxBytes : maxDetailBytes));
 
     QString out;
     out.reserve(640 + detail.size());
@@ -139,8 +172,9 @@ QString PhonePage::card(const Gate& gate, const Session* session, const Assess& 
         QStringLiteral("</span></div>") +
         (moreWaiting > 0 ? QStringLiteral("<div class=\"more\">+%1 more waiting</div>").arg(moreWaiting) : QString()) +
         QStringLiteral("<div class=\"proj\">") + project.toHtmlEscaped() +
-        QStringLiteral("</div><div class=\"risk\" style=\"color:") + levelColour(verdict.level) +
-        QStringLiteral("\">") + risk + QStringLiteral("</div><pre>") + detail + QStringLiteral("</pre>") +
+        QStringLiteral("</div><div class=\"risk\" style=\"color:") +
+        (plan ? QStringLiteral("#8ab4f8") : levelColour(verdict.level)) + QStringLiteral("\">") + risk +
+        QStringLiteral("</div><pre>") + detail + QStringLiteral("</pre>") +
         (gate.change() ? diff(*gate.change()) : QString()) +
         (verdict.level >= Risk::elevated ? QStringLiteral("<div class=\"btns safe\">")
                                          : QStringLiteral("<div class=\"btns\">")) +
@@ -150,7 +184,46 @@ QString PhonePage::card(const Gate& gate, const Session* session, const Assess& 
     return out;
 }
 
-QString PhonePage::shownDetail(const QString& detail) {
+QString PhonePage::questionCard(const Gate& gate, const Session* session, const QList<QuestionAnswer::Question>& asked,
+                                qsizetype moreWaiting) {
+    const QString agent =
+        session != nullptr ? QString::fromUtf8(Vorlix::displayName(session->source()).data()) : QStringLiteral("Agent");
+    const QString id = scriptString(gate.id());
+    QString out = QStringLiteral("<div class=\"card\" data-id=\"") + id + QStringLiteral("\"><div class=\"row\"><b>") +
+                  agent.toHtmlEscaped() + QStringLiteral("</b><span class=\"tool\">") +
+                  gate.toolName().toHtmlEscaped() + QStringLiteral("</span></div>");
+    if (moreWaiting > 0)
+        out += QStringLiteral("<div class=\"more\">+%1 more waiting</div>").arg(moreWaiting);
+    out += QStringLiteral("<div class=\"proj\">") + (session ? session->project() : QString()).toHtmlEscaped() +
+           QStringLiteral("</div><div class=\"risk\" style=\"color:#8ab4f8\">") +
+           GateDetail::askLabel(gate.toolName()).toHtmlEscaped() + QStringLiteral("</div>");
+    for (qsizetype q = 0; q < asked.size(); ++q) {
+        const QuestionAnswer::Question& question = asked[q];
+        out += QStringLiteral("<div class=\"qh\">") + VisibleText::reveal(question.header).toHtmlEscaped() +
+               (question.multiSelect ? QStringLiteral(" \u00B7 choose any") : QString()) +
+               QStringLiteral("</div><div class=\"qt\">") + VisibleText::reveal(question.text).toHtmlEscaped() +
+               QStringLiteral("</div><div class=\"opts\" data-m=\"") +
+               (question.multiSelect ? QStringLiteral("1") : QStringLiteral("0")) + QStringLiteral("\">");
+        for (qsizetype o = 0; o < question.options.size(); ++o) {
+            const QuestionAnswer::Option& option = question.options[o];
+            out += QStringLiteral("<button class=\"opt\" data-p=\"%1:%2\" onclick=\"o(this)\">").arg(q).arg(o) +
+                   VisibleText::reveal(option.label).toHtmlEscaped();
+            if (!option.description.isEmpty())
+                out += QStringLiteral("<small>") + VisibleText::reveal(option.description).toHtmlEscaped() +
+                       QStringLiteral("</small>");
+            out += QStringLiteral("</button>");
+        }
+        out += QStringLiteral("</div>");
+    }
+    const bool lone = asked.size() == 1 && !asked.first().multiSelect;
+    out += QStringLiteral("<div class=\"err\"></div><div class=\"btns\"><button class=\"term\" onclick=\"d('") + id +
+           QStringLiteral("','terminal')\">Answer in the terminal</button>") +
+           (lone ? QString() : QStringLiteral("<button class=\"allow\" onclick=\"s(this)\">Send</button>")) +
+           QStringLiteral("</div></div>");
+    return out;
+}
+
+QString PhonePage::shownDetail(const QString& detail, qsizetype maxBytes) {
     // UTF-8 bytes, counted without converting the whole text: details can be megabytes long.
     qsizetype shown = 0;
     qsizetype bytes = 0;
@@ -160,12 +233,12 @@ QString PhonePage::shownDetail(const QString& detail) {
         const bool pair = QChar::isHighSurrogate(c) && i + 1 < detail.size() && detail[i + 1].isLowSurrogate();
         total += pair ? 4 : c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
         i += pair ? 2 : 1;
-        if (total <= maxDetailBytes) {
+        if (total <= maxBytes) {
             shown = i;
             bytes = total;
         }
     }
-    if (total <= maxDetailBytes)
+    if (total <= maxBytes)
         return detail;
     return detail.left(shown) + QStringLiteral("\n\u2026 %1 more bytes").arg(total - bytes);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "risk/Risk.h"
+#include "sessions/QuestionAnswer.h"
 
 #include <QList>
 #include <QString>
@@ -34,8 +35,11 @@ public:
     /// The most of a detail a card shows, in UTF-8 bytes: a command of megabytes would make a page of as many,
     /// built and sent again on every reload.
     static constexpr qsizetype maxDetailBytes = 4096;
-    /// The detail up to maxDetailBytes (whole characters), then a line saying how many bytes are left out.
-    static QString shownDetail(const QString& detail);
+    /// The detail up to maxBytes (whole characters), then a line saying how many bytes are left out.
+    static QString shownDetail(const QString& detail, qsizetype maxBytes = maxDetailBytes);
+    /// A question's card: each question with its options as buttons, and "Answer in the terminal".
+    static QString questionCard(const Gate& gate, const Session* session, const QList<QuestionAnswer::Question>& asked,
+                                qsizetype moreWaiting);
     /// The lines an edit or a write will change, as the panel's card shows them: marked, escaped, monospace.
     static QString diff(const FileChange& change);
     /// For a value written between single quotes in a script inside a double-quoted attribute: every character

@@ -127,7 +127,25 @@ QByteArray RemoteApproval::respond(const QByteArray& request) {
         if (onDecision)
             onDecision(id, behavior);
     };
+    site.answer = [this](const QString& id, const QList<PhoneHttp::Pick>& picks) { return answer(id, picks); };
+    site.leave = [this](const QString& id) {
+        if (m_store)
+            m_store->leaveToTerminal(id);
+    };
     return PhoneHttp::respond(request, m_token, site);
+}
+
+std::optional<PhoneHttp::Refusal> RemoteApproval::answer(const QString& id, const QList<PhoneHttp::Pick>& picks) {
+    QString why = QStringLiteral("that request is no longer waiting");
+    switch (m_store ? m_store->answer(id, picks, &why) : SessionStore::AnswerStatus::gone) {
+    case SessionStore::AnswerStatus::answered:
+        return std::nullopt;
+    case SessionStore::AnswerStatus::invalid:
+        return PhoneHttp::Refusal{"400 Bad Request", why};
+    case SessionStore::AnswerStatus::gone:
+        break;
+    }
+    return PhoneHttp::Refusal{"404 Not Found", why};
 }
 
 std::function<RiskVerdict(const QString&, const QString&, const std::optional<QString>&)>

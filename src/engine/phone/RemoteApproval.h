@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Decision.h"
+#include "phone/PhoneHttp.h"
 #include "phone/QrCode.h"
 #include "risk/Risk.h"
 
@@ -107,6 +108,8 @@ signals:
     void lastErrorChanged();
 
 private:
+    /// A question answered from the phone, straight to the store: its refusals go back to the phone as they are.
+    std::optional<PhoneHttp::Refusal> answer(const QString& id, const QList<PhoneHttp::Pick>& picks);
     void setEnabled(bool enabled);
     void setToken(const QString& token);
     void setLastError(const std::optional<QString>& error);

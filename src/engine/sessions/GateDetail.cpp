@@ -1,5 +1,6 @@
 #include "sessions/GateDetail.h"
 
+#include "sessions/QuestionAnswer.h"
 #include "support/VisibleText.h"
 
 #include <QStringList>
@@ -17,6 +18,22 @@ QString GateDetail::text(const QString& tool, const std::optional<JSONValue>& in
     return VisibleText::reveal(shown(tool, input));
 }
 
+QString GateDetail::askLabel(const QString& tool) {
+    if (QuestionAnswer::isQuestion(tool))
+        return QStringLiteral("asks you");
+    if (isPlan(tool))
+        return QStringLiteral("plan to approve");
+    return QString();
+}
+
+bool GateDetail::isPlan(const QString& tool) {
+    return tool == QLatin1String("ExitPlanMode");
+}
+
+bool GateDetail::hasPlan(const std::optional<JSONValue>& input) {
+    return input && !textOf(input->find("plan")).isEmpty();
+}
+
 QString GateDetail::shown(const QString& tool, const std::optional<JSONValue>& input) {
     if (!input)
         return QString();
@@ -26,7 +43,7 @@ QString GateDetail::shown(const QString& tool, const std::optional<JSONValue>& i
             if (!asked.isEmpty())
                 return asked;
         }
-    } else if (tool == QLatin1String("ExitPlanMode")) {
+    } else if (isPlan(tool)) {
         const QString plan = textOf(input->find("plan"));
         if (!plan.isEmpty())
             return plan;

@@ -2,6 +2,7 @@
 
 #include "risk/RiskEngine.h"
 #include "sessions/ContextMeter.h"
+#include "sessions/PlanFile.h"
 
 RiskVerdict GatePolicy::assess(const QString& tool, const QString& detail, const std::optional<QString>& cwd) const {
     return RiskEngine::assess(tool, detail, cwd);
@@ -23,4 +24,8 @@ void GatePolicy::record(const AuditEntry&) {}
 
 std::optional<ContextUsage> GatePolicy::readContext(const QString& transcript, qint64 limit) const {
     return ContextMeter::read(transcript, limit);
+}
+
+std::optional<QString> GatePolicy::readPlan(const QString& transcript) const {
+    return PlanFile::forTranscript(transcript);
 }

@@ -31,4 +31,6 @@ public:
     /// The audit sink: every tool run and every decision.
     virtual void record(const AuditEntry& entry);
     virtual std::optional<ContextUsage> readContext(const QString& transcript, qint64 limit) const;
+    /// The plan the session with this transcript asks to have approved.
+    virtual std::optional<QString> readPlan(const QString& transcript) const;
 };

@@ -2,6 +2,7 @@
 
 #include "sessions/GateDetail.h"
 #include "support/Log.h"
+#include "support/VisibleText.h"
 
 #include <QSet>
 #include <algorithm>
@@ -252,12 +253,14 @@ void SessionStore::openGate(const Vorlix::Event& event, std::shared_ptr<GateBox>
     Session* s = lookup(event);
     attend(s, event);
     const QString tool = toQString(event.toolName, QStringLiteral("tool"));
-    const QString detail = detailOf(event);
+    const QString detail = planOr(s, tool, event);
     const std::optional<QString> cwd =
         event.cwd ? std::optional<QString>(QString::fromStdString(*event.cwd)) : std::nullopt;
     const RiskVerdict verdict = m_policy->assess(tool, detail, cwd);
+    // A question or a plan is the person's own say: no rule or level can answer it for them.
+    const bool personal = !GateDetail::askLabel(tool).isEmpty();
 
-    if (const auto behavior = m_policy->ruleDecision(tool, detail, verdict)) {
+    if (const auto behavior = personal ? std::nullopt : m_policy->ruleDecision(tool, detail, verdict)) {
         if (!box->resolve({*behavior, std::string(ruleMessage)}))
             return; // its bridge left already
         const bool allowed = *behavior == Behavior::allow;
@@ -269,7 +272,7 @@ void SessionStore::openGate(const Vorlix::Event& event, std::shared_ptr<GateBox>
         return;
     }
 
-    if (m_policy->autoApproves(verdict)) {
+    if (!personal && m_policy->autoApproves(verdict)) {
         if (!box->resolve({Behavior::allow, std::string(policyMessage)}))
             return;
         show(s, CallState::running, tool);
@@ -302,14 +305,21 @@ void SessionStore::openGate(const Vorlix::Event& event, std::shared_ptr<GateBox>
     emit gateOpened();
 }
 
-void SessionStore::closeGate(Gate* gate, std::optional<Behavior> behavior) {
+QString SessionStore::planOr(const Session* session, const QString& tool, const Vorlix::Event& event) const {
+    if (!GateDetail::isPlan(tool) || GateDetail::hasPlan(event.toolInput) || !session->transcriptPath())
+        return detailOf(event);
+    const std::optional<QString> plan = m_policy->readPlan(*session->transcriptPath());
+    return plan && !plan->trimmed().isEmpty() ? VisibleText::reveal(plan->trimmed()) : detailOf(event);
+}
+
+void SessionStore::closeGate(Gate* gate, std::optional<Behavior> behavior, const std::optional<QString>& recorded) {
     if (gate == nullptr || gateWithId(gate->id()) == nullptr)
         return;
     // Copy what we need: the gate object goes away below.
     const QString id = gate->id();
     const QString sessionID = gate->sessionID();
     const QString toolName = gate->toolName();
-    const QString detail = gate->detail();
+    const QString detail = recorded.value_or(gate->detail());
     const int risk = rank(gate->risk().level);
 
     for (qsizetype i = 0; i < m_gates.size();) {
@@ -353,9 +363,50 @@ bool SessionStore::decide(const QString& gateId, Behavior behavior, Surface surf
     std::optional<std::string> message;
     if (surface == Surface::phone)
         message = behavior == Behavior::allow ? phoneAllowMessage : phoneDenyMessage;
-    const bool delivered = gate->box()->resolve({behavior, message});
+    Vorlix::Decision decision{behavior, message};
+    // Claude takes a plan's approval only with the call's input given back; a bare allow still shows its dialog.
+    if (behavior == Behavior::allow && GateDetail::isPlan(gate->toolName())) {
+        const std::optional<JSONValue> input = JSONValue::parse(gate->input());
+        decision.updatedInput = input && input->isObject() ? *input : JSONValue(JSONValue::Object{});
+    }
+    const bool delivered = gate->box()->resolve(decision);
     closeGate(gate, delivered ? std::optional(behavior) : std::nullopt);
     return delivered;
+}
+
+SessionStore::AnswerStatus SessionStore::answer(const QString& gateId, const QList<QuestionAnswer::Pick>& picks,
+                                                QString* why) {
+    Gate* gate = gateWithId(gateId);
+    if (gate == nullptr) {
+        if (why != nullptr)
+            *why = QStringLiteral("that request is no longer waiting");
+        return AnswerStatus::gone;
+    }
+    const std::optional<JSONValue> input = JSONValue::parse(gate->input());
+    QuestionAnswer::Built built;
+    if (!QuestionAnswer::isQuestion(gate->toolName()) || !input)
+        built.error = QStringLiteral("that request is not a question");
+    else
+        built = QuestionAnswer::build(*input, picks);
+    if (!built.updatedInput) {
+        if (why != nullptr)
+            *why = built.error;
+        return AnswerStatus::invalid;
+    }
+    const bool delivered = gate->box()->resolve({Behavior::allow, std::nullopt, std::move(built.updatedInput)});
+    closeGate(gate, delivered ? std::optional(Behavior::allow) : std::nullopt, built.chosen.join(QLatin1Char('\n')));
+    if (!delivered && why != nullptr)
+        *why = QStringLiteral("that request is no longer waiting");
+    return delivered ? AnswerStatus::answered : AnswerStatus::gone;
+}
+
+bool SessionStore::leaveToTerminal(const QString& gateId) {
+    Gate* gate = gateWithId(gateId);
+    if (gate == nullptr)
+        return false;
+    gate->box()->leaveToAgent();
+    closeGate(gate, std::nullopt);
+    return true;
 }
 
 void SessionStore::refreshContext() {

@@ -6,6 +6,7 @@
 #include "hookserver/Gate.h"
 #include "risk/Risk.h"
 #include "sessions/GatePolicy.h"
+#include "sessions/QuestionAnswer.h"
 #include "sessions/Session.h"
 #include "support/Clock.h"
 
@@ -70,6 +71,13 @@ public:
     /// A person's decision from any surface. False when the gate is no longer open (answered, moved on, its bridge
     /// gone): then nothing is sent, recorded or sounded.
     bool decide(const QString& gateId, Vorlix::Behavior behavior, Surface surface);
+    enum class AnswerStatus { answered, invalid, gone };
+    /// A person's answer to a question gate: the picks, checked against the gate's own input, become an allow with
+    /// that input and its answers. Invalid picks, or a gate that is no question, decide nothing; `why` says why.
+    AnswerStatus answer(const QString& gateId, const QList<QuestionAnswer::Pick>& picks, QString* why = nullptr);
+    /// "Answer in the terminal": the gate closes with no decision, so the agent shows its own dialog. False when
+    /// the gate is no longer open.
+    bool leaveToTerminal(const QString& gateId);
     /// Context refresh and pruning of finished sessions; the shell calls it every 2 s.
     void refreshContext();
 
@@ -94,7 +102,11 @@ private:
     bool hasGate(const QString& sessionID) const;
     static void show(Session* session, SpriteKind state, const QString& activity);
     static void show(Session* session, CallState state, const std::optional<QString>& tool);
-    void closeGate(Gate* gate, std::optional<Vorlix::Behavior> behavior);
+    /// recorded: what the journal keeps in place of the gate's detail.
+    void closeGate(Gate* gate, std::optional<Vorlix::Behavior> behavior,
+                   const std::optional<QString>& recorded = std::nullopt);
+    /// The detail of a call; for a plan without its text, the plan file named in the session's transcript.
+    QString planOr(const Session* session, const QString& tool, const Vorlix::Event& event) const;
     /// Closes, unanswered, the session's gates that match: the agent has answered them itself.
     void closeMovedOn(const QString& sessionID, const std::function<bool(const Gate&)>& answered);
     void removeSessions(const std::function<bool(Session*)>& predicate);

@@ -5,10 +5,14 @@
 #include "kit/TickBox.h"
 #include "panel/BossBanner.h"
 #include "panel/NotchView.h"
+#include "panel/QuestionPanel.h"
 #include "support/Clock.h"
+
+#include "BridgeProcess.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 namespace {
 
@@ -94,4 +98,23 @@ TEST(GateCardTest, QueueOrder) {
         EXPECT_TRUE(box->decision());
     }
     EXPECT_EQ(shown, (QStringList{"ls", "ls /tmp", "ls /var"}));
+}
+
+// A lone single-choice question is answered by its option alone; "Answer in the terminal" sends nothing.
+TEST(GateCardTest, AQuestionIsAnsweredByItsOptions) {
+    const std::string asked =
+        nlohmann::json::parse(readFixture("claude/tools/PermissionRequest-AskUserQuestion.json"))["tool_input"].dump();
+    for (const bool toTerminal : {false, true}) {
+        Panel panel;
+        const auto box = openPanelGate(panel.store, "s1", "AskUserQuestion", asked);
+        QuestionPanel* questions = panel.card()->questionPanel();
+        ASSERT_TRUE(questions->isVisibleTo(panel.card()));
+        EXPECT_FALSE(panel.card()->allowButton()->isVisibleTo(panel.card()) ||
+                     questions->sendButton()->isVisibleTo(panel.card()));
+        (toTerminal ? questions->terminalButton() : questions->optionButtons()[0][1])->click();
+        EXPECT_FALSE(box->isOpen());
+        const nlohmann::json answered{{"Which database should the service use?", "SQLite"}};
+        EXPECT_EQ(box->decision() ? box->decision()->updatedInput->toJson()["answers"] : nlohmann::json(),
+                  toTerminal ? nlohmann::json() : answered);
+    }
 }

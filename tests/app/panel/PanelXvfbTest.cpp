@@ -1,12 +1,15 @@
 #include "AppCore.h"
 #include "BridgeProcess.h"
 #include "EventLoop.h"
+#include "HookPayload.h"
 #include "StoreEvents.h"
 #include "TempHome.h"
+#include "TestFiles.h"
 #include "kit/FlatButton.h"
 #include "panel/DetailBox.h"
 #include "panel/GateCard.h"
 #include "panel/NotchPanel.h"
+#include "panel/QuestionPanel.h"
 #include "shell/DesktopShell.h"
 
 #include <QDir>
@@ -221,4 +224,53 @@ TEST(PanelXvfbTest, AllowWaitsUntilTheEndIsInView) {
     click(card->allowButton());
     ASSERT_TRUE(waitUntil([&] { return !box->isOpen(); }));
     EXPECT_EQ(box->decision()->behavior, Vorlix::Behavior::allow);
+}
+
+// Questions with their options as buttons (one of several choices) answered with real clicks; a plan from the real
+// transcript's plan file on its card, with its own label.
+TEST(PanelXvfbTest, QuestionAndPlanCards) {
+    Island island;
+    QDir().mkpath(QStringLiteral(VORLIX_BINARY_DIR "/artifacts"));
+    const auto box = openPanelGate(
+        island.store, "s1", "AskUserQuestion",
+        R"({"questions":[{"question":"Which database should the service use?","header":"Database",)"
+        R"("multiSelect":false,"options":[{"label":"PostgreSQL","description":"Relational, already used by billing"},)"
+        R"({"label":"SQLite","description":"Embedded, zero setup"}]},{"question":"Which checks run on every push?",)"
+        R"("header":"CI","multiSelect":true,"options":[{"label":"lint"},{"label":"tests"},{"label":"docs"}]}]})");
+    ASSERT_TRUE(waitUntil([&] { return island.panel.view().card() != nullptr && island.settled(); }));
+    QuestionPanel* questions = island.panel.view().card()->questionPanel();
+    for (const auto& [q, o] : {std::pair(0, 1), std::pair(1, 0), std::pair(1, 2)})
+        click(questions->optionButtons()[q][o]);
+    ASSERT_TRUE(waitUntil([&] { return questions->sendButton()->isEnabled(); }));
+    island.panel.window().grab().save(QStringLiteral(VORLIX_BINARY_DIR "/artifacts/gate-card-question.png"));
+    click(questions->sendButton());
+    ASSERT_TRUE(waitUntil([&] { return !box->isOpen(); }));
+    EXPECT_EQ(box->decision()->updatedInput->toJson()["answers"],
+              (nlohmann::json{{"Which database should the service use?", "SQLite"},
+                              {"Which checks run on every push?", "lint, docs"}}));
+
+    // The real plan-mode transcript, its plan file written where it says.
+    const QString plan = QString::fromStdString(island.home.path()) + "/plan.md";
+    const QString transcript = QString::fromStdString(island.home.path()) + "/session.jsonl";
+    TestFiles::write(transcript,
+                     QByteArray::fromStdString(readFixture("claude/plan/transcript.jsonl"))
+                         .replace("/home/dev/.claude/plans/please-create-the-marker-purring-ripple.md", plan.toUtf8()));
+    TestFiles::write(plan, "# Marker file\n\n1. Create `marker.txt` with \"hi\".\n2. Check it exists.\n");
+    auto request = Vorlix::HookPayload::event(
+        *JSONValue::parse(readFixture("claude/plan/PermissionRequest-ExitPlanMode.json")), Vorlix::Source::claude,
+        [](const char*) { return std::optional<std::string>(); }, "plan", {}, 0);
+    request.transcriptPath = transcript.toStdString();
+    const auto planBox = std::make_shared<GateBox>();
+    island.store.openGate(request, planBox);
+    ASSERT_TRUE(waitUntil([&] { return island.panel.view().card() != nullptr && island.settled(); }));
+    GateCard* card = island.panel.view().card();
+    EXPECT_EQ(island.store.gateWithId(card->gateId())->detail(),
+              "# Marker file\n\n1. Create `marker.txt` with \"hi\".\n2. Check it exists.");
+    EXPECT_TRUE(card->detailBox()->isVisibleTo(card));
+    EXPECT_FALSE(card->questionPanel()->isVisibleTo(card));
+    island.panel.window().grab().save(QStringLiteral(VORLIX_BINARY_DIR "/artifacts/gate-card-plan.png"));
+    click(card->allowButton());
+    ASSERT_TRUE(waitUntil([&] { return !planBox->isOpen(); }));
+    EXPECT_EQ(planBox->decision()->behavior, Vorlix::Behavior::allow);
+    EXPECT_EQ(planBox->decision()->updatedInput->toJson(), nlohmann::json::object()) << "the agent wants it given back";
 }

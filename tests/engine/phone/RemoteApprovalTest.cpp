@@ -113,6 +113,55 @@ TEST(PhoneHttp, EveryRequestGetsItsAnswer) {
     EXPECT_EQ(PhoneHttp::respond("GET /?t= HTTP/1.1\r\n\r\n", "", site), unauthorized);
 }
 
+// An answer is checked against the gate it answers and built from that gate's own input: anything that does not
+// answer every question exactly as asked is refused with its reason and decides nothing.
+TEST_F(RemoteApprovalTest, AnAnswerIsCheckedAgainstTheGateItAnswers) {
+    remote.enable();
+    const std::string questions = R"({"questions":[{"question":"Which database?","header":"DB","multiSelect":false,)"
+                                  R"("options":[{"label":"PostgreSQL"},{"label":"SQLite"}]},)"
+                                  R"({"question":"Which checks?","header":"CI","multiSelect":true,)"
+                                  R"("options":[{"label":"lint"},{"label":"tests"},{"label":"docs"}]}]})";
+    const auto asked = openPanelGate(store, "s1", "AskUserQuestion", questions);
+    const QString q = store.gates().last()->id();
+    const auto command = openPanelGate(store, "s1", "Bash", R"({"command":"make"})");
+    const QString b = store.gates().last()->id();
+    const auto post = [&](const QString& id, const QString& query) {
+        return remote.respond("POST /decide?t=" + remote.token().toUtf8() + "&id=" + id.toUtf8() +
+                              "&a=" + query.toUtf8() + " HTTP/1.1\r\n\r\n");
+    };
+    const std::tuple<QString, QString, QByteArray, QByteArray> cases[] = {
+        {q, "answer", "400", "give each answer as answer=QUESTION:OPTION"},
+        {q, "answer&answer=x:1&answer=1:0", "400", "give each answer as answer=QUESTION:OPTION"},
+        {q, "answer&answer=0:-1&answer=1:0", "400", "give each answer as answer=QUESTION:OPTION"},
+        {q, "answer&answer=0:1", "400", "question 1 is not answered"},
+        {q, "answer&answer=0:0&answer=0:1&answer=1:0", "400", "question 0 takes one answer"},
+        {q, "answer&answer=0:5&answer=1:0", "400", "question 0 has no option 5"},
+        {q, "answer&answer=2:0&answer=0:0&answer=1:0", "400", "there is no question 2"},
+        {b, "answer&answer=0:0", "400", "that request is not a question"},
+        {"gone", "answer&answer=0:0", "404", "that request is no longer waiting"},
+        {q, "answer&answer=1:2&answer=0:1&answer=1%3A0", "200", "ok"},
+        {q, "answer&answer=0:1&answer=1:0", "404", "that request is no longer waiting"},
+        {b, "terminal", "200", "ok"},
+    };
+    for (const auto& [id, query, status, body] : cases) {
+        const QByteArray reply = post(id, query);
+        EXPECT_TRUE(reply.startsWith("HTTP/1.1 " + status) && reply.endsWith("\r\n\r\n" + body))
+            << query.toStdString() << "\n"
+            << reply.toStdString();
+        if (status == "400") {
+            EXPECT_FALSE(asked->decision());
+        }
+    }
+    // Several picks of a multiSelect question are one answer, its labels in the order asked.
+    const auto input = nlohmann::json::parse(questions);
+    auto expected = input;
+    expected["answers"] = {{"Which database?", "SQLite"}, {"Which checks?", "lint, docs"}};
+    EXPECT_EQ(asked->decision()->toJson(), (nlohmann::json{{"behavior", "allow"}, {"updatedInput", expected}}));
+    EXPECT_TRUE(store.gates().isEmpty());
+    EXPECT_FALSE(command->decision()) << "left to the terminal: nothing sent";
+    EXPECT_FALSE(command->isOpen());
+}
+
 // The version moves exactly when what the page shows does, and the list the page fetches then is the page's own.
 TEST_F(RemoteApprovalTest, VersionFollowsEveryChangeOfGatesSessionsAndToken) {
     remote.enable();

@@ -400,3 +400,14 @@ TEST_F(StoreFixture, WaitingFinishedAndDeniedFollowTheRealEvents) {
     store.openGate(request, std::make_shared<GateBox>());
     EXPECT_EQ(only()->attention(), denied);
 }
+
+// Questions and plans are the person's own say: no rule or level answers them. (Their answers: the phone's table
+// and the bridge's end-to-end test.)
+TEST_F(StoreFixture, NoRuleOrLevelAnswersAQuestionOrAPlan) {
+    policy.rule = Behavior::allow;
+    policy.approveUpTo = 3;
+    for (const char* tool : {"AskUserQuestion", "ExitPlanMode"})
+        store.openGate(gating(tool, "s", tool, "x"), std::make_shared<GateBox>());
+    EXPECT_EQ(store.gates().size(), 2);
+    EXPECT_TRUE(policy.kinds.isEmpty());
+}
