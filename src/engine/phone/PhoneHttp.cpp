@@ -1,12 +1,23 @@
 #include "phone/PhoneHttp.h"
 
 #include <QStringList>
+#include <algorithm>
 
 namespace {
 const QString crlf = QStringLiteral("\r\n");
 
 QByteArray plain(const char* status, const char* body) {
     return PhoneHttp::response(status, "text/plain", body);
+}
+
+QByteArray allowForSession(const QString& id, const QString& action, const QString& target,
+                           const PhoneHttp::Site& site) {
+    if (PhoneHttp::value(QStringLiteral("scope"), target) != QLatin1String("session") ||
+        action != QLatin1String("allow"))
+        return plain("400 Bad Request", "scope must be session, with a=allow");
+    if (site.allowForSession)
+        site.allowForSession(id);
+    return plain("200 OK", "ok");
 }
 } // namespace
 
@@ -29,6 +40,8 @@ QByteArray PhoneHttp::respond(const QByteArray& request, const QString& token, c
         const std::optional<QString> action = value(QStringLiteral("a"), target);
         if (!id || !action)
             return plain("400 Bad Request", "bad");
+        if (names(QStringLiteral("scope"), target))
+            return allowForSession(*id, *action, target, site);
         if (site.decide)
             site.decide(*id, *action == QLatin1String("allow") ? Vorlix::Behavior::allow : Vorlix::Behavior::deny);
         return plain("200 OK", "ok");
@@ -73,6 +86,15 @@ std::optional<QString> PhoneHttp::value(const QString& key, const QString& targe
         start = end + 1;
     }
     return std::nullopt;
+}
+
+bool PhoneHttp::names(const QString& key, const QString& target) {
+    const qsizetype query = target.indexOf(QLatin1Char('?'));
+    if (query < 0)
+        return false;
+    const QStringList pairs = target.mid(query + 1).split(QLatin1Char('&'));
+    return std::any_of(pairs.begin(), pairs.end(),
+                       [&](const QString& pair) { return pair == key || pair.startsWith(key + QLatin1Char('=')); });
 }
 
 QByteArray PhoneHttp::response(const char* status, const char* contentType, const QByteArray& body) {

@@ -23,16 +23,21 @@ public:
         /// A number that changes whenever the set of gates does ("/v").
         std::function<quint64()> version;
         Decide decide;
+        /// "Allow for this session" on a gate.
+        std::function<void(const QString& id)> allowForSession;
     };
 
     /// The response to a request, or nothing for an empty request or one that is not UTF-8. Only the request
     /// line is read, and every request must carry the token. A POST is a decision whatever its path; any other
-    /// method gets the version at "/v", the list at "/gates" and the page at any other path.
+    /// method gets the version at "/v", the list at "/gates" and the page at any other path. A decision may carry
+    /// "scope=session", with "a=allow" only; any other scope is refused and decides nothing.
     static QByteArray respond(const QByteArray& request, const QString& token, const Site& site);
     /// Whether "t=" immediately followed by the token occurs anywhere in the target. An empty token never
     /// matches. Takes the same time wherever the token differs, so response times give no hint of it.
     static bool hasToken(const QString& target, const QString& token);
     /// The value of key in the target's query, taken as written (no percent-decoding).
     static std::optional<QString> value(const QString& key, const QString& target);
+    /// Whether the target's query names the key at all, with or without a value.
+    static bool names(const QString& key, const QString& target);
     static QByteArray response(const char* status, const char* contentType, const QByteArray& body);
 };

@@ -3,6 +3,7 @@
 #include "hookserver/Gate.h"
 #include "sessions/FileChange.h"
 #include "sessions/Session.h"
+#include "sessions/SessionRules.h"
 
 #include <algorithm>
 
@@ -26,6 +27,7 @@ const char* const PhonePage::styleSheet =
     // On a risky call the safe answer is the easy one.
     ".safe .deny{background:#fa87bf;color:#2a0716}"
     ".safe .allow{background:#232326;color:#8ce88c}"
+    ".session{background:#1c2a1d;color:#8ce88c;font-size:13px}"
     ".more{font:11px ui-monospace,monospace;color:#fad96b;margin-top:6px}"
     ".refresh{display:block;text-align:center;color:#8ce88c;font:13px ui-monospace,monospace;padding:10px}"
     ".empty{text-align:center;color:#555;margin-top:22vh;font:14px ui-monospace,monospace}"
@@ -65,6 +67,8 @@ QString PhonePage::html(const QList<Gate*>& gates, const QList<Session*>& sessio
            QString::number(pollMs) +
            QStringLiteral(");"
                           "function d(id,a){fetch('/decide'+q+'&id='+id+'&a='+a,{method:'POST'}).finally(g)}"
+                          "function s(id){fetch('/decide'+q+'&id='+id+'&a=allow&scope=session',{method:'POST'})"
+                          ".finally(g)}"
                           "</script></body></html>");
     return out;
 }
@@ -146,8 +150,15 @@ QString PhonePage::card(const Gate& gate, const Session* session, const Assess& 
                                          : QStringLiteral("<div class=\"btns\">")) +
         QStringLiteral("<button class=\"deny\" onclick=\"d('") + id +
         QStringLiteral("','deny')\">Deny</button><button class=\"allow\" onclick=\"d('") + id +
-        QStringLiteral("','allow')\">Allow</button></div></div>");
+        QStringLiteral("','allow')\">Allow</button>") + sessionButton(gate, verdict) + QStringLiteral("</div></div>");
     return out;
+}
+
+QString PhonePage::sessionButton(const Gate& gate, const RiskVerdict& verdict) {
+    if (!SessionRules::offered(gate.toolName(), gate.detail(), verdict))
+        return {};
+    return QStringLiteral("<button class=\"session\" onclick=\"s('") + scriptString(gate.id()) +
+           QStringLiteral("')\">Allow for this session</button>");
 }
 
 QString PhonePage::shownDetail(const QString& detail) {

@@ -127,6 +127,10 @@ QByteArray RemoteApproval::respond(const QByteArray& request) {
         if (onDecision)
             onDecision(id, behavior);
     };
+    site.allowForSession = [this](const QString& id) {
+        if (onAllowForSession)
+            onAllowForSession(id);
+    };
     return PhoneHttp::respond(request, m_token, site);
 }
 

@@ -161,6 +161,7 @@ void SessionStore::removeSessions(const std::function<bool(Session*)>& predicate
             continue;
         }
         m_sessions.removeAt(i);
+        m_sessionRules.endSession(session->id());
         // Views may still hold the pointer during this turn of the event loop.
         session->deleteLater();
         removed = true;
@@ -185,9 +186,9 @@ void SessionStore::show(Session* session, CallState state, const std::optional<Q
 }
 
 void SessionStore::record(Session* session, const QString& kind, const QString& tool, const QString& detail,
-                          std::optional<int> risk) {
-    m_policy->record(
-        AuditEntry{m_clock.now(), session->agent(), session->id(), session->project(), kind, tool, detail, risk});
+                          std::optional<int> risk, const QString& reason) {
+    m_policy->record(AuditEntry{m_clock.now(), session->agent(), session->id(), session->project(), kind, tool, detail,
+                                risk, reason});
 }
 
 void SessionStore::apply(const Vorlix::Event& event) {
@@ -269,6 +270,9 @@ void SessionStore::openGate(const Vorlix::Event& event, std::shared_ptr<GateBox>
         return;
     }
 
+    if (answerBySessionRule(s, tool, detail, verdict, *box))
+        return;
+
     if (m_policy->autoApproves(verdict)) {
         if (!box->resolve({Behavior::allow, std::string(policyMessage)}))
             return;
@@ -300,6 +304,17 @@ void SessionStore::openGate(const Vorlix::Event& event, std::shared_ptr<GateBox>
     m_gates.append(gate);
     emit gatesChanged();
     emit gateOpened();
+}
+
+bool SessionStore::answerBySessionRule(Session* s, const QString& tool, const QString& detail,
+                                       const RiskVerdict& verdict, GateBox& box) {
+    if (!m_sessionRules.answers(s->id(), tool, detail, verdict))
+        return false;
+    if (!box.resolve({Behavior::allow, std::string(sessionRuleMessage)}))
+        return true;
+    show(s, CallState::running, tool);
+    record(s, AuditKind::autoAllowed, tool, detail, rank(verdict.level), AuditReason::sessionRule);
+    return true;
 }
 
 void SessionStore::closeGate(Gate* gate, std::optional<Behavior> behavior) {
@@ -356,6 +371,23 @@ bool SessionStore::decide(const QString& gateId, Behavior behavior, Surface surf
     const bool delivered = gate->box()->resolve({behavior, message});
     closeGate(gate, delivered ? std::optional(behavior) : std::nullopt);
     return delivered;
+}
+
+bool SessionStore::allowForSession(const QString& gateId, Surface surface) {
+    const Gate* gate = gateWithId(gateId);
+    if (gate == nullptr || !SessionRules::offered(gate->toolName(), gate->detail(), gate->risk()))
+        return false;
+    // Copied: deciding removes the gate.
+    const QString sessionID = gate->sessionID();
+    const QString tool = gate->toolName();
+    const QString detail = gate->detail();
+    const RiskVerdict verdict = gate->risk();
+    if (!decide(gateId, Behavior::allow, surface))
+        return false;
+    // Everything runs on this thread: the agent's next call cannot arrive before the rule exists.
+    if (const Session* session = sessionWithId(sessionID))
+        m_sessionRules.add(sessionID, session->project(), tool, detail, verdict);
+    return true;
 }
 
 void SessionStore::refreshContext() {

@@ -3,6 +3,7 @@
 #include "EventLoop.h"
 #include "HookPayload.h"
 #include "TestFiles.h"
+#include "risk/RiskEngine.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -304,6 +305,72 @@ TEST_F(StoreFixture, ClosingGatesInEveryWay) {
     store.openGate(gating("H", "S", "Write", "/w/b.txt"), noticed);
     EXPECT_TRUE(store.decide("H", Behavior::deny, notification));
     EXPECT_EQ(noticed->decision(), Vorlix::Decision{Behavior::deny});
+}
+
+// "Allow for this session": the call's key, in its own session, while that session lives; never a compound or
+// critical call, which are always asked.
+TEST_F(StoreFixture, SessionRulesAnswerTheirOwnSessionUntilItEnds) {
+    enum class Step { call, allowForSession, forget, end, prune };
+    using enum Step;
+    // yes: a call answered without a gate; an offer taken.
+    const std::tuple<const char*, Step, const char*, const char*, bool> steps[] = {
+        {"asked before any rule", call, "A", "npm test", false},
+        {"no rule for a compound command", allowForSession, "A", "npm test && curl x", false},
+        {"no rule for a critical call", allowForSession, "A", "npm run rm -rf dist", false},
+        {"given", allowForSession, "A", "npm test", true},
+        {"the same key in the same session", call, "A", "npm test --coverage", true},
+        {"the same call in another live session", call, "B", "npm test", false},
+        {"a compound call with the key", call, "A", "npm test; curl x", false},
+        {"a critical call with the key", call, "A", "npm test rm -rf /", false},
+        {"another key", call, "A", "npm install", false},
+        {"forgotten", forget, "A", "npm test", false},
+        {"asked once forgotten", call, "A", "npm test", false},
+        {"given again", allowForSession, "A", "npm test", true},
+        {"its session ends", end, "A", "", false},
+        {"a new session under the same id is asked", call, "A", "npm test", false},
+        {"given in B", allowForSession, "B", "npm test", true},
+        {"B finishes and is dropped", prune, "B", "", false},
+        {"asked once the store dropped B", call, "B", "npm test", false},
+    };
+    for (const auto& [what, step, session, command, yes] : steps) {
+        SCOPED_TRACE(what);
+        auto box = std::make_shared<GateBox>();
+        switch (step) {
+        case call: {
+            store.openGate(gating(what, session, "Bash", command), box);
+            EXPECT_EQ(store.gateWithId(what) == nullptr, yes);
+            if (!yes)
+                break;
+            EXPECT_EQ(box->decision(),
+                      (Vorlix::Decision{Behavior::allow, std::string("Vorlix Agents: allowed for this session")}));
+            ASSERT_EQ(policy.kinds.last().toStdString(), "auto-allowed");
+            // Older readers of the journal see an ordinary automatic approval; ours see why.
+            const auto journalled = AuditEntry::fromJson(policy.audited.back().toJson()->toStdString());
+            ASSERT_TRUE(journalled);
+            EXPECT_EQ(journalled->reason.toStdString(), "session rule");
+            break;
+        }
+        case allowForSession:
+            store.openGate(gating(what, session, "Bash", command), box);
+            EXPECT_EQ(store.allowForSession(what, SessionStore::Surface::card), yes);
+            EXPECT_EQ(box->decision(), yes ? std::optional(Vorlix::Decision{Behavior::allow}) : std::nullopt);
+            EXPECT_EQ(store.gateWithId(what) == nullptr, yes);
+            break;
+        case forget:
+            store.sessionRules().forget(session, RiskEngine::ruleKey("Bash", command));
+            break;
+        case end:
+            store.apply(event(Canonical::sessionEnd, std::string(session)));
+            break;
+        case prune:
+            store.apply(event(Canonical::stop, std::string(session)));
+            clock.advance(SessionStore::doneLingerSeconds + 1);
+            store.refreshContext();
+            break;
+        }
+        store.closeGate(QString::fromUtf8(what));
+    }
+    EXPECT_TRUE(store.sessionRules().rules().isEmpty());
 }
 
 // The agent answered in its own terminal: its gate closes unanswered as soon as the session shows it moved on, and
