@@ -88,6 +88,8 @@ ExpandedPane::ExpandedPane(SessionStore& store, const NotchGeometry& geo, Action
         clock, m_cardHolder);
     cardColumn->addWidget(m_card);
     layout->addWidget(m_cardHolder);
+    connect(m_card, &GateCard::allowForSession, this,
+            [this](const QString& gateId) { m_store.allowForSession(gateId, SessionStore::Surface::card); });
     connect(m_card, &GateCard::goToTerminal, this, [this] {
         if (const Gate* gate = m_store.gateWithId(m_card->gateId()))
             if (const Session* session = m_store.sessionWithId(gate->sessionID()))

@@ -13,6 +13,7 @@
 #include "panel/BossBanner.h"
 #include "panel/DetailBox.h"
 #include "risk/RuleStore.h"
+#include "sessions/SessionRules.h"
 #include "sprites/SpriteView.h"
 #include "support/VisibleText.h"
 
@@ -96,6 +97,7 @@ GateCard::GateCard(Decide decide, TeachRule teachRule, const Clock& clock, QWidg
     m_deny = new FlatButton(QStringLiteral("Deny"), Palette::danger(), false, true, this);
     m_allow = new FlatButton(QStringLiteral("Allow"), Palette::positive(), true, true, this);
     buttons->addWidget(m_deny, 1);
+    buildSessionAllow(buttons);
     buttons->addWidget(m_allow, 1);
     column->addLayout(buttons);
 
@@ -137,6 +139,7 @@ void GateCard::setGate(const Session& session, Gate& gate) {
     m_alwaysAllow->setChecked(false);
     m_alwaysAllow->setVisible(offersRule(level));
     m_alwaysAllow->setText(RuleStore::offerLabel(gate.toolName(), gate.detail()));
+    m_sessionAllow->setVisible(SessionRules::offered(gate.toolName(), gate.detail(), gate.risk()));
     updateAnswers();
 }
 
@@ -148,6 +151,7 @@ void GateCard::setMoreWaiting(qsizetype count) {
 void GateCard::updateAnswers() {
     const bool canAllow = !m_mustRead || m_detail->readToEnd();
     m_allow->setEnabled(canAllow);
+    m_sessionAllow->setEnabled(canAllow);
     m_allow->setToolTip(canAllow ? QString() : QStringLiteral("Scroll to the end of the request to allow it"));
 }
 
@@ -170,4 +174,22 @@ void GateCard::answer(Vorlix::Behavior behavior) {
         m_teachRule(*m_gate);
     if (m_decide && m_gate)
         m_decide(*m_gate, behavior);
+}
+
+void GateCard::buildSessionAllow(QBoxLayout* buttons) {
+    m_sessionAllow = new FlatButton(QStringLiteral("Allow for this session"), Palette::positive(), false, true, this);
+    m_sessionAllow->setObjectName(QStringLiteral("allowForSession"));
+    buttons->addWidget(m_sessionAllow, 1);
+    connect(m_sessionAllow, &QAbstractButton::clicked, this, &GateCard::answerForSession);
+}
+
+FlatButton* GateCard::sessionAllowButton() const {
+    return m_sessionAllow->isHidden() ? nullptr : m_sessionAllow;
+}
+
+void GateCard::answerForSession() {
+    if (m_answered || !m_gate || !m_sessionAllow->isEnabled())
+        return;
+    m_answered = true;
+    emit allowForSession(m_gateId);
 }

@@ -15,6 +15,7 @@ class DetailBox;
 class Dot;
 class ElidedLabel;
 class FlatButton;
+class QBoxLayout;
 class QLabel;
 class SpriteView;
 class TickBox;
@@ -47,16 +48,22 @@ public:
     FlatButton* denyButton() const { return m_deny; }
     /// Absent for elevated and critical requests.
     TickBox* alwaysAllowBox() const;
+    /// Absent where the call may not have a session rule (critical, or more than one shell command).
+    FlatButton* sessionAllowButton() const;
     DetailBox* detailBox() const { return m_detail; }
     QLabel* moreWaitingLabel() const { return m_moreWaiting; }
 
 signals:
     /// The header's terminal button: take the person to the asking session's terminal.
     void goToTerminal();
+    /// "Allow for this session" was pressed on the gate with this id.
+    void allowForSession(const QString& gateId);
 
 private:
     void answer(Vorlix::Behavior behavior);
     void updateAnswers();
+    void buildSessionAllow(QBoxLayout* buttons);
+    void answerForSession();
 
     Decide m_decide;
     TeachRule m_teachRule;
@@ -79,4 +86,5 @@ private:
     TickBox* m_alwaysAllow = nullptr;
     FlatButton* m_allow = nullptr;
     FlatButton* m_deny = nullptr;
+    FlatButton* m_sessionAllow = nullptr;
 };

@@ -27,7 +27,9 @@ const char* const PhonePage::styleSheet =
     // On a risky call the safe answer is the easy one.
     ".safe .deny{background:#fa87bf;color:#2a0716}"
     ".safe .allow{background:#232326;color:#8ce88c}"
-    ".session{background:#1c2a1d;color:#8ce88c;font-size:13px}"
+    // The longer answer takes a row of its own under the two short ones.
+    ".btns{flex-wrap:wrap}"
+    ".session{flex-basis:100%;padding:11px;background:#1c2a1d;color:#8ce88c;font-size:14px}"
     ".more{font:11px ui-monospace,monospace;color:#fad96b;margin-top:6px}"
     ".refresh{display:block;text-align:center;color:#8ce88c;font:13px ui-monospace,monospace;padding:10px}"
     ".empty{text-align:center;color:#555;margin-top:22vh;font:14px ui-monospace,monospace}"

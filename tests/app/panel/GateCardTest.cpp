@@ -1,4 +1,5 @@
 #include "panel/GateCard.h"
+#include "EventLoop.h"
 #include "StoreEvents.h"
 #include "TempHome.h"
 #include "kit/FlatButton.h"
@@ -8,6 +9,7 @@
 #include "support/Clock.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -31,21 +33,29 @@ struct Panel {
 
 TEST(GateCardTest, Answers) {
     const char* edit = R"({"file_path":"/home/dev/work/a.py","old_string":"a","new_string":"b"})";
+    enum Press { deny, allow, session };
     const struct {
         const char* name;
         const char* tool;
         const char* input;
-        bool offersTick, banner, tick, allow;
+        bool offersTick, offersSession, banner, tick;
+        Press press;
         Vorlix::Behavior expected;
         bool teaches;
     } cases[] = {
-        {"normal, allowed", "Edit", edit, true, false, false, true, Vorlix::Behavior::allow, false},
-        {"normal, ticked, allowed", "Edit", edit, true, false, true, true, Vorlix::Behavior::allow, true},
-        {"ticked but denied", "Edit", edit, true, false, true, false, Vorlix::Behavior::deny, false},
-        {"trivial, ticked", "Bash", R"({"command":"ls -la"})", true, false, true, true, Vorlix::Behavior::allow, true},
-        {"elevated", "Bash", R"({"command":"git push origin main"})", false, false, false, true,
+        {"normal, allowed", "Edit", edit, true, true, false, false, allow, Vorlix::Behavior::allow, false},
+        {"normal, ticked, allowed", "Edit", edit, true, true, false, true, allow, Vorlix::Behavior::allow, true},
+        {"ticked but denied", "Edit", edit, true, true, false, true, deny, Vorlix::Behavior::deny, false},
+        {"trivial, ticked", "Bash", R"({"command":"ls -la"})", true, true, false, true, allow, Vorlix::Behavior::allow,
+         true},
+        {"for this session", "Bash", R"({"command":"npm test"})", true, true, false, false, session,
          Vorlix::Behavior::allow, false},
-        {"critical", "Bash", R"({"command":"rm -rf build"})", false, true, false, false, Vorlix::Behavior::deny, false},
+        {"two commands", "Bash", R"({"command":"npm test && npm run lint"})", true, false, false, false, allow,
+         Vorlix::Behavior::allow, false},
+        {"elevated, for this session", "Bash", R"({"command":"git push origin main"})", false, true, false, false,
+         session, Vorlix::Behavior::allow, false},
+        {"critical", "Bash", R"({"command":"rm -rf build"})", false, false, true, false, deny, Vorlix::Behavior::deny,
+         false},
     };
     for (const auto& c : cases) {
         Panel panel;
@@ -53,20 +63,31 @@ TEST(GateCardTest, Answers) {
         GateCard* card = panel.card();
         ASSERT_NE(card, nullptr) << c.name;
         EXPECT_EQ(card->alwaysAllowBox() != nullptr, c.offersTick) << c.name;
+        EXPECT_EQ(card->sessionAllowButton() != nullptr, c.offersSession) << c.name;
         EXPECT_EQ(!card->findChild<BossBanner*>()->isHidden(), c.banner) << c.name;
         if (c.tick)
             card->alwaysAllowBox()->setChecked(true);
+        if (c.press == session && c.offersTick) {
+            const QString artifacts = QStringLiteral(VORLIX_BINARY_DIR "/artifacts");
+            QDir().mkpath(artifacts);
+            panel.view.resize(panel.view.width(), 480);
+            panel.view.show();
+            waitUntil([&] { return !panel.view.transitioning(); });
+            EXPECT_TRUE(panel.view.grab().save(artifacts + "/gate-card-session.png"));
+        }
         // The rule must exist before the agent hears the answer.
         bool decidedBeforeTeaching = false;
         const QMetaObject::Connection probe = QObject::connect(&panel.store, &SessionStore::gatesChanged,
                                                                [&] { decidedBeforeTeaching = panel.taught.isEmpty(); });
-        (c.allow ? card->allowButton() : card->denyButton())->click();
+        FlatButton* const buttons[] = {card->denyButton(), card->allowButton(), card->sessionAllowButton()};
+        buttons[c.press]->click();
         QObject::disconnect(probe);
         ASSERT_TRUE(box->decision()) << c.name;
         EXPECT_EQ(box->decision()->behavior, c.expected) << c.name;
         EXPECT_FALSE(box->decision()->message) << c.name;
         EXPECT_TRUE(panel.store.gates().isEmpty()) << c.name;
         EXPECT_EQ(panel.taught.size(), c.teaches ? 1 : 0) << c.name;
+        EXPECT_EQ(panel.store.sessionRules().rules().size(), c.press == session ? 1 : 0) << c.name;
         EXPECT_FALSE(c.teaches && decidedBeforeTeaching) << c.name;
         EXPECT_EQ(panel.card(), nullptr) << c.name;
     }
