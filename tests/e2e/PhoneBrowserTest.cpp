@@ -112,12 +112,10 @@ TEST(PhoneBrowserTest, WholeCommandsLivePageAndTaps) {
         SCOPED_TRACE(i);
         const std::string id = store.gates().first()->id().toStdString();
         // The first card is this bridge's gate, its id written as it is.
-        const std::string call =
-            std::string(button) == "session" ? "s('" + id + "')" : "d('" + id + "','" + button + "')";
         ASSERT_TRUE(browser.waitFor(*session, "document.querySelector('button." + std::string(button) +
-                                                  "').getAttribute('onclick') === \"" + call + "\""))
+                                                  "').getAttribute('onclick').includes(\"('" + id + "'\")"))
             << browser.error();
-        if (std::string(button) == "session")
+        if (i == 2)
             shot("phone-page-session");
         ASSERT_TRUE(browser.click(*session, std::string("button.") + button)) << browser.error();
         answered(*bridges[i], behavior, message);
