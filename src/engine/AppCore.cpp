@@ -62,6 +62,10 @@ void AppCore::start(bool notch, double notchWidth, double notchHeight, double sc
         if (self)
             self->m_store->decide(id, behavior, SessionStore::Surface::phone);
     };
+    m_remote->onAllowForSession = [self](const QString& id) {
+        if (self)
+            self->m_store->allowForSession(id, SessionStore::Surface::phone);
+    };
     if (qEnvironmentVariable("VORLIX_REMOTE") == QLatin1String("1")) {
         m_remote->enable();
         // A URL for a page nobody serves would send the person to a dead end.

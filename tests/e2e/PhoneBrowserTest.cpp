@@ -43,6 +43,7 @@ TEST(PhoneBrowserTest, WholeCommandsLivePageAndTaps) {
     remote.onDecision = [&store](const QString& id, Vorlix::Behavior behavior) {
         store.decide(id, behavior, SessionStore::Surface::phone);
     };
+    remote.onAllowForSession = [&store](const QString& id) { store.allowForSession(id, SessionStore::Surface::phone); };
     remote.enable();
     ASSERT_TRUE(remote.enabled()) << remote.lastErrorText().toStdString();
     HeadlessBrowser browser;
@@ -75,10 +76,13 @@ TEST(PhoneBrowserTest, WholeCommandsLivePageAndTaps) {
               json(true));
     EXPECT_EQ(browser.evaluate(*session, "document.querySelector('pre').textContent"), json(longCommand));
     EXPECT_EQ(browser.evaluate(*session, "document.querySelector('.more').textContent"), json("+1 more waiting"));
-    const auto result = browser.call("Page.captureScreenshot", {{"format", "png"}}, *session);
-    ASSERT_TRUE(result) << browser.error();
-    const QByteArray png = QByteArray::fromBase64(QByteArray::fromStdString((*result)["data"].get<std::string>()));
-    TestFiles::write(QStringLiteral(VORLIX_BINARY_DIR "/artifacts/phone-page.png"), png);
+    const auto shot = [&](const char* name) {
+        const auto result = browser.call("Page.captureScreenshot", {{"format", "png"}}, *session);
+        ASSERT_TRUE(result) << browser.error();
+        TestFiles::write(QStringLiteral(VORLIX_BINARY_DIR "/artifacts/%1.png").arg(name),
+                         QByteArray::fromBase64(QByteArray::fromStdString((*result)["data"].get<std::string>())));
+    };
+    shot("phone-page");
 
     // Read halfway down, a new gate arrives: the list grows in place, the page is not reloaded and stays put.
     ASSERT_TRUE(browser.evaluate(*session, "window.stayed = true; scrollTo(0, 200); scrollY"));
@@ -90,27 +94,35 @@ TEST(PhoneBrowserTest, WholeCommandsLivePageAndTaps) {
     EXPECT_EQ(browser.evaluate(*session, "document.querySelector('.more').textContent"), json("+2 more waiting"));
     browser.evaluate(*session, "scrollTo(0, 0)");
 
-    const std::pair<const char*, const char*> taps[] = {{"allow", SessionStore::phoneAllowMessage},
-                                                        {"deny", SessionStore::phoneDenyMessage},
-                                                        {"allow", SessionStore::phoneAllowMessage}};
-    for (std::size_t i = 0; i < std::size(taps); ++i) {
-        const auto& [button, message] = taps[i];
-        SCOPED_TRACE(i);
-        QProcess& bridge = *bridges[i];
-        const std::string id = store.gates().first()->id().toStdString();
-        // The first card is this bridge's gate, its id written as it is.
-        ASSERT_TRUE(browser.waitFor(*session, "document.querySelector('button." + std::string(button) +
-                                                  "').getAttribute('onclick') === \"d('" + id + "','" + button +
-                                                  "')\""))
-            << browser.error();
-        ASSERT_TRUE(browser.click(*session, std::string("button.") + button)) << browser.error();
+    // The last, a single read-only command, is allowed for the rest of its session.
+    const std::tuple<const char*, const char*, const char*> taps[] = {
+        {"allow", "allow", SessionStore::phoneAllowMessage},
+        {"deny", "deny", SessionStore::phoneDenyMessage},
+        {"session", "allow", SessionStore::phoneAllowMessage}};
+    const auto answered = [](QProcess& bridge, const std::string& behavior, const char* message) {
         ASSERT_TRUE(waitUntil([&] { return bridge.state() == QProcess::NotRunning; }, 8000));
         EXPECT_EQ(bridge.exitCode(), 0);
         const json out = json::parse(bridge.readAllStandardOutput().toStdString(), nullptr, false);
         EXPECT_EQ(out, (json{{"hookSpecificOutput",
                               {{"hookEventName", "PermissionRequest"},
-                               {"decision", {{"behavior", button}, {"message", message}}}}}}));
+                               {"decision", {{"behavior", behavior}, {"message", message}}}}}}));
+    };
+    for (std::size_t i = 0; i < std::size(taps); ++i) {
+        const auto& [button, behavior, message] = taps[i];
+        SCOPED_TRACE(i);
+        const std::string id = store.gates().first()->id().toStdString();
+        // The first card is this bridge's gate, its id written as it is.
+        ASSERT_TRUE(browser.waitFor(*session, "document.querySelector('button." + std::string(button) +
+                                                  "').getAttribute('onclick').includes(\"('" + id + "'\")"))
+            << browser.error();
+        if (i == 2)
+            shot("phone-page-session");
+        ASSERT_TRUE(browser.click(*session, std::string("button.") + button)) << browser.error();
+        answered(*bridges[i], behavior, message);
     }
+    // The same key in that session is answered at once, by the session rule.
+    bridges.push_back(startBridge("codex", "git status --short"));
+    answered(*bridges.back(), "allow", SessionStore::sessionRuleMessage);
     EXPECT_TRUE(store.gates().isEmpty());
     // And the page, never reloaded, has nothing left to show.
     EXPECT_TRUE(browser.waitFor(*session, "document.querySelector('.empty') !== null && window.stayed === true"));

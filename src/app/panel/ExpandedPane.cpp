@@ -91,6 +91,8 @@ ExpandedPane::ExpandedPane(SessionStore& store, const NotchGeometry& geo, Action
             [this](const QString& id, const QList<QuestionAnswer::Pick>& picks) { m_store.answer(id, picks); });
     connect(m_card, &GateCard::answerInTerminal, this, [this](const QString& id) { m_store.leaveToTerminal(id); });
     layout->addWidget(m_cardHolder);
+    connect(m_card, &GateCard::allowForSession, this,
+            [this](const QString& gateId) { m_store.allowForSession(gateId, SessionStore::Surface::card); });
     connect(m_card, &GateCard::goToTerminal, this, [this] {
         if (const Gate* gate = m_store.gateWithId(m_card->gateId()))
             if (const Session* session = m_store.sessionWithId(gate->sessionID()))

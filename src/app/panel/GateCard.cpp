@@ -15,6 +15,7 @@
 #include "panel/QuestionPanel.h"
 #include "risk/RuleStore.h"
 #include "sessions/GateDetail.h"
+#include "sessions/SessionRules.h"
 #include "sprites/SpriteView.h"
 #include "support/VisibleText.h"
 
@@ -116,6 +117,7 @@ GateCard::GateCard(Decide decide, TeachRule teachRule, const Clock& clock, QWidg
     m_deny = new FlatButton(QStringLiteral("Deny"), Palette::danger(), false, true, this);
     m_allow = new FlatButton(QStringLiteral("Allow"), Palette::positive(), true, true, this);
     buttons->addWidget(m_deny, 1);
+    buildSessionAllow(buttons);
     buttons->addWidget(m_allow, 1);
     column->addWidget(m_answers);
 
@@ -157,8 +159,11 @@ void GateCard::setGate(const Session& session, Gate& gate) {
     m_alwaysAllow->setChecked(false);
     m_alwaysAllow->setVisible(offersRule(level));
     m_alwaysAllow->setText(RuleStore::offerLabel(gate.toolName(), gate.detail()));
-    if (showAsk(gate))
+    m_sessionAllow->setVisible(SessionRules::offered(gate.toolName(), gate.detail(), gate.risk()));
+    if (showAsk(gate)) {
         m_alwaysAllow->setVisible(false);
+        m_sessionAllow->setVisible(false);
+    }
     updateAnswers();
 }
 
@@ -197,6 +202,7 @@ void GateCard::setMoreWaiting(qsizetype count) {
 void GateCard::updateAnswers() {
     const bool canAllow = !m_mustRead || m_detail->readToEnd();
     m_allow->setEnabled(canAllow);
+    m_sessionAllow->setEnabled(canAllow);
     m_allow->setToolTip(canAllow ? QString() : QStringLiteral("Scroll to the end of the request to allow it"));
 }
 
@@ -219,4 +225,22 @@ void GateCard::answer(Vorlix::Behavior behavior) {
         m_teachRule(*m_gate);
     if (m_decide && m_gate)
         m_decide(*m_gate, behavior);
+}
+
+void GateCard::buildSessionAllow(QBoxLayout* buttons) {
+    m_sessionAllow = new FlatButton(QStringLiteral("Allow for this session"), Palette::positive(), false, true, this);
+    m_sessionAllow->setObjectName(QStringLiteral("allowForSession"));
+    buttons->addWidget(m_sessionAllow, 1);
+    connect(m_sessionAllow, &QAbstractButton::clicked, this, &GateCard::answerForSession);
+}
+
+FlatButton* GateCard::sessionAllowButton() const {
+    return m_sessionAllow->isHidden() ? nullptr : m_sessionAllow;
+}
+
+void GateCard::answerForSession() {
+    if (m_answered || !m_gate || !m_sessionAllow->isEnabled())
+        return;
+    m_answered = true;
+    emit allowForSession(m_gateId);
 }

@@ -16,6 +16,7 @@ class DetailBox;
 class Dot;
 class ElidedLabel;
 class FlatButton;
+class QBoxLayout;
 class QLabel;
 class QuestionPanel;
 class SpriteView;
@@ -49,6 +50,8 @@ public:
     FlatButton* denyButton() const { return m_deny; }
     /// Absent for elevated and critical requests.
     TickBox* alwaysAllowBox() const;
+    /// Absent where the call may not have a session rule (critical, or more than one shell command).
+    FlatButton* sessionAllowButton() const;
     DetailBox* detailBox() const { return m_detail; }
     QLabel* moreWaitingLabel() const { return m_moreWaiting; }
     /// Shown, in place of the detail and Allow/Deny, for a question the person can answer here.
@@ -61,6 +64,8 @@ signals:
     void answerPicked(const QString& gateId, const QList<QuestionAnswer::Pick>& picks);
     /// "Answer in the terminal" for the question on show.
     void answerInTerminal(const QString& gateId);
+    /// "Allow for this session" was pressed on the gate with this id.
+    void allowForSession(const QString& gateId);
 
 private:
     void answer(Vorlix::Behavior behavior);
@@ -68,6 +73,8 @@ private:
     /// Questions and plans are the person's own say: their own label in place of a risk, and the question's
     /// options in place of Allow/Deny. True when the gate is one of them.
     bool showAsk(const Gate& gate);
+    void buildSessionAllow(QBoxLayout* buttons);
+    void answerForSession();
 
     Decide m_decide;
     TeachRule m_teachRule;
@@ -92,4 +99,5 @@ private:
     FlatButton* m_deny = nullptr;
     QuestionPanel* m_questions = nullptr;
     QWidget* m_answers = nullptr;
+    FlatButton* m_sessionAllow = nullptr;
 };

@@ -89,7 +89,7 @@ TabPage* SettingsWindow::makePage(SettingsTab tab) {
     case SettingsTab::agents:
         return new AgentsTab(m_core.installer(), m_core.prefs());
     case SettingsTab::rules:
-        return new RulesTab(m_core.rules(), m_core.auditLog());
+        return new RulesTab(m_core.rules(), m_core.store().sessionRules(), m_core.auditLog());
     case SettingsTab::trees:
         return new WorktreesTab(m_core.store(), m_scanner);
     case SettingsTab::scores:

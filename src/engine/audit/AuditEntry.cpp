@@ -83,7 +83,7 @@ public:
 
     explicit RawReader(AuditEntry::Raw& out) : m_out(out) {}
 
-    bool complete() const { return m_seen == allRequired; }
+    bool complete() const { return (m_seen & allRequired) == allRequired; }
 
     bool null() { return scalar(Type::null); }
     bool boolean(bool) { return scalar(Type::other); }
@@ -126,6 +126,8 @@ public:
         m_field = fieldNamed(name);
         if (m_field == Field::risk)
             m_out.risk.reset();
+        if (m_field == Field::reason)
+            m_out.reason.clear();
         return true;
     }
     bool start_object(std::size_t) { return open(); }
@@ -141,7 +143,7 @@ public:
     bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) { return false; }
 
 private:
-    enum class Field : unsigned { ts, agent, sessionID, project, kind, tool, detail, risk, none };
+    enum class Field : unsigned { ts, agent, sessionID, project, kind, tool, detail, risk, reason, none };
     enum class Type { null, other };
     static constexpr unsigned allRequired = (1u << 7) - 1;
 
@@ -149,7 +151,7 @@ private:
         static constexpr std::pair<std::string_view, Field> names[] = {
             {"ts", Field::ts},           {"agent", Field::agent}, {"sessionID", Field::sessionID},
             {"project", Field::project}, {"kind", Field::kind},   {"tool", Field::tool},
-            {"detail", Field::detail},   {"risk", Field::risk}};
+            {"detail", Field::detail},   {"risk", Field::risk},   {"reason", Field::reason}};
         for (const auto& [text, field] : names) {
             if (text == name)
                 return field;
@@ -171,21 +173,26 @@ private:
             return m_out.kind;
         case Field::tool:
             return m_out.tool;
+        case Field::reason:
+            return m_out.reason;
         default:
             return m_out.detail;
         }
     }
 
-    // A known member holding anything but its own type fails the line; "risk" may also be null.
+    // A known member holding anything but its own type fails the line; "risk" may also be null. "reason" came
+    // later and is optional: any other type there only leaves it out.
     bool scalar(Type type) {
         if (m_depth != 1 || m_field == Field::none)
             return true;
-        const bool ok = m_field == Field::risk && type == Type::null;
+        const bool ok = (m_field == Field::risk && type == Type::null) || m_field == Field::reason;
         m_field = Field::none;
         return ok;
     }
 
     bool open() {
+        if (m_depth == 1 && m_field == Field::reason)
+            m_field = Field::none;
         if (m_depth == 1 && m_field != Field::none)
             return false;
         return ++m_depth <= JSONValue::maxDepth;
@@ -256,12 +263,15 @@ std::optional<QByteArray> AuditEntry::toJson() const {
     object["detail"] = utf8(detail);
     if (risk)
         object["risk"] = *risk;
+    if (!reason.isEmpty())
+        object["reason"] = utf8(reason);
     const std::string text = object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
     return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 bool AuditEntry::readRaw(std::string_view line, Raw& out) {
     out.risk.reset();
+    out.reason.clear();
     RawReader reader(out);
     return nlohmann::json::sax_parse(line, &reader) && reader.complete();
 }
@@ -273,8 +283,9 @@ std::optional<AuditEntry> AuditEntry::fromJson(std::string_view line) {
     auto ts = fromIsoText(raw.ts);
     if (!ts)
         return std::nullopt;
-    return AuditEntry{std::move(*ts), text(raw.agent), text(raw.sessionID), text(raw.project),
-                      text(raw.kind), text(raw.tool),  text(raw.detail),    raw.risk};
+    return AuditEntry{std::move(*ts),    text(raw.agent), text(raw.sessionID),
+                      text(raw.project), text(raw.kind),  text(raw.tool),
+                      text(raw.detail),  raw.risk,        text(raw.reason)};
 }
 
 QString AuditEntry::identity() const {

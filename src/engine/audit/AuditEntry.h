@@ -17,6 +17,11 @@ struct AuditKind {
     static constexpr QLatin1String autoDenied{"auto-denied"};
 };
 
+/// Why an automatic decision was made, where the kind alone does not say.
+struct AuditReason {
+    static constexpr QLatin1String sessionRule{"session rule"};
+};
+
 /// One journal record: a tool run or a gate decision.
 struct AuditEntry {
     QDateTime ts;
@@ -27,14 +32,16 @@ struct AuditEntry {
     QString tool;
     QString detail;
     std::optional<int> risk;
+    /// Empty for most records. A member older readers skip, so the kinds they count stay as they were.
+    QString reason = {};
 
     bool operator==(const AuditEntry&) const = default;
 
-    /// One compact JSON object (no line feed); "risk" left out when absent. Absent when `ts` cannot be
+    /// One compact JSON object (no line feed); "risk" and "reason" left out when absent. Absent when `ts` cannot be
     /// written as an internet date-time (invalid, or outside the years 1-9999).
     std::optional<QByteArray> toJson() const;
-    /// Reads one journal line. Every member but "risk" is required; a null "risk" counts as absent, any
-    /// other non-integer fails the line; unknown members are ignored.
+    /// Reads one journal line. Every member but "risk" and "reason" is required; a null "risk" counts as absent,
+    /// any other non-integer fails the line; a "reason" that is not a string is ignored, as are unknown members.
     static std::optional<AuditEntry> fromJson(std::string_view line);
 
     /// A journal line's members as the file spells them (UTF-8), for readers that only pass them on. Reusing
@@ -48,6 +55,7 @@ struct AuditEntry {
         std::string tool;
         std::string detail;
         std::optional<int> risk;
+        std::string reason;
     };
     /// The same rules as fromJson, except that `ts` is only checked to be a string.
     static bool readRaw(std::string_view line, Raw& out);

@@ -2,12 +2,23 @@
 
 #include <QRegularExpression>
 #include <QStringList>
+#include <algorithm>
 
 namespace {
 const QString crlf = QStringLiteral("\r\n");
 
 QByteArray plain(const char* status, const char* body) {
     return PhoneHttp::response(status, "text/plain", body);
+}
+
+QByteArray allowForSession(const QString& id, const QString& action, const QString& target,
+                           const PhoneHttp::Site& site) {
+    if (PhoneHttp::value(QStringLiteral("scope"), target) != QLatin1String("session") ||
+        action != QLatin1String("allow"))
+        return plain("400 Bad Request", "scope must be session, with a=allow");
+    if (site.allowForSession)
+        site.allowForSession(id);
+    return plain("200 OK", "ok");
 }
 } // namespace
 
@@ -37,6 +48,8 @@ QByteArray PhoneHttp::respond(const QByteArray& request, const QString& token, c
                 site.leave(*id);
             return plain("200 OK", "ok");
         }
+        if (names(QStringLiteral("scope"), target))
+            return allowForSession(*id, *action, target, site);
         if (site.decide)
             site.decide(*id, *action == QLatin1String("allow") ? Vorlix::Behavior::allow : Vorlix::Behavior::deny);
         return plain("200 OK", "ok");
@@ -110,6 +123,15 @@ QByteArray PhoneHttp::answer(const QString& id, const QString& target, const Sit
     if (const std::optional<Refusal> refusal = site.answer(id, *chosen))
         return response(refusal->status, "text/plain; charset=utf-8", refusal->reason.toUtf8());
     return plain("200 OK", "ok");
+}
+
+bool PhoneHttp::names(const QString& key, const QString& target) {
+    const qsizetype query = target.indexOf(QLatin1Char('?'));
+    if (query < 0)
+        return false;
+    const QStringList pairs = target.mid(query + 1).split(QLatin1Char('&'));
+    return std::any_of(pairs.begin(), pairs.end(),
+                       [&](const QString& pair) { return pair == key || pair.startsWith(key + QLatin1Char('=')); });
 }
 
 QByteArray PhoneHttp::response(const char* status, const char* contentType, const QByteArray& body) {

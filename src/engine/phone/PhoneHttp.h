@@ -40,11 +40,14 @@ public:
         Answer answer;
         /// "a=terminal": the person answers in the agent's own terminal.
         Leave leave;
+        /// "Allow for this session" on a gate.
+        std::function<void(const QString& id)> allowForSession;
     };
 
     /// The response to a request, or nothing for an empty request or one that is not UTF-8. Only the request
     /// line is read, and every request must carry the token. A POST is a decision whatever its path; any other
-    /// method gets the version at "/v", the list at "/gates" and the page at any other path.
+    /// method gets the version at "/v", the list at "/gates" and the page at any other path. A decision may carry
+    /// "scope=session", with "a=allow" only; any other scope is refused and decides nothing.
     static QByteArray respond(const QByteArray& request, const QString& token, const Site& site);
     /// Whether "t=" immediately followed by the token occurs anywhere in the target. An empty token never
     /// matches. Takes the same time wherever the token differs, so response times give no hint of it.
@@ -55,6 +58,8 @@ public:
     static QStringList values(const QString& key, const QString& target);
     /// "Q:O" values as picks; nothing when one is not two numbers from 0 (a ":" may come as "%3A").
     static std::optional<QList<Pick>> picks(const QStringList& values);
+    /// Whether the target's query names the key at all, with or without a value.
+    static bool names(const QString& key, const QString& target);
     static QByteArray response(const char* status, const char* contentType, const QByteArray& body);
 
 private:

@@ -5,6 +5,7 @@
 #include "sessions/GateDetail.h"
 #include "sessions/PlanFile.h"
 #include "sessions/Session.h"
+#include "sessions/SessionRules.h"
 #include "support/VisibleText.h"
 
 #include <algorithm>
@@ -29,6 +30,9 @@ const char* const PhonePage::styleSheet =
     // On a risky call the safe answer is the easy one.
     ".safe .deny{background:#fa87bf;color:#2a0716}"
     ".safe .allow{background:#232326;color:#8ce88c}"
+    // The longer answer takes a row of its own under the two short ones.
+    ".btns{flex-wrap:wrap}"
+    ".session{flex-basis:100%;padding:11px;background:#1c2a1d;color:#8ce88c;font-size:14px}"
     ".more{font:11px ui-monospace,monospace;color:#fad96b;margin-top:6px}"
     ".refresh{display:block;text-align:center;color:#8ce88c;font:13px ui-monospace,monospace;padding:10px}"
     ".empty{text-align:center;color:#555;margin-top:22vh;font:14px ui-monospace,monospace}"
@@ -87,6 +91,8 @@ QString PhonePage::html(const QList<Gate*>& gates, const QList<Session*>& sessio
                           "function a(c,l){fetch('/decide'+q+'&id='+c.dataset.id+'&a=answer'+l.map(x=>'&answer='+x)"
                           ".join(''),{method:'POST'}).then(r=>r.ok?g():r.text().then(t=>{c.querySelector('.err')"
                           ".textContent=t})).catch(()=>{})}"
+                          "function w(id){fetch('/decide'+q+'&id='+id+'&a=allow&scope=session',{method:'POST'})"
+                          ".finally(g)}"
                           "</script></body></html>");
     return out;
 }
@@ -180,7 +186,7 @@ QString PhonePage::card(const Gate& gate, const Session* session, const Assess& 
                                          : QStringLiteral("<div class=\"btns\">")) +
         QStringLiteral("<button class=\"deny\" onclick=\"d('") + id +
         QStringLiteral("','deny')\">Deny</button><button class=\"allow\" onclick=\"d('") + id +
-        QStringLiteral("','allow')\">Allow</button></div></div>");
+        QStringLiteral("','allow')\">Allow</button>") + sessionButton(gate, verdict) + QStringLiteral("</div></div>");
     return out;
 }
 
@@ -221,6 +227,13 @@ QString PhonePage::questionCard(const Gate& gate, const Session* session, const 
            (lone ? QString() : QStringLiteral("<button class=\"allow\" onclick=\"s(this)\">Send</button>")) +
            QStringLiteral("</div></div>");
     return out;
+}
+
+QString PhonePage::sessionButton(const Gate& gate, const RiskVerdict& verdict) {
+    if (!SessionRules::offered(gate.toolName(), gate.detail(), verdict))
+        return {};
+    return QStringLiteral("<button class=\"session\" onclick=\"w('") + scriptString(gate.id()) +
+           QStringLiteral("')\">Allow for this session</button>");
 }
 
 QString PhonePage::shownDetail(const QString& detail, qsizetype maxBytes) {

@@ -12,10 +12,10 @@ class Gate;
 class Session;
 struct FileChange;
 
-/// The phone page: one card per open gate with Deny and Allow. A small script asks the server once a second for
-/// the version of the set of gates and fetches the list again only when it changed, so the page never reloads
-/// under the reader's thumb; without scripts a Refresh link does. Pure: built from the gates, the sessions, the
-/// token and the version.
+/// The phone page: one card per open gate with Deny, Allow and, where it may, "Allow for this session". A small script
+/// asks the server once a second for the version of the set of gates and fetches the list again only when it changed,
+/// so the page never reloads under the reader's thumb; without scripts a Refresh link does. Pure: built from the gates,
+/// the sessions, the token and the version.
 class PhonePage final {
 public:
     /// Rates a gate's call from its tool name, detail and the working directory of its session.
@@ -31,6 +31,9 @@ public:
     static QString gateList(const QList<Gate*>& gates, const QList<Session*>& sessions, const Assess& assess);
     /// moreWaiting: how many gates wait behind this one, said on the card when there are any.
     static QString card(const Gate& gate, const Session* session, const Assess& assess, qsizetype moreWaiting = 0);
+
+    /// "Allow for this session", where the call may have a session rule; nothing where it may not.
+    static QString sessionButton(const Gate& gate, const RiskVerdict& verdict);
 
     /// The most of a detail a card shows, in UTF-8 bytes: a command of megabytes would make a page of as many,
     /// built and sent again on every reload.

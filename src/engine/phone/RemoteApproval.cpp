@@ -132,6 +132,10 @@ QByteArray RemoteApproval::respond(const QByteArray& request) {
         if (m_store)
             m_store->leaveToTerminal(id);
     };
+    site.allowForSession = [this](const QString& id) {
+        if (onAllowForSession)
+            onAllowForSession(id);
+    };
     return PhoneHttp::respond(request, m_token, site);
 }
 

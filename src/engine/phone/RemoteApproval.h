@@ -77,6 +77,8 @@ public:
     SessionStore* store() const { return m_store.data(); }
     /// Receives every decision from the phone, on the main thread.
     std::function<void(const QString& id, Vorlix::Behavior behavior)> onDecision;
+    /// Receives every "Allow for this session" from the phone, on the main thread.
+    std::function<void(const QString& id)> onAllowForSession;
 
     /// The whole response to one request's bytes; empty when nothing should be sent.
     QByteArray respond(const QByteArray& request);

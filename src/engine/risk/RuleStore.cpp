@@ -24,15 +24,6 @@ std::optional<QString> firstCommandKey(const QString& tool, const QString& detai
     return RiskEngine::ruleKey(tool, commands->front().words.join(u' '));
 }
 
-bool answersAsAllow(const QString& tool, const QString& detail) {
-    if (isShell(tool)) {
-        const auto commands = ShellCommand::plainList(detail);
-        if (!commands || commands->size() != 1)
-            return false;
-    }
-    return RiskEngine::assess(tool, detail, std::nullopt).level != Risk::critical;
-}
-
 } // namespace
 
 RuleStore::RuleStore(QString path, const Clock& clock, QObject* parent)
@@ -69,7 +60,7 @@ std::optional<Vorlix::Behavior> RuleStore::decision(const QString& tool, const Q
                              [&](const Rule& r) { return !isAllow(r) && (r.key == key || r.key == first); });
     if (rule == m_rules.end()) {
         rule = std::find_if(m_rules.begin(), m_rules.end(), [&](const Rule& r) { return r.key == key; });
-        if (rule == m_rules.end() || !answersAsAllow(tool, detail))
+        if (rule == m_rules.end() || !allowMayAnswer(tool, detail))
             return std::nullopt;
     }
     if (rule->timesFired < INT64_MAX)
@@ -79,6 +70,15 @@ std::optional<Vorlix::Behavior> RuleStore::decision(const QString& tool, const Q
     save();
     emit rulesChanged();
     return behavior;
+}
+
+bool RuleStore::allowMayAnswer(const QString& tool, const QString& detail) {
+    if (isShell(tool)) {
+        const auto commands = ShellCommand::plainList(detail);
+        if (!commands || commands->size() != 1)
+            return false;
+    }
+    return RiskEngine::assess(tool, detail, std::nullopt).level != Risk::critical;
 }
 
 void RuleStore::add(const QString& tool, const QString& detail, Vorlix::Behavior behavior) {

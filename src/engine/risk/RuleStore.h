@@ -31,6 +31,9 @@ public:
     /// (no chain, pipe, substitution, line break or redirection that writes): anything more goes to the level or
     /// the person.
     std::optional<Vorlix::Behavior> decision(const QString& tool, const QString& detail);
+    /// Whether an allow rule may answer this call at all: not `critical` and, for a shell tool, one simple command.
+    /// Every kind of allow rule asks this, so none is a back door the others close.
+    static bool allowMayAnswer(const QString& tool, const QString& detail);
     /// The "always allow" offer for a call, on one line: `Always allow commands starting with "npm test"` for a
     /// shell tool, `Always allow "Write: /src/a.c"` for any other.
     static QString offerLabel(const QString& tool, const QString& detail);

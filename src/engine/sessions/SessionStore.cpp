@@ -162,6 +162,7 @@ void SessionStore::removeSessions(const std::function<bool(Session*)>& predicate
             continue;
         }
         m_sessions.removeAt(i);
+        m_sessionRules.endSession(session->id());
         // Views may still hold the pointer during this turn of the event loop.
         session->deleteLater();
         removed = true;
@@ -186,9 +187,9 @@ void SessionStore::show(Session* session, CallState state, const std::optional<Q
 }
 
 void SessionStore::record(Session* session, const QString& kind, const QString& tool, const QString& detail,
-                          std::optional<int> risk) {
-    m_policy->record(
-        AuditEntry{m_clock.now(), session->agent(), session->id(), session->project(), kind, tool, detail, risk});
+                          std::optional<int> risk, const QString& reason) {
+    m_policy->record(AuditEntry{m_clock.now(), session->agent(), session->id(), session->project(), kind, tool, detail,
+                                risk, reason});
 }
 
 void SessionStore::apply(const Vorlix::Event& event) {
@@ -272,6 +273,9 @@ void SessionStore::openGate(const Vorlix::Event& event, std::shared_ptr<GateBox>
         return;
     }
 
+    if (!personal && answerBySessionRule(s, tool, detail, verdict, *box))
+        return;
+
     if (!personal && m_policy->autoApproves(verdict)) {
         if (!box->resolve({Behavior::allow, std::string(policyMessage)}))
             return;
@@ -310,6 +314,17 @@ QString SessionStore::planOr(const Session* session, const QString& tool, const 
         return detailOf(event);
     const std::optional<QString> plan = m_policy->readPlan(*session->transcriptPath());
     return plan && !plan->trimmed().isEmpty() ? VisibleText::reveal(plan->trimmed()) : detailOf(event);
+}
+
+bool SessionStore::answerBySessionRule(Session* s, const QString& tool, const QString& detail,
+                                       const RiskVerdict& verdict, GateBox& box) {
+    if (!m_sessionRules.answers(s->id(), tool, detail, verdict))
+        return false;
+    if (!box.resolve({Behavior::allow, std::string(sessionRuleMessage)}))
+        return true;
+    show(s, CallState::running, tool);
+    record(s, AuditKind::autoAllowed, tool, detail, rank(verdict.level), AuditReason::sessionRule);
+    return true;
 }
 
 void SessionStore::closeGate(Gate* gate, std::optional<Behavior> behavior, const std::optional<QString>& recorded) {
@@ -406,6 +421,23 @@ bool SessionStore::leaveToTerminal(const QString& gateId) {
         return false;
     gate->box()->leaveToAgent();
     closeGate(gate, std::nullopt);
+    return true;
+}
+
+bool SessionStore::allowForSession(const QString& gateId, Surface surface) {
+    const Gate* gate = gateWithId(gateId);
+    if (gate == nullptr || !SessionRules::offered(gate->toolName(), gate->detail(), gate->risk()))
+        return false;
+    // Copied: deciding removes the gate.
+    const QString sessionID = gate->sessionID();
+    const QString tool = gate->toolName();
+    const QString detail = gate->detail();
+    const RiskVerdict verdict = gate->risk();
+    if (!decide(gateId, Behavior::allow, surface))
+        return false;
+    // Everything runs on this thread: the agent's next call cannot arrive before the rule exists.
+    if (const Session* session = sessionWithId(sessionID))
+        m_sessionRules.add(sessionID, session->project(), tool, detail, verdict);
     return true;
 }
 

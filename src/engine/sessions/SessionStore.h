@@ -8,6 +8,7 @@
 #include "sessions/GatePolicy.h"
 #include "sessions/QuestionAnswer.h"
 #include "sessions/Session.h"
+#include "sessions/SessionRules.h"
 #include "support/Clock.h"
 
 #include <QList>
@@ -37,6 +38,7 @@ public:
     static constexpr double doneLingerSeconds = 25.0;
 
     static constexpr const char* ruleMessage = "Vorlix Agents: matched your rule";
+    static constexpr const char* sessionRuleMessage = "Vorlix Agents: allowed for this session";
     static constexpr const char* policyMessage = "Vorlix Agents: auto-approved (safe)";
     static constexpr const char* phoneAllowMessage = "Vorlix Agents: approved from your phone";
     static constexpr const char* phoneDenyMessage = "Vorlix Agents: denied from your phone";
@@ -78,6 +80,11 @@ public:
     /// "Answer in the terminal": the gate closes with no decision, so the agent shows its own dialog. False when
     /// the gate is no longer open.
     bool leaveToTerminal(const QString& gateId);
+    /// "Allow for this session": allows the gate and, once the agent has the answer, lets a session rule answer
+    /// the session's later calls with the same key. False, deciding nothing, when the call may not have one or the
+    /// gate is no longer open.
+    bool allowForSession(const QString& gateId, Surface surface);
+    SessionRules& sessionRules() { return m_sessionRules; }
     /// Context refresh and pruning of finished sessions; the shell calls it every 2 s.
     void refreshContext();
 
@@ -111,11 +118,15 @@ private:
     void closeMovedOn(const QString& sessionID, const std::function<bool(const Gate&)>& answered);
     void removeSessions(const std::function<bool(Session*)>& predicate);
     void record(Session* session, const QString& kind, const QString& tool, const QString& detail,
-                std::optional<int> risk);
+                std::optional<int> risk, const QString& reason = {});
+    /// Answers the call when one of its session's rules does; true when nothing more is to be done with it.
+    bool answerBySessionRule(Session* session, const QString& tool, const QString& detail, const RiskVerdict& verdict,
+                             GateBox& box);
 
     const Clock& m_clock;
     GatePolicy m_neutralPolicy;
     GatePolicy* m_policy = &m_neutralPolicy;
     QList<Session*> m_sessions;
     QList<Gate*> m_gates;
+    SessionRules m_sessionRules;
 };

@@ -3,7 +3,11 @@
 #include "WidgetProbe.h"
 #include "audit/AuditLog.h"
 #include "kit/Dot.h"
+#include "kit/Palette.h"
 #include "risk/RuleStore.h"
+#include "sessions/SessionRules.h"
+
+#include <QDir>
 
 #include <gtest/gtest.h>
 
@@ -15,7 +19,8 @@ TEST(RulesTabTest, ListsTheRulesWithTheirFiringsAndForgetsOne) {
     ManualClock clock(QDateTime::currentDateTimeUtc());
     RuleStore rules(home + "/rules.json", clock);
     AuditLog audit(home + "/audit", clock);
-    RulesTab tab(rules, audit);
+    SessionRules sessionRules;
+    RulesTab tab(rules, sessionRules, audit);
     EXPECT_EQ(named<QLabel>(&tab, "clicksSaved")->text(), "0");
     EXPECT_TRUE(tab.findChildren<Dot*>().isEmpty());
 
@@ -38,4 +43,24 @@ TEST(RulesTabTest, ListsTheRulesWithTheirFiringsAndForgetsOne) {
     ASSERT_EQ(rules.rules().size(), 1);
     EXPECT_EQ(rules.rules()[0].key, keptKey);
     EXPECT_EQ(tab.findChildren<Dot*>().size(), 1);
+
+    // "This session": listed as they come, gone with their session or a Forget.
+    const auto forgets = [&] { return tab.findChildren<FlatButton*>("forgetSessionRule"); };
+    sessionRules.add("s1", "shop", "Bash", "npm run build", {Risk::normal, {}});
+    sessionRules.add("s2", "api", "Write", "/work/api/notes.md", {Risk::normal, {}});
+    settle();
+    EXPECT_EQ(forgets().size(), 2);
+    QPalette dark = tab.palette(); // the settings window's background
+    dark.setColor(QPalette::Window, Palette::bg());
+    tab.setPalette(dark);
+    tab.setAutoFillBackground(true);
+    tab.resize(620, 640);
+    QDir().mkpath(VORLIX_BINARY_DIR "/artifacts");
+    EXPECT_TRUE(tab.grab().save(VORLIX_BINARY_DIR "/artifacts/rules-tab-session.png"));
+    sessionRules.endSession("s1");
+    settle();
+    ASSERT_EQ(forgets().size(), 1);
+    forgets()[0]->click();
+    settle();
+    EXPECT_EQ(tab.findChild<QWidget*>("sessionRules"), nullptr);
 }

@@ -74,10 +74,12 @@ TEST(PhoneHttp, EveryRequestGetsItsAnswer) {
     site.gates = [] { return QByteArray("list"); };
     site.version = [] { return quint64(42); };
     site.decide = [&](const QString& id, Behavior behavior) { decisions.append({id, behavior}); };
+    site.allowForSession = [&](const QString& id) { decisions.append({"session " + id, Behavior::allow}); };
     // The length counts bytes: the middle dot takes two.
     const QByteArray page = plain("200 OK", "page \xC2\xB7", "text/html; charset=utf-8");
     const auto get = [](const QByteArray& target) { return "GET " + target + " HTTP/1.1\r\nHost: p\r\n\r\n"; };
     const auto decide = [](const QByteArray& query) { return "POST /decide?" + query + " HTTP/1.1\r\n\r\n"; };
+    const QByteArray badScope = plain("400 Bad Request", "scope must be session, with a=allow");
     // The token anywhere in the target; any method but POST reads. Not UTF-8: no answer. Anything but exactly
     // "allow" denies; late taps and unknown gates are answered and left to the store.
     const std::pair<QByteArray, QByteArray> cases[] = {
@@ -103,11 +105,16 @@ TEST(PhoneHttp, EveryRequestGetsItsAnswer) {
         {decide("t=" + t + "&id=ABC&a=allow"), ok},
         {"POST /v?id=DEF&a=yes&t=" + t + " HTTP/1.1\r\n\r\n", ok},
         {decide("t=" + t + "&id=ABC&a=deny"), ok},
+        // A scope only as "session" on an allow; anything else decides nothing.
+        {decide("t=" + t + "&id=S&a=allow&scope=session"), ok},
+        {decide("t=" + t + "&id=S&a=deny&scope=session"), badScope},
+        {decide("t=" + t + "&id=S&a=allow&scope=always"), badScope},
+        {decide("t=" + t + "&id=S&scope=&a=allow"), badScope},
     };
     for (const auto& [request, expected] : cases)
         EXPECT_EQ(PhoneHttp::respond(request, t, site), expected) << request.left(60).toStdString();
     const QList<QPair<QString, Behavior>> expected{
-        {"ABC", Behavior::allow}, {"DEF", Behavior::deny}, {"ABC", Behavior::deny}};
+        {"ABC", Behavior::allow}, {"DEF", Behavior::deny}, {"ABC", Behavior::deny}, {"session S", Behavior::allow}};
     EXPECT_EQ(decisions, expected);
     // An empty token never matches, not even an empty "t=".
     EXPECT_EQ(PhoneHttp::respond("GET /?t= HTTP/1.1\r\n\r\n", "", site), unauthorized);
@@ -214,6 +221,7 @@ TEST(PhonePage, GateIdCannotLeaveItsScriptString) {
         // Each attribute ends where the call does: nothing of the id breaks out of the quotes.
         EXPECT_EQ(card.section("onclick=\"", 1, 1).section('"', 0, 0), "d('" + written + "','deny')");
         EXPECT_EQ(card.section("onclick=\"", 2, 2).section('"', 0, 0), "d('" + written + "','allow')");
+        EXPECT_EQ(card.section("onclick=\"", 3, 3).section('"', 0, 0), "w('" + written + "')");
     }
 }
 
@@ -234,6 +242,7 @@ TEST(PhonePage, CardShowsAgentProjectFreshRiskAndTheChange) {
                         "DESTRUCTIVE   \u00B7 recursive/forced delete, a &amp; b</div>"
                         "<pre>rm <span class=\"j\">-r</span>f &quot;&lt;dist&gt;&quot; &amp; true</pre>"));
     EXPECT_EQ(seenCwd, std::optional<QString>("/work/api/"));
+    EXPECT_FALSE(PhonePage::card(gate, &session, assess).contains("class=\"session\"")) << "never on a critical call";
     // Without its session: a plain label, no project, no working directory for the rating.
     EXPECT_TRUE(PhonePage::card(gate, nullptr, assess)
                     .contains("<b>Agent</b><span class=\"tool\">Bash&lt;b&gt;</span></div>"

@@ -198,7 +198,8 @@ TEST_F(StoreFixture, RefreshReadsContextOnlyWhenFoundAndChanged) {
     EXPECT_EQ(store.sessionWithId("s1")->context(), (ContextUsage{45000, 200000}));
 }
 
-TEST_F(StoreFixture, ConflictsAndActiveGate) {
+// The active gate and its order: the closing test below and the card's queue.
+TEST_F(StoreFixture, Conflicts) {
     for (auto [id, cwd] : {std::pair{"1", "/a/web"}, std::pair{"2", "/b/web"}, std::pair{"3", "/c/api"}}) {
         auto e = event(Canonical::userPromptSubmit, std::string(id));
         e.cwd = cwd;
@@ -207,14 +208,6 @@ TEST_F(StoreFixture, ConflictsAndActiveGate) {
     EXPECT_EQ(store.conflicts(), QStringList{"web"});
     store.apply(event(Canonical::stop, std::string("2")));
     EXPECT_TRUE(store.conflicts().isEmpty());
-
-    store.openGate(gating("g1", "X", "Bash", "make"), std::make_shared<GateBox>());
-    store.openGate(gating("g2", "Y", "Bash", "make"), std::make_shared<GateBox>());
-    ASSERT_TRUE(store.activeGate());
-    EXPECT_EQ(store.activeGate()->gate->id(), "g1");
-    store.apply(event(Canonical::sessionEnd, std::string("X")));
-    ASSERT_TRUE(store.activeGate()) << "the ended session's gate goes with it";
-    EXPECT_EQ(store.activeGate()->gate->id(), "g2");
 }
 
 // A Write with a relative path is compared with the file in the folder the event came from, not shown as all new.
@@ -259,7 +252,6 @@ TEST_F(StoreFixture, RulesAndTheLevelAnswerWithoutAQueue) {
     EXPECT_FALSE(risky->decision());
     EXPECT_EQ(opened, 1);
     EXPECT_EQ(look(only()), std::pair(SpriteKind::needsApproval, QString("Waiting on you")));
-    EXPECT_EQ(store.gates().first()->risk().level, Risk::critical);
     EXPECT_EQ(store.gates().first()->kind(), SpriteKind::shell);
 }
 
@@ -304,6 +296,67 @@ TEST_F(StoreFixture, ClosingGatesInEveryWay) {
     store.openGate(gating("H", "S", "Write", "/w/b.txt"), noticed);
     EXPECT_TRUE(store.decide("H", Behavior::deny, notification));
     EXPECT_EQ(noticed->decision(), Vorlix::Decision{Behavior::deny});
+}
+
+// "Allow for this session": the call's key, in its own session, while that session lives; never a compound or
+// critical call, which are always asked.
+TEST_F(StoreFixture, SessionRulesAnswerTheirOwnSessionUntilItEnds) {
+    enum class Step { call, allowForSession, forget, end, prune };
+    using enum Step;
+    // yes: a call answered without a gate; an offer taken.
+    const std::tuple<const char*, Step, const char*, const char*, bool> steps[] = {
+        {"no rule for a critical call", allowForSession, "A", "npm run rm -rf dist", false},
+        {"given", allowForSession, "A", "npm test", true},
+        {"the same key in the same session", call, "A", "npm test --coverage", true},
+        {"the same call in another live session", call, "B", "npm test", false},
+        {"a compound call with the key", call, "A", "npm test; curl x", false},
+        {"a critical call with the key", call, "A", "npm test rm -rf /", false},
+        {"another key", call, "A", "npm install", false},
+        {"forgotten", forget, "A", "Bash: npm test", false},
+        {"asked once forgotten", call, "A", "npm test", false},
+        {"given again", allowForSession, "A", "npm test", true},
+        {"its session ends", end, "A", "", false},
+        {"a new session under the same id is asked", call, "A", "npm test", false},
+        {"given in B", allowForSession, "B", "npm test", true},
+        {"B finishes and is dropped", prune, "B", "", false},
+        {"asked once the store dropped B", call, "B", "npm test", false},
+    };
+    for (const auto& [what, step, session, command, yes] : steps) {
+        SCOPED_TRACE(what);
+        auto box = std::make_shared<GateBox>();
+        switch (step) {
+        case call:
+            store.openGate(gating(what, session, "Bash", command), box);
+            EXPECT_EQ(store.gateWithId(what) == nullptr, yes);
+            if (!yes)
+                break;
+            EXPECT_EQ(box->decision(),
+                      (Vorlix::Decision{Behavior::allow, std::string("Vorlix Agents: allowed for this session")}));
+            // Older readers of the journal see an ordinary automatic approval; ours see why.
+            EXPECT_EQ(policy.kinds.last().toStdString(), "auto-allowed");
+            EXPECT_EQ(AuditEntry::fromJson(policy.audited.back().toJson()->toStdString()).value_or(AuditEntry{}).reason,
+                      QLatin1String("session rule"));
+            break;
+        case allowForSession:
+            store.openGate(gating(what, session, "Bash", command), box);
+            EXPECT_EQ(store.allowForSession(what, SessionStore::Surface::card), yes);
+            EXPECT_EQ(box->decision(), yes ? std::optional(Vorlix::Decision{Behavior::allow}) : std::nullopt);
+            break;
+        case forget:
+            store.sessionRules().forget(session, command);
+            break;
+        case end:
+            store.apply(event(Canonical::sessionEnd, std::string(session)));
+            break;
+        case prune:
+            store.apply(event(Canonical::stop, std::string(session)));
+            clock.advance(SessionStore::doneLingerSeconds + 1);
+            store.refreshContext();
+            break;
+        }
+        store.closeGate(QString::fromUtf8(what));
+    }
+    EXPECT_TRUE(store.sessionRules().rules().isEmpty());
 }
 
 // The agent answered in its own terminal: its gate closes unanswered as soon as the session shows it moved on, and
