@@ -44,7 +44,6 @@ TEST(Bridge, AnswersOrFailsOpenSilently) {
         {"closed without reply", "kiro", kiroPreToolUse, "", "", "", 0, true},
         {"malformed reply", "kiro", kiroPreToolUse, "{not json", "", "", 0, true},
         {"empty stdin", "kiro", "", R"({"behavior":"deny"})", "", "", 0, false},
-        {"stdin not json", "kiro", "{\"hook_event_name\":", R"({"behavior":"deny"})", "", "", 0, false},
         {"invalid utf-8 payload", "kiro",
          "{\"hook_event_name\":\"PermissionRequest\",\"tool_name\":\"Bash\",\"cwd\":\"\xff\xfe\"}",
          R"({"behavior":"deny"})", "", "", 0, false},
@@ -90,9 +89,6 @@ TEST(Bridge, SendsAWellFormedEventWithTerminalFacts) {
     terminal.ppid = getpid();
     terminal.tmuxSocket = "/tmp/tmux-1000/default";
     EXPECT_EQ(event->terminal, terminal);
-    EXPECT_EQ(event->id.size(), 36u);
-    EXPECT_EQ(event->id[14], '4');
-    EXPECT_GT(event->ts, 1.7e9);
 }
 
 TEST(Bridge, NonGatingEventsExitWithoutWaitingForAReply) {

@@ -2,14 +2,11 @@
 #include "TempHome.h"
 
 #include <QDate>
-#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -120,11 +117,9 @@ TEST(HeadlessApp, AnswersBridgesHoldsTheSocketAppliesEditsAndCleansUp) {
 
 // A FIFO or a device in place of a data file once hung the start, so every gate failed open unseen.
 TEST(HeadlessApp, StartsAndAnswersWhateverSitsInPlaceOfItsDataFiles) {
-    // One file of each kind the start reads (every store and every kind of file: the stores' own test).
-    const std::string movedAside = " is unusable (not a regular file); moved to";
+    // A JSON store and the journal (every store and every kind of file: the stores' own test).
     const std::pair<std::string, std::string> cases[] = {
-        {".vorlix-agents/data/rules.json", movedAside},
-        {".config/vorlix-agents/preferences.json", movedAside},
+        {".vorlix-agents/data/rules.json", " is unusable (not a regular file); moved to"},
         {".vorlix-agents/audit/" + today() + ".jsonl", " is not a regular file; not read"},
     };
     for (const auto& [file, logged] : cases) {
@@ -151,17 +146,9 @@ TEST(HeadlessApp, CommandLineToolsAnswerLikeUnixToolsAndNeverTakeTheSocket) {
     };
     const Case cases[] = {
         {{VORLIX_APP_PATH, "--help"}, 0, "  config set NAME VALUE     change a preference", ""},
-        {{VORLIX_APP_PATH, "-h"}, 0, "usage: VorlixAgents [COMMAND]\n", ""},
         {{VORLIX_APP_PATH, "--version"}, 0, "VorlixAgents 1.", ""},
         {{VORLIX_APP_PATH, "frobnicate"}, 2, "", "VorlixAgents: unknown command 'frobnicate'\nusage: VorlixAgents"},
-        {{VORLIX_APP_PATH, "install", "foo"},
-         2,
-         "",
-         "usage: VorlixAgents install [--force] AGENT   (AGENT one of claude"},
-        {{VORLIX_APP_PATH, "hooks", "now"}, 2, "", "(takes no arguments)"},
         {{VORLIX_APP_PATH, "config", "set", "autoApproveLevel", "2"}, 2, "", "takes -1, 0 or 1, not '2'"},
-        {{VORLIX_APP_PATH, "config", "set", "soundEnabled", "yes"}, 2, "", "takes true or false, not 'yes'"},
-        {{VORLIX_APP_PATH, "config", "set", "volume", "3"}, 2, "", "unknown preference 'volume'"},
         {{VORLIX_APP_PATH, "config"}, 0, "autoApproveLevel   0      highest risk rank", ""},
         {{VORLIX_APP_PATH, "config", "set", "soundEnabled", "false"}, 0, "soundEnabled = false\n", ""},
         {{VORLIX_APP_PATH, "config"}, 0, "soundEnabled       false", ""},

@@ -65,7 +65,6 @@ TEST_F(InstallerCliTest, OnlyWhatHappenedIsClaimed) {
          "grok    Grok Build   not installed on this machine\n",
          ""},
         {{"install", "--force"}, 2, "", ""},
-        {{"install", "--force", "--force", "codex"}, 2, "", ""},
     };
     for (const auto& c : cases) {
         const BridgeProcess::Result result = run(c.args);

@@ -14,14 +14,8 @@ TEST(BigJournal, ABigDayStaysInTheJournal) {
     ManualClock clock{noon};
     const QString path = AppPaths::auditDir() + "/2026-03-14.jsonl";
     const AuditEntry small{noon.addSecs(-3600), "claude", "s1", "work", AuditKind::approved, "Bash", "ls", 1};
-    const AuditEntry big{noon,
-                         "claude",
-                         "s1",
-                         "work",
-                         AuditKind::tool,
-                         "Bash",
-                         "cat > big.txt <<'EOF'\n" + QString(1 << 20, u'x') + "\nEOF",
-                         std::nullopt};
+    const QString heredoc = "cat > big.txt <<'EOF'\n" + QString(1 << 20, u'x') + "\nEOF";
+    const AuditEntry big{noon, "claude", "s1", "work", AuditKind::tool, "Bash", heredoc, std::nullopt};
     QByteArray day = *small.toJson() + '\n';
     const QByteArray bigLine = *big.toJson() + '\n';
     while (day.size() < 70 * 1000 * 1000)

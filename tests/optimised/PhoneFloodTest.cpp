@@ -8,12 +8,9 @@
 
 #include <QElapsedTimer>
 #include <QTcpSocket>
-#include <arpa/inet.h>
 #include <cstdio>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <memory>
 
 TEST(PhoneFlood, SlowSendersCannotKeepAPhoneWaiting) {
     TempHome home;
@@ -23,20 +20,13 @@ TEST(PhoneFlood, SlowSendersCannotKeepAPhoneWaiting) {
     ASSERT_TRUE(remote.enabled()) << remote.lastErrorText().toStdString();
 
     // 200 peers without a token, each sending one byte of a request line it never finishes.
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::vector<int> peers;
+    std::vector<std::unique_ptr<QTcpSocket>> peers;
     for (int i = 0; i < 200; ++i) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        ASSERT_GE(fd, 0);
-        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-        peers.push_back(fd);
+        peers.push_back(std::make_unique<QTcpSocket>());
+        peers.back()->connectToHost(QHostAddress::LocalHost, port);
+        peers.back()->write("G");
     }
-    waitUntil([] { return false; }, 100);
-    for (const int fd : peers)
-        ::send(fd, "G", 1, MSG_NOSIGNAL);
+    waitUntil([&peers] { return peers.back()->bytesToWrite() == 0; });
     waitUntil([] { return false; }, 100);
 
     QElapsedTimer timer;
@@ -49,8 +39,7 @@ TEST(PhoneFlood, SlowSendersCannotKeepAPhoneWaiting) {
     const QByteArray response = phone.readAll();
     std::printf("phone answered under 200 slow senders in %lld ms\n", static_cast<long long>(elapsed));
     RecordProperty("answeredMs", static_cast<int>(elapsed));
-    for (const int fd : peers)
-        ::close(fd);
+    peers.clear();
 
     EXPECT_TRUE(closed);
     EXPECT_TRUE(response.startsWith("HTTP/1.1 200 OK\r\n"));

@@ -1,15 +1,12 @@
 #include "BridgeProcess.h"
 #include "TestFiles.h"
 
-#include <QColor>
 #include <QDir>
 #include <QDirIterator>
-#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <map>
-#include <unistd.h>
 
 namespace {
 
@@ -31,8 +28,8 @@ std::string run(const std::vector<std::string>& command, int* status, const Brid
     return result.out + result.err;
 }
 
-// One install, looked at whole: the files and their modes, the validators' word, the icons.
-TEST(Install, LaysOutTheExpectedFilesThatPassTheValidatorsAndShowTheCreature) {
+// One install, looked at whole: the files and their modes, the validators' word, the icon sizes.
+TEST(Install, LaysOutTheExpectedFilesThatPassTheValidators) {
     QTemporaryDir destDir;
     int status = 0;
     std::string out = run({"cmake", "--install", VORLIX_BINARY_DIR, "--prefix", "/usr/local"}, &status,
@@ -56,43 +53,12 @@ TEST(Install, LaysOutTheExpectedFilesThatPassTheValidatorsAndShowTheCreature) {
     out = run({"appstreamcli", "validate", "--no-net", share + "/metainfo/dev.vorlix.agents.metainfo.xml"}, &status);
     EXPECT_EQ(status, 0) << out;
 
-    for (const int size : {16, 32, 48, 128, 256}) {
-        const QImage icon(prefix + QStringLiteral("/share/icons/hicolor/%1x%1/apps/vorlix-agents.png").arg(size));
-        ASSERT_EQ(icon.size(), QSize(size, size)) << size;
-        // The creature's lit cells stand out in colour against the dark island behind them.
-        int coloured = 0;
-        for (int y = 0; y < size; ++y)
-            for (int x = 0; x < size; ++x)
-                coloured += qAlpha(icon.pixel(x, y)) == 255 && QColor::fromRgba(icon.pixel(x, y)).hsvSaturation() > 80;
-        EXPECT_GT(coloured, size * size / 20) << size;
-    }
+    // What the creature looks like is the sprite tests' business; here each size must be a real image of it.
+    for (const int size : {16, 32, 48, 128, 256})
+        EXPECT_EQ(QImage(prefix + QStringLiteral("/share/icons/hicolor/%1x%1/apps/vorlix-agents.png").arg(size)).size(),
+                  QSize(size, size));
     const QByteArray svg = TestFiles::read(prefix + "/share/icons/hicolor/scalable/apps/vorlix-agents.svg");
     EXPECT_TRUE(svg.startsWith("<svg") || svg.startsWith("<?xml"));
-}
-
-// Installing needs only the build packages: with a test tool missing, the plain step still passes for a user who
-// is not root, and only the test step asks for root, naming what is missing.
-TEST(Install, DependencyStepNeedsRootOnlyForWhatIsMissing) {
-    QTemporaryDir fakes;
-    const QString query = fakes.filePath("dpkg-query");
-    TestFiles::write(query, "#!/bin/sh\ncase \"$*\" in *chromium*) exit 1;; esac\nexec /usr/bin/dpkg-query \"$@\"\n");
-    QFile::setPermissions(query, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
-    QFile::setPermissions(fakes.path(),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
-    // As an unprivileged user even when the tests run as root.
-    std::vector<std::string> user;
-    if (::geteuid() == 0)
-        user = {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
-    const BridgeProcess::EnvChanges path = {{"PATH", fakes.path().toStdString() + ":/usr/bin:/bin:/usr/sbin:/sbin"}};
-    const std::string script = VORLIX_SOURCE_DIR "/scripts/install-deps.sh";
-    int status = 0;
-    std::vector<std::string> command = user;
-    command.insert(command.end(), {"bash", script});
-    EXPECT_EQ(run(command, &status, path), "");
-    EXPECT_EQ(status, 0);
-    command.push_back("--test");
-    EXPECT_NE(run(command, &status, path).find("missing packages: chromium; run as root"), std::string::npos);
-    EXPECT_EQ(status, 1);
 }
 
 } // namespace

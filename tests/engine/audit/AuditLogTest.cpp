@@ -4,7 +4,6 @@
 #include "TestFiles.h"
 #include "support/AppPaths.h"
 #include "support/Clock.h"
-#include "support/Log.h"
 
 #include <QDir>
 #include <QFile>
@@ -80,8 +79,6 @@ TEST_F(AuditLogTest, DamagedAndCutLinesCostOnlyThemselves) {
         {"risk beyond an int", QByteArray(nullRisk).replace("null", "4294967296"), false},
         {"a time without a zone", QByteArray(good).replace("10:00:00Z", "10:00:00"), false},
         {"a fraction of a second", QByteArray(good).replace("10:00:00Z", "10:00:00.5Z"), true},
-        {"unknown members holding anything",
-         QByteArray(good).replace(R"("ls")", R"("ls","x":{"ts":1,"risk":[{"detail":null}]},"y":[[true]])"), true},
         {"a known member holding an object", QByteArray(good).replace(R"("ls")", R"({"a":"ls"})"), false},
         {"cut short", good.left(40), false},
     };
@@ -124,46 +121,16 @@ TEST_F(AuditLogTest, SomethingElseInPlaceOfTodaysFile) {
 
 TEST_F(AuditLogTest, TodayKeepsTheNewest500WhileTheFileKeepsAll) {
     AuditLog log(AppPaths::auditDir(), m_clock);
-    int changed = 0;
-    QObject::connect(&log, &AuditLog::todayChanged, [&changed] { ++changed; });
     for (int i = 0; i < 501; ++i) {
         AuditEntry e = entry("2026-03-14T00:00:00Z", AuditKind::tool);
         e.ts = e.ts.addSecs(i);
         e.detail = QString::number(i);
         log.record(e);
     }
-    EXPECT_EQ(changed, 501);
     ASSERT_EQ(log.today().size(), AuditLog::todayLimit);
     EXPECT_EQ(log.today().front().detail, "500");
     EXPECT_EQ(log.today().back().detail, "1");
     EXPECT_EQ(TestFiles::read(dayFile("2026-03-14")).count('\n'), 501);
-}
-
-TEST_F(AuditLogTest, ScoreboardTrustAndClicksSaved) {
-    AuditLog log(AppPaths::auditDir(), m_clock);
-    EXPECT_TRUE(log.scoreboard().isEmpty());
-    const std::tuple<QLatin1String, std::optional<int>, const char*> records[] = {
-        {AuditKind::autoAllowed, 1, "claude"},    {AuditKind::denied, 3, "claude"},
-        {AuditKind::approved, 2, "claude"},       {AuditKind::autoDenied, 0, "claude"},
-        {AuditKind::tool, std::nullopt, "codex"}, {AuditKind::tool, std::nullopt, "codex"},
-        {AuditKind::approved, 7, "codex"},        {QLatin1String("something-new"), 2, "aider"},
-        {AuditKind::tool, std::nullopt, "grok"},
-    };
-    for (const auto& [kind, risk, agent] : records)
-        log.record(entry("2026-03-14T10:00:00Z", kind, risk, agent));
-
-    const QList<AuditLog::Score> expected{
-        {"codex", "Codex", 2, 1, 0, 0, 1},
-        // one tool each: the most recently active first
-        {"grok", "Grok Build", 1, 0, 0, 0, 0},
-        {"aider", "aider", 0, 0, 0, 0, 1},
-        {"claude", "Claude Code", 0, 2, 2, 1, 2},
-    };
-    EXPECT_EQ(log.scoreboard(), expected);
-    EXPECT_EQ(log.clicksSaved(), 2);
-    // Truncated percentages; no requests at all is full trust.
-    for (const auto& [approved, denied, percent] : {std::tuple(0, 0, 100), {2, 1, 66}, {0, 5, 0}})
-        EXPECT_EQ((AuditLog::Score{{}, {}, 0, approved, denied, 0, 0}.trust()), percent) << approved << denied;
 }
 
 // Damaged lines and things that are not day files are passed over; a failed export says why and gives nothing.
@@ -188,7 +155,6 @@ TEST_F(AuditLogTest, ExportWritesEveryDayOldestFirst) {
         {"a,b", "Bash", "\"a,b\",denied,Bash,"},
         {"say \"x\"", "Bash", "\"say \"\"x\"\"\",denied,Bash,"},
         {"two\nlines", "mcp,tool", "\"two\nlines\",denied,\"mcp,tool\","},
-        {"cr\rhere", "Bash", "\"cr\rhere\",denied,Bash,"},
         {"caf\u00e9 'quoted'", "Bash", "caf\xc3\xa9 'quoted',denied,Bash,"},
     };
     QByteArray expected = header + "\n"

@@ -57,16 +57,6 @@ std::string gateLine(const std::string& id, const std::string& session) {
            R"(","toolName":"Bash","toolInput":{"command":"make"},"terminal":{"ppid":1},)" + R"("ts":1.5})";
 }
 
-// Reads what the server sends until it closes.
-std::string readAll(int fd) {
-    std::string data;
-    char buffer[1024];
-    ssize_t n;
-    while ((n = read(fd, buffer, sizeof buffer)) > 0)
-        data.append(buffer, static_cast<std::size_t>(n));
-    return data;
-}
-
 struct ServerFixture : ::testing::Test {
     TempHome home;
     ManualClock clock;
@@ -87,7 +77,7 @@ TEST_F(ServerFixture, GatesAnsweredInReverseOrderReachTheRightConnections) {
             int fd = UnixSocket::connect(path);
             UnixSocket::writeLine(fd, gateLine(std::string("G").append(std::to_string(i)),
                                                std::string("s").append(std::to_string(i % 7))));
-            replies[i] = readAll(fd);
+            replies[i] = UnixSocket::readLine(fd).value_or("(closed)");
             close(fd);
         });
     }
@@ -101,7 +91,7 @@ TEST_F(ServerFixture, GatesAnsweredInReverseOrderReachTheRightConnections) {
     for (auto& t : clients)
         t.join();
     for (int i = 0; i < count; ++i)
-        EXPECT_EQ(replies[i], i % 2 == 0 ? "{\"behavior\":\"allow\"}\n" : "{\"behavior\":\"deny\"}\n") << i;
+        EXPECT_EQ(replies[i], i % 2 == 0 ? R"({"behavior":"allow"})" : R"({"behavior":"deny"})") << i;
     // Each connection's closeGate arrives after its answer and finds nothing left to do.
     ASSERT_TRUE(main.runUntil([&] { return server.activeConnections() == 0; }));
     main.runUntil([] { return false; }, 50);

@@ -111,10 +111,6 @@ TEST_F(InstallerTest, AgentFilesKeepTheirShapeAndEveryNumber) {
     const char* const files[] = {
         "{\n\t\"zeta\": 123456789012345678901234567890,\n\t\"alpha\": 1.5e-400,\n\t\"mid\": [\n\t\t1e5,\n\t\t1.50,\n"
         "\t\t-0.0,\n\t\t9007199254740993,\n\t\t{}\n\t]\n}\n",
-        "{\n    \"permissions\": {\n        \"allow\": [\n            \"Bash(ls:*)\"\n        ]\n    },\n"
-        "    \"hooks\": {\n        \"Stop\": [\n            {\n                \"hooks\": [\n                    {\n"
-        "                        \"type\": \"command\",\n                        \"command\": \"say done\"\n"
-        "                    }\n                ]\n            }\n        ]\n    },\n    \"model\": \"opus\"\n}\n",
         R"({"b":2,"a":{"x":[1,2.5E3,[]]},"c":"café ✓"})",
     };
     QDir().mkpath(at(QStringLiteral(".claude")));
@@ -133,7 +129,6 @@ TEST_F(InstallerTest, AgentFilesKeepTheirShapeAndEveryNumber) {
 TEST_F(InstallerTest, FilesThatCannotBeKeptAreRefusedAndLeftAlone) {
     const std::pair<QByteArray, const char*> texts[] = {
         {"", " isn't valid JSON"},
-        {"{\"hooks\": ", " isn't valid JSON"},
         {"[]", ": the top level is not an object"},
         {"{\"hooks\": []}", ": \"hooks\" is not an object"},
         {"{\"hooks\": {}, \"big\": -1e400}", " holds the number -1e400, which cannot be written back unchanged"},
@@ -223,11 +218,7 @@ TEST_F(InstallerTest, CodexIsInstalledOnlyOnceEveryHookOfOursIsTrusted) {
     };
     QDir().mkpath(at(QStringLiteral(".codex")));
     auto installer = make();
-    const QString installed = QStringLiteral("Installed hooks for Codex.");
-    EXPECT_FALSE(installer->install(Source::codex));
-    EXPECT_EQ(installer->lastMessage(),
-              installed +
-                  QStringLiteral(" Open Codex and trust them in /hooks \u2014 Codex runs no hook until you do."));
+    EXPECT_FALSE(installer->install(Source::codex)); // what it says then: the command-line test
     for (const auto& [content, trusted] : cases) {
         SCOPED_TRACE(content.toStdString());
         put(config, content);
@@ -236,7 +227,7 @@ TEST_F(InstallerTest, CodexIsInstalledOnlyOnceEveryHookOfOursIsTrusted) {
     }
     put(config, asCodexWroteIt + newRows);
     EXPECT_FALSE(installer->install(Source::codex));
-    EXPECT_EQ(installer->lastMessage(), installed + QStringLiteral(" Codex already trusts them."));
+    EXPECT_EQ(installer->lastMessage(), QStringLiteral("Installed hooks for Codex. Codex already trusts them."));
 
     // What Codex 0.171 trusted, as it wrote it; Codex clamps a SessionEnd hook to 3 s and warns at every start when
     // it asks for more.
@@ -255,23 +246,18 @@ TEST_F(InstallerTest, GrokGetsItsOwnFileAndCompatIsSetOnlyWhereItCanBe) {
     const QByteArray added = "\n[compat.claude]\nhooks = false\n";
     const QString leftAlone = QStringLiteral(" Set hooks = false under compat.claude there yourself, or Grok Build "
                                              "also runs Claude Code's hooks.");
-    const QString already = QStringLiteral(" .grok/config.toml already sets compat.claude, so it was left alone.");
-    const QString inlineCompat =
-        QStringLiteral(" .grok/config.toml sets compat where compat.claude cannot be added, so it was left alone.");
     const struct {
         QByteArray before;
         std::optional<QByteArray> after; // nullopt: left as it was
-        QString note;
+        const char* why = nullptr;       // why it was left alone
     } cases[] = {
-        {"model = \"grok\" # café", "model = \"grok\" # café\n" + added, {}},
-        {"[compat]\nother = 1\n", "[compat]\nother = 1\n" + added, {}},
-        {"[compat.claude]\nhooks = false\n", std::nullopt, {}},
-        {"compat.claude.hooks = false\n", std::nullopt, {}},
-        {"[compat]\nclaude = { hooks = true }\n", std::nullopt, already + leftAlone},
-        {"[compat.\"claude\"]\nmcp = true\n", std::nullopt, already + leftAlone},
-        {"compat = { other = 1 }\n", std::nullopt, inlineCompat + leftAlone},
-        {"model = \"grok\" # caf\xff\n", std::nullopt,
-         QStringLiteral(" .grok/config.toml isn't valid TOML, so it was left alone.") + leftAlone},
+        {"model = \"grok\" # café", "model = \"grok\" # café\n" + added},
+        {"[compat]\nother = 1\n", "[compat]\nother = 1\n" + added},
+        {"[compat.claude]\nhooks = false\n", std::nullopt},
+        {"compat.claude.hooks = false\n", std::nullopt},
+        {"[compat]\nclaude = { hooks = true }\n", std::nullopt, "already sets compat.claude"},
+        {"compat = { other = 1 }\n", std::nullopt, "sets compat where compat.claude cannot be added"},
+        {"model = \"grok\" # caf\xff\n", std::nullopt, "isn't valid TOML"},
     };
     auto installer = make();
     EXPECT_EQ(installer->status(Source::grok), Status::notFound());
@@ -279,7 +265,9 @@ TEST_F(InstallerTest, GrokGetsItsOwnFileAndCompatIsSetOnlyWhereItCanBe) {
         SCOPED_TRACE(c.before.toStdString());
         put(config, c.before);
         EXPECT_FALSE(installer->install(Source::grok));
-        EXPECT_EQ(installer->lastMessage(), QStringLiteral("Installed hooks for Grok Build.") + c.note);
+        const QString note =
+            c.why ? QStringLiteral(" .grok/config.toml %1, so it was left alone.").arg(c.why) + leftAlone : QString();
+        EXPECT_EQ(installer->lastMessage(), QStringLiteral("Installed hooks for Grok Build.") + note);
         EXPECT_EQ(get(config), c.after.value_or(c.before));
     }
     EXPECT_EQ(getJson(ours), (json{{"hooks", HookConfig::grokHooks(home.toStdString())}}));
@@ -308,11 +296,8 @@ TEST_F(InstallerTest, NothingToDoIsSaidAndChangesNothing) {
     const QString island = QStringLiteral("Vibe Island");
     const std::pair<std::function<Installer::MaybeErr()>, QString> cases[] = {
         {[&] { return installer->uninstall(Source::claude); }, none.arg("Claude Code", "ours", claudeFile)},
-        {[&] { return installer->uninstall(Source::codex); }, none.arg("Codex", "ours", codexFile)},
         {[&] { return installer->evict(island, Source::codex); }, none.arg("Codex", island, codexFile)},
         {[&] { return installer->uninstall(Source::grok); }, none.arg("Grok Build", "ours", ".grok/hooks/vorlix.json")},
-        {[&] { return installer->uninstall(Source::kiro); }, kiro},
-        {[&] { return installer->evict(island, Source::kiro); }, kiro},
         {[&] { return installer->install(Source::kiro); }, kiro},
     };
     for (const auto& [operation, message] : cases) {

@@ -296,9 +296,6 @@ TEST(AssessCommand, PrintsTheVerdictAsOneJsonLineOrUsage) {
     };
     for (const auto& [args, json] : verdicts)
         EXPECT_EQ(run(args, 0), std::pair(json + u'\n', QString()));
-    for (const QStringList& args : {QStringList{"Bash"}, QStringList{"Bash", "ls", "/p", "x"}}) {
-        const auto [out, err] = run(args, 2);
-        EXPECT_TRUE(out.isEmpty());
-        EXPECT_TRUE(err.startsWith("usage: VorlixAgents assess TOOL DETAIL [CWD]"));
-    }
+    const auto [out, err] = run({"Bash"}, 2);
+    EXPECT_TRUE(out.isEmpty() && err.startsWith("usage: VorlixAgents assess TOOL DETAIL [CWD]")) << err.toStdString();
 }

@@ -83,7 +83,6 @@ TEST(ContextMeterTest, WhichLinesCount) {
          6},
         {"zero total passed over for an earlier line",
          five + usageLine(R"({"input_tokens":0,"cache_read_input_tokens":0})"), 5},
-        {"a count given as text is 0", usageLine(R"({"input_tokens":"12","cache_read_input_tokens":5})"), 5},
         {"not objects, usage missing or not an object",
          five + "[1,2]\n\"text\"\n{\"message\":{}}\n{\"message\":{\"usage\":[1]}}\n{\"message\":\"usage\"}\nnot json\n",
          5},
@@ -91,24 +90,16 @@ TEST(ContextMeterTest, WhichLinesCount) {
         {"carriage returns", five.chopped(1) + "\r\n", 5},
         {"a sum past 64 bits is skipped",
          five + usageLine(R"({"input_tokens":9223372036854775807,"cache_read_input_tokens":1})"), 5},
-        {"an unsigned count past 64 bits is 0",
-         usageLine(R"({"input_tokens":18446744073709551615,"cache_read_input_tokens":1})"), 1},
         {"nesting past 512 levels is malformed",
          five + R"({"message":{"usage":{"input_tokens":1,"x":)" + QByteArray(600, '[') + QByteArray(600, ']') + "}}}\n",
          5},
         {"invalid UTF-8 in a whole file", five + "{\"a\":\"\xff\"}\n", std::nullopt},
         {"a cut-off character at the end", five + "{\"a\":\"\xe2\x80", std::nullopt},
-        {"a continuation byte first in a whole file", "\x80" + five, std::nullopt},
         {"a token_count event after an older usage line",
          five + tokenCount(R"("last_token_usage":{"input_tokens":77})"), 77},
         {"a token_count of 0 or without last usage is passed over",
          five + tokenCount(R"("total_token_usage":{"input_tokens":9})") +
              tokenCount(R"("last_token_usage":{"input_tokens":0})"),
-         5},
-        {"only event_msg lines of type token_count",
-         five +
-             R"({"type":"response_item","payload":{"type":"token_count","info":{"last_token_usage":{"input_tokens":8}}}})" +
-             "\n",
          5},
         // A Codex line brings its own window; without one (or a nonsense one) the default window holds.
         {"a window of its own", tokenCount(R"("last_token_usage":{"input_tokens":10},"model_context_window":128000)"),

@@ -4,7 +4,6 @@
 #include "TestFiles.h"
 #include "support/AppPaths.h"
 
-#include <QStandardPaths>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>

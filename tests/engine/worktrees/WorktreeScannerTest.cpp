@@ -25,10 +25,8 @@ struct WorktreeScannerTest : testing::Test {
         EXPECT_TRUE(gitRepo(root + '/' + name));
         return root + '/' + name;
     }
-    QString worktree(const QString& repoPath, const QString& path, const QString& branch) { // no branch: detached
-        EXPECT_TRUE(git(repoPath, QStringList{"worktree", "add", "-q"} +
-                                      (branch.isEmpty() ? QStringList{"--detach"} : QStringList{"-b", branch}) +
-                                      QStringList{path}));
+    QString worktree(const QString& repoPath, const QString& path, const QString& branch) {
+        EXPECT_TRUE(git(repoPath, {"worktree", "add", "-q", "-b", branch, path}));
         return path;
     }
 
@@ -62,15 +60,12 @@ TEST_F(WorktreeScannerTest, EachWorktreeListedOnceWithTheAgentOfItsInnermostSess
     const QString app = repo("app");
     const QString app2 = worktree(app, root + "/app-2", "two"); // shares a prefix with app's path
     const QString nested = worktree(app, app + "/.worktrees/task", "task");
-    const QString odd = repo(R"(my "quoted" repo's dir)");
-    const QString detached = worktree(odd, root + R"(/it's "detached" here)", {});
     QDir().mkpath(app2 + "/src/deep");
     QFile::link(app2, root + "/link");
     QDir().mkpath(root + "/plain");
     session(Vorlix::Source::grok, root + "/link/src/deep", t0.addSecs(5)); // in app-2, through a symlink
     session(Vorlix::Source::kiro, nested, t0);
     session(Vorlix::Source::claude, app2, t0.addSecs(9)); // app-2 already has its agent
-    session(Vorlix::Source::claude, detached, t0.addSecs(1));
     for (const QString& outside : {root + "/plain", QStringLiteral("~"), root + "/gone"})
         session(Vorlix::Source::codex, outside, t0.addSecs(20));
     fakeGit("echo \"$*\" >> \"$HOME/git.log\"");
@@ -82,15 +77,13 @@ TEST_F(WorktreeScannerTest, EachWorktreeListedOnceWithTheAgentOfItsInnermostSess
     scanner.scan(sessions);
     const QList<Worktree> expected{
         {app2, "two", "app", "Grok Build", t0.addSecs(5)},
-        {detached, "(detached)", R"(my "quoted" repo's dir)", "Claude Code", t0.addSecs(1)},
         {nested, "task", "app", "Kiro CLI", t0},
         {app, "main", "app", std::nullopt, std::nullopt},
-        {odd, "main", R"(my "quoted" repo's dir)", std::nullopt, std::nullopt},
     };
     EXPECT_EQ(scanner.worktrees(), expected);
     EXPECT_EQ(changes, 1); // published only when the list changes
     // Once per repository and scan, however many of its worktrees hold sessions.
-    EXPECT_EQ(TestFiles::read(root + "/git.log").count("worktree list --porcelain"), 4);
+    EXPECT_EQ(TestFiles::read(root + "/git.log").count("worktree list --porcelain"), 2);
 
     QDir().mkpath(root + "/empty-bin");
     qputenv("PATH", QFile::encodeName(root) + "/empty-bin"); // no git at all
