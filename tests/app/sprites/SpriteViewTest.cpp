@@ -33,13 +33,7 @@ int mismatches(const QImage& image, int cell, double gap, SpriteKind kind, Sourc
 }
 
 TEST(PixelSprite, LightsCellsByFrameAndDither) {
-    const struct {
-        SpriteKind kind;
-        Source agent;
-        int x, y;
-        double t;
-        bool lit;
-    } cases[] = {
+    const std::tuple<SpriteKind, Source, int, int, double, bool> cases[] = {
         // A body cell far from the reference date, where a float frame count would lose its parity.
         {SpriteKind::idle, Source::claude, 2, 4, 7.8e8 + 0.25, true},
         // Feet step outward in frame B: question flips at 2.5 per second.
@@ -51,9 +45,9 @@ TEST(PixelSprite, LightsCellsByFrameAndDither) {
         // Before the reference date the frame index stays 0 or 1.
         {SpriteKind::question, Source::kiro, 0, 13, -0.41, true},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(PixelSprite::lit(c.kind, c.agent, c.x, c.y, c.t), c.lit)
-            << PixelSprite::key(c.agent, c.kind).toStdString() << " x=" << c.x << " y=" << c.y << " t=" << c.t;
+    for (const auto& [kind, agent, x, y, t, lit] : cases)
+        EXPECT_EQ(PixelSprite::lit(kind, agent, x, y, t), lit)
+            << PixelSprite::key(agent, kind).toStdString() << " x=" << x << " y=" << y << " t=" << t;
 }
 
 // One 4×4 block of the dither: an intensity of 0.62 lights ten of its cells.
