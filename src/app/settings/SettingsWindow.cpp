@@ -114,11 +114,6 @@ void SettingsWindow::open() {
     activateWindow();
 }
 
-void SettingsWindow::showTab(const QString& title) {
-    if (const std::optional<SettingsTab> tab = settingsTabFromTitle(title))
-        showTab(*tab);
-}
-
 void SettingsWindow::showTab(SettingsTab tab) {
     m_tab = tab;
     for (SidebarItem* item : m_items)

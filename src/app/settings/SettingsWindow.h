@@ -27,8 +27,6 @@ public:
 
     /// Refreshes the agents' statuses, then shows the window in front and gives it the focus.
     void open();
-    /// Selects the tab with this title; any other text leaves the selection alone.
-    void showTab(const QString& title);
     void showTab(SettingsTab tab);
 
     SettingsTab tab() const { return m_tab; }

@@ -83,7 +83,6 @@ TEST_F(GateNotifications, MarkupServersGetEscapedTextAndNoActionsWhenTheyHaveNon
                                  QStringLiteral("Approved a call after midnight."), std::nullopt});
     ASSERT_TRUE(waitUntil([&] { return fake.posted.size() == 2; }));
     EXPECT_EQ(fake.posted.last().summary, QStringLiteral("🏆 Night Owl"));
-    EXPECT_EQ(fake.posted.last().body, QStringLiteral("Approved a call after midnight."));
 }
 
 TEST(NotificationCenter, WithoutABusNothingIsPostedAndNothingWaits) {
@@ -143,15 +142,6 @@ TEST_F(SessionNotifications, WaitingThenFinishedReplaceOneNotificationThatResumi
 
     send(Canonical::userPromptSubmit);
     ASSERT_TRUE(waitUntil([&] { return server.closed == QList<uint>{waiting.id}; }));
-
-    // Switched off, a finished turn tells nobody; waiting still does, as a new notification.
-    prefs.setNotifyWhenFinished(false);
-    send(Canonical::stop, "Done.");
-    send(Canonical::userPromptSubmit);
-    send(Canonical::notification, "Claude is waiting for your input", "idle_prompt");
-    ASSERT_TRUE(posted(3));
-    EXPECT_EQ(std::pair(server.posted[2].replacesId, server.posted[2].summary),
-              std::pair(0u, QStringLiteral("shop \u2014 Claude Code is waiting for you")));
 }
 
 // Open reaches the real jump: the agent's tmux pane becomes the current one. Nothing shows that server here (no

@@ -40,10 +40,6 @@ TEST_F(AgentsTabTest, RowsShowEachStatusAndTheirButtonsCallTheInstaller) {
         action->click();
         settle();
     };
-    for (const Installer::Agent& agent : installer.agents()) {
-        const QString row = QString::fromUtf8(Vorlix::rawValue(agent.id));
-        EXPECT_EQ(named<QLabel>(&tab, "status", row)->text(), agent.status.statusText()) << row.toStdString();
-    }
     EXPECT_EQ(named(&tab, "action", "codex"), nullptr) << "nothing to do for an agent not on this machine";
 
     press("claude");

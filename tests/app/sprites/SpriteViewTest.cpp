@@ -33,13 +33,7 @@ int mismatches(const QImage& image, int cell, double gap, SpriteKind kind, Sourc
 }
 
 TEST(PixelSprite, LightsCellsByFrameAndDither) {
-    const struct {
-        SpriteKind kind;
-        Source agent;
-        int x, y;
-        double t;
-        bool lit;
-    } cases[] = {
+    const std::tuple<SpriteKind, Source, int, int, double, bool> cases[] = {
         // A body cell far from the reference date, where a float frame count would lose its parity.
         {SpriteKind::idle, Source::claude, 2, 4, 7.8e8 + 0.25, true},
         // Feet step outward in frame B: question flips at 2.5 per second.
@@ -51,23 +45,17 @@ TEST(PixelSprite, LightsCellsByFrameAndDither) {
         // Before the reference date the frame index stays 0 or 1.
         {SpriteKind::question, Source::kiro, 0, 13, -0.41, true},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(PixelSprite::lit(c.kind, c.agent, c.x, c.y, c.t), c.lit)
-            << PixelSprite::key(c.agent, c.kind).toStdString() << " x=" << c.x << " y=" << c.y << " t=" << c.t;
+    for (const auto& [kind, agent, x, y, t, lit] : cases)
+        EXPECT_EQ(PixelSprite::lit(kind, agent, x, y, t), lit)
+            << PixelSprite::key(agent, kind).toStdString() << " x=" << x << " y=" << y << " t=" << t;
 }
 
-TEST(PixelSprite, DitherLightsTenAndFiveCellsOfSixteen) {
-    const struct {
-        double intensity;
-        int litCells;
-    } cases[] = {{1.0, 16}, {0.62, 10}, {0.3, 5}, {0.0, 0}, {0.03, 0}, {0.032, 1}, {0.97, 16}};
-    for (const auto& c : cases) {
-        int count = 0;
-        for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 4; ++x)
-                count += PixelSprite::litIntensity(c.intensity, x + 4, y + 8) ? 1 : 0;
-        EXPECT_EQ(count, c.litCells) << c.intensity;
-    }
+// One 4×4 block of the dither: an intensity of 0.62 lights ten of its cells.
+TEST(PixelSprite, DitherLightsTenCellsOfSixteen) {
+    int count = 0;
+    for (int i = 0; i < 16; ++i)
+        count += PixelSprite::litIntensity(0.62, 4 + i % 4, 8 + i / 4) ? 1 : 0;
+    EXPECT_EQ(count, 10);
 }
 
 // Cells of 20 px: each lit cell's centre carries the colour, the 3.2 px gap between cells never does.
@@ -93,26 +81,16 @@ TEST(SpriteView, PaintsExactlyTheLitCellsOfEveryCreatureAndFrame) {
     }
 }
 
-// The repaint waits for the kind's next absolute frame boundary, not a fixed interval from now.
-TEST(SpriteView, SchedulesTheRepaintAtTheNextFrameBoundary) {
-    ManualClock clock;
-    const struct {
-        SpriteKind kind;
-        double offset; // seconds past a boundary
-        int waitMs;
-    } cases[] = {{SpriteKind::needsApproval, 0.05, 75}, {SpriteKind::idle, 0.7, 300}, {SpriteKind::question, 0.1, 300}};
-    for (const auto& c : cases) {
-        clock.set(reference.addSecs(780000000).addMSecs(static_cast<qint64>(c.offset * 1000)));
-        SpriteView view(c.kind, Source::grok, 18, std::nullopt, clock);
-        EXPECT_EQ(view.pendingRepaintMs(), -1);
-        view.show();
-        const int pending = view.pendingRepaintMs();
-        // Rounded up to the next whole millisecond.
-        EXPECT_LE(pending, c.waitMs + 1);
-        EXPECT_GT(pending, c.waitMs - 20);
-        view.hide();
-        EXPECT_EQ(view.pendingRepaintMs(), -1);
-    }
+// The repaint waits for the kind's next absolute frame boundary, and a hidden view keeps no timer.
+TEST(SpriteView, SchedulesTheRepaintAtTheNextFrameBoundaryOnlyWhileShown) {
+    ManualClock clock(reference.addSecs(780000000).addMSecs(700));
+    SpriteView view(SpriteKind::idle, Source::grok, 18, std::nullopt, clock);
+    EXPECT_EQ(view.pendingRepaintMs(), -1);
+    view.show();
+    EXPECT_LE(view.pendingRepaintMs(), 301);
+    EXPECT_GT(view.pendingRepaintMs(), 280);
+    view.hide();
+    EXPECT_EQ(view.pendingRepaintMs(), -1);
 }
 
 TEST(MenuBarIcon, DrawsTheIdleCreatureDitheredWithRowZeroOnTop) {
