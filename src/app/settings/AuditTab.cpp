@@ -33,11 +33,11 @@ QString AuditTab::time(const AuditEntry& entry) {
 }
 
 void AuditTab::exportCSV() {
-    // A failed export changes nothing: an earlier "Saved" line stays.
-    if (const std::optional<QString> path = m_audit.exportCSV()) {
-        m_exported = QFileInfo(*path).fileName();
-        scheduleRebuild();
-    }
+    // An earlier "Saved" line must not stand for an export that just failed.
+    const std::optional<QString> path = m_audit.exportCSV();
+    m_exported = path ? QFileInfo(*path).fileName() : QString();
+    m_exportFailed = !path;
+    scheduleRebuild();
 }
 
 void AuditTab::build(QBoxLayout* column) {
@@ -59,6 +59,12 @@ void AuditTab::build(QBoxLayout* column) {
                                               Type::caption(), Palette::positive());
         saved->setObjectName(QStringLiteral("exported"));
         column->addWidget(saved);
+    }
+    if (m_exportFailed) {
+        QLabel* failed = SettingsBlocks::label(QStringLiteral("Couldn't save the export to your Desktop."),
+                                               Type::caption(), Palette::danger());
+        failed->setObjectName(QStringLiteral("exportFailed"));
+        column->addWidget(failed);
     }
 
     const QList<AuditEntry>& today = m_audit.today();

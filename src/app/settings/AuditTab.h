@@ -23,7 +23,7 @@ public:
     static QColor dot(const AuditEntry& entry);
     /// The entry's local time of day, "HH:mm:ss".
     static QString time(const AuditEntry& entry);
-    /// The name of the file last exported while this tab was open; empty before.
+    /// The name of the file last exported while this tab was open; empty before and after a failed export.
     const QString& exported() const { return m_exported; }
     void exportCSV();
 
@@ -35,4 +35,5 @@ private:
 
     AuditLog& m_audit;
     QString m_exported;
+    bool m_exportFailed = false;
 };

@@ -5,6 +5,7 @@
 #include "audit/AuditLog.h"
 #include "kit/Dot.h"
 
+#include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -40,19 +41,19 @@ TEST_F(AuditTabTest, ShowsTheNewestEightyAndOnlyNonEmptyDetails) {
     EXPECT_TRUE(words.contains("d118"));
 }
 
-TEST_F(AuditTabTest, ExportSaysWhereItSavedAndAFailureChangesNothing) {
+// A failed export says so, and never leaves an earlier "Saved" line standing for it.
+TEST_F(AuditTabTest, ExportSaysWhereItSavedOrThatItFailed) {
     add("approved", "Bash");
-    // The desktop folder cannot be made: nothing is written and nothing is said.
-    TestFiles::write(home + "/Desktop", {});
     AuditTab tab(audit);
-    const auto exportNow = [&] { named<FlatButton>(&tab, "export")->click(); };
-    exportNow();
-    settle();
-    EXPECT_EQ(named(&tab, "exported"), nullptr);
-
-    ASSERT_TRUE(QFile::remove(home + "/Desktop"));
-    exportNow();
-    settle();
-    ASSERT_NE(named(&tab, "exported"), nullptr);
+    const auto exportNow = [&] {
+        named<FlatButton>(&tab, "export")->click();
+        settle();
+        return std::pair(named(&tab, "exported") != nullptr, named(&tab, "exportFailed") != nullptr);
+    };
+    EXPECT_EQ(exportNow(), std::pair(true, false));
     EXPECT_TRUE(QFile::exists(home + "/Desktop/vorlix-agents-audit.csv"));
+    // The desktop folder cannot be made.
+    ASSERT_TRUE(QDir(home + "/Desktop").removeRecursively());
+    TestFiles::write(home + "/Desktop", {});
+    EXPECT_EQ(exportNow(), std::pair(false, true));
 }
