@@ -137,8 +137,8 @@ TEST(StaleGates, CloseWhenTheirSessionMovesOnAndRefuseLateAnswers) {
     core.shutdown();
 }
 
-// A question waits once, at its permission request. Answered from the phone (the card's own store call), the bridge
-// prints what the real agent accepts; left to the terminal, nothing, so the agent shows its own dialog.
+// Answered from the phone (the card's own store call), the bridge prints what the real agent accepts; left to the
+// terminal, nothing, so the agent shows its own dialog.
 TEST(QuestionGates, AnsweredOnceOrLeftToTheTerminal) {
     TempHome home;
     qputenv("VORLIX_REMOTE", "1");
@@ -147,21 +147,11 @@ TEST(QuestionGates, AnsweredOnceOrLeftToTheTerminal) {
     AppCore core(options);
     core.start(false, 0, 32, 0);
     qunsetenv("VORLIX_REMOTE");
-    const auto bridge = [](const char* file, Running& running) {
-        BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"}, readFixture(file), {}, running);
-    };
-    Running pre;
-    bridge("claude/tools/PreToolUse-AskUserQuestion.json", pre);
-    const auto preResult = BridgeServer::finish(pre);
-    EXPECT_EQ(preResult.exitStatus, 0);
-    EXPECT_EQ(preResult.out + preResult.err, "");
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(core.store().gates().isEmpty()) << "its PreToolUse opens no gate";
-
     for (const char* action : {"answer&answer=0:1", "terminal"}) {
         SCOPED_TRACE(action);
         Running asked;
-        bridge("claude/tools/PermissionRequest-AskUserQuestion.json", asked);
+        BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"},
+                             readFixture("claude/tools/PermissionRequest-AskUserQuestion.json"), {}, asked);
         ASSERT_TRUE(waitUntil([&] { return core.store().gates().size() == 1; }));
         const QByteArray reply = core.remote().respond("POST /decide?t=" + core.remote().token().toUtf8() +
                                                        "&id=" + core.store().gates().first()->id().toUtf8() +
@@ -215,11 +205,8 @@ TEST_F(BridgeServer, AnOrphanedBridgeExitsAndItsGateGoes) {
 TEST_F(BridgeServer, MalformedLinesSilentPeersAndEndlessLinesLeaveTheStoreUntouched) {
     LogCapture log;
     startServer();
-    // Not JSON, not an event, an agent's own event name instead of a canonical one, not UTF-8 (too deep: on the real
-    // stack, in the optimised server test).
-    const std::string agentName =
-        R"({"id":"x","source":"claude","event":"PostToolUse","rawEvent":"x","gating":false,"terminal":{"ppid":1},"ts":1})";
-    for (const char* line : {"{", "[]", "{}", R"({"id":"x"})", agentName.c_str(), "\xff\xfe"}) {
+    // Not JSON, not an event, not UTF-8 (which fields an event needs: the protocol's own test).
+    for (const char* line : {"{", "[]", R"({"id":"x"})", "\xff\xfe"}) {
         int fd = UnixSocket::connect(Vorlix::socketPath());
         UnixSocket::writeLine(fd, line);
         char byte;

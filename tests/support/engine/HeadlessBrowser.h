@@ -13,8 +13,6 @@
 #include <optional>
 #include <string>
 #include <unistd.h>
-#include <utility>
-#include <vector>
 
 /// Headless Chromium with the DevTools protocol on a pipe (fd 3 in, fd 4 out, NUL-terminated JSON messages).
 /// Every wait keeps the Qt event loop turning: the page's server lives on this thread.
@@ -118,12 +116,6 @@ public:
         return true;
     }
 
-    /// Events the browser sent since the last call (method and params), e.g. after Network.enable.
-    std::vector<json> takeEvents() {
-        pump();
-        return std::exchange(m_events, {});
-    }
-
 private:
     int send(const std::string& method, const json& params, const std::string& session) {
         json message = {{"id", m_nextId}, {"method", method}, {"params", params}};
@@ -133,7 +125,7 @@ private:
         return m_nextId++;
     }
 
-    /// Takes in what the browser wrote: replies by id, and events.
+    /// Takes in what the browser wrote, keeping the replies by id (its events are not needed).
     void pump() {
         char chunk[65536];
         for (ssize_t n; (n = ::read(m_out, chunk, sizeof chunk)) > 0;)
@@ -142,8 +134,6 @@ private:
             const json message = json::parse(m_buffer.substr(0, end), nullptr, false);
             if (message.is_object() && message.contains("id"))
                 m_replies[message["id"].get<int>()] = message;
-            else if (message.is_object() && message.contains("method"))
-                m_events.push_back(message);
         }
     }
 
@@ -154,6 +144,5 @@ private:
     int m_out = -1, m_nextId = 1;
     std::string m_buffer;
     std::map<int, json> m_replies;
-    std::vector<json> m_events;
     std::string m_error;
 };
