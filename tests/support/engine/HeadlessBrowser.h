@@ -13,6 +13,8 @@
 #include <optional>
 #include <string>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 /// Headless Chromium with the DevTools protocol on a pipe (fd 3 in, fd 4 out, NUL-terminated JSON messages).
 /// Every wait keeps the Qt event loop turning: the page's server lives on this thread.
@@ -116,6 +118,13 @@ public:
         return true;
     }
 
+    /// Events the browser sent since the last call (method and params), e.g. after Network.enable; the phone
+    /// page benchmark counts its requests with them.
+    std::vector<json> takeEvents() {
+        pump();
+        return std::exchange(m_events, {});
+    }
+
 private:
     int send(const std::string& method, const json& params, const std::string& session) {
         json message = {{"id", m_nextId}, {"method", method}, {"params", params}};
@@ -125,7 +134,7 @@ private:
         return m_nextId++;
     }
 
-    /// Takes in what the browser wrote, keeping the replies by id (its events are not needed).
+    /// Takes in what the browser wrote: replies by id, and events.
     void pump() {
         char chunk[65536];
         for (ssize_t n; (n = ::read(m_out, chunk, sizeof chunk)) > 0;)
@@ -134,6 +143,8 @@ private:
             const json message = json::parse(m_buffer.substr(0, end), nullptr, false);
             if (message.is_object() && message.contains("id"))
                 m_replies[message["id"].get<int>()] = message;
+            else if (message.is_object() && message.contains("method"))
+                m_events.push_back(message);
         }
     }
 
@@ -144,5 +155,6 @@ private:
     int m_out = -1, m_nextId = 1;
     std::string m_buffer;
     std::map<int, json> m_replies;
+    std::vector<json> m_events;
     std::string m_error;
 };
