@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QStringList>
 #include <QVariantMap>
+#include <chrono>
 
 /// A private session bus (its own dbus-daemon: nothing reaches the machine's) with a notification server of the
 /// test's own on it, recording what it is asked. Replacing keeps the id, closing says so, as real servers do.
@@ -18,6 +19,7 @@ public:
         uint id, replacesId;
         QString summary, body;
         QStringList actions;
+        std::chrono::steady_clock::time_point at; // when the server got it (the latency benchmark)
     };
     QStringList capabilities{QStringLiteral("actions"), QStringLiteral("body")};
     QList<Posted> posted;
@@ -61,7 +63,7 @@ public slots:
     uint Notify(const QString&, uint replacesId, const QString&, const QString& summary, const QString& body,
                 const QStringList& actions, const QVariantMap&, int) {
         const uint id = replacesId != 0 && !closed.contains(replacesId) ? replacesId : ++m_next;
-        posted.append({id, replacesId, summary, body, actions});
+        posted.append({id, replacesId, summary, body, actions, std::chrono::steady_clock::now()});
         return id;
     }
     void CloseNotification(uint id) {
