@@ -2,12 +2,15 @@
 
 #include "risk/RiskEngine.h"
 #include "risk/RuleStore.h"
+#include "sessions/GateDetail.h"
 
 #include <algorithm>
 
 bool SessionRules::offered(const QString& tool, const QString& detail, const RiskVerdict& verdict) {
-    // The verdict knows the session's folder, the rule store's own check does not: both must agree.
-    return verdict.level != Risk::critical && RuleStore::allowMayAnswer(tool, detail);
+    // The verdict knows the session's folder, the rule store's own check does not: both must agree. A question or a
+    // plan is the person's own say each time.
+    return verdict.level != Risk::critical && RuleStore::allowMayAnswer(tool, detail) &&
+           GateDetail::askLabel(tool).isEmpty();
 }
 
 bool SessionRules::add(const QString& sessionID, const QString& project, const QString& tool, const QString& detail,

@@ -398,13 +398,16 @@ TEST_F(StoreFixture, WaitingFinishedAndDeniedFollowTheRealEvents) {
     EXPECT_EQ(only()->attention(), denied);
 }
 
-// Questions and plans are the person's own say: no rule or level answers them. (Their answers: the phone's table
-// and the bridge's end-to-end test.)
+// Questions and plans are the person's own say: no rule, level or session rule answers them. (Their answers: the
+// phone's table and the bridge's end-to-end test.)
 TEST_F(StoreFixture, NoRuleOrLevelAnswersAQuestionOrAPlan) {
     policy.rule = Behavior::allow;
     policy.approveUpTo = 3;
-    for (const char* tool : {"AskUserQuestion", "ExitPlanMode"})
+    for (const char* tool : {"AskUserQuestion", "ExitPlanMode"}) {
         store.openGate(gating(tool, "s", tool, "x"), std::make_shared<GateBox>());
+        EXPECT_FALSE(store.allowForSession(QString::fromUtf8(tool), SessionStore::Surface::phone)) << tool;
+    }
     EXPECT_EQ(store.gates().size(), 2);
     EXPECT_TRUE(policy.kinds.isEmpty());
+    EXPECT_TRUE(store.sessionRules().rules().isEmpty());
 }
