@@ -62,7 +62,6 @@ void QuestionPanel::setQuestions(const QList<QuestionAnswer::Question>& question
             const QuestionAnswer::Option& option = question.options[o];
             auto* button = new FlatButton(VisibleText::oneLine(option.label), Palette::positive(), false, true, m_list);
             button->setObjectName(QStringLiteral("option-%1-%2").arg(q).arg(o));
-            button->setToolTip(VisibleText::reveal(option.description));
             m_listLayout->addWidget(button);
             if (!option.description.isEmpty()) {
                 QLabel* description = PlainLabel::make(VisibleText::oneLine(option.description), Type::caption(),
