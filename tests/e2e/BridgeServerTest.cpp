@@ -14,6 +14,7 @@
 #include <csignal>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -48,6 +49,17 @@ struct BridgeServer : ::testing::Test {
         return *result;
     }
 };
+// The application core with its phone page on, as VORLIX_REMOTE=1 starts it.
+std::unique_ptr<AppCore> startWithPhone() {
+    qputenv("VORLIX_REMOTE", "1");
+    AppCore::Options options;
+    options.phonePort = TestFiles::freePort();
+    auto core = std::make_unique<AppCore>(options);
+    core->start(false, 0, 32, 0);
+    qunsetenv("VORLIX_REMOTE");
+    return core;
+}
+
 } // namespace
 
 TEST_F(BridgeServer, KilledBridgesLeaveNoGhostGates) {
@@ -90,12 +102,8 @@ TEST_F(BridgeServer, KilledBridgesLeaveNoGhostGates) {
 // Until then the session's other calls leave it open, and a phone's answer after it is refused.
 TEST(StaleGates, CloseWhenTheirSessionMovesOnAndRefuseLateAnswers) {
     TempHome home;
-    qputenv("VORLIX_REMOTE", "1");
-    AppCore::Options options;
-    options.phonePort = TestFiles::freePort();
-    AppCore core(options);
-    core.start(false, 0, 32, 0);
-    qunsetenv("VORLIX_REMOTE");
+    const std::unique_ptr<AppCore> started = startWithPhone();
+    AppCore& core = *started;
     ASSERT_TRUE(core.remote().enabled());
     const auto payload = [](const char* file, const char* command) {
         auto json = nlohmann::json::parse(readFixture(file));
@@ -141,12 +149,8 @@ TEST(StaleGates, CloseWhenTheirSessionMovesOnAndRefuseLateAnswers) {
 // terminal, nothing, so the agent shows its own dialog.
 TEST(QuestionGates, AnsweredOnceOrLeftToTheTerminal) {
     TempHome home;
-    qputenv("VORLIX_REMOTE", "1");
-    AppCore::Options options;
-    options.phonePort = TestFiles::freePort();
-    AppCore core(options);
-    core.start(false, 0, 32, 0);
-    qunsetenv("VORLIX_REMOTE");
+    const std::unique_ptr<AppCore> started = startWithPhone();
+    AppCore& core = *started;
     for (const char* action : {"answer&answer=0:1", "terminal"}) {
         SCOPED_TRACE(action);
         Running asked;
