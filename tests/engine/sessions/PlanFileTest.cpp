@@ -14,7 +14,11 @@ const QByteArray fixturePlan = "/home/dev/.claude/plans/please-create-the-marker
 // The real plan-mode transcript naming `older`, then one more of its plan-mode lines naming `newer`.
 QString transcriptFor(const QTemporaryDir& dir, const QString& older, const QString& newer) {
     QByteArray text = QByteArray::fromStdString(readFixture("claude/plan/transcript.jsonl"));
-    const QByteArray line = text.split('\n').at(10);
+    QByteArray line;
+    for (const QByteArray& each : text.split('\n')) {
+        if (each.contains(fixturePlan))
+            line = each;
+    }
     text += QByteArray(line).replace(fixturePlan, newer.toUtf8()) + '\n';
     const QString path = dir.filePath("session.jsonl");
     TestFiles::write(path, text.replace(fixturePlan, older.toUtf8()));
